@@ -1,0 +1,30 @@
+#pragma once
+// Database aliases, kept in a persistent INI file: by default aliases.ini in the
+// user's configuration folder (~/.config/JovSec), or the file named by the
+// JOVSEC_CONFIG environment variable. An alias has a driver type ("INTRBASE" is
+// Firebird) and NAME=VALUE parameters; alias and parameter names compare without
+// regard to letter case.
+
+#include <QString>
+#include <QStringList>
+
+class TAliases {
+public:
+    static QString configFile();
+
+    static QStringList aliasNames();
+    static bool exists(const QString& alias);
+    // Adds (or replaces) an alias and saves the configuration.
+    static void addAlias(const QString& alias, const QString& driverType,
+                         const QStringList& params);
+    static void deleteAlias(const QString& alias);
+    static QString driverType(const QString& alias);
+    // The alias's parameters as NAME=VALUE lines; empty when there is no such alias.
+    static QStringList params(const QString& alias);
+    // The aliases plus the names of the open named connections, sorted, no duplicates.
+    static QStringList databaseNames();
+
+    // NAME=VALUE helpers, names compared without regard to case.
+    static QString paramValue(const QStringList& params, const QString& name);
+    static bool hasParam(const QStringList& params, const QString& name);
+};

@@ -1,0 +1,250 @@
+#include "database/TDatabase.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TAliases.h"
+#include "database/TFirebirdEnv.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+QList<TDatabase*>& registry()
+{
+    static QList<TDatabase*> list;
+    return list;
+}
+TDatabase::LoginPromptHandler& promptHandler()
+{
+    static TDatabase::LoginPromptHandler handler;
+    return handler;
+}
+int g_connectionCounter = 0;
+
+struct Location {
+    QString host;
+    int port = -1;
+    QString path;
+};
+
+// host:path or host/port:path reach a server; anything else is a local file.
+Location parseLocation(const QString& serverName)
+{
+    static const QRegularExpression remote(QStringLiteral("^([^/:\\\\]{2,})(?:/(\\d+))?:(.+)$"));
+    Location loc;
+    const QRegularExpressionMatch m = remote.match(serverName);
+    if (m.hasMatch()) {
+        loc.host = m.captured(1);
+        if (!m.captured(2).isEmpty())
+            loc.port = m.captured(2).toInt();
+        loc.path = m.captured(3);
+    } else {
+        loc.path = serverName;
+    }
+    return loc;
+}
+} // namespace
+
+TDatabase::TDatabase(QObject* owner) : QObject(owner)
+{
+    m_connectionName = QStringLiteral("jovsec_%1").arg(++g_connectionCounter);
+    registry().append(this);
+}
+
+TDatabase::~TDatabase()
+{
+    close();
+    registry().removeAll(this);
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void TDatabase::setAliasName(const QString& alias) { m_aliasName = alias; }
+
+void TDatabase::setDatabaseName(const QString& name) { m_databaseName = name; }
+
+void TDatabase::setParams(const QStringList& params) { m_params = params; }
+
+QStringList TDatabase::effectiveParams() const
+{
+    QStringList result = TAliases::params(m_aliasName.isEmpty() ? m_databaseName : m_aliasName);
+    for (const QString& line : m_params) {
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue; // a line without "=" has no effect
+        const QString name = line.left(eq).trimmed();
+        const bool isPassword = name.compare(QLatin1String("PASSWORD"), Qt::CaseInsensitive) == 0;
+        bool replaced = false;
+        for (QString& existing : result) {
+            const int e = existing.indexOf(QLatin1Char('='));
+            if (e >= 0 && existing.left(e).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+                existing = line;
+                replaced = true;
+            }
+        }
+        if (!replaced && isPassword)
+            result << line;
+    }
+    return result;
+}
+
+void TDatabase::open()
+{
+    if (connected())
+        return;
+    const QString alias = m_aliasName.isEmpty() ? m_databaseName : m_aliasName;
+    if (!TAliases::exists(alias))
+        throw EDatabaseError(QStringLiteral("Alias not found: %1").arg(alias));
+    const QString driver = TAliases::driverType(alias);
+    if (!driver.isEmpty() && driver.compare(QLatin1String("INTRBASE"), Qt::CaseInsensitive) != 0)
+        throw EDatabaseError(QStringLiteral("Unsupported driver type: %1").arg(driver));
+
+    const QStringList params = effectiveParams();
+    QString user = TAliases::paramValue(params, QStringLiteral("USER NAME"));
+    QString password = TAliases::paramValue(params, QStringLiteral("PASSWORD"));
+    if (m_loginPrompt) {
+        if (!promptHandler() || !promptHandler()(m_databaseName, user, password))
+            throw EDatabaseError(QStringLiteral("Login cancelled for database %1").arg(m_databaseName));
+    }
+    if (user.isEmpty())
+        user = QStringLiteral("SYSDBA");
+    const QString serverName = TAliases::paramValue(params, QStringLiteral("SERVER NAME"));
+    if (serverName.isEmpty())
+        throw EDatabaseError(QStringLiteral("No SERVER NAME given for alias %1").arg(alias));
+
+    TFirebirdEnv::prepare();
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), m_connectionName);
+    if (!db.isValid())
+        throw EDatabaseError(QStringLiteral("The Firebird driver (QIBASE) is not available"));
+    const Location loc = parseLocation(serverName);
+    db.setHostName(loc.host);
+    db.setPort(loc.port);
+    db.setDatabaseName(loc.path);
+    db.setUserName(user);
+    db.setPassword(password);
+    db.setConnectOptions(QStringLiteral("ISC_DPB_LC_CTYPE=UTF8"));
+    if (!db.open()) {
+        const QString text = db.lastError().text();
+        db.close();
+        throw EDatabaseError(text);
+    }
+}
+
+void TDatabase::close()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (m_inTransaction) {
+        db.rollback();
+        m_inTransaction = false;
+    }
+    db.close();
+}
+
+bool TDatabase::connected() const
+{
+    return QSqlDatabase::contains(m_connectionName) &&
+           QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void TDatabase::startTransaction()
+{
+    if (!connected())
+        open();
+    QSqlDatabase db = sqlDatabase();
+    if (!db.transaction())
+        throw EDatabaseError(db.lastError().text());
+    m_inTransaction = true;
+}
+
+void TDatabase::commit()
+{
+    QSqlDatabase db = sqlDatabase();
+    m_inTransaction = false;
+    if (!db.commit())
+        throw EDatabaseError(db.lastError().text());
+}
+
+void TDatabase::rollback()
+{
+    QSqlDatabase db = sqlDatabase();
+    m_inTransaction = false;
+    if (!db.rollback())
+        throw EDatabaseError(db.lastError().text());
+}
+
+QSqlDatabase TDatabase::sqlDatabase() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+QStringList TDatabase::connectionNames()
+{
+    QStringList names;
+    for (TDatabase* db : registry())
+        if (!db->m_temporary && !db->m_databaseName.isEmpty())
+            names << db->m_databaseName;
+    return names;
+}
+
+TDatabase* TDatabase::find(const QString& databaseName)
+{
+    // Named connections win over temporary ones of the same name.
+    TDatabase* temporary = nullptr;
+    for (TDatabase* db : registry()) {
+        if (db->m_databaseName.compare(databaseName, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!db->m_temporary)
+            return db;
+        temporary = db;
+    }
+    return temporary;
+}
+
+TDatabase* TDatabase::connectionFor(const QString& databaseName)
+{
+    if (databaseName.isEmpty())
+        throw EDatabaseError(QStringLiteral("No database name given"));
+    TDatabase* db = find(databaseName);
+    if (!db) {
+        db = new TDatabase();
+        db->m_temporary = true;
+        db->setAliasName(databaseName);
+        db->setDatabaseName(databaseName);
+        db->setLoginPrompt(false);
+    }
+    try {
+        db->open();
+    } catch (...) {
+        if (db->m_temporary && db->m_users == 0)
+            delete db;
+        throw;
+    }
+    return db;
+}
+
+void TDatabase::dropTemporaryConnections()
+{
+    const QList<TDatabase*> all = registry();
+    for (TDatabase* db : all)
+        if (db->m_temporary && db->m_users <= 0)
+            delete db;
+}
+
+void TDatabase::setLoginPromptHandler(LoginPromptHandler handler)
+{
+    promptHandler() = std::move(handler);
+}
+
+QString TDatabase::netUserName()
+{
+    if (const passwd* pw = getpwuid(getuid()))
+        if (pw->pw_name && *pw->pw_name)
+            return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}

@@ -1,0 +1,78 @@
+#pragma once
+// A named connection to a security database. Record sets and statements name the
+// database they work on; the name finds an open named connection, or else an alias,
+// for which the layer opens a temporary connection that stays until it is dropped.
+//
+// SERVER NAME holds the location: a local path opens the file with the embedded
+// engine, host:path or host/port:path reaches a Firebird server.
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QStringList>
+
+#include <functional>
+
+class TDatabase : public QObject {
+    Q_OBJECT
+public:
+    using LoginPromptHandler =
+        std::function<bool(const QString& databaseName, QString& userName, QString& password)>;
+
+    explicit TDatabase(QObject* owner = nullptr);
+    ~TDatabase() override;
+
+    QString aliasName() const { return m_aliasName; }
+    void setAliasName(const QString& alias);
+    // The name under which record sets find this connection.
+    QString databaseName() const { return m_databaseName; }
+    void setDatabaseName(const QString& name);
+    QStringList params() const { return m_params; }
+    void setParams(const QStringList& params);
+    void addParam(const QString& line) { m_params << line; }
+    bool loginPrompt() const { return m_loginPrompt; }
+    void setLoginPrompt(bool on) { m_loginPrompt = on; }
+
+    // Throws EDatabaseError with the engine's text.
+    void open();
+    void close();
+    bool connected() const;
+
+    bool inTransaction() const { return m_inTransaction; }
+    void startTransaction();
+    void commit();
+    void rollback();
+
+    bool isTemporary() const { return m_temporary; }
+    // The parameters in effect: the alias's, with those given here replacing them.
+    QStringList effectiveParams() const;
+
+    QSqlDatabase sqlDatabase() const;
+
+    // The named connections registered now (open or not).
+    static QStringList connectionNames();
+    static TDatabase* find(const QString& databaseName);
+    // The connection for a database name: a named connection (opened if closed) or a
+    // temporary one for an alias of that name. Throws EDatabaseError.
+    static TDatabase* connectionFor(const QString& databaseName);
+    // Closes and frees temporary connections that no record set uses.
+    static void dropTemporaryConnections();
+
+    static void setLoginPromptHandler(LoginPromptHandler handler);
+
+    // The operating system's login name of the current user.
+    static QString netUserName();
+
+    // Record sets tell their connection while they hold it.
+    void attach() { ++m_users; }
+    void detach() { --m_users; }
+
+private:
+    QString m_aliasName;
+    QString m_databaseName;
+    QStringList m_params;
+    bool m_loginPrompt = true;
+    bool m_temporary = false;
+    bool m_inTransaction = false;
+    int m_users = 0;
+    QString m_connectionName;
+};

@@ -1,0 +1,200 @@
+#pragma once
+// A statement or record set on a named database.
+//
+// As a statement: SQL text (a list of lines) with named parameters (:Name) set as
+// integer, string, date or date-time, run with execSQL(). Without a transaction on
+// its connection each statement commits on its own.
+//
+// As a record set: open() reads the whole result into memory and releases the
+// engine's transaction at once, so other programs' committed changes show at every
+// open. Rows are found with client-side filters (see TFilter). A live record set
+// writes each posted edit, insert or delete through to its table at once, finding
+// the row by primary key, or by all its old values when the table has none; an
+// insert reads back what the database assigned (trigger keys, defaults). With cached
+// updates edits stay in memory until an update object (TUpdateSQL) applies them.
+
+#include "database/TField.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TDatabase;
+namespace TFilterDetail {
+struct Compiled;
+}
+
+class TQuery : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    enum class UpdateMode { WhereKeyOnly, WhereAll };
+
+    explicit TQuery(QObject* owner = nullptr);
+    ~TQuery() override;
+
+    QString databaseName() const { return m_databaseName; }
+    void setDatabaseName(const QString& name);
+
+    QStringList sqlLines() const { return m_sql; }
+    QString sql() const { return m_sql.join(QLatin1Char('\n')); }
+    void setSQL(const QString& text);
+    void setSQL(const QStringList& lines);
+
+    // Parameters, named without the colon; names compare without regard to case.
+    QStringList paramNames() const;
+    bool hasParam(const QString& name) const;
+    void setParamInteger(const QString& name, qint64 value);
+    void setParamString(const QString& name, const QString& value);
+    void setParamDate(const QString& name, const QDate& value);
+    void setParamDateTime(const QString& name, const QDateTime& value);
+    void setParamNull(const QString& name);
+    void setParam(const QString& name, const QVariant& value);
+
+    bool requestLive() const { return m_requestLive; }
+    void setRequestLive(bool live) { m_requestLive = live; }
+    UpdateMode updateMode() const { return m_updateMode; }
+    void setUpdateMode(UpdateMode mode) { m_updateMode = mode; }
+    bool cachedUpdates() const { return m_cachedUpdates; }
+    void setCachedUpdates(bool cached) { m_cachedUpdates = cached; }
+
+    // Runs the statement; throws EDatabaseError with the engine's text.
+    void execSQL();
+    int rowsAffected() const { return m_rowsAffected; }
+
+    // Record set
+    void open();
+    void close();
+    bool active() const { return m_state != State::Inactive; }
+    void setActive(bool on) { on ? open() : close(); }
+    State state() const { return m_state; }
+    // The table a live record set writes to ("from" of the statement).
+    QString tableName() const { return m_tableName; }
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    bool isEmpty() const { return m_view.empty(); }
+    // Rows visible under the current filter.
+    int recordCount() const { return int(m_view.size()); }
+    // 1-based position of the current row among the visible ones; 0 when none.
+    int recNo() const { return m_pos < 0 ? 0 : m_pos + 1; }
+    void moveTo(int recNo);
+
+    QString filter() const { return m_filterText; }
+    void setFilter(const QString& expression);
+    bool filtered() const { return m_filtered; }
+    void setFiltered(bool on);
+    // Goes to the first row under the current filter; false when there is none.
+    bool findFirst();
+
+    // Fields
+    int fieldCount() const { return int(m_fields.size()); }
+    TField* field(int index) const { return m_fields.at(index).get(); }
+    TField* findField(const QString& name) const;
+    // Throws EDatabaseError when there is no such field.
+    TField* fieldByName(const QString& name) const;
+    QStringList fieldNames() const;
+    // Calculated fields: declared before open, filled per row by the handler.
+    TField* addCalculatedField(const QString& name, int size);
+    void setOnCalcFields(std::function<void(TQuery&)> handler) { m_onCalcFields = std::move(handler); }
+
+    // Editing
+    void append();
+    void insert();
+    void edit();
+    void post();
+    void cancel();
+    void deleteRecord();
+
+    // Rows of the whole result (filter ignored) whose column equals the value,
+    // through a hash index built on first use. For callers that look rows up often.
+    const std::vector<int>& rowsWithValue(int column, const QVariant& value) const;
+    const std::vector<int>& rowsWithKey(int column, const QString& foldedKey) const;
+    int totalRowCount() const { return int(m_rows.size()); }
+    const QVariant& rowValue(int row, int column) const { return m_rows[row][column]; }
+
+    // Used by TField.
+    QVariant fieldValue(int index) const;
+    QVariant fieldOldValue(int index) const;
+    void setFieldValue(int index, const QVariant& value);
+
+signals:
+    // The current row or its values changed (scroll, open, close, edit, post, cancel).
+    void dataChanged();
+    void stateChanged();
+
+private:
+    struct Param {
+        QString name;
+        QVariant value;
+    };
+    struct Index;
+
+    TDatabase* acquireConnection();
+    void releaseConnection();
+    QString statementText() const;
+    void parseParams();
+    Param* findParam(const QString& name);
+    void readResult();
+    void loadKeyColumns();
+    void rebuildView();
+    void setPosition(int pos);
+    void invalidateIndexes();
+    void checkBrowse(const char* what) const;
+    void startEditing(State state, int insertRow);
+    void writeInsert();
+    void writeUpdate(int row);
+    void writeDelete(int row);
+    QString whereForRow(const std::vector<QVariant>& values, std::vector<QVariant>& binds) const;
+    void runCalcFields();
+    int dataColumnCount() const { return m_dataColumns; }
+    int currentRow() const { return m_pos < 0 ? -1 : m_view[m_pos]; }
+
+    QString m_databaseName;
+    QStringList m_sql;
+    std::vector<Param> m_params;
+    bool m_requestLive = false;
+    UpdateMode m_updateMode = UpdateMode::WhereAll;
+    bool m_cachedUpdates = false;
+    int m_rowsAffected = 0;
+
+    State m_state = State::Inactive;
+    TDatabase* m_connection = nullptr;
+    QString m_tableName;
+    std::vector<int> m_keyColumns;
+    bool m_keysLoaded = false;
+    std::vector<std::unique_ptr<TField>> m_fields;
+    int m_dataColumns = 0;
+    std::vector<std::vector<QVariant>> m_rows;
+    // Values each row had when it was read, for rows changed under cached updates.
+    QHash<int, std::vector<QVariant>> m_originalRows;
+    std::vector<int> m_view;
+    int m_pos = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+
+    QString m_filterText;
+    bool m_filtered = false;
+    std::unique_ptr<TFilterDetail::Compiled> m_compiledFilter;
+
+    std::vector<QVariant> m_buffer;
+    std::vector<QVariant> m_oldBuffer;
+    std::vector<bool> m_assigned;
+    int m_insertRow = -1;
+
+    std::function<void(TQuery&)> m_onCalcFields;
+    std::vector<QVariant> m_calcValues;
+    int m_calcRow = -2;
+    bool m_inCalc = false;
+
+    mutable std::vector<std::unique_ptr<Index>> m_indexes;
+};

@@ -1,0 +1,139 @@
+#include "platform/MessageBox.h"
+
+#include "database/TDatabase.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace Platform {
+namespace {
+MessageHandler& messageHandler()
+{
+    static MessageHandler handler;
+    return handler;
+}
+InputHandler& inputHandler()
+{
+    static InputHandler handler;
+    return handler;
+}
+LoginHandler& loginHandler()
+{
+    static LoginHandler handler;
+    return handler;
+}
+
+QMessageBox::Icon iconFor(MsgKind kind)
+{
+    switch (kind) {
+    case MsgKind::Error:
+        return QMessageBox::Critical;
+    case MsgKind::Information:
+        return QMessageBox::Information;
+    case MsgKind::Warning:
+        return QMessageBox::Warning;
+    case MsgKind::Confirmation:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString titleFor(MsgKind kind)
+{
+    switch (kind) {
+    case MsgKind::Error:
+        return QStringLiteral("Error");
+    case MsgKind::Information:
+        return QStringLiteral("Information");
+    case MsgKind::Warning:
+        return QStringLiteral("Warning");
+    case MsgKind::Confirmation:
+        return QStringLiteral("Confirm");
+    }
+    return QString();
+}
+} // namespace
+
+MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons)
+{
+    if (messageHandler())
+        return messageHandler()(text, kind, buttons);
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        qWarning("%s", qPrintable(text));
+        return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+    }
+    QMessageBox box(iconFor(kind), titleFor(kind), text,
+                    buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
+                                                 : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    const int answer = box.exec();
+    if (buttons == MsgButtons::YesNo)
+        return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    return MsgResult::Ok;
+}
+
+void showError(const QString& text) { messageBox(text, MsgKind::Error); }
+
+void showInformation(const QString& text) { messageBox(text, MsgKind::Information); }
+
+bool askYesNo(const QString& text, MsgKind kind)
+{
+    return messageBox(text, kind, MsgButtons::YesNo) == MsgResult::Yes;
+}
+
+bool inputBox(const QString& caption, const QString& prompt, QString& value)
+{
+    if (inputHandler())
+        return inputHandler()(caption, prompt, value);
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
+}
+
+bool loginPrompt(const QString& databaseName, QString& userName, QString& password)
+{
+    if (loginHandler())
+        return loginHandler()(databaseName, userName, password);
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("Database Login"));
+    auto* layout = new QFormLayout(&dialog);
+    auto* edUser = new QLineEdit(userName, &dialog);
+    edUser->setObjectName(QStringLiteral("edUserName"));
+    auto* edPassword = new QLineEdit(&dialog);
+    edPassword->setObjectName(QStringLiteral("edPassword"));
+    edPassword->setEchoMode(QLineEdit::Password);
+    layout->addRow(QStringLiteral("Database: ") + databaseName, static_cast<QWidget*>(nullptr));
+    layout->addRow(QStringLiteral("User Name:"), edUser);
+    layout->addRow(QStringLiteral("Password:"), edPassword);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    if (userName.isEmpty())
+        edUser->setFocus();
+    else
+        edPassword->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    userName = edUser->text();
+    password = edPassword->text();
+    return true;
+}
+
+void setMessageHandler(MessageHandler handler) { messageHandler() = std::move(handler); }
+void setInputHandler(InputHandler handler) { inputHandler() = std::move(handler); }
+void setLoginHandler(LoginHandler handler) { loginHandler() = std::move(handler); }
+
+void installEngineLoginPrompt() { TDatabase::setLoginPromptHandler(&loginPrompt); }
+
+} // namespace Platform

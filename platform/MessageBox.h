@@ -1,0 +1,41 @@
+#pragma once
+// The one way the system asks or tells the user anything. Every message box, the
+// one-line input box and the engine's log-in prompt go through here, so a test can
+// replace the implementation, record what was shown and give the answers.
+
+#include <QString>
+#include <functional>
+
+namespace Platform {
+
+enum class MsgKind { Error, Information, Warning, Confirmation };
+enum class MsgButtons { Ok, YesNo };
+enum class MsgResult { Ok, Yes, No, Cancel };
+
+// Shows a modal message box (or hands it to the installed handler).
+MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons = MsgButtons::Ok);
+
+// Short forms for the common kinds.
+void showError(const QString& text);
+void showInformation(const QString& text);
+bool askYesNo(const QString& text, MsgKind kind = MsgKind::Confirmation);
+
+// A modal one-line input box; returns whether OK was pressed, with the text in value.
+bool inputBox(const QString& caption, const QString& prompt, QString& value);
+
+// The engine's log-in prompt: asks for user name and password of a database.
+bool loginPrompt(const QString& databaseName, QString& userName, QString& password);
+
+using MessageHandler = std::function<MsgResult(const QString& text, MsgKind, MsgButtons)>;
+using InputHandler = std::function<bool(const QString& caption, const QString& prompt, QString& value)>;
+using LoginHandler = std::function<bool(const QString& databaseName, QString& userName, QString& password)>;
+
+// Replace the implementations (tests); an empty function restores the real boxes.
+void setMessageHandler(MessageHandler handler);
+void setInputHandler(InputHandler handler);
+void setLoginHandler(LoginHandler handler);
+
+// Makes the engine ask through loginPrompt() when a connection has its prompt on.
+void installEngineLoginPrompt();
+
+} // namespace Platform

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds a release build and starts the desktop application.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j2
+exec build/desktop/SecDesk "$@"

@@ -1,0 +1,140 @@
+#include "security/JovCSsec.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TDatabase.h"
+#include "database/TQuery.h"
+#include "platform/Application.h"
+#include "platform/MessageBox.h"
+
+TJovCSsecure::TJovCSsecure(QObject* owner) : QObject(owner)
+{
+    FOptions = TSecurityOptions(soAutoValidate) | soShowUI;
+    FUserID = -1;
+    FUserLastAccess = zeroDateTime();
+    FPWSetDate = zeroDateTime();
+    FDatabase = new TDatabase(this);
+    FSQLUpdate = new TQuery(this);
+}
+
+TJovCSsecure::~TJovCSsecure()
+{
+    if (FLog) {
+        FLog->close();
+        delete FLog;
+        FLog = nullptr;
+    }
+    freeStartupSets();
+    FDatabase->close();
+    TDatabase::dropTemporaryConnections();
+    delete FDatabase;
+    FDatabase = nullptr;
+    FSQLUpdate->close();
+    delete FSQLUpdate;
+    FSQLUpdate = nullptr;
+}
+
+QDateTime TJovCSsecure::zeroDateTime()
+{
+    // Day zero of the old date-time type.
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+}
+
+void TJovCSsecure::freeStartupSets()
+{
+    if (FGroupAcc && FUserAcc) {
+        FGroupAcc->close();
+        FUserAcc->close();
+    }
+    delete FGroupAcc;
+    delete FUserAcc;
+    FGroupAcc = nullptr;
+    FUserAcc = nullptr;
+}
+
+void TJovCSsecure::Loaded()
+{
+    if (FDesigning) {
+        FGroupAcc = nullptr;
+        FUserAcc = nullptr;
+        return;
+    }
+    Platform::installEngineLoginPrompt();
+    try {
+        FDatabase->close();
+        FDatabase->setAliasName(FAlias);
+        FDatabase->setDatabaseName(FAlias);
+        FDatabase->setParams({QStringLiteral("PASSWORD=") + FPassword});
+        FDatabase->setLoginPrompt(false);
+        FDatabase->open();
+
+        delete FGroupAcc;
+        FGroupAcc = new TQuery(this);
+        FGroupAcc->setDatabaseName(FAlias);
+        FGroupAcc->setSQL(QStringLiteral("Select * from GrpColl"));
+        FGroupAcc->open();
+        delete FUserAcc;
+        FUserAcc = new TQuery(this);
+        FUserAcc->setDatabaseName(FAlias);
+        FUserAcc->setSQL(QStringLiteral("Select * from UserAcc"));
+        FUserAcc->open();
+
+        TQuery program;
+        program.setDatabaseName(FAlias);
+        program.setSQL(QStringLiteral("SELECT * FROM PROGRAM"));
+        program.open();
+        program.first();
+        if (program.fieldByName(QStringLiteral("Enabled"))->asInteger() != 1) {
+            if (FOptions.testFlag(soShowUI))
+                Platform::showError(QStringLiteral("Security for this application has been disabled."));
+            program.close();
+            Platform::terminateApplication();
+            return;
+        }
+        if (program.fieldByName(QStringLiteral("LogEnabled"))->asInteger() == 1) {
+            delete FLog;
+            FLog = new TQuery(this);
+            FLog->setDatabaseName(FAlias);
+            FLog->setSQL(QStringLiteral("SELECT * FROM LOG"));
+            FLog->open();
+        } else {
+            delete FLog;
+            FLog = nullptr;
+        }
+        program.close();
+
+        if (!FOptions.testFlag(soAutoValidate))
+            return;
+        if (FOptions.testFlag(soWinNetSupport) || FOptions.testFlag(soNetwareSupport)) {
+            if (!NWLogon() && !Logon())
+                Platform::terminateApplication();
+        } else if (!Logon()) {
+            Platform::terminateApplication();
+        }
+    } catch (const EDatabaseError&) {
+        Platform::showError(QStringLiteral("Error occured initializing security. Execution Ending."));
+        FDatabase->close();
+        TDatabase::dropTemporaryConnections();
+        Platform::terminateApplication();
+    }
+}
+
+void TJovCSsecure::setActive(bool on)
+{
+    if (!on && FUserID >= 0)
+        logOff();
+}
+
+void TJovCSsecure::logOff()
+{
+    FUserID = -1;
+    FUserName.clear();
+    FUserPassword.clear();
+    FUserDef1.clear();
+    FUserDef2.clear();
+    FPWSetDate = zeroDateTime();
+    FUserLastAccess = zeroDateTime();
+    FPWMaxDays = 0;
+    FPWMinDays = 0;
+    FUserAccessCount = 0;
+    FUserAdmin = 0;
+}

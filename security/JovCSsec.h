@@ -1,0 +1,144 @@
+#pragma once
+// TJovCSsecure: the security component a secured application places on its main
+// form. It connects to the application's security database, ends the application
+// when security says it may not run, logs a user on, answers access tests, changes
+// passwords and opens the setup editor for administrators.
+//
+//     auto* security = new TJovCSsecure(mainWindow);
+//     security->setAlias("MYAPP_SEC");
+//     security->setPassword("masterkey");
+//     security->Loaded();              // connects and, by default, logs on
+//     if (security->TestAccess(12)) ...
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+class TDatabase;
+class TQuery;
+
+enum TSecurityOption : quint8 {
+    soAutoValidate = 1,
+    soCaseSensitive = 2,
+    soShowUI = 4,
+    soNetwareSupport = 8,
+    soWinNetSupport = 16,
+};
+Q_DECLARE_FLAGS(TSecurityOptions, TSecurityOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TSecurityOptions)
+
+class TJovCSsecure : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Alias READ Alias WRITE setAlias)
+    Q_PROPERTY(QString Password READ Password WRITE setPassword)
+    Q_PROPERTY(int Options READ optionBits WRITE setOptionBits)
+
+public:
+    // Create: nobody logged on, options [soAutoValidate, soShowUI], connection closed.
+    explicit TJovCSsecure(QObject* owner = nullptr);
+    // Destroy: frees the record sets and closes the connection.
+    ~TJovCSsecure() override;
+
+    // Called once the stored properties are set: connects, checks the PROGRAM row and,
+    // with soAutoValidate, logs a user on. Ends the application when it may not run.
+    virtual void Loaded();
+
+    bool Logon();
+    bool Login();
+    bool LogonEx(const QString& UserName, const QString& Password);
+    bool NWLogon();
+    QString GetWindowsUserName();
+    QString GetNetwareUserName();
+    bool ChangePassword();
+    bool PasswordChange();
+    bool PasswordCanChange() const;
+    bool PasswordExpired() const;
+    bool TestAccess(qint32 pliAccessId);
+    bool Setup();
+
+    // Properties, in their declared order.
+    bool ShowUI() const { return FOptions.testFlag(soShowUI); }
+    void setShowUI(bool on) { FOptions.setFlag(soShowUI, on); }
+    QString UserName() const { return FUserName; }
+    qint32 UserID() const { return FUserID; }
+    QString UserPassword() const { return FUserPassword; }
+    QDateTime PWSetDate() const { return FPWSetDate; }
+    int PWMaxDays() const { return FPWMaxDays; }
+    int PWMinDays() const { return FPWMinDays; }
+    QString UserField1() const { return FUserDef1; }
+    QString UserField2() const { return FUserDef2; }
+    QDateTime UserLastAccess() const { return FUserLastAccess; }
+    int UserAccessCount() const { return FUserAccessCount; }
+    bool UserAdmin() const { return FUserAdmin == 1; }
+    bool Active() const { return FUserID >= 0; }
+    // false logs the current user off; true has no effect.
+    void setActive(bool on);
+
+    QString Alias() const { return FAlias; }
+    void setAlias(const QString& alias) { FAlias = alias; }
+    QString Password() const { return FPassword; }
+    void setPassword(const QString& password) { FPassword = password; }
+    TSecurityOptions Options() const { return FOptions; }
+    void setOptions(TSecurityOptions options) { FOptions = options; }
+
+    // Account flags read at logon; the application may look at them.
+    int UserEnabled() const { return FUserEnabled; }
+    int PWNoChange() const { return FPWNoChange; }
+    int PWNeverExpires() const { return FPWNeverExpires; }
+    int PWMustChange() const { return FPWMustChange; }
+
+    // Set while the component is edited in a form designer: it never connects then.
+    bool designing() const { return FDesigning; }
+    void setDesigning(bool on) { FDesigning = on; }
+
+    // The record sets kept from Loaded to Destroy (none before Loaded or in design mode;
+    // the log record set only while logging is on).
+    TQuery* groupAccessSet() const { return FGroupAcc; }
+    TQuery* userAccessSet() const { return FUserAcc; }
+    TQuery* logSet() const { return FLog; }
+    TDatabase* database() const { return FDatabase; }
+
+    // The date-time that stands for "none" (zero) in the current-user state.
+    static QDateTime zeroDateTime();
+
+private:
+    int optionBits() const { return int(FOptions.toInt()); }
+    void setOptionBits(int bits) { FOptions = TSecurityOptions::fromInt(bits & 0x1f); }
+    void logOff();
+    void freeStartupSets();
+
+    friend class TJovCSsecureState;
+
+    // Published properties
+    QString FAlias;
+    QString FPassword;
+    TSecurityOptions FOptions;
+    bool FDesigning = false;
+
+    // Current user
+    qint32 FUserID = -1;
+    QString FUserName;
+    QString FUserPassword;
+    QString FUserDef1;
+    QString FUserDef2;
+    QDateTime FUserLastAccess;
+    int FUserAccessCount = 0;
+    int FUserAdmin = 0;
+    int FUserEnabled = 0;
+    int FPWNoChange = 0;
+    int FPWNeverExpires = 0;
+    int FPWMustChange = 0;
+    QDateTime FPWSetDate;
+    int FPWMaxDays = 0;
+    int FPWMinDays = 0;
+
+    // Owned objects
+    TDatabase* FDatabase = nullptr;
+    TQuery* FSQLUpdate = nullptr;
+    TQuery* FGroupAcc = nullptr;
+    TQuery* FUserAcc = nullptr;
+    TQuery* FLog = nullptr;
+};
