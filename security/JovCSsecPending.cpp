@@ -13,4 +13,3 @@ bool TJovCSsecure::PasswordChange() { return ChangePassword(); }
 bool TJovCSsecure::PasswordCanChange() const { return false; }
 bool TJovCSsecure::PasswordExpired() const { return false; }
 bool TJovCSsecure::TestAccess(qint32) { return false; }
-bool TJovCSsecure::Setup() { return false; }
