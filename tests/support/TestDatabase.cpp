@@ -8,6 +8,7 @@
 #include "database/TSchema.h"
 
 #include <QDir>
+#include <QFile>
 #include <stdexcept>
 
 void useTestConfig()
@@ -16,20 +17,40 @@ void useTestConfig()
     qputenv("JOVSEC_CONFIG", (configDir.path() + "/aliases.ini").toLocal8Bit());
 }
 
+namespace {
+// Creating and building a database takes a dozen synced writes; each test program
+// does it once and copies the files.
+QString templateFile(bool built)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.path() + (built ? "/built.gdb" : "/empty.gdb");
+    if (QFile::exists(path))
+        return path;
+    QString error;
+    if (!TFirebirdEnv::createDatabase(path, "SYSDBA", "masterkey", &error))
+        throw std::runtime_error(("cannot create test database: " + error).toStdString());
+    if (built) {
+        const QString alias = "JOVSEC_TEMPLATE";
+        TAliases::addAlias(alias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA"});
+        const int failed = TSchema::build(alias, &error);
+        TDatabase::dropTemporaryConnections();
+        TAliases::deleteAlias(alias);
+        if (failed >= 0)
+            throw std::runtime_error(("build failed: " + error).toStdString());
+    }
+    return path;
+}
+} // namespace
+
 TestDatabase::TestDatabase(bool build, const QString& alias) : m_alias(alias)
 {
     useTestConfig();
     m_path = m_dir.path() + "/security.gdb";
-    QString error;
-    if (!TFirebirdEnv::createDatabase(m_path, "SYSDBA", "masterkey", &error))
-        throw std::runtime_error(("cannot create test database: " + error).toStdString());
+    if (!QFile::copy(templateFile(build), m_path))
+        throw std::runtime_error("cannot copy the test database");
+    QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     TAliases::addAlias(m_alias, "INTRBASE",
                        {"SERVER NAME=" + m_path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
-    if (build) {
-        const int failed = TSchema::build(m_alias, &error);
-        if (failed >= 0)
-            throw std::runtime_error(("build failed: " + error).toStdString());
-    }
 }
 
 TestDatabase::~TestDatabase()
