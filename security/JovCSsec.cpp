@@ -5,6 +5,7 @@
 #include "database/TQuery.h"
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
+#include "security/TAccessIndex.h"
 
 TJovCSsecure::TJovCSsecure(QObject* owner) : QObject(owner)
 {
@@ -49,6 +50,14 @@ void TJovCSsecure::freeStartupSets()
     delete FUserAcc;
     FGroupAcc = nullptr;
     FUserAcc = nullptr;
+    FAccessIndex.reset();
+}
+
+void TJovCSsecure::buildAccessIndex()
+{
+    auto index = std::make_unique<TAccessIndex>();
+    index->build(*FUserAcc, *FGroupAcc);
+    FAccessIndex = std::move(index);
 }
 
 void TJovCSsecure::Loaded()
@@ -67,6 +76,7 @@ void TJovCSsecure::Loaded()
         FDatabase->setLoginPrompt(false);
         FDatabase->open();
 
+        FAccessIndex.reset();
         delete FGroupAcc;
         FGroupAcc = new TQuery(this);
         FGroupAcc->setDatabaseName(FAlias);
@@ -77,6 +87,7 @@ void TJovCSsecure::Loaded()
         FUserAcc->setDatabaseName(FAlias);
         FUserAcc->setSQL(QStringLiteral("Select * from UserAcc"));
         FUserAcc->open();
+        buildAccessIndex();
 
         TQuery program;
         program.setDatabaseName(FAlias);

@@ -15,9 +15,12 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
+class TAccessIndex;
 class TDatabase;
+class TFormCSLogon;
 class TQuery;
 
 enum TSecurityOption : quint8 {
@@ -109,6 +112,21 @@ private:
     void setOptionBits(int bits) { FOptions = TSecurityOptions::fromInt(bits & 0x1f); }
     void logOff();
     void freeStartupSets();
+    // Indexes the grants of the start-up record sets for the access test.
+    void buildAccessIndex();
+
+    // Logon steps shared by the dialog, LogonEx and NWLogon.
+    void takeSupervisorState(bool resetPasswordFlags);
+    void readUserRow(const TQuery& users, bool withEnabled);
+    void readPasswordLimits(TQuery& history);
+    void recordDialogLogon();
+    void recordLogonWithoutDialog();
+    void logLogon();
+    void logAccess(qint32 accessId);
+    // LogonEx (with a password) and NWLogon (without): looks the name up and, when it
+    // is accepted, loads the user. A refusal leaves the current user as it was.
+    bool logonByName(const QString& name, const QString* password);
+    bool logonThroughDialog(TFormCSLogon& dialog, bool ok);
 
     friend class TJovCSsecureState;
 
@@ -141,4 +159,6 @@ private:
     TQuery* FGroupAcc = nullptr;
     TQuery* FUserAcc = nullptr;
     TQuery* FLog = nullptr;
+    // Grants of FUserAcc and FGroupAcc, indexed when they are read at start-up.
+    std::unique_ptr<TAccessIndex> FAccessIndex;
 };

@@ -1,0 +1,165 @@
+#include "security/TAccessIndex.h"
+
+#include "database/TFilter.h"
+#include "database/TQuery.h"
+
+#include <algorithm>
+
+namespace {
+bool isType(const QVariant& stored, const char* letter)
+{
+    return TFilter::compare(stored, TFilter::Op::Eq, QLatin1String(letter));
+}
+} // namespace
+
+quint64 TAccessIndex::KeyTable::mix(quint64 key)
+{
+    // splitmix64 finaliser: spreads sequential ids over the whole table.
+    key ^= key >> 30;
+    key *= 0xbf58476d1ce4e5b9ULL;
+    key ^= key >> 27;
+    key *= 0x94d049bb133111ebULL;
+    key ^= key >> 31;
+    return key;
+}
+
+void TAccessIndex::KeyTable::clear()
+{
+    m_keys.clear();
+    m_payloads.clear();
+    m_used.clear();
+    m_size = 0;
+    m_mask = 0;
+}
+
+void TAccessIndex::KeyTable::reserve(size_t count)
+{
+    size_t capacity = 16;
+    while (capacity < count * 2)
+        capacity *= 2;
+    if (capacity <= m_keys.size())
+        return;
+    std::vector<quint64> keys = std::move(m_keys);
+    std::vector<quint64> payloads = std::move(m_payloads);
+    std::vector<quint8> used = std::move(m_used);
+    m_keys.assign(capacity, 0);
+    m_payloads.assign(capacity, 0);
+    m_used.assign(capacity, 0);
+    m_mask = capacity - 1;
+    m_size = 0;
+    for (size_t i = 0; i < used.size(); ++i)
+        if (used[i])
+            insert(keys[i], payloads[i]);
+}
+
+void TAccessIndex::KeyTable::grow() { reserve(std::max<size_t>(m_size + 1, m_keys.size())); }
+
+quint64& TAccessIndex::KeyTable::insert(quint64 key, quint64 payload)
+{
+    // Keep the load at one half or less.
+    if ((m_size + 1) * 2 > m_keys.size())
+        grow();
+    size_t slot = mix(key) & m_mask;
+    while (m_used[slot]) {
+        if (m_keys[slot] == key)
+            return m_payloads[slot];
+        slot = (slot + 1) & m_mask;
+    }
+    m_used[slot] = 1;
+    m_keys[slot] = key;
+    m_payloads[slot] = payload;
+    ++m_size;
+    return m_payloads[slot];
+}
+
+const quint64* TAccessIndex::KeyTable::find(quint64 key) const
+{
+    if (m_size == 0)
+        return nullptr;
+    size_t slot = mix(key) & m_mask;
+    while (m_used[slot]) {
+        if (m_keys[slot] == key)
+            return &m_payloads[slot];
+        slot = (slot + 1) & m_mask;
+    }
+    return nullptr;
+}
+
+void TAccessIndex::clear()
+{
+    m_direct.clear();
+    m_groupHolds.clear();
+    m_userGroups.clear();
+    m_groupList.clear();
+}
+
+void TAccessIndex::build(const TQuery& userAcc, const TQuery& groupAcc)
+{
+    clear();
+    const int uUser = userAcc.fieldByName(QStringLiteral("User_Id"))->index();
+    const int uAccess = userAcc.fieldByName(QStringLiteral("Access_Id"))->index();
+    const int uType = userAcc.fieldByName(QStringLiteral("Type"))->index();
+    const int gGroup = groupAcc.fieldByName(QStringLiteral("Group_Id"))->index();
+    const int gAccess = groupAcc.fieldByName(QStringLiteral("Access_Id"))->index();
+
+    struct Membership {
+        qint32 user;
+        qint32 group;
+    };
+    std::vector<Membership> memberships;
+    const int userRows = userAcc.totalRowCount();
+    m_direct.reserve(size_t(userRows));
+    for (int r = 0; r < userRows; ++r) {
+        const qint32 user = userAcc.rowValue(r, uUser).toInt();
+        const qint32 access = userAcc.rowValue(r, uAccess).toInt();
+        const QVariant& type = userAcc.rowValue(r, uType);
+        if (isType(type, "C"))
+            m_direct.insert(pairKey(user, access), 1);
+        else if (access > 0 && isType(type, "G"))
+            memberships.push_back({user, access});
+    }
+    // Each user's groups stay in the order the record set delivered them.
+    std::stable_sort(memberships.begin(), memberships.end(),
+                     [](const Membership& a, const Membership& b) { return a.user < b.user; });
+    m_groupList.reserve(memberships.size());
+    m_userGroups.reserve(memberships.size() / 4 + 1);
+    for (size_t i = 0; i < memberships.size();) {
+        const qint32 user = memberships[i].user;
+        const size_t offset = m_groupList.size();
+        for (; i < memberships.size() && memberships[i].user == user; ++i)
+            m_groupList.push_back(memberships[i].group);
+        const size_t count = m_groupList.size() - offset;
+        m_userGroups.insert(quint64(quint32(user)), (quint64(offset) << 32) | quint64(count));
+    }
+
+    const int groupRows = groupAcc.totalRowCount();
+    m_groupHolds.reserve(size_t(groupRows));
+    for (int r = 0; r < groupRows; ++r)
+        m_groupHolds.insert(pairKey(groupAcc.rowValue(r, gGroup).toInt(),
+                                    groupAcc.rowValue(r, gAccess).toInt()),
+                            1);
+}
+
+TAccessIndex::Grant TAccessIndex::grant(qint32 userId, qint32 accessId) const
+{
+    if (m_direct.find(pairKey(userId, accessId)))
+        return Grant::Direct;
+    const quint64* range = m_userGroups.find(quint64(quint32(userId)));
+    if (!range)
+        return Grant::None;
+    const size_t offset = size_t(*range >> 32);
+    const size_t count = size_t(*range & 0xffffffffULL);
+    for (size_t i = offset; i < offset + count; ++i)
+        if (m_groupHolds.find(pairKey(m_groupList[i], accessId)))
+            return Grant::Group;
+    return Grant::None;
+}
+
+std::vector<qint32> TAccessIndex::groupsOf(qint32 userId) const
+{
+    const quint64* range = m_userGroups.find(quint64(quint32(userId)));
+    if (!range)
+        return {};
+    const auto begin = m_groupList.begin() + qsizetype(*range >> 32);
+    return std::vector<qint32>(begin, begin + qsizetype(*range & 0xffffffffULL));
+}
