@@ -250,7 +250,7 @@ bool TFilter::compare(const QVariant& stored, Op op, const QString& value)
     return false;
 }
 
-bool TFilter::matches(const Node& node, const std::vector<QVariant>& row)
+bool TFilter::matches(const Node& node, const QVariant* row)
 {
     switch (node.kind) {
     case Node::Kind::And:
@@ -260,7 +260,7 @@ bool TFilter::matches(const Node& node, const std::vector<QVariant>& row)
     case Node::Kind::Compare:
         break;
     }
-    if (node.columnIndex < 0 || node.columnIndex >= int(row.size()))
+    if (node.columnIndex < 0)
         return false;
     return compare(row[node.columnIndex], node.op, node.value);
 }

@@ -38,7 +38,7 @@ public:
     static std::unique_ptr<Node> parse(const QString& expression);
     // Resolves column names to indexes; throws EDatabaseError for an unknown column.
     static void bind(Node& node, const QStringList& columns);
-    static bool matches(const Node& node, const std::vector<QVariant>& row);
+    static bool matches(const Node& node, const QVariant* row);
     // Compares one stored value with a filter value.
     static bool compare(const QVariant& stored, Op op, const QString& value);
     // The key under which a value is indexed and looked up: its decimal or

@@ -272,7 +272,7 @@ void TQuery::open()
         return;
     TDatabase* db = acquireConnection();
     const QString text = statementText();
-    std::vector<std::vector<QVariant>> rows;
+    RowStore rows;
     std::vector<int> sqlTypes;
     QSqlRecord record;
     {
@@ -297,6 +297,7 @@ void TQuery::open()
         }
         record = q.record();
         const int columns = record.count();
+        rows.columns = columns;
         sqlTypes.resize(columns);
         for (int c = 0; c < columns; ++c)
             sqlTypes[c] = record.field(c).typeID();
@@ -305,10 +306,8 @@ void TQuery::open()
                                                QRegularExpression::CaseInsensitiveOption);
         const bool singleton = !select.match(text).hasMatch();
         while (q.next()) {
-            std::vector<QVariant> row(columns);
             for (int c = 0; c < columns; ++c)
-                row[c] = normalizeRead(q.value(c), sqlTypes[c]);
-            rows.push_back(std::move(row));
+                rows.data.push_back(normalizeRead(q.value(c), sqlTypes[c]));
             if (singleton)
                 break;
         }
@@ -355,7 +354,7 @@ void TQuery::open()
         }
     }
     rebuildView();
-    setPosition(m_view.empty() ? -1 : 0);
+    setPosition(viewSize() == 0 ? -1 : 0);
     emit stateChanged();
 }
 
@@ -367,6 +366,7 @@ void TQuery::close()
     m_rows.clear();
     m_originalRows.clear();
     m_view.clear();
+    m_viewAll = true;
     m_pos = -1;
     m_eof = m_bof = true;
     m_buffer.clear();
@@ -397,11 +397,11 @@ void TQuery::loadKeyColumns()
 
 void TQuery::setPosition(int pos)
 {
-    if (m_view.empty()) {
+    if (viewSize() == 0) {
         m_pos = -1;
         m_eof = m_bof = true;
     } else {
-        m_pos = std::clamp(pos, 0, int(m_view.size()) - 1);
+        m_pos = std::clamp(pos, 0, viewSize() - 1);
         m_bof = m_eof = false;
     }
     m_calcRow = -2;
@@ -429,7 +429,7 @@ void TQuery::last()
     checkBrowse("last");
     if (m_state != State::Browse)
         post();
-    setPosition(int(m_view.size()) - 1);
+    setPosition(viewSize() - 1);
     m_eof = true;
 }
 
@@ -439,7 +439,7 @@ void TQuery::next()
     if (m_state != State::Browse)
         post();
     m_bof = false;
-    if (m_pos < 0 || m_pos + 1 >= int(m_view.size())) {
+    if (m_pos < 0 || m_pos + 1 >= viewSize()) {
         m_eof = true;
         return;
     }
@@ -512,34 +512,39 @@ bool TQuery::findFirst()
 {
     checkBrowse("findFirst");
     setPosition(0);
-    return !m_view.empty();
+    return viewSize() > 0;
 }
 
 void TQuery::rebuildView()
 {
     m_view.clear();
-    if (!m_filtered || !m_compiledFilter) {
-        m_view.resize(m_rows.size());
-        for (size_t i = 0; i < m_rows.size(); ++i)
-            m_view[i] = int(i);
+    m_viewAll = !m_filtered || !m_compiledFilter;
+    if (m_viewAll)
         return;
-    }
     const TFilter::Node& root = *m_compiledFilter->root;
     std::vector<const TFilter::Node*> equalities;
     collectEqualities(root, equalities);
     if (!equalities.empty()) {
         const TFilter::Node* eq = equalities.front();
         for (int row : rowsWithKey(eq->columnIndex, TFilter::keyOfText(eq->value)))
-            if (TFilter::matches(root, m_rows[row]))
+            if (TFilter::matches(root, m_rows.row(row)))
                 m_view.push_back(row);
         return;
     }
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        if (TFilter::matches(root, m_rows[i]))
-            m_view.push_back(int(i));
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (TFilter::matches(root, m_rows.row(i)))
+            m_view.push_back(i);
 }
 
 void TQuery::invalidateIndexes() { m_indexes.clear(); }
+
+int TQuery::viewFind(int row) const
+{
+    if (m_viewAll)
+        return row >= 0 && row < m_rows.size() ? row : -1;
+    const auto it = std::find(m_view.begin(), m_view.end(), row);
+    return it != m_view.end() ? int(it - m_view.begin()) : -1;
+}
 
 const std::vector<int>& TQuery::rowsWithKey(int column, const QString& foldedKey) const
 {
@@ -550,8 +555,8 @@ const std::vector<int>& TQuery::rowsWithKey(int column, const QString& foldedKey
     if (!m_indexes[column]) {
         auto index = std::make_unique<Index>();
         index->rows.reserve(qsizetype(m_rows.size() / 4 + 1));
-        for (size_t r = 0; r < m_rows.size(); ++r)
-            index->rows[TFilter::keyOf(m_rows[r][column])].push_back(int(r));
+        for (int r = 0; r < m_rows.size(); ++r)
+            index->rows[TFilter::keyOf(m_rows.row(r)[column])].push_back(r);
         m_indexes[column] = std::move(index);
     }
     const auto it = m_indexes[column]->rows.constFind(foldedKey);
@@ -616,7 +621,7 @@ void TQuery::runCalcFields()
 QVariant TQuery::fieldValue(int index) const
 {
     if (index >= m_dataColumns) {
-        if (m_state == State::Inactive || (m_view.empty() && m_state == State::Browse))
+        if (m_state == State::Inactive || (viewSize() == 0 && m_state == State::Browse))
             return QVariant();
         if (m_calcRow != currentRow() && !m_inCalc)
             const_cast<TQuery*>(this)->runCalcFields();
@@ -628,7 +633,7 @@ QVariant TQuery::fieldValue(int index) const
     const int row = currentRow();
     if (row < 0)
         return QVariant();
-    return m_rows[row][index];
+    return m_rows.row(row)[index];
 }
 
 QVariant TQuery::fieldOldValue(int index) const
@@ -641,7 +646,7 @@ QVariant TQuery::fieldOldValue(int index) const
     if (row < 0)
         return QVariant();
     const auto it = m_originalRows.constFind(row);
-    return it != m_originalRows.cend() ? it.value()[index] : m_rows[row][index];
+    return it != m_originalRows.cend() ? it.value()[index] : m_rows.row(row)[index];
 }
 
 void TQuery::setFieldValue(int index, const QVariant& value)
@@ -673,8 +678,7 @@ void TQuery::startEditing(State state, int insertRow)
         m_buffer.assign(m_dataColumns, QVariant());
         m_oldBuffer.assign(m_dataColumns, QVariant());
     } else {
-        m_buffer = m_rows[currentRow()];
-        m_buffer.resize(m_dataColumns);
+        m_buffer = m_rows.copy(currentRow());
         const auto it = m_originalRows.constFind(currentRow());
         m_oldBuffer = it != m_originalRows.cend() ? it.value() : m_buffer;
     }
@@ -690,7 +694,7 @@ void TQuery::append()
         post();
     if (!m_requestLive && !m_cachedUpdates)
         throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
-    startEditing(State::Insert, int(m_rows.size()));
+    startEditing(State::Insert, m_rows.size());
 }
 
 void TQuery::insert()
@@ -701,7 +705,7 @@ void TQuery::insert()
     if (!m_requestLive && !m_cachedUpdates)
         throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     const int row = currentRow();
-    startEditing(State::Insert, row < 0 ? int(m_rows.size()) : row);
+    startEditing(State::Insert, row < 0 ? m_rows.size() : row);
 }
 
 void TQuery::edit()
@@ -711,7 +715,7 @@ void TQuery::edit()
         return;
     if (!m_requestLive && !m_cachedUpdates)
         throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
-    if (m_view.empty()) {
+    if (viewSize() == 0) {
         insert();
         return;
     }
@@ -787,7 +791,7 @@ void TQuery::writeInsert()
 
 void TQuery::writeUpdate(int row)
 {
-    const std::vector<QVariant>& old = m_rows[row];
+    const std::vector<QVariant> old = m_rows.copy(row);
     QStringList sets;
     std::vector<QVariant> binds;
     for (int c = 0; c < m_dataColumns; ++c) {
@@ -822,7 +826,7 @@ void TQuery::writeUpdate(int row)
 void TQuery::writeDelete(int row)
 {
     std::vector<QVariant> binds;
-    const QString where = whereForRow(m_rows[row], binds);
+    const QString where = whereForRow(m_rows.copy(row), binds);
     QString text = QStringLiteral("DELETE FROM ") + m_tableName + QStringLiteral(" WHERE ") + where;
     if (m_keyColumns.empty())
         text += QStringLiteral(" ROWS 1");
@@ -854,8 +858,8 @@ void TQuery::post()
     if (m_state == State::Insert) {
         if (writeThrough)
             writeInsert();
-        const int at = std::clamp(m_insertRow, 0, int(m_rows.size()));
-        m_rows.insert(m_rows.begin() + at, m_buffer);
+        const int at = std::clamp(m_insertRow, 0, m_rows.size());
+        m_rows.insert(at, m_buffer);
         // Rows after the insertion point move down by one.
         if (!m_originalRows.isEmpty()) {
             QHash<int, std::vector<QVariant>> moved;
@@ -869,8 +873,8 @@ void TQuery::post()
         if (writeThrough)
             writeUpdate(row);
         else if (m_cachedUpdates && !m_originalRows.contains(row))
-            m_originalRows.insert(row, m_rows[row]);
-        m_rows[row] = m_buffer;
+            m_originalRows.insert(row, m_rows.copy(row));
+        m_rows.set(row, m_buffer);
         newRow = row;
     }
     m_state = State::Browse;
@@ -878,8 +882,8 @@ void TQuery::post()
     m_assigned.clear();
     invalidateIndexes();
     rebuildView();
-    const auto it = std::find(m_view.begin(), m_view.end(), newRow);
-    setPosition(it != m_view.end() ? int(it - m_view.begin()) : m_pos);
+    const int pos = viewFind(newRow);
+    setPosition(pos >= 0 ? pos : m_pos);
     emit stateChanged();
 }
 
@@ -902,7 +906,7 @@ void TQuery::deleteRecord()
         loadKeyColumns();
         writeDelete(row);
     }
-    m_rows.erase(m_rows.begin() + row);
+    m_rows.erase(row);
     QHash<int, std::vector<QVariant>> moved;
     for (auto it = m_originalRows.begin(); it != m_originalRows.end(); ++it)
         if (it.key() != row)

@@ -82,9 +82,9 @@ public:
     void prior();
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
-    bool isEmpty() const { return m_view.empty(); }
+    bool isEmpty() const { return viewSize() == 0; }
     // Rows visible under the current filter.
-    int recordCount() const { return int(m_view.size()); }
+    int recordCount() const { return viewSize(); }
     // 1-based position of the current row among the visible ones; 0 when none.
     int recNo() const { return m_pos < 0 ? 0 : m_pos + 1; }
     void moveTo(int recNo);
@@ -119,8 +119,8 @@ public:
     // through a hash index built on first use. For callers that look rows up often.
     const std::vector<int>& rowsWithValue(int column, const QVariant& value) const;
     const std::vector<int>& rowsWithKey(int column, const QString& foldedKey) const;
-    int totalRowCount() const { return int(m_rows.size()); }
-    const QVariant& rowValue(int row, int column) const { return m_rows[row][column]; }
+    int totalRowCount() const { return m_rows.size(); }
+    const QVariant& rowValue(int row, int column) const { return m_rows.row(row)[column]; }
 
     // Used by TField.
     QVariant fieldValue(int index) const;
@@ -157,7 +157,31 @@ private:
     QString whereForRow(const std::vector<QVariant>& values, std::vector<QVariant>& binds) const;
     void runCalcFields();
     int dataColumnCount() const { return m_dataColumns; }
-    int currentRow() const { return m_pos < 0 ? -1 : m_view[m_pos]; }
+    int currentRow() const { return m_pos < 0 ? -1 : viewAt(m_pos); }
+    // The visible rows: all of them, or those the filter let through.
+    int viewSize() const { return m_viewAll ? m_rows.size() : int(m_view.size()); }
+    int viewAt(int pos) const { return m_viewAll ? pos : m_view[pos]; }
+    int viewFind(int row) const;
+
+    // Rows stored one after another in one block: a million rows are one allocation.
+    struct RowStore {
+        int columns = 0;
+        std::vector<QVariant> data;
+        int size() const { return columns ? int(data.size() / columns) : 0; }
+        const QVariant* row(int r) const { return data.data() + size_t(r) * columns; }
+        QVariant* row(int r) { return data.data() + size_t(r) * columns; }
+        std::vector<QVariant> copy(int r) const { return std::vector<QVariant>(row(r), row(r) + columns); }
+        void set(int r, const std::vector<QVariant>& v) { std::copy(v.begin(), v.begin() + columns, row(r)); }
+        void insert(int at, const std::vector<QVariant>& v)
+        {
+            data.insert(data.begin() + size_t(at) * columns, v.begin(), v.begin() + columns);
+        }
+        void erase(int r)
+        {
+            data.erase(data.begin() + size_t(r) * columns, data.begin() + size_t(r + 1) * columns);
+        }
+        void clear() { data.clear(); }
+    };
 
     QString m_databaseName;
     QStringList m_sql;
@@ -174,10 +198,11 @@ private:
     bool m_keysLoaded = false;
     std::vector<std::unique_ptr<TField>> m_fields;
     int m_dataColumns = 0;
-    std::vector<std::vector<QVariant>> m_rows;
+    RowStore m_rows;
     // Values each row had when it was read, for rows changed under cached updates.
     QHash<int, std::vector<QVariant>> m_originalRows;
     std::vector<int> m_view;
+    bool m_viewAll = true;
     int m_pos = -1;
     bool m_eof = true;
     bool m_bof = true;
