@@ -92,6 +92,19 @@ QVariant normalizeRead(const QVariant& value, int sqlType)
     return value;
 }
 
+// Runs a statement with positional values; throws with the engine's text.
+void execPositional(QSqlQuery& q, const QString& text, const std::vector<QVariant>& binds)
+{
+    bool ok = q.prepare(text);
+    for (size_t i = 0; ok && i < binds.size(); ++i)
+        q.bindValue(int(i), binds[i]);
+    if (!(ok && q.exec())) {
+        const QString error = q.lastError().text();
+        q.clear();
+        throw EDatabaseError(error);
+    }
+}
+
 bool sameValue(const QVariant& a, const QVariant& b)
 {
     if (a.isNull() || b.isNull())
@@ -234,24 +247,24 @@ QString TQuery::statementText() const
     return text;
 }
 
+bool TQuery::runStatement(QSqlQuery& q, const QString& text) const
+{
+    // DDL and trigger bodies go unprepared: prepare() would rewrite ":name".
+    if (m_params.empty())
+        return q.exec(text);
+    if (!q.prepare(text))
+        return false;
+    for (const Param& p : m_params)
+        q.bindValue(QLatin1Char(':') + p.name, p.value);
+    return q.exec();
+}
+
 void TQuery::execSQL()
 {
     TDatabase* db = acquireConnection();
     const QString text = statementText();
     QSqlQuery q(db->sqlDatabase());
-    bool ok;
-    if (m_params.empty()) {
-        // DDL and trigger bodies go unprepared: prepare() would rewrite ":name".
-        ok = q.exec(text);
-    } else {
-        ok = q.prepare(text);
-        if (ok) {
-            for (const Param& p : m_params)
-                q.bindValue(QLatin1Char(':') + p.name, p.value);
-            ok = q.exec();
-        }
-    }
-    if (!ok) {
+    if (!runStatement(q, text)) {
         const QString error = q.lastError().text();
         q.clear();
         if (!active())
@@ -278,18 +291,7 @@ void TQuery::open()
     {
         QSqlQuery q(db->sqlDatabase());
         q.setForwardOnly(true);
-        bool ok;
-        if (m_params.empty()) {
-            ok = q.exec(text);
-        } else {
-            ok = q.prepare(text);
-            if (ok) {
-                for (const Param& p : m_params)
-                    q.bindValue(QLatin1Char(':') + p.name, p.value);
-                ok = q.exec();
-            }
-        }
-        if (!ok) {
+        if (!runStatement(q, text)) {
             const QString error = q.lastError().text();
             q.clear();
             releaseConnection();
@@ -772,15 +774,7 @@ void TQuery::writeInsert()
                                     QLatin1Char(')');
     text += QStringLiteral(" RETURNING ") + all.join(QLatin1Char(','));
     QSqlQuery q(m_connection->sqlDatabase());
-    bool ok = q.prepare(text);
-    for (size_t i = 0; ok && i < binds.size(); ++i)
-        q.bindValue(int(i), binds[i]);
-    ok = ok && q.exec();
-    if (!ok) {
-        const QString error = q.lastError().text();
-        q.clear();
-        throw EDatabaseError(error);
-    }
+    execPositional(q, text, binds);
     if (q.next()) {
         const QSqlRecord rec = q.record();
         for (int c = 0; c < m_dataColumns && c < rec.count(); ++c)
@@ -808,15 +802,7 @@ void TQuery::writeUpdate(int row)
     if (m_keyColumns.empty())
         text += QStringLiteral(" ROWS 1");
     QSqlQuery q(m_connection->sqlDatabase());
-    bool ok = q.prepare(text);
-    for (size_t i = 0; ok && i < binds.size(); ++i)
-        q.bindValue(int(i), binds[i]);
-    ok = ok && q.exec();
-    if (!ok) {
-        const QString error = q.lastError().text();
-        q.clear();
-        throw EDatabaseError(error);
-    }
+    execPositional(q, text, binds);
     const int affected = q.numRowsAffected();
     q.clear();
     if (affected == 0)
@@ -831,15 +817,7 @@ void TQuery::writeDelete(int row)
     if (m_keyColumns.empty())
         text += QStringLiteral(" ROWS 1");
     QSqlQuery q(m_connection->sqlDatabase());
-    bool ok = q.prepare(text);
-    for (size_t i = 0; ok && i < binds.size(); ++i)
-        q.bindValue(int(i), binds[i]);
-    ok = ok && q.exec();
-    if (!ok) {
-        const QString error = q.lastError().text();
-        q.clear();
-        throw EDatabaseError(error);
-    }
+    execPositional(q, text, binds);
     q.clear();
 }
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 class TDatabase;
+class QSqlQuery;
 namespace TFilterDetail {
 struct Compiled;
 }
@@ -142,6 +143,7 @@ private:
     TDatabase* acquireConnection();
     void releaseConnection();
     QString statementText() const;
+    bool runStatement(QSqlQuery& q, const QString& text) const;
     void parseParams();
     Param* findParam(const QString& name);
     void readResult();
