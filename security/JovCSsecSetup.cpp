@@ -1,4 +1,27 @@
 // Opens the setup editor for administrators.
 #include "security/JovCSsec.h"
 
-bool TJovCSsecure::Setup() { return false; }
+#include "editor/CSFrmsec.h"
+#include "platform/MessageBox.h"
+
+#include <memory>
+
+bool TJovCSsecure::Setup()
+{
+    if (FUserID < 0 || FUserAdmin != 1) {
+        if (FOptions.testFlag(soShowUI))
+            Platform::showError(QStringLiteral("Administrative rights have not been granted."));
+        return false;
+    }
+    // The editor lives for this call; only the built-in supervisor may change
+    // access constants.
+    auto editor = std::make_unique<TFormCSMain>();
+    editor->SecAlias = FAlias;
+    editor->LimitAccess = FUserID != 0;
+    TFormCSMain* previous = FormCSMain;
+    FormCSMain = editor.get();
+    editor->exec();
+    editor.reset();
+    FormCSMain = previous;
+    return true;
+}

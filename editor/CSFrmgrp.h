@@ -1,0 +1,59 @@
+#pragma once
+// TFormCSGroup: the group dialog. Names a group and chooses its access constants.
+// It works on the editor's record sets (dsGroup, dsAccess, dsGrpAcc point at the
+// editor's sqlGroups, sqlAccess and sqlGrpColl); the group is the editor's current
+// GROUPS row, a new one when adding.
+
+#include <QDialog>
+
+class QToolButton;
+class QPushButton;
+class TDBEdit;
+class TListBox;
+class TQuery;
+
+class TFormCSGroup : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormCSGroup(QWidget* owner = nullptr);
+    ~TFormCSGroup() override;
+
+    void FormShow();
+    void UpdateAccessInformation();
+    void UpdateGrpAccInformation();
+    void SelectAccess();
+    void RemoveAccess();
+    bool lbSelectedDragOver(QObject* source) const;
+    void lbSelectedDragDrop(QObject* source);
+    void bbtnOkClick();
+    // Any result but OK drops the unposted changes of the group's row.
+    void FormClose(int result);
+
+    TQuery* dsGroup = nullptr;
+    TQuery* dsAccess = nullptr;
+    TQuery* dsGrpAcc = nullptr;
+
+    TDBEdit* dbedGroupName;
+    TListBox* lbSelected;
+    TListBox* lbComplete;
+    QToolButton* spbtnAdd;
+    QToolButton* spbtnDel;
+    QPushButton* bbtnOk;
+    QPushButton* bbtnCancel;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void guarded(const std::function<void()>& handler);
+    // The current group's id; null while the group is not posted.
+    QVariant groupId() const;
+    bool missingName();
+
+    bool m_shown = false;
+};
+
+// The open group dialog.
+extern TFormCSGroup* FormCSGroup;

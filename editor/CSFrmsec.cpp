@@ -1,0 +1,533 @@
+// The setup editor's window: its controls, life cycle and page switching.
+#include "editor/CSFrmsec.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TQuery.h"
+#include "editor/TDBCheckBox.h"
+#include "editor/TDBEdit.h"
+#include "editor/TDBLookupComboBox.h"
+#include "editor/TListBox.h"
+#include "editor/TRadioGroup.h"
+#include "editor/TUpDown.h"
+#include "platform/MessageBox.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QFocusEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TFormCSMain* FormCSMain = nullptr;
+
+namespace {
+template <typename T>
+T* named(T* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+TQuery* recordSet(QObject* owner, const char* name, const QString& sql)
+{
+    auto* q = new TQuery(owner);
+    q->setObjectName(QLatin1String(name));
+    q->setDatabaseName(QStringLiteral("jovCSsecurity"));
+    q->setSQL(sql);
+    q->setRequestLive(true);
+    return q;
+}
+
+QToolButton* speedButton(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* b = named(new QToolButton(parent), name);
+    b->setText(caption);
+    b->setAutoRaise(true);
+    return b;
+}
+
+QLineEdit* numericEdit(const char* name, int maxLength, const QString& text)
+{
+    auto* e = named(new QLineEdit, name);
+    e->setMaxLength(maxLength);
+    e->setText(text);
+    e->setFixedWidth(36);
+    e->setAlignment(Qt::AlignRight);
+    return e;
+}
+
+TUpDown* upDown(const char* name, QLineEdit* edit, int minimum, int maximum)
+{
+    auto* s = named(new TUpDown, name);
+    s->setRange(minimum, maximum);
+    s->setAssociate(edit);
+    bool ok = false;
+    const int n = edit->text().toInt(&ok);
+    s->setPosition(ok ? n : minimum);
+    return s;
+}
+} // namespace
+
+TFormCSMain::TFormCSMain(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("FormCSMain"));
+    setWindowTitle(QStringLiteral("Security Setup"));
+    sqlUsers = recordSet(this, "sqlUsers", QStringLiteral("select * from users order by user_id"));
+    sqlPWHist = recordSet(this, "sqlPWHist", QStringLiteral("select * from pwhist order by user_id"));
+    sqlGroups = recordSet(this, "sqlGroups", QStringLiteral("select * from groups order by Group_ID"));
+    sqlAccess = recordSet(this, "sqlAccess", QStringLiteral("select * from access"));
+    sqlGrpColl = recordSet(this, "sqlGrpColl", QStringLiteral("select * from grpcoll"));
+    // Only the chosen user's rows: the whole table can hold a million grants.
+    sqlUsrAcc = recordSet(this, "sqlUsrAcc",
+                          QStringLiteral("select * from useracc where User_ID = :User_ID"));
+    sqlUsrAcc->setParamInteger(QStringLiteral("User_ID"), -1);
+    sqlUsrAcc->addCalculatedField(QStringLiteral("AccLabel"), 22);
+    sqlUsrAcc->setOnCalcFields([this](TQuery& q) { sqlUsrAccCalcFields(q); });
+    sqlProgram = recordSet(this, "sqlProgram", QStringLiteral("select * from program"));
+    sqlUpdate = recordSet(this, "sqlUpdate", QString());
+    sqlUpdate->setRequestLive(false);
+
+    buildWindow();
+    connectHandlers();
+    FormCreate();
+}
+
+TFormCSMain::~TFormCSMain()
+{
+    if (!m_destroyed) {
+        try {
+            FormDestroy();
+        } catch (const EDatabaseError& e) {
+            Platform::showError(e.message());
+        }
+    }
+    if (FormCSMain == this)
+        FormCSMain = nullptr;
+}
+
+const QColor& TFormCSMain::greyText()
+{
+    static const QColor grey(128, 128, 128);
+    return grey;
+}
+
+void TFormCSMain::setFontColor(QWidget* widget, const QColor& color)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::ButtonText, color);
+    p.setColor(QPalette::Text, color);
+    widget->setPalette(p);
+    widget->update();
+}
+
+void TFormCSMain::buildWindow()
+{
+    auto* main = new QVBoxLayout(this);
+
+    grpSecuritySystem = named(new QGroupBox(QStringLiteral("Security System:"), this), "grpSecuritySystem");
+    auto* header = new QGridLayout(grpSecuritySystem);
+    dbedSecLabel = named(new TDBEdit, "dbedSecLabel");
+    dbedSecLabel->setMaxLength(48);
+    DBEdit1 = named(new TDBEdit, "DBEdit1");
+    DBEdit1->setMaxLength(20);
+    DBEdit2 = named(new TDBEdit, "DBEdit2");
+    DBEdit2->setMaxLength(20);
+    dbchkSecEnabled = named(new TDBCheckBox(QStringLiteral("Security Enabled")), "dbchkSecEnabled");
+    dbcxLogEnabled = named(new TDBCheckBox(QStringLiteral("Logging Enabled")), "dbcxLogEnabled");
+    header->addWidget(new QLabel(QStringLiteral("Security Label:")), 0, 0);
+    header->addWidget(dbedSecLabel, 0, 1, 1, 3);
+    header->addWidget(new QLabel(QStringLiteral("Label for User Field 1:")), 1, 0);
+    header->addWidget(DBEdit1, 1, 1);
+    header->addWidget(dbchkSecEnabled, 1, 2);
+    header->addWidget(new QLabel(QStringLiteral("Label for User Field 2:")), 2, 0);
+    header->addWidget(DBEdit2, 2, 1);
+    header->addWidget(dbcxLogEnabled, 2, 2);
+    main->addWidget(grpSecuritySystem);
+
+    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    UserSheet = named(buildUserSheet(), "UserSheet");
+    AccountSheet = named(buildAccountSheet(), "AccountSheet");
+    PageControl1->addTab(UserSheet, QStringLiteral("User Setup"));
+    PageControl1->addTab(AccountSheet, QStringLiteral("Account Policy"));
+    m_currentPage = UserSheet;
+    main->addWidget(PageControl1);
+
+    btnOk = named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
+    btnOk->setDefault(false);
+    btnOk->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+    main->addLayout(buttons);
+
+    setFixedSize(sizeHint().expandedTo(QSize(560, 520)));
+}
+
+QWidget* TFormCSMain::buildUserSheet()
+{
+    auto* page = new QWidget;
+    auto* grid = new QGridLayout(page);
+
+    dblkUserName = named(new TDBLookupComboBox(page), "dblkUserName");
+    spbtnAddUser = speedButton("spbtnAddUser", QStringLiteral("Add"), page);
+    spbtnEditUser = speedButton("spbtnEditUser", QStringLiteral("Edit"), page);
+    spbtnDelUser = speedButton("spbtnDelUser", QStringLiteral("Del"), page);
+    auto* users = new QHBoxLayout;
+    users->addWidget(new QLabel(QStringLiteral("Users:")));
+    users->addWidget(dblkUserName, 1);
+    users->addWidget(spbtnAddUser);
+    users->addWidget(spbtnEditUser);
+    users->addWidget(spbtnDelUser);
+    grid->addLayout(users, 0, 0, 1, 3);
+
+    lbUsrAccess = named(new TListBox(page), "lbUsrAccess");
+    auto* left = new QVBoxLayout;
+    left->addWidget(new QLabel(QStringLiteral("Security Access for User:")));
+    left->addWidget(lbUsrAccess);
+    grid->addLayout(left, 1, 0);
+
+    spbtnAddAccess = speedButton("spbtnAddAccess", QString(), page);
+    spbtnAddAccess->setArrowType(Qt::LeftArrow);
+    spbtnDelAccess = speedButton("spbtnDelAccess", QString(), page);
+    spbtnDelAccess->setArrowType(Qt::RightArrow);
+    auto* arrows = new QVBoxLayout;
+    arrows->addStretch(1);
+    arrows->addWidget(spbtnAddAccess);
+    arrows->addWidget(spbtnDelAccess);
+    arrows->addStretch(1);
+    grid->addLayout(arrows, 1, 1);
+
+    tnbkLists = named(new QTabWidget(page), "tnbkLists");
+    tsGroups = named(new QWidget, "tsGroups");
+    lbGroups = named(new TListBox(tsGroups), "lbGroups");
+    spbtnAddGroup = speedButton("spbtnAddGroup", QStringLiteral("Add"), tsGroups);
+    spbtnEditGroup = speedButton("spbtnEditGroup", QStringLiteral("Edit"), tsGroups);
+    spbtnDelGroup = speedButton("spbtnDelGroup", QStringLiteral("Del"), tsGroups);
+    auto* groups = new QVBoxLayout(tsGroups);
+    groups->addWidget(lbGroups);
+    auto* groupButtons = new QHBoxLayout;
+    groupButtons->addWidget(spbtnAddGroup);
+    groupButtons->addWidget(spbtnEditGroup);
+    groupButtons->addWidget(spbtnDelGroup);
+    groupButtons->addStretch(1);
+    groups->addLayout(groupButtons);
+
+    tsConstants = named(new QWidget, "tsConstants");
+    lbConstants = named(new TListBox(tsConstants), "lbConstants");
+    spbtnAccAdd = speedButton("spbtnAccAdd", QStringLiteral("Add"), tsConstants);
+    spbtnAccEdit = speedButton("spbtnAccEdit", QStringLiteral("Edit"), tsConstants);
+    spbtnAccDel = speedButton("spbtnAccDel", QStringLiteral("Del"), tsConstants);
+    auto* constants = new QVBoxLayout(tsConstants);
+    constants->addWidget(lbConstants);
+    auto* constantButtons = new QHBoxLayout;
+    constantButtons->addWidget(spbtnAccAdd);
+    constantButtons->addWidget(spbtnAccEdit);
+    constantButtons->addWidget(spbtnAccDel);
+    constantButtons->addStretch(1);
+    constants->addLayout(constantButtons);
+
+    tnbkLists->addTab(tsGroups, QStringLiteral("Groups"));
+    tnbkLists->addTab(tsConstants, QStringLiteral("Constants"));
+    tnbkLists->setCurrentWidget(tsConstants);
+    grid->addWidget(tnbkLists, 1, 2);
+    return page;
+}
+
+QWidget* TFormCSMain::buildAccountSheet()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    btnGAPSettings = named(new QPushButton(QStringLiteral("Global Settings"), page), "btnGAPSettings");
+    btnGAPSettings->setAutoDefault(false);
+    auto* top = new QHBoxLayout;
+    top->addStretch(1);
+    top->addWidget(btnGAPSettings);
+    layout->addLayout(top);
+
+    grpCAP = named(new QGroupBox(page), "grpCAP");
+    auto* cap = new QVBoxLayout(grpCAP);
+    rbtnUseGLBPolicy = named(new QRadioButton(QStringLiteral("Use Global Account Policy")), "rbtnUseGLBPolicy");
+    rbtnUseGLBPolicy->setChecked(true);
+    rbtnUseCustomPolicy =
+        named(new QRadioButton(QStringLiteral("Customize User Account Policy")), "rbtnUseCustomPolicy");
+    cap->addWidget(rbtnUseGLBPolicy);
+    cap->addWidget(rbtnUseCustomPolicy);
+
+    pcCAP = named(new QTabWidget(grpCAP), "pcCAP");
+
+    tsPasswordAging = named(new QWidget, "tsPasswordAging");
+    auto* aging = new QVBoxLayout(tsPasswordAging);
+    dbchkPWAgingEnabled = named(new QCheckBox(QStringLiteral("Password Aging Enabled")), "dbchkPWAgingEnabled");
+    aging->addWidget(dbchkPWAgingEnabled);
+    grpMaxAge = named(new TRadioGroup(QStringLiteral("Maximum Password Age"),
+                                      {QStringLiteral("Password Never Expires"),
+                                       QStringLiteral("Password Expires In")}),
+                      "grpMaxAge");
+    meditMaxAge = numericEdit("meditMaxAge", 3, QStringLiteral("1"));
+    spinMaxAge = upDown("spinMaxAge", meditMaxAge, 1, 999);
+    grpMaxAge->setItemTrailer(1, {meditMaxAge, spinMaxAge, new QLabel(QStringLiteral("Days"))});
+    aging->addWidget(grpMaxAge);
+    grpMinAge = named(new TRadioGroup(QStringLiteral("Minimum Password Age"),
+                                      {QStringLiteral("Allow Immediate Change"),
+                                       QStringLiteral("Never Allow Change"),
+                                       QStringLiteral("Allow Change After")}),
+                      "grpMinAge");
+    meditMinAge = numericEdit("meditMinAge", 3, QStringLiteral("1"));
+    spinMinAge = upDown("spinMinAge", meditMinAge, 1, 999);
+    grpMinAge->setItemTrailer(2, {meditMinAge, spinMinAge, new QLabel(QStringLiteral("Days"))});
+    aging->addWidget(grpMinAge);
+    aging->addStretch(1);
+
+    tsPasswordRestrictions = named(new QWidget, "tsPasswordRestrictions");
+    auto* restrictions = new QVBoxLayout(tsPasswordRestrictions);
+    grpMinLength = named(new TRadioGroup(QStringLiteral("Minimum Length of Password"),
+                                         {QStringLiteral("Allow Blank Password"),
+                                          QStringLiteral("Password Must Be  At Least")}),
+                         "grpMinLength");
+    meditMinLength = numericEdit("meditMinLength", 2, QStringLiteral("1"));
+    spinMinLength = upDown("spinMinLength", meditMinLength, 1, 15);
+    grpMinLength->setItemTrailer(1, {meditMinLength, spinMinLength, new QLabel(QStringLiteral("Characters"))});
+    restrictions->addWidget(grpMinLength);
+    grpUniqueness = named(new TRadioGroup(QStringLiteral("Password Uniqueness"),
+                                          {QStringLiteral("No Password History"),
+                                           QStringLiteral("Remember")}),
+                          "grpUniqueness");
+    meditUniqueness = numericEdit("meditUniqueness", 2, QStringLiteral("5"));
+    spinUniqueness = upDown("spinUniqueness", meditUniqueness, 1, 25);
+    grpUniqueness->setItemTrailer(1, {meditUniqueness, spinUniqueness, new QLabel(QStringLiteral("Passwords"))});
+    restrictions->addWidget(grpUniqueness);
+    restrictions->addStretch(1);
+
+    tsAccountLocking = named(new QWidget, "tsAccountLocking");
+    auto* locking = new QVBoxLayout(tsAccountLocking);
+    rbtnAccountLocking = named(new QRadioButton(QStringLiteral("Account Locking")), "rbtnAccountLocking");
+    rbtnNoLocking = named(new QRadioButton(QStringLiteral("No Account Locking")), "rbtnNoLocking");
+    rbtnNoLocking->setChecked(true);
+    lblLocking1 = named(new QLabel(QStringLiteral("Lock Account After")), "lblLocking1");
+    lblLocking2 = named(new QLabel(QStringLiteral("Incorrect Login Attempts")), "lblLocking2");
+    meditNumOfAttempts = numericEdit("meditNumOfAttempts", 3, QStringLiteral("1"));
+    spinAllowedAttempts = upDown("spinAllowedAttempts", meditNumOfAttempts, 1, 999);
+    locking->addWidget(rbtnAccountLocking);
+    auto* attempts = new QHBoxLayout;
+    attempts->addSpacing(20);
+    attempts->addWidget(lblLocking1);
+    attempts->addWidget(meditNumOfAttempts);
+    attempts->addWidget(spinAllowedAttempts);
+    attempts->addWidget(lblLocking2);
+    attempts->addStretch(1);
+    locking->addLayout(attempts);
+    locking->addWidget(rbtnNoLocking);
+    locking->addStretch(1);
+
+    pcCAP->addTab(tsPasswordAging, QStringLiteral("Password Aging"));
+    pcCAP->addTab(tsPasswordRestrictions, QStringLiteral("Password Restrictions"));
+    pcCAP->addTab(tsAccountLocking, QStringLiteral("Account Locking"));
+    cap->addWidget(pcCAP);
+    layout->addWidget(grpCAP);
+    return page;
+}
+
+void TFormCSMain::connectHandlers()
+{
+    auto on = [this](auto* sender, auto signal, void (TFormCSMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(btnOk, &QPushButton::clicked, &TFormCSMain::btnOkClick);
+    on(dblkUserName, &TDBLookupComboBox::keyValueChanged, &TFormCSMain::dblkUserNameChange);
+    on(dblkUserName, &TDBLookupComboBox::dropDown, &TFormCSMain::dblkUserNameDropDown);
+    on(spbtnAddUser, &QToolButton::clicked, &TFormCSMain::spbtnAddUserClick);
+    on(spbtnEditUser, &QToolButton::clicked, &TFormCSMain::spbtnEditUserClick);
+    on(spbtnDelUser, &QToolButton::clicked, &TFormCSMain::spbtnDelUserClick);
+    on(spbtnAddAccess, &QToolButton::clicked, &TFormCSMain::AddAccess);
+    on(spbtnDelAccess, &QToolButton::clicked, &TFormCSMain::RemoveAccess);
+    on(spbtnAccAdd, &QToolButton::clicked, &TFormCSMain::spbtnAccAddClick);
+    on(spbtnAccEdit, &QToolButton::clicked, &TFormCSMain::spbtnAccEditClick);
+    on(spbtnAccDel, &QToolButton::clicked, &TFormCSMain::spbtnAccDelClick);
+    on(spbtnAddGroup, &QToolButton::clicked, &TFormCSMain::spbtnAddGroupClick);
+    on(spbtnEditGroup, &QToolButton::clicked, &TFormCSMain::spbtnEditGroupClick);
+    on(spbtnDelGroup, &QToolButton::clicked, &TFormCSMain::spbtnDelGroupClick);
+    on(btnGAPSettings, &QPushButton::clicked, &TFormCSMain::btnGAPSettingsClick);
+    on(rbtnUseGLBPolicy, &QRadioButton::toggled, &TFormCSMain::rbtnUseGLBPolicyClick);
+    on(rbtnUseCustomPolicy, &QRadioButton::toggled, &TFormCSMain::rbtnUseGLBPolicyClick);
+    on(dbchkPWAgingEnabled, &QCheckBox::clicked, &TFormCSMain::dbchkPWAgingEnabledClick);
+    on(grpMaxAge, &TRadioGroup::clicked, &TFormCSMain::grpMaxAgeClick);
+    on(grpMinAge, &TRadioGroup::clicked, &TFormCSMain::grpMinAgeClick);
+    on(grpMinLength, &TRadioGroup::clicked, &TFormCSMain::grpMinLengthClick);
+    on(grpUniqueness, &TRadioGroup::clicked, &TFormCSMain::grpUniquenessClick);
+    on(rbtnAccountLocking, &QRadioButton::toggled, &TFormCSMain::rbtnAccountLockingClick);
+    on(rbtnNoLocking, &QRadioButton::toggled, &TFormCSMain::rbtnAccountLockingClick);
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int) {
+        QWidget* leaving = m_currentPage;
+        m_currentPage = PageControl1->currentWidget();
+        guarded([this, leaving] { pageChanging(leaving); });
+    });
+
+    for (QLineEdit* e : {meditMaxAge, meditMinAge, meditMinLength, meditUniqueness, meditNumOfAttempts})
+        e->installEventFilter(this);
+
+    lbUsrAccess->setDropHandlers([this](QObject* s) { return lbUsrAccessDragOver(s); },
+                                 [this](QObject* s) { guarded([this, s] { lbUsrAccessDragDrop(s); }); });
+    lbConstants->setDropHandlers([this](QObject* s) { return lbConstantsDragOver(s); },
+                                 [this](QObject* s) { guarded([this, s] { lbConstantsDragDrop(s); }); });
+}
+
+void TFormCSMain::guarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const EDatabaseError& e) {
+        Platform::showError(e.message());
+    }
+}
+
+bool TFormCSMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        if (text.size() == 1) {
+            QChar key = text.at(0);
+            meditNumOfAttemptsKeyPress(watched, key);
+            if (key.isNull())
+                return true;
+        }
+    } else if (event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Leaving the window or opening a popup does not leave the edit.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            if (watched == meditMaxAge)
+                meditMaxAgeExit();
+            else if (watched == meditMinAge)
+                meditMinAgeExit();
+            else if (watched == meditMinLength)
+                meditMinLengthExit();
+            else if (watched == meditUniqueness)
+                meditUniquenessExit();
+            else if (watched == meditNumOfAttempts)
+                meditNumOfAttemptsExit();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormCSMain::FormCreate()
+{
+    LimitAccess = false;
+}
+
+void TFormCSMain::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown)
+        guarded([this] { FormShow(); });
+}
+
+void TFormCSMain::FormShow()
+{
+    m_shown = true;
+    for (TQuery* q : {sqlUsers, sqlPWHist, sqlGroups, sqlAccess, sqlGrpColl, sqlProgram, sqlUsrAcc, sqlUpdate})
+        q->setDatabaseName(SecAlias);
+    sqlUsers->open();
+    sqlPWHist->open();
+    sqlGroups->open();
+    sqlAccess->open();
+    sqlGrpColl->open();
+    sqlUsrAcc->setParamInteger(QStringLiteral("User_ID"), -1);
+    sqlUsrAcc->open();
+    m_usrAccUser = -1;
+    sqlProgram->open();
+
+    if (sqlProgram->isEmpty()) {
+        sqlProgram->append();
+        sqlProgram->fieldByName(QStringLiteral("Security_Label"))->setAsString(QString());
+        sqlProgram->post();
+        sqlProgram->edit();
+    }
+
+    dblkUserName->setListSource(sqlUsers, QStringLiteral("User_ID"), QStringLiteral("User_Name"));
+    dbedSecLabel->setDataField(sqlProgram, QStringLiteral("Security_Label"));
+    DBEdit1->setDataField(sqlProgram, QStringLiteral("Label1"));
+    DBEdit2->setDataField(sqlProgram, QStringLiteral("Label2"));
+    dbchkSecEnabled->setDataField(sqlProgram, QStringLiteral("Enabled"));
+    dbcxLogEnabled->setDataField(sqlProgram, QStringLiteral("LogEnabled"));
+
+    PageControl1->setCurrentWidget(UserSheet);
+    pcCAP->setCurrentWidget(tsPasswordAging);
+
+    UpdateUserInformation();
+    UpdateAccessInformation();
+    UpdateGroupInformation();
+
+    PrevEnabled = sqlProgram->fieldByName(QStringLiteral("ENABLED"))->asInteger() != 0;
+
+    if (LimitAccess) {
+        spbtnAccAdd->hide();
+        spbtnAccEdit->hide();
+        spbtnAccDel->hide();
+    }
+}
+
+void TFormCSMain::btnOkClick()
+{
+    done(QDialog::Accepted);
+}
+
+void TFormCSMain::done(int result)
+{
+    guarded([this] { FormClose(); });
+    QDialog::done(result);
+}
+
+void TFormCSMain::FormClose()
+{
+    if (selectedUserId() > -1)
+        saveSelectedUser();
+}
+
+void TFormCSMain::FormDestroy()
+{
+    m_destroyed = true;
+    if (sqlProgram->active()) {
+        if (PrevEnabled && sqlProgram->fieldByName(QStringLiteral("Enabled"))->asInteger() != 1)
+            sqlProgram->fieldByName(QStringLiteral("DateDisabled"))->setAsDate(QDate::currentDate());
+        if (sqlProgram->state() == TQuery::State::Edit || sqlProgram->state() == TQuery::State::Insert)
+            sqlProgram->post();
+    }
+    for (TQuery* q : {sqlUsrAcc, sqlUsers, sqlPWHist, sqlProgram, sqlGrpColl, sqlAccess, sqlGroups})
+        q->close();
+}
+
+void TFormCSMain::PageControl1Changing(bool& allowChange)
+{
+    pageChanging(PageControl1->currentWidget());
+    allowChange = true;
+}
+
+void TFormCSMain::pageChanging(QWidget* leaving)
+{
+    if (selectedUserId() <= -1)
+        return;
+    if (leaving == AccountSheet)
+        saveSelectedUser();
+    else if (leaving == UserSheet)
+        UpdateUserInformation();
+}
+
+void TFormCSMain::saveSelectedUser()
+{
+    if (rbtnUseCustomPolicy->isChecked())
+        SaveUserInformation();
+    else
+        SaveGAPToUser();
+}

@@ -1,0 +1,212 @@
+#pragma once
+// TFormCSMain: the setup editor. One window for the PROGRAM row (security label,
+// user field labels, security and logging switches), the users and their account
+// policy, the groups and access constants, what each user holds, and the global
+// account policy. Every change is written to the database when it is made; the
+// selected user's policy and the PROGRAM row are written at the moments listed with
+// SaveUserInformation and FormDestroy.
+//
+// The implementation is split by subject: CSFrmsec.cpp (window, life cycle, pages),
+// CSFrmsecUsers.cpp (users page), CSFrmsecPolicy.cpp (account policy),
+// CSFrmsecLists.cpp (groups and constants), CSFrmsecAccess.cpp (user access).
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+class TDBCheckBox;
+class TDBEdit;
+class TDBLookupComboBox;
+class TListBox;
+class TQuery;
+class TRadioGroup;
+class TUpDown;
+
+class TFormCSMain : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormCSMain(QWidget* owner = nullptr);
+    ~TFormCSMain() override;
+
+    // Set by the opener before showing.
+    QString SecAlias;
+    bool LimitAccess = false;
+
+    // Life cycle
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void FormDestroy();
+    void btnOkClick();
+    // Runs when a page of PageControl1 is about to be left (the current one).
+    void PageControl1Changing(bool& allowChange);
+
+    // Users page
+    void dblkUserNameChange();
+    void dblkUserNameDropDown();
+    void spbtnAddUserClick();
+    void spbtnEditUserClick();
+    void spbtnDelUserClick();
+    void UpdateUserInformation();
+    // The selected user's id, -1 when the lookup shows none.
+    int selectedUserId() const;
+
+    // Account policy
+    void SaveUserInformation();
+    void SaveGAPToUser();
+    void rbtnUseGLBPolicyClick();
+    void dbchkPWAgingEnabledClick();
+    void grpMaxAgeClick();
+    void grpMinAgeClick();
+    void grpMinLengthClick();
+    void grpUniquenessClick();
+    void rbtnAccountLockingClick();
+    void meditMaxAgeExit();
+    void meditMinAgeExit();
+    void meditMinLengthExit();
+    void meditUniquenessExit();
+    void meditNumOfAttemptsExit();
+    // Shared key filter of the numeric edits: sets key to 0 to discard it.
+    void meditNumOfAttemptsKeyPress(QObject* sender, QChar& key);
+    void btnGAPSettingsClick();
+
+    // Groups and constants
+    void UpdateAccessInformation();
+    void UpdateGroupInformation();
+    void spbtnAccAddClick();
+    void spbtnAccEditClick();
+    void spbtnAccDelClick();
+    void spbtnAddGroupClick();
+    void spbtnEditGroupClick();
+    void spbtnDelGroupClick();
+
+    // User access
+    void sqlUsrAccCalcFields(TQuery& dataSet);
+    void AddAccess();
+    void RemoveAccess();
+    bool lbUsrAccessDragOver(QObject* source) const;
+    void lbUsrAccessDragDrop(QObject* source);
+    bool lbConstantsDragOver(QObject* source) const;
+    void lbConstantsDragDrop(QObject* source);
+
+    // Record sets, open from FormShow to FormDestroy (sqlUpdate runs one statement).
+    TQuery* sqlUsers;
+    TQuery* sqlPWHist;
+    TQuery* sqlGroups;
+    TQuery* sqlAccess;
+    TQuery* sqlGrpColl;
+    TQuery* sqlUsrAcc;
+    TQuery* sqlProgram;
+    TQuery* sqlUpdate;
+
+    // Controls
+    QGroupBox* grpSecuritySystem;
+    TDBEdit* dbedSecLabel;
+    TDBEdit* DBEdit1;
+    TDBEdit* DBEdit2;
+    TDBCheckBox* dbchkSecEnabled;
+    TDBCheckBox* dbcxLogEnabled;
+    QPushButton* btnOk;
+    QTabWidget* PageControl1;
+    QWidget* UserSheet;
+    QWidget* AccountSheet;
+
+    TDBLookupComboBox* dblkUserName;
+    QToolButton* spbtnAddUser;
+    QToolButton* spbtnEditUser;
+    QToolButton* spbtnDelUser;
+    TListBox* lbUsrAccess;
+    QToolButton* spbtnAddAccess;
+    QToolButton* spbtnDelAccess;
+    QTabWidget* tnbkLists;
+    QWidget* tsGroups;
+    QWidget* tsConstants;
+    TListBox* lbGroups;
+    QToolButton* spbtnAddGroup;
+    QToolButton* spbtnEditGroup;
+    QToolButton* spbtnDelGroup;
+    TListBox* lbConstants;
+    QToolButton* spbtnAccAdd;
+    QToolButton* spbtnAccEdit;
+    QToolButton* spbtnAccDel;
+
+    QPushButton* btnGAPSettings;
+    QGroupBox* grpCAP;
+    QRadioButton* rbtnUseGLBPolicy;
+    QRadioButton* rbtnUseCustomPolicy;
+    QTabWidget* pcCAP;
+    QWidget* tsPasswordAging;
+    QWidget* tsPasswordRestrictions;
+    QWidget* tsAccountLocking;
+    QCheckBox* dbchkPWAgingEnabled;
+    TRadioGroup* grpMaxAge;
+    QLineEdit* meditMaxAge;
+    TUpDown* spinMaxAge;
+    TRadioGroup* grpMinAge;
+    QLineEdit* meditMinAge;
+    TUpDown* spinMinAge;
+    TRadioGroup* grpMinLength;
+    QLineEdit* meditMinLength;
+    TUpDown* spinMinLength;
+    TRadioGroup* grpUniqueness;
+    QLineEdit* meditUniqueness;
+    TUpDown* spinUniqueness;
+    QRadioButton* rbtnAccountLocking;
+    QRadioButton* rbtnNoLocking;
+    QLabel* lblLocking1;
+    QLabel* lblLocking2;
+    QLineEdit* meditNumOfAttempts;
+    TUpDown* spinAllowedAttempts;
+
+    // The grey of disabled policy groups.
+    static const QColor& greyText();
+    static void setFontColor(QWidget* widget, const QColor& color);
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWindow();
+    QWidget* buildUserSheet();
+    QWidget* buildAccountSheet();
+    void connectHandlers();
+    // Runs a handler for a control; database errors the handler lets through are
+    // shown with the engine's text.
+    void guarded(const std::function<void()>& handler);
+    void pageChanging(QWidget* leaving);
+    void clearPolicyControls();
+    void loadPolicy(int userId);
+    void loadPasswordRestrictions(int userId);
+    void saveSelectedUser();
+    // Reads the selected user's USERACC rows into sqlUsrAcc.
+    void openUserAccess(int userId);
+    // Runs the statements in one transaction: all or none. Throws EDatabaseError.
+    void runInTransaction(const QStringList& statements);
+    void numericExit(QLineEdit* edit, TUpDown* spin);
+    void setUpDown(QLineEdit* edit, TUpDown* spin, int value);
+    void showUserDialog(int userId, bool adding);
+    void showGroupDialog();
+    void fillAccessList();
+
+    bool PrevEnabled = false;
+    bool m_shown = false;
+    bool m_destroyed = false;
+    int m_usrAccUser = -2;
+    QWidget* m_currentPage = nullptr;
+};
+
+// The open editor; the group dialog reaches the editor's record sets through it.
+extern TFormCSMain* FormCSMain;

@@ -1,0 +1,195 @@
+// The setup editor's groups and access constants: the two lists of the notebook,
+// the constant prompt and the group dialog.
+#include "editor/CSFrmsec.h"
+
+#include "database/TFilter.h"
+#include "database/TQuery.h"
+#include "editor/CSFrmgrp.h"
+#include "editor/TDBEdit.h"
+#include "editor/TFilterScope.h"
+#include "editor/TListBox.h"
+#include "platform/MessageBox.h"
+
+#include <memory>
+
+namespace {
+// ACCESS_NAME holds 20 characters.
+constexpr int kAccessNameLength = 20;
+
+std::vector<TListBox::Entry> entriesOf(const TQuery* q, const char* nameColumn, const char* idColumn)
+{
+    std::vector<TListBox::Entry> entries;
+    const int name = q->fieldByName(QLatin1String(nameColumn))->index();
+    const int id = q->fieldByName(QLatin1String(idColumn))->index();
+    entries.reserve(size_t(q->totalRowCount()));
+    for (int r = 0; r < q->totalRowCount(); ++r)
+        entries.push_back({q->rowValue(r, name).toString(), q->rowValue(r, id).toInt()});
+    return entries;
+}
+
+bool labelTooLong(const QString& label)
+{
+    if (label.size() <= kAccessNameLength)
+        return false;
+    Platform::showError(QStringLiteral("Access Label Can Not Be Longer Than 20 Characters."));
+    return true;
+}
+} // namespace
+
+void TFormCSMain::UpdateAccessInformation()
+{
+    lbConstants->clear();
+    sqlAccess->close();
+    sqlAccess->open();
+    lbConstants->setEntries(entriesOf(sqlAccess, "Access_Name", "Access_ID"));
+}
+
+void TFormCSMain::UpdateGroupInformation()
+{
+    lbGroups->clear();
+    sqlGroups->close();
+    sqlGroups->open();
+    lbGroups->setEntries(entriesOf(sqlGroups, "Group_Name", "Group_ID"));
+}
+
+void TFormCSMain::spbtnAccAddClick()
+{
+    QString label;
+    if (Platform::inputBox(QStringLiteral("Add New Access Constant"), QStringLiteral("Access Label"), label) &&
+        !label.isEmpty() && !labelTooLong(label)) {
+        TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_Name"), label));
+        if (sqlAccess->isEmpty()) {
+            sqlAccess->append();
+            sqlAccess->fieldByName(QStringLiteral("Access_Name"))->setAsString(label);
+            sqlAccess->post();
+        } else {
+            Platform::showError(QStringLiteral("Duplicate Access Constant, Add Failed"));
+        }
+    }
+    UpdateAccessInformation();
+}
+
+void TFormCSMain::spbtnAccEditClick()
+{
+    const int index = lbConstants->itemIndex();
+    if (index < 0)
+        return;
+    const QString oldName = lbConstants->entryText(index);
+    QString label = oldName;
+    if (!Platform::inputBox(QStringLiteral("Edit Access Constant"), QStringLiteral("Access Label"), label) ||
+        label.isEmpty() || labelTooLong(label))
+        return;
+    {
+        TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_Name"), label));
+        if (!sqlAccess->isEmpty()) {
+            Platform::showError(QStringLiteral("Duplicate Access Constant, Change Failed"));
+        } else {
+            sqlAccess->setFilter(TFilter::equals(QStringLiteral("Access_Name"), oldName));
+            if (!sqlAccess->isEmpty()) {
+                sqlAccess->edit();
+                sqlAccess->fieldByName(QStringLiteral("Access_Name"))->setAsString(label);
+                sqlAccess->post();
+            }
+        }
+    }
+    UpdateAccessInformation();
+    UpdateUserInformation();
+}
+
+void TFormCSMain::spbtnAccDelClick()
+{
+    const int index = lbConstants->itemIndex();
+    if (index < 0)
+        return;
+    const QString name = lbConstants->entryText(index);
+    const int id = lbConstants->entryId(index);
+    if (!Platform::askYesNo(QStringLiteral("Confirm deletion of ") + name, Platform::MsgKind::Warning))
+        return;
+    {
+        TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_ID"), id));
+        if (!sqlAccess->isEmpty()) {
+            // The constant, its direct grants and its group memberships go together.
+            // A "G" grant names a group, even when the group's id equals this one.
+            const QString key = QString::number(id);
+            sqlUpdate->setDatabaseName(SecAlias);
+            runInTransaction({QStringLiteral("Delete from useracc where Access_ID = ") + key +
+                                  QStringLiteral(" and Type = 'C'"),
+                              QStringLiteral("Delete from grpcoll where Access_ID = ") + key,
+                              QStringLiteral("Delete from access where Access_ID = ") + key});
+            sqlGrpColl->close();
+            sqlGrpColl->open();
+            m_usrAccUser = -2;
+        }
+    }
+    UpdateUserInformation();
+    UpdateAccessInformation();
+}
+
+void TFormCSMain::showGroupDialog()
+{
+    auto dialog = std::make_unique<TFormCSGroup>(this);
+    FormCSGroup = dialog.get();
+    dialog->dsGroup = sqlGroups;
+    dialog->dsAccess = sqlAccess;
+    dialog->dsGrpAcc = sqlGrpColl;
+    dialog->dbedGroupName->setDataField(sqlGroups, QStringLiteral("Group_Name"));
+    dialog->exec();
+    dialog.reset();
+    FormCSGroup = nullptr;
+}
+
+void TFormCSMain::spbtnAddGroupClick()
+{
+    sqlGroups->append();
+    showGroupDialog();
+    UpdateGroupInformation();
+}
+
+void TFormCSMain::spbtnEditGroupClick()
+{
+    const int index = lbGroups->itemIndex();
+    if (index < 0)
+        return;
+    bool found = false;
+    {
+        TFilterScope scope(sqlGroups, TFilter::equals(QStringLiteral("Group_ID"), lbGroups->entryId(index)));
+        found = !sqlGroups->isEmpty();
+        if (found)
+            showGroupDialog();
+    }
+    if (found) {
+        UpdateGroupInformation();
+        UpdateUserInformation();
+    }
+}
+
+void TFormCSMain::spbtnDelGroupClick()
+{
+    const int index = lbGroups->itemIndex();
+    if (index < 0)
+        return;
+    const QString name = lbGroups->entryText(index);
+    const int id = lbGroups->entryId(index);
+    if (!Platform::askYesNo(QStringLiteral("Confirm deletion of ") + name, Platform::MsgKind::Warning))
+        return;
+    bool found = false;
+    {
+        TFilterScope scope(sqlGroups, TFilter::equals(QStringLiteral("Group_ID"), id));
+        found = !sqlGroups->isEmpty();
+        if (found) {
+            const QString key = QString::number(id);
+            sqlUpdate->setDatabaseName(SecAlias);
+            runInTransaction({QStringLiteral("Delete from useracc where Access_ID = ") + key +
+                                  QStringLiteral(" and Type = 'G'"),
+                              QStringLiteral("Delete from grpcoll where Group_ID = ") + key,
+                              QStringLiteral("Delete from groups where Group_ID = ") + key});
+            sqlGrpColl->close();
+            sqlGrpColl->open();
+            m_usrAccUser = -2;
+        }
+    }
+    if (found) {
+        UpdateUserInformation();
+        UpdateGroupInformation();
+    }
+}

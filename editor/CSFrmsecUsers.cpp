@@ -1,0 +1,312 @@
+// The setup editor's users page: choosing, adding, editing and deleting users, and
+// loading the chosen user's policy into the policy controls.
+#include "editor/CSFrmsec.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TDatabase.h"
+#include "database/TFilter.h"
+#include "database/TQuery.h"
+#include "editor/CSFrmuser.h"
+#include "editor/TDBLookupComboBox.h"
+#include "editor/TFilterScope.h"
+#include "editor/TListBox.h"
+#include "editor/TRadioGroup.h"
+#include "editor/TUpDown.h"
+#include "platform/MessageBox.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <memory>
+
+namespace {
+int intOf(const TQuery* q, const char* column)
+{
+    return q->fieldByName(QLatin1String(column))->asInteger();
+}
+} // namespace
+
+int TFormCSMain::selectedUserId() const
+{
+    if (dblkUserName->text().isEmpty())
+        return -1;
+    bool ok = false;
+    const int id = dblkUserName->keyValue().toString().toInt(&ok);
+    return ok ? id : -1;
+}
+
+void TFormCSMain::dblkUserNameChange()
+{
+    UpdateUserInformation();
+}
+
+void TFormCSMain::dblkUserNameDropDown()
+{
+    if (selectedUserId() > -1)
+        saveSelectedUser();
+}
+
+void TFormCSMain::setUpDown(QLineEdit* edit, TUpDown* spin, int value)
+{
+    edit->setText(QString::number(value));
+    spin->setPosition(value);
+}
+
+void TFormCSMain::clearPolicyControls()
+{
+    grpCAP->setEnabled(false);
+    setFontColor(grpCAP, greyText());
+    for (TRadioGroup* g : {grpUniqueness, grpMinLength, grpMaxAge, grpMinAge})
+        g->setItemIndex(-1);
+    // Both locking buttons show unchecked: they are exclusive only while one is set.
+    for (QRadioButton* b : {rbtnAccountLocking, rbtnNoLocking}) {
+        const bool blocked = b->blockSignals(true);
+        b->setAutoExclusive(false);
+        b->setChecked(false);
+        b->setAutoExclusive(true);
+        b->blockSignals(blocked);
+    }
+    for (TUpDown* s : {spinMaxAge, spinMinAge, spinMinLength, spinUniqueness, spinAllowedAttempts})
+        s->setEnabled(false);
+}
+
+void TFormCSMain::UpdateUserInformation()
+{
+    lbUsrAccess->clear();
+    const int id = selectedUserId();
+    if (id == -1) {
+        clearPolicyControls();
+        return;
+    }
+    openUserAccess(id);
+    fillAccessList();
+    loadPolicy(id);
+    loadPasswordRestrictions(id);
+}
+
+void TFormCSMain::openUserAccess(int userId)
+{
+    sqlUsrAcc->close();
+    sqlUsrAcc->setParamInteger(QStringLiteral("User_ID"), userId);
+    sqlUsrAcc->open();
+    m_usrAccUser = userId;
+}
+
+void TFormCSMain::fillAccessList()
+{
+    std::vector<TListBox::Entry> entries;
+    {
+        TFilterScope scope(sqlUsrAcc, TFilter::equals(QStringLiteral("User_Id"), m_usrAccUser));
+        const TField* label = sqlUsrAcc->fieldByName(QStringLiteral("AccLabel"));
+        const TField* accessId = sqlUsrAcc->fieldByName(QStringLiteral("Access_Id"));
+        entries.reserve(size_t(sqlUsrAcc->recordCount()));
+        for (sqlUsrAcc->first(); !sqlUsrAcc->eof(); sqlUsrAcc->next())
+            entries.push_back({label->asString(), accessId->asInteger()});
+    }
+    lbUsrAccess->setEntries(std::move(entries));
+}
+
+void TFormCSMain::loadPolicy(int userId)
+{
+    TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), userId));
+    if (sqlUsers->isEmpty())
+        return;
+    grpCAP->setEnabled(true);
+    setFontColor(grpCAP, Qt::black);
+
+    const int custom = intOf(sqlUsers, "CUSTOMACCTPOLICY");
+    if (custom == 1)
+        rbtnUseCustomPolicy->setChecked(true);
+    else if (custom == 0)
+        rbtnUseGLBPolicy->setChecked(true);
+    rbtnUseGLBPolicyClick();
+
+    const int keepHistory = intOf(sqlUsers, "PWKEEPHIST");
+    grpUniqueness->setItemIndex(keepHistory);
+    meditUniqueness->setEnabled(keepHistory == 1);
+    spinUniqueness->setEnabled(keepHistory == 1);
+
+    const bool aging = intOf(sqlUsers, "PWAGING") == 1;
+    dbchkPWAgingEnabled->setChecked(aging);
+    grpMaxAge->setEnabled(aging);
+    grpMinAge->setEnabled(aging);
+    meditMaxAge->setEnabled(aging && grpMaxAge->itemIndex() == 1);
+    spinMaxAge->setEnabled(aging && grpMaxAge->itemIndex() == 1);
+    meditMinAge->setEnabled(aging && grpMinAge->itemIndex() == 2);
+    spinMinAge->setEnabled(aging && grpMinAge->itemIndex() == 2);
+
+    const int locking = intOf(sqlUsers, "ACCTLOCKING");
+    if (locking == 1)
+        rbtnAccountLocking->setChecked(true);
+    else if (locking == 0)
+        rbtnNoLocking->setChecked(true);
+    setUpDown(meditNumOfAttempts, spinAllowedAttempts, intOf(sqlUsers, "ALLOWEDATTEMPTS"));
+    for (QWidget* w : std::initializer_list<QWidget*>{meditNumOfAttempts, spinAllowedAttempts, lblLocking1, lblLocking2})
+        w->setEnabled(locking == 1);
+}
+
+void TFormCSMain::loadPasswordRestrictions(int userId)
+{
+    sqlPWHist->close();
+    sqlPWHist->open();
+    TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), userId));
+    if (sqlPWHist->isEmpty()) {
+        try {
+            sqlPWHist->insert();
+            sqlPWHist->fieldByName(QStringLiteral("User_Id"))->setAsInteger(userId);
+            // The new row holds the user id alone; the columns read as 0 until the
+            // user's policy is saved.
+            for (const char* column : {"PWMAXDAYS", "PWMINDAYS", "PWMINSIZE", "PWCOUNT"})
+                sqlPWHist->fieldByName(QLatin1String(column))->clear();
+            sqlPWHist->post();
+            if (!sqlPWHist->findFirst())
+                throw EDatabaseError(QStringLiteral("The new row was not found"));
+        } catch (const EDatabaseError&) {
+            sqlPWHist->cancel();
+            Platform::showError(QStringLiteral("Error Creating Password History Record"));
+        }
+    }
+
+    const int maxDays = intOf(sqlPWHist, "PWMAXDAYS");
+    if (maxDays != 0) {
+        grpMaxAge->setItemIndex(1);
+        setUpDown(meditMaxAge, spinMaxAge, maxDays);
+    } else {
+        grpMaxAge->setItemIndex(0);
+        setUpDown(meditMaxAge, spinMaxAge, 21);
+        meditMaxAge->setEnabled(false);
+        spinMaxAge->setEnabled(false);
+    }
+
+    const int minDays = intOf(sqlPWHist, "PWMINDAYS");
+    if (minDays == 0 || minDays == 99999) {
+        grpMinAge->setItemIndex(minDays == 0 ? 0 : 1);
+        setUpDown(meditMinAge, spinMinAge, 1);
+        meditMinAge->setEnabled(false);
+        spinMinAge->setEnabled(false);
+    } else {
+        grpMinAge->setItemIndex(2);
+        setUpDown(meditMinAge, spinMinAge, minDays);
+    }
+
+    const int minSize = intOf(sqlPWHist, "PWMINSIZE");
+    if (minSize != 0) {
+        grpMinLength->setItemIndex(1);
+        setUpDown(meditMinLength, spinMinLength, minSize);
+    } else {
+        grpMinLength->setItemIndex(0);
+        setUpDown(meditMinLength, spinMinLength, 5);
+        meditMinLength->setEnabled(false);
+        spinMinLength->setEnabled(false);
+    }
+
+    const int count = intOf(sqlPWHist, "PWCOUNT");
+    setUpDown(meditUniqueness, spinUniqueness, count > 0 ? count : intOf(sqlProgram, "GLB_PWCount"));
+}
+
+void TFormCSMain::showUserDialog(int userId, bool adding)
+{
+    auto dialog = std::make_unique<TformCSUser>(this);
+    FormCSUser = dialog.get();
+    dialog->qryUpdateUsers->setDatabaseName(SecAlias);
+    dialog->iUserId = userId;
+    dialog->bbtnAnother->setVisible(adding);
+    dialog->lblDef1->setText(sqlProgram->fieldByName(QStringLiteral("Label1"))->asString() + QLatin1Char(':'));
+    dialog->lblDef2->setText(sqlProgram->fieldByName(QStringLiteral("Label2"))->asString() + QLatin1Char(':'));
+    dialog->exec();
+    dialog.reset();
+    FormCSUser = nullptr;
+}
+
+void TFormCSMain::spbtnAddUserClick()
+{
+    showUserDialog(0, true);
+
+    sqlUsers->close();
+    sqlUsers->open();
+    // Every user gets a password history row, set today, with the global limits.
+    sqlUpdate->setDatabaseName(SecAlias);
+    sqlUpdate->setSQL(QStringLiteral(
+        "insert into PWHist (User_ID, PWSetDate, PWMaxDays, PWMinDays, PWMinSize, PWCount) "
+        "select U.User_ID, cast(:PWSetDate as timestamp), cast(:PWMaxDays as integer), "
+        "cast(:PWMinDays as integer), cast(:PWMinSize as integer), cast(:PWCount as integer) "
+        "from Users U where not exists (select 1 from PWHist P where P.User_ID = U.User_ID)"));
+    sqlUpdate->setParamDate(QStringLiteral("PWSetDate"), QDate::currentDate());
+    sqlUpdate->setParamInteger(QStringLiteral("PWMaxDays"), intOf(sqlProgram, "GLB_PWMAXDAYS"));
+    sqlUpdate->setParamInteger(QStringLiteral("PWMinDays"), intOf(sqlProgram, "GLB_PWMINDAYS"));
+    sqlUpdate->setParamInteger(QStringLiteral("PWMinSize"), intOf(sqlProgram, "GLB_PWMINSIZE"));
+    sqlUpdate->setParamInteger(QStringLiteral("PWCount"), intOf(sqlProgram, "GLB_PWCOUNT"));
+    sqlUpdate->execSQL();
+
+    sqlPWHist->close();
+    sqlPWHist->open();
+    sqlUsers->last();
+    if (!sqlUsers->isEmpty())
+        dblkUserName->setKeyValue(sqlUsers->fieldByName(QStringLiteral("User_ID"))->value());
+    UpdateUserInformation();
+}
+
+void TFormCSMain::spbtnEditUserClick()
+{
+    if (dblkUserName->text().isEmpty())
+        return;
+    showUserDialog(selectedUserId(), false);
+    sqlUsers->close();
+    sqlUsers->open();
+    UpdateUserInformation();
+}
+
+void TFormCSMain::spbtnDelUserClick()
+{
+    const QString name = dblkUserName->text();
+    const int id = selectedUserId();
+    if (name.isEmpty() || id == -1)
+        return;
+    if (!Platform::askYesNo(QStringLiteral("Confirm deletion of ") + name, Platform::MsgKind::Warning))
+        return;
+
+    sqlUpdate->setDatabaseName(sqlUsrAcc->databaseName());
+    const QString key = QString::number(id) + QLatin1Char(';');
+    try {
+        runInTransaction({QStringLiteral("Delete from useracc where USER_ID = ") + key,
+                          QStringLiteral("Delete from pwhist where USER_ID = ") + key,
+                          QStringLiteral("Delete from log where USER_ID = ") + key,
+                          QStringLiteral("Delete from users where USER_ID = ") + key});
+    } catch (const EDatabaseError&) {
+        Platform::showError(QStringLiteral("Error Deleting User: ") + name);
+    }
+
+    openUserAccess(-1);
+    sqlPWHist->close();
+    sqlPWHist->open();
+    sqlUsers->close();
+    sqlUsers->open();
+    dblkUserName->setKeyValue(-1);
+    UpdateUserInformation();
+}
+
+void TFormCSMain::runInTransaction(const QStringList& statements)
+{
+    TDatabase* db = TDatabase::connectionFor(sqlUpdate->databaseName());
+    db->startTransaction();
+    try {
+        for (const QString& statement : statements) {
+            sqlUpdate->setSQL(statement);
+            sqlUpdate->execSQL();
+        }
+        db->commit();
+    } catch (...) {
+        try {
+            db->rollback();
+        } catch (const EDatabaseError&) {
+            // The engine has already undone the work when it cannot roll back.
+        }
+        throw;
+    }
+}

@@ -1,0 +1,267 @@
+#include "editor/CSFrmuser.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TFilter.h"
+#include "database/TQuery.h"
+#include "database/TUpdateSQL.h"
+#include "editor/TDBCheckBox.h"
+#include "editor/TDBEdit.h"
+#include "platform/MessageBox.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TformCSUser* FormCSUser = nullptr;
+
+namespace {
+template <typename T>
+T* named(T* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+TDBEdit* boundEdit(const char* name, TQuery* q, const char* column, int maxLength)
+{
+    auto* e = named(new TDBEdit, name);
+    e->setMaxLength(maxLength);
+    e->setDataField(q, QLatin1String(column));
+    return e;
+}
+
+TDBCheckBox* boundCheck(const char* name, const QString& caption, TQuery* q, const char* column)
+{
+    auto* c = named(new TDBCheckBox(caption), name);
+    c->setDataField(q, QLatin1String(column));
+    return c;
+}
+} // namespace
+
+TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("FormCSUser"));
+    setWindowTitle(QStringLiteral("Modify User"));
+
+    qryUpdateUsers = new TQuery(this);
+    qryUpdateUsers->setObjectName(QStringLiteral("qryUpdateUsers"));
+    qryUpdateUsers->setDatabaseName(QStringLiteral("jovCSsecurity"));
+    qryUpdateUsers->setSQL(QStringLiteral("select * from users order by user_id"));
+    qryUpdateUsers->setCachedUpdates(true);
+    UpdateSQL1 = new TUpdateSQL(this);
+    UpdateSQL1->setObjectName(QStringLiteral("UpdateSQL1"));
+    UpdateSQL1->setDataSet(qryUpdateUsers);
+    UpdateSQL1->setModifySQL({QStringLiteral("UPDATE USERS SET "), QStringLiteral("User_Name = :User_Name, "),
+                              QStringLiteral("User_Password = :User_Password,"),
+                              QStringLiteral("User_Def1 = :User_Def1,"), QStringLiteral("User_Def2 = :User_Def2,"),
+                              QStringLiteral("User_LastAccess = :OLD_User_LastAccess,"),
+                              QStringLiteral("User_AccessCount = :OLD_User_AccessCount,"),
+                              QStringLiteral("User_Enabled = :User_Enabled,"),
+                              QStringLiteral("User_Admin = :User_Admin,"), QStringLiteral("LOCKED = :LOCKED,"),
+                              QStringLiteral("PWMustChange = :PWMustChange,"),
+                              QStringLiteral("PWNeverExpires = :PWNeverExpires,"),
+                              QStringLiteral("PWNoChange = :PWNoChange"),
+                              QStringLiteral("WHERE User_Id = :OLD_User_Id;")});
+    UpdateSQL1->setInsertSQL(
+        {QStringLiteral("Insert into Users "),
+         QStringLiteral("(User_Name,User_Password,User_Def1,User_Def2,User_LastAccess,User_AccessCount,"
+                        "User_Enabled,User_Admin,LOCKED,PWMustChange,PWNeverExpires,PWNoChange) "),
+         QStringLiteral("values "),
+         QStringLiteral("(:User_Name,:User_Password,:User_Def1,:User_Def2,:User_LastAccess,:User_AccessCount,"
+                        ":User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")});
+
+    dbedName = boundEdit("dbedName", qryUpdateUsers, "User_Name", 48);
+    dbedPassword = boundEdit("dbedPassword", qryUpdateUsers, "User_Password", 15);
+    dbedPassword->setEchoMode(QLineEdit::Password);
+    lblDef1 = named(new QLabel(QStringLiteral("User Defined 1:")), "lblDef1");
+    dbedUserDef1 = boundEdit("dbedUserDef1", qryUpdateUsers, "User_Def1", 30);
+    lblDef2 = named(new QLabel(QStringLiteral("User Defined 2:")), "lblDef2");
+    dbedUserDef2 = boundEdit("dbedUserDef2", qryUpdateUsers, "User_Def2", 30);
+    dbchboxEnabled = boundCheck("dbchboxEnabled", QStringLiteral("Account Enabled"), qryUpdateUsers, "USER_ENABLED");
+    dbchAdmin = boundCheck("dbchAdmin", QStringLiteral("Administrative Rights"), qryUpdateUsers, "User_Admin");
+    dbchkExpireNow = boundCheck("dbchkExpireNow", QStringLiteral("User Must Change Password at Next Login"),
+                                qryUpdateUsers, "PWMustChange");
+    dbchkNoPWChange =
+        boundCheck("dbchkNoPWChange", QStringLiteral("User Can't Change Password"), qryUpdateUsers, "PWNoChange");
+    dbchkNeverExpires = boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), qryUpdateUsers,
+                                   "PWNeverExpires");
+    dbckbxAccountLocked =
+        boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), qryUpdateUsers, "LOCKED");
+    // The buddy makes the label show the doubled ampersand as one.
+    lblOverride = named(new QLabel(QStringLiteral("The Following Settings Override Global && Custom Account Policy.")),
+                        "lblOverride");
+    lblOverride->setBuddy(dbchkExpireNow);
+    QFont bold = lblOverride->font();
+    bold.setBold(true);
+    lblOverride->setFont(bold);
+    bbtnAnother = named(new QPushButton(QStringLiteral("&Another")), "bbtnAnother");
+    bbtnAnother->setVisible(false);
+    bbtnOk = named(new QPushButton(QStringLiteral("OK")), "bbtnOk");
+    bbtnCancel = named(new QPushButton(QStringLiteral("Cancel")), "bbtnCancel");
+    bbtnOk->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(QStringLiteral("Name:")), 0, 0);
+    fields->addWidget(dbedName, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("Password:")), 1, 0);
+    fields->addWidget(dbedPassword, 1, 1);
+    fields->addWidget(lblDef1, 2, 0);
+    fields->addWidget(dbedUserDef1, 2, 1);
+    fields->addWidget(lblDef2, 3, 0);
+    fields->addWidget(dbedUserDef2, 3, 1);
+    layout->addLayout(fields);
+    for (QWidget* w : std::initializer_list<QWidget*>{dbchboxEnabled, dbchAdmin, lblOverride, dbchkExpireNow,
+                                                      dbchkNoPWChange, dbchkNeverExpires, dbckbxAccountLocked})
+        layout->addWidget(w);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(bbtnAnother);
+    buttons->addWidget(bbtnOk);
+    buttons->addWidget(bbtnCancel);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
+
+    auto guarded = [](const std::function<void()>& handler) {
+        try {
+            handler();
+        } catch (const EDatabaseError& e) {
+            Platform::showError(e.message());
+        }
+    };
+    connect(bbtnOk, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+    connect(bbtnCancel, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
+    connect(bbtnAnother, &QPushButton::clicked, this, [this, guarded] { guarded([this] { bbtnAnotherClick(); }); });
+    connect(dbchkExpireNow, &QCheckBox::clicked, this, [this] { dbchkExpireNowClick(); });
+    connect(dbchkNoPWChange, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
+    connect(dbchkNeverExpires, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
+}
+
+TformCSUser::~TformCSUser()
+{
+    if (FormCSUser == this)
+        FormCSUser = nullptr;
+}
+
+void TformCSUser::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Once only: preparing again would drop what was typed.
+    if (m_prepared)
+        return;
+    try {
+        FormActivate();
+    } catch (const EDatabaseError& e) {
+        Platform::showError(e.message());
+    }
+}
+
+void TformCSUser::setNewUserDefaults()
+{
+    for (const char* column : {"User_Enabled"})
+        qryUpdateUsers->fieldByName(QLatin1String(column))->setAsInteger(1);
+    for (const char* column : {"User_Admin", "PWMustChange", "PWNeverExpires", "PWNoChange", "LOCKED"})
+        qryUpdateUsers->fieldByName(QLatin1String(column))->setAsInteger(0);
+}
+
+void TformCSUser::FormActivate()
+{
+    m_prepared = true;
+    qryUpdateUsers->close();
+    qryUpdateUsers->open();
+    qryUpdateUsers->setFilter(TFilter::equals(QStringLiteral("User_Id"), iUserId));
+    qryUpdateUsers->setFiltered(true);
+    if (qryUpdateUsers->isEmpty()) {
+        qryUpdateUsers->setFiltered(false);
+        qryUpdateUsers->insert();
+        setNewUserDefaults();
+    } else {
+        qryUpdateUsers->edit();
+    }
+    dbckbxAccountLocked->setEnabled(qryUpdateUsers->fieldByName(QStringLiteral("LOCKED"))->asInteger() == 1);
+}
+
+void TformCSUser::done(int result)
+{
+    setResult(result);
+    bool close = true;
+    try {
+        close = FormCloseQuery();
+    } catch (const EDatabaseError& e) {
+        Platform::showError(e.message());
+        close = false;
+    }
+    if (close)
+        QDialog::done(result);
+}
+
+bool TformCSUser::FormCloseQuery()
+{
+    if (result() != QDialog::Accepted) {
+        qryUpdateUsers->close();
+        return true;
+    }
+    const bool saved = iUserId != 0 ? ModifyUserInfo() : InsertNewUser();
+    if (saved)
+        qryUpdateUsers->close();
+    return saved;
+}
+
+bool TformCSUser::applyStatement(bool insert)
+{
+    try {
+        UpdateSQL1->apply(insert ? TUpdateSQL::Kind::Insert : TUpdateSQL::Kind::Modify);
+        return true;
+    } catch (const EDatabaseError&) {
+        if (dbedName->text().isEmpty()) {
+            Platform::showError(QStringLiteral("Name field is Required."));
+            dbedName->setFocus();
+        } else {
+            Platform::showError(insert ? QStringLiteral("Unable to save current user.")
+                                       : QStringLiteral("Unable to update current user."));
+        }
+        return false;
+    }
+}
+
+bool TformCSUser::InsertNewUser() { return applyStatement(true); }
+
+bool TformCSUser::ModifyUserInfo() { return applyStatement(false); }
+
+void TformCSUser::bbtnAnotherClick()
+{
+    if (InsertNewUser()) {
+        qryUpdateUsers->cancel();
+        qryUpdateUsers->append();
+        setNewUserDefaults();
+        dbckbxAccountLocked->setEnabled(false);
+    }
+    dbedName->setFocus();
+}
+
+void TformCSUser::dbchkExpireNowClick()
+{
+    const bool free = !dbchkExpireNow->isChecked();
+    for (TDBCheckBox* box : {dbchkNeverExpires, dbchkNoPWChange}) {
+        box->setEnabled(free);
+        if (!free && box->isChecked())
+            box->setChecked(false);
+    }
+}
+
+void TformCSUser::dbchkNeverExpiresClick()
+{
+    if (dbchkNoPWChange->isChecked()) {
+        dbchkNeverExpires->setChecked(true);
+        dbchkNeverExpires->setEnabled(false);
+    } else {
+        dbchkNeverExpires->setEnabled(true);
+    }
+    const bool free = !dbchkNeverExpires->isChecked() && !dbchkNoPWChange->isChecked();
+    dbchkExpireNow->setEnabled(free);
+    if (!free && dbchkExpireNow->isChecked())
+        dbchkExpireNow->setChecked(false);
+}

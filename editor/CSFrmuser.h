@@ -1,0 +1,67 @@
+#pragma once
+// TformCSUser: the user dialog. Adds one or more users, or changes one user's
+// name, password, user fields and account flags. The edited record is held in the
+// dialog (cached updates); only the insert or modify statement of UpdateSQL1 writes
+// it to USERS.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class TDBCheckBox;
+class TDBEdit;
+class TQuery;
+class TUpdateSQL;
+
+class TformCSUser : public QDialog {
+    Q_OBJECT
+public:
+    explicit TformCSUser(QWidget* owner = nullptr);
+    ~TformCSUser() override;
+
+    // The user to edit; 0 adds users.
+    int iUserId = 0;
+
+    void FormActivate();
+    // Runs on every attempt to close, with the result the dialog would close with.
+    bool FormCloseQuery();
+    bool InsertNewUser();
+    bool ModifyUserInfo();
+    void bbtnAnotherClick();
+    void dbchkExpireNowClick();
+    void dbchkNeverExpiresClick();
+
+    TQuery* qryUpdateUsers;
+    TUpdateSQL* UpdateSQL1;
+
+    TDBEdit* dbedName;
+    TDBEdit* dbedPassword;
+    QLabel* lblDef1;
+    TDBEdit* dbedUserDef1;
+    QLabel* lblDef2;
+    TDBEdit* dbedUserDef2;
+    TDBCheckBox* dbchboxEnabled;
+    TDBCheckBox* dbchAdmin;
+    QLabel* lblOverride;
+    TDBCheckBox* dbchkExpireNow;
+    TDBCheckBox* dbchkNoPWChange;
+    TDBCheckBox* dbchkNeverExpires;
+    TDBCheckBox* dbckbxAccountLocked;
+    QPushButton* bbtnAnother;
+    QPushButton* bbtnOk;
+    QPushButton* bbtnCancel;
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void setNewUserDefaults();
+    bool applyStatement(bool insert);
+
+    bool m_prepared = false;
+};
+
+// The open user dialog.
+extern TformCSUser* FormCSUser;

@@ -1,0 +1,62 @@
+#pragma once
+// TFrmGAPSettings: the global account policy dialog. The editor loads it from the
+// PROGRAM row and, after OK, stores what it shows and hands it on to every user who
+// follows the global policy.
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class TRadioGroup;
+class TUpDown;
+
+class TFrmGAPSettings : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrmGAPSettings(QWidget* owner = nullptr);
+    ~TFrmGAPSettings() override;
+
+    // Shows the stored global policy (the GLB_ columns of PROGRAM).
+    void loadPolicy(int maxDays, int minDays, int aging, int minSize, int keepHistory, int count,
+                    int locking, int allowedAttempts);
+
+    void ckbxPWAgingEnabledClick();
+    void grpMaxAgeClick();
+    void grpMinAgeClick();
+    void grpMinLengthClick();
+    void grpUniquenessClick();
+    void rbtnAccountLockingClick();
+
+    QTabWidget* PageControl2;
+    QWidget* TabSheet3;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QCheckBox* ckbxPWAgingEnabled;
+    TRadioGroup* grpMaxAge;
+    QLineEdit* meditMaxAge;
+    TUpDown* spinMaxAge;
+    TRadioGroup* grpMinAge;
+    QLineEdit* meditMinAge;
+    TUpDown* spinMinAge;
+    TRadioGroup* grpMinLength;
+    QLineEdit* meditMinLength;
+    TUpDown* spinMinLength;
+    TRadioGroup* grpUniqueness;
+    QLineEdit* meditUniqueness;
+    TUpDown* spinUniqueness;
+    QRadioButton* rbtnAccountLocking;
+    QRadioButton* rbtnNoLocking;
+    QLabel* lblLocking1;
+    QLabel* lblLocking2;
+    QLineEdit* meditNumOfAttempts;
+    TUpDown* spinAllowedAttempts;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+};
+
+// The open global policy dialog.
+extern TFrmGAPSettings* FrmGAPSettings;
