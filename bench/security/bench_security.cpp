@@ -1,0 +1,261 @@
+// The security component on a large security database: 10,000 users, 1,000,000
+// USERACC rows (90 direct grants and 10 group memberships each), 1,000 groups with
+// 100 constants each (100,000 GRPCOLL rows). The database is generated once, server
+// side, into a cached file under /tmp and reused by later runs.
+//
+// Measures: start-up (Loaded) time and resident-memory growth, TestAccess for a
+// direct grant, a grant through the user's last group and a refusal, with logging
+// off and on, and LogonEx.
+#include "database/TAliases.h"
+#include "database/TDatabase.h"
+#include "database/TFirebirdEnv.h"
+#include "database/TQuery.h"
+#include "database/TSchema.h"
+#include "platform/MessageBox.h"
+#include "security/JovCSsec.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <unistd.h>
+
+namespace {
+const QString kDir = QStringLiteral("/tmp/jovsec-bench-security");
+const QString kAlias = QStringLiteral("JOVSEC_BENCH_SEC");
+constexpr int kUsers = 10000;
+constexpr int kConstants = 10000;
+constexpr int kGroups = 1000;
+constexpr int kDirectPerUser = 90;
+constexpr int kGroupsPerUser = 10;
+constexpr int kConstantsPerGroup = 100;
+constexpr int kUser = 5000; // the user the tests run for
+
+// The generator's formulas, mirrored here to pick constants with a known answer.
+int directConstant(int user, int j) { return (user * 7 + j * 13) % kConstants + 1; }
+int userGroup(int user, int j) { return (user * 3 + j * 101) % kGroups + 1; }
+int groupConstant(int group, int k) { return (group * 17 + k * 97) % kConstants + 1; }
+
+void run(TQuery& q, const QString& sql)
+{
+    q.setSQL(sql);
+    q.execSQL();
+}
+
+void generate(const QString& path)
+{
+    QString error;
+    if (!TFirebirdEnv::createDatabase(path, "SYSDBA", "masterkey", &error))
+        qFatal("cannot create %s: %s", qPrintable(path), qPrintable(error));
+    TAliases::addAlias(kAlias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
+    if (TSchema::build(kAlias, &error) >= 0)
+        qFatal("build failed: %s", qPrintable(error));
+    TDatabase::dropTemporaryConnections();
+
+    TDatabase connection;
+    connection.setAliasName(kAlias);
+    connection.setDatabaseName(kAlias);
+    connection.setLoginPrompt(false);
+    connection.open();
+    connection.startTransaction();
+    TQuery q;
+    q.setDatabaseName(kAlias);
+    run(q, QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                   "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || I, 'pw' || I); "
+                   "I = I + 1; END END")
+               .arg(kUsers));
+    run(q, "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
+           "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS");
+    run(q, QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                   "INSERT INTO ACCESS (ACCESS_NAME) VALUES ('CONST' || I); I = I + 1; END END")
+               .arg(kConstants));
+    run(q, QString("EXECUTE BLOCK AS DECLARE G INTEGER = 1; DECLARE K INTEGER; BEGIN "
+                   "WHILE (G <= %1) DO BEGIN INSERT INTO GROUPS (GROUP_NAME) VALUES ('group' || G); "
+                   "K = 0; WHILE (K < %2) DO BEGIN INSERT INTO GRPCOLL (GROUP_ID, ACCESS_ID) "
+                   "VALUES (G, MOD(G * 17 + K * 97, %3) + 1); K = K + 1; END G = G + 1; END END")
+               .arg(kGroups)
+               .arg(kConstantsPerGroup)
+               .arg(kConstants));
+    run(q, QString("EXECUTE BLOCK AS DECLARE U INTEGER = 1; DECLARE J INTEGER; BEGIN "
+                   "WHILE (U <= %1) DO BEGIN J = 0; WHILE (J < %2) DO BEGIN "
+                   "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (U, MOD(U * 7 + J * 13, %3) + 1, 'C'); "
+                   "J = J + 1; END J = 0; WHILE (J < %4) DO BEGIN "
+                   "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (U, MOD(U * 3 + J * 101, %5) + 1, 'G'); "
+                   "J = J + 1; END U = U + 1; END END")
+               .arg(kUsers)
+               .arg(kDirectPerUser)
+               .arg(kConstants)
+               .arg(kGroupsPerUser)
+               .arg(kGroups));
+    run(q, "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench', 1, 0)");
+    connection.commit();
+    connection.close();
+}
+
+void prepareDatabase()
+{
+    QDir().mkpath(kDir);
+    const QString path = kDir + "/security.gdb";
+    const QString ready = kDir + "/ready";
+    if (!QFile::exists(ready) || !QFile::exists(path)) {
+        QFile::remove(path);
+        QElapsedTimer timer;
+        timer.start();
+        generate(path);
+        QFile marker(ready);
+        marker.open(QIODevice::WriteOnly);
+        std::fprintf(stderr, "generated %s in %.1f s\n", qPrintable(path), timer.elapsed() / 1000.0);
+    } else {
+        TAliases::addAlias(kAlias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
+    }
+    TQuery q;
+    q.setDatabaseName(kAlias);
+    run(q, "DELETE FROM LOG"); // earlier runs' rows would slow the log record set's start-up
+    run(q, "UPDATE USERS SET User_AccessCount = 0");
+}
+
+void setLogging(bool on)
+{
+    TQuery q;
+    q.setDatabaseName(kAlias);
+    run(q, QString("UPDATE PROGRAM SET LOGENABLED = %1").arg(on ? 1 : 0));
+}
+
+long residentBytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+std::unique_ptr<TJovCSsecure> startComponent(bool logging)
+{
+    setLogging(logging);
+    auto c = std::make_unique<TJovCSsecure>();
+    c->setAlias(kAlias);
+    c->setPassword("masterkey");
+    c->setOptions({});
+    c->Loaded();
+    if (!c->LogonEx(QString("user%1").arg(kUser), QString("pw%1").arg(kUser)))
+        qFatal("bench user could not log on");
+    return c;
+}
+
+std::unique_ptr<TJovCSsecure> g_quiet;  // logging off
+std::unique_ptr<TJovCSsecure> g_logged; // logging on
+
+TJovCSsecure& component(bool logging)
+{
+    std::unique_ptr<TJovCSsecure>& slot = logging ? g_logged : g_quiet;
+    if (!slot)
+        slot = startComponent(logging);
+    return *slot;
+}
+
+int directHit() { return directConstant(kUser, 0); }
+
+// A constant only the user's last group holds, so every group is tried before it.
+int groupHit()
+{
+    std::set<int> earlier;
+    for (int j = 0; j < kDirectPerUser; ++j)
+        earlier.insert(directConstant(kUser, j));
+    for (int j = 0; j + 1 < kGroupsPerUser; ++j)
+        for (int k = 0; k < kConstantsPerGroup; ++k)
+            earlier.insert(groupConstant(userGroup(kUser, j), k));
+    const int last = userGroup(kUser, kGroupsPerUser - 1);
+    for (int k = 0; k < kConstantsPerGroup; ++k)
+        if (!earlier.count(groupConstant(last, k)))
+            return groupConstant(last, k);
+    qFatal("no constant held only by the last group");
+}
+
+constexpr int kRefused = kConstants * 2;
+
+void BM_Loaded(benchmark::State& state)
+{
+    setLogging(false);
+    long growth = 0;
+    for (auto _ : state) {
+        const long before = residentBytes();
+        auto c = std::make_unique<TJovCSsecure>();
+        c->setAlias(kAlias);
+        c->setPassword("masterkey");
+        c->setOptions({});
+        c->Loaded();
+        growth = residentBytes() - before;
+        benchmark::DoNotOptimize(c.get());
+        state.PauseTiming();
+        c.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rss_growth_MB"] = double(growth) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_Loaded)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void testAccess(benchmark::State& state, bool logging, int constant, bool expected)
+{
+    TJovCSsecure& c = component(logging);
+    if (c.TestAccess(constant) != expected) {
+        state.SkipWithError("unexpected answer");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(c.TestAccess(constant));
+}
+
+void BM_TestAccess_Direct(benchmark::State& s) { testAccess(s, false, directHit(), true); }
+void BM_TestAccess_Group(benchmark::State& s) { testAccess(s, false, groupHit(), true); }
+void BM_TestAccess_Refused(benchmark::State& s) { testAccess(s, false, kRefused, false); }
+void BM_TestAccess_Direct_Logging(benchmark::State& s) { testAccess(s, true, directHit(), true); }
+void BM_TestAccess_Group_Logging(benchmark::State& s) { testAccess(s, true, groupHit(), true); }
+void BM_TestAccess_Refused_Logging(benchmark::State& s) { testAccess(s, true, kRefused, false); }
+BENCHMARK(BM_TestAccess_Direct)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Group)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Refused)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Direct_Logging)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TestAccess_Group_Logging)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TestAccess_Refused_Logging)->Unit(benchmark::kNanosecond);
+
+void BM_LogonEx(benchmark::State& state)
+{
+    TJovCSsecure& c = component(false);
+    const QString name = QString("user%1").arg(kUser);
+    const QString password = QString("pw%1").arg(kUser);
+    for (auto _ : state)
+        if (!c.LogonEx(name, password))
+            state.SkipWithError("refused");
+}
+BENCHMARK(BM_LogonEx)->Unit(benchmark::kMillisecond);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QDir().mkpath(kDir);
+    qputenv("JOVSEC_CONFIG", (kDir + "/aliases.ini").toLocal8Bit());
+    TFirebirdEnv::prepare();
+    QApplication app(argc, argv);
+    Platform::setMessageHandler([](const QString& text, Platform::MsgKind, Platform::MsgButtons) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return Platform::MsgResult::Ok;
+    });
+    prepareDatabase();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_quiet.reset();
+    g_logged.reset();
+    TDatabase::dropTemporaryConnections();
+    return 0;
+}

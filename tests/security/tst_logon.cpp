@@ -1,0 +1,343 @@
+// Logon: the dialog's close handler with its locking rules, the dialog run for real,
+// the supervisor, the forced password change, LogonEx and the bookkeeping.
+#include "security/CSLogon.h"
+#include "security/CSPwdunt.h"
+#include "tests/security/SecurityFixture.h"
+
+#include "database/TQuery.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+const QString kInvalid = "Invalid Username or Password";
+const QString kLocked = "User Account Has Been Locked, Contact Your System Administrator.";
+const QString kTooMany = "Too Many Invalid Logon Attempts, User Account Has Been Locked.";
+const QString kDisabled = "User Account has been disabled.";
+const QString kExpired = "Your Password Has Expired, You Must Change Your Password Now.";
+
+class Logon : public SecurityTest {
+protected:
+    // A logon dialog on the test database, as Logon prepares it, with the boxes filled
+    // in and the focus in the password box (Enter there, or a click on OK).
+    std::unique_ptr<TFormCSLogon> dialog(const QString& name, const QString& password,
+                                         bool checkCase = false, const QString& superPw = "masterkey")
+    {
+        auto d = std::make_unique<TFormCSLogon>();
+        d->sqlUsers->setDatabaseName(db->alias());
+        d->sqlPWHist->setDatabaseName(db->alias());
+        d->sqlUsers->open();
+        d->sqlPWHist->open();
+        d->CheckCase = checkCase;
+        d->Password = superPw;
+        d->edUserName->setText(name);
+        d->edPassword->setText(password);
+        d->show();
+        d->edPassword->setFocus();
+        return d;
+    }
+};
+
+struct AttemptCase {
+    const char* title;
+    const char* columns; // AcctLocking, Locked, User_Enabled, AllowedAttempts, LoginAttempts
+    const char* typed;
+    bool checkCase;
+    bool closes;
+    int result;
+    const char* message; // empty: none
+    int locked;
+    int attempts;
+};
+
+class LogonAttempt : public Logon, public ::testing::WithParamInterface<AttemptCase> {};
+} // namespace
+
+TEST_P(LogonAttempt, CountsLocksAndWritesBack)
+{
+    const AttemptCase& c = GetParam();
+    const int id = db->addUser("Alice", "Secret",
+                               "AcctLocking, Locked, User_Enabled, AllowedAttempts, LoginAttempts",
+                               c.columns);
+    auto d = dialog("alice", c.typed, c.checkCase);
+    int result = QDialog::Accepted;
+    EXPECT_EQ(d->FormClose(result), c.closes);
+    if (c.closes) {
+        EXPECT_EQ(result, c.result);
+    }
+    EXPECT_EQ(messages.texts(), c.message[0] ? QStringList{c.message} : QStringList{});
+    EXPECT_EQ(userInt(id, "Locked"), c.locked);
+    EXPECT_EQ(userInt(id, "LoginAttempts"), c.attempts);
+    EXPECT_FALSE(d->Supervisor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LogonAttempt,
+    ::testing::Values(
+        AttemptCase{"FirstWrongPasswordCounts", "1, 0, 1, 3, 0", "wrong", false, false, 0,
+                    "Invalid Username or Password", 0, 1},
+        AttemptCase{"ThirdWrongPasswordLocks", "1, 0, 1, 3, 2", "wrong", false, true,
+                    QDialog::Rejected, "Too Many Invalid Logon Attempts, User Account Has Been Locked.",
+                    1, 3},
+        AttemptCase{"OneAllowedAttemptLocksWithoutCounting", "0, 0, 1, 1, 0", "wrong", false, true,
+                    QDialog::Rejected, "Too Many Invalid Logon Attempts, User Account Has Been Locked.",
+                    1, 0},
+        AttemptCase{"WithoutCountingTheCounterStays", "0, 0, 1, 3, 1", "wrong", false, false, 0,
+                    "Invalid Username or Password", 0, 1},
+        AttemptCase{"RightPasswordResetsTheCounter", "1, 0, 1, 3, 2", "Secret", false, true,
+                    QDialog::Accepted, "", 0, 0},
+        AttemptCase{"RightPasswordWithoutCountingKeepsIt", "0, 0, 1, 3, 2", "Secret", false, true,
+                    QDialog::Accepted, "", 0, 2},
+        AttemptCase{"OtherLetterCaseAcceptedWithoutCaseCheck", "1, 0, 1, 3, 0", "sECRET", false,
+                    true, QDialog::Accepted, "", 0, 0},
+        AttemptCase{"OtherLetterCaseRefusedWithCaseCheck", "1, 0, 1, 3, 0", "sECRET", true, false,
+                    0, "Invalid Username or Password", 0, 1},
+        AttemptCase{"LockedAccountCountsAsAFailure", "1, 1, 1, 3, 3", "Secret", false, true,
+                    QDialog::Rejected,
+                    "User Account Has Been Locked, Contact Your System Administrator.", 1, 4},
+        AttemptCase{"DisabledAccountCountsAsAFailure", "1, 0, 0, 3, 0", "Secret", false, true,
+                    QDialog::Rejected, "User Account has been disabled.", 0, 1},
+        AttemptCase{"UnlockedAccountRelocksAtTheNextWrongPassword", "1, 0, 1, 3, 3", "wrong",
+                    false, true, QDialog::Rejected,
+                    "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 4},
+        AttemptCase{"UnlockedAccountResetsOnTheRightPassword", "1, 0, 1, 3, 3", "Secret", false,
+                    true, QDialog::Accepted, "", 0, 0}),
+    [](const ::testing::TestParamInfo<AttemptCase>& info) { return std::string(info.param.title); });
+
+TEST_F(Logon, ThreeWrongPasswordsInOneDialogLockTheAccount)
+{
+    const int id = db->addUser("Bob", "pw", "AcctLocking", "1");
+    auto d = dialog("Bob", "x");
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        int result = QDialog::Accepted;
+        d->edPassword->setFocus();
+        EXPECT_EQ(d->FormClose(result), attempt == 3) << attempt;
+        EXPECT_EQ(userInt(id, "LoginAttempts"), attempt);
+    }
+    EXPECT_EQ(userInt(id, "Locked"), 1);
+    EXPECT_EQ(messages.texts(), (QStringList{kInvalid, kInvalid, kTooMany}));
+}
+
+TEST_F(Logon, NamesAreMatchedWholeAndQuotedSafely)
+{
+    const int obrien = db->addUser("O'Brien", "pw", "AcctLocking", "1");
+    db->addUser("Mallory", "pw");
+    // A name with a quote logs on; a prefix, and a name crafted to widen the filter,
+    // match nobody, may be retried, and write nothing.
+    for (const QString& name : {QString("O'Bri"), QString("x' or User_Name<>'x"), QString("Mal")}) {
+        messages.clear();
+        auto d = dialog(name, "pw");
+        int result = QDialog::Accepted;
+        EXPECT_FALSE(d->FormClose(result)) << qPrintable(name);
+        EXPECT_EQ(messages.texts(), QStringList{kInvalid});
+        EXPECT_FALSE(d->LoginAttempted);
+        EXPECT_EQ(d->edUserName->selectedText(), name);
+    }
+    auto d = dialog("o'brien", "PW");
+    int result = QDialog::Accepted;
+    EXPECT_TRUE(d->FormClose(result));
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(d->sqlUsers->fieldByName("User_ID")->asInteger(), obrien);
+}
+
+TEST_F(Logon, EnterInTheNameBoxMovesToThePasswordBox)
+{
+    db->addUser("Carol", "pw");
+    auto d = dialog("Carol", "pw");
+    d->edUserName->setFocus();
+    int result = QDialog::Accepted;
+    EXPECT_FALSE(d->FormClose(result));
+    EXPECT_EQ(d->focusWidget(), d->edPassword);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    // Cancel from the name box closes.
+    result = QDialog::Rejected;
+    d->edUserName->setFocus();
+    EXPECT_TRUE(d->FormClose(result));
+    EXPECT_EQ(result, QDialog::Rejected);
+}
+
+TEST_F(Logon, ControlsCarryTheirNamesCaptionsAndTabOrder)
+{
+    TFormCSLogon d;
+    EXPECT_EQ(FormLogon, &d);
+    EXPECT_EQ(d.windowTitle(), "Logon");
+    for (const char* name : {"lblUserName", "edUserName", "lblUserPassword", "edPassword", "bbtnOk",
+                             "bbtnCancel"})
+        EXPECT_NE(d.findChild<QWidget*>(name), nullptr) << name;
+    EXPECT_EQ(d.edUserName->maxLength(), 48);
+    EXPECT_EQ(d.edPassword->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(d.bbtnOk->isDefault());
+    EXPECT_EQ(tabOrder(d.edUserName),
+              (QList<QWidget*>{d.edUserName, d.edPassword, d.bbtnOk, d.bbtnCancel}));
+    EXPECT_EQ(d.sqlUsers->sql(), "select * from USERS Order by User_Id");
+    EXPECT_EQ(d.sqlPWHist->sql(), "select * from PWHist Order by User_Id");
+    EXPECT_FALSE(d.Supervisor);
+    EXPECT_FALSE(d.LoginAttempted);
+    EXPECT_TRUE(d.InvalidLogin);
+    EXPECT_EQ(d.Locked, -1);
+}
+
+TEST_F(Logon, SupervisorCredentials)
+{
+    struct Case {
+        QString name, password, componentPassword;
+        bool checkCase, supervisor;
+    } cases[] = {
+        {"supervisor", "MASTERKEY", "masterkey", false, true},
+        {"SUPERVISOR", "masterkey", "masterkey", true, true},
+        {"Supervisor", "masterkey", "masterkey", true, false},
+        {"SUPERVISOR", "Masterkey", "masterkey", true, false},
+        {"SUPERVISOR", "", "", false, false}, // no database password: no supervisor
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        auto d = dialog(c.name, c.password, c.checkCase, c.componentPassword);
+        int result = QDialog::Rejected;
+        d->FormClose(result);
+        EXPECT_EQ(d->Supervisor, c.supervisor) << qPrintable(c.name + "/" + c.password);
+    }
+}
+
+TEST_F(Logon, RealDialogLogsTheUserOnWithBookkeeping)
+{
+    const int id = db->addUser("Dave", "pw", "User_Def1, User_AccessCount, PWMustChange, PWNeverExpires",
+                               "'Sales', 7, 1, 1");
+    TJovCSsecure& c = start();
+    whenModal([](QWidget* w) {
+        auto* d = qobject_cast<TFormCSLogon*>(w);
+        ASSERT_NE(d, nullptr);
+        d->edUserName->setFocus();
+        QTest::keyClicks(d->edUserName, "dave");
+        QTest::keyClick(d->edUserName, Qt::Key_Return); // moves on
+        ASSERT_EQ(d->focusWidget(), d->edPassword);
+        QTest::keyClicks(d->edPassword, "pw");
+        QTest::keyClick(d->edPassword, Qt::Key_Return); // submits
+    });
+    EXPECT_TRUE(c.Logon());
+    EXPECT_EQ(FormLogon, nullptr);
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
+    EXPECT_EQ(c.UserID(), id);
+    EXPECT_EQ(c.UserName(), "Dave");
+    EXPECT_EQ(c.UserField1(), "Sales");
+    EXPECT_EQ(c.UserAccessCount(), 7);
+    EXPECT_EQ(c.PWSetDate().date(), QDate::currentDate());
+    EXPECT_EQ(c.PWMaxDays(), 21);
+    EXPECT_EQ(c.PWMustChange(), 0);
+    EXPECT_EQ(userInt(id, "User_AccessCount"), 8);
+    EXPECT_EQ(userInt(id, "PWMustChange"), 0);
+    EXPECT_EQ(db->scalar(QString("select cast(User_LastAccess as date) from USERS where USER_ID=%1").arg(id)),
+              QDate::currentDate().toString(Qt::ISODate));
+    EXPECT_EQ(logRows(QString("USER_ID=%1 and ACCESS_ID is null").arg(id)), 1);
+}
+
+TEST_F(Logon, SupervisorTakesOverOnlyWithOk)
+{
+    const int id = db->addUser("Erin", "pw");
+    TJovCSsecure& c = start();
+    ASSERT_TRUE(c.LogonEx("Erin", "pw"));
+    for (bool pressOk : {false, true}) {
+        whenModal([pressOk](QWidget* w) {
+            auto* d = qobject_cast<TFormCSLogon*>(w);
+            ASSERT_NE(d, nullptr);
+            d->edUserName->setText("supervisor");
+            d->edPassword->setText("masterkey");
+            (pressOk ? d->bbtnOk : d->bbtnCancel)->click();
+        });
+        EXPECT_EQ(c.Logon(), pressOk);
+        EXPECT_EQ(c.UserID(), pressOk ? 0 : id);
+    }
+    EXPECT_EQ(c.UserName(), "Supervisor");
+    EXPECT_EQ(c.UserField1(), "N/A");
+    EXPECT_EQ(c.UserPassword(), "masterkey");
+    EXPECT_TRUE(c.UserAdmin());
+    EXPECT_TRUE(c.PasswordExpired()); // never asked for the supervisor
+    EXPECT_EQ(logRows("USER_ID=0"), 0);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(Logon, CancelledForcedPasswordChangeLeavesTheFormerState)
+{
+    const int id = db->addUser("Frank", "old1", "PWMustChange", "1");
+    db->exec(QString("update PWHIST set PWMINDAYS = 0 where USER_ID = %1").arg(id));
+    TJovCSsecure& c = start();
+    whenModal([this](QWidget* w) {
+        auto* d = qobject_cast<TFormCSLogon*>(w);
+        ASSERT_NE(d, nullptr);
+        d->edUserName->setText("Frank");
+        d->edPassword->setText("old1");
+        d->edPassword->setFocus();
+        whenModal([](QWidget* next) {
+            auto* p = qobject_cast<TFormCSPassword*>(next);
+            ASSERT_NE(p, nullptr);
+            p->bbnCancel->click();
+        });
+        d->bbtnOk->click();
+    });
+    EXPECT_FALSE(c.Logon());
+    EXPECT_EQ(messages.texts(), QStringList{kExpired});
+    EXPECT_EQ(messages.shown.first().kind, Platform::MsgKind::Information);
+    EXPECT_EQ(c.UserID(), -1);
+    EXPECT_FALSE(c.Active());
+    EXPECT_TRUE(c.UserName().isEmpty());
+    EXPECT_FALSE(c.TestAccess(1));
+    EXPECT_EQ(userInt(id, "PWMustChange"), 1);
+    EXPECT_EQ(userInt(id, "User_AccessCount"), 0);
+    EXPECT_EQ(logRows(), 0);
+}
+
+TEST_F(Logon, LogonExRules)
+{
+    const int anne = db->addUser("Anne", "Pass", "PWMustChange", "1");
+    db->addUser("Off", "pw", "User_Enabled", "0");
+    db->addUser("Shut", "pw", "Locked", "1");
+    db->addUser("O'Neil", "pw");
+    struct Case {
+        QString name, password;
+        bool accepted;
+    } cases[] = {
+        {"anne", "pASS", true},         // password in any letter case
+        {"Anne", "wrong", false},
+        {"Ann", "Pass", false},         // whole names only
+        {"Off", "pw", false},           // disabled
+        {"Shut", "pw", false},          // locked accounts stay out
+        {"O'Neil", "pw", true},
+        {"x' or User_Name<>'x", "pw", false},
+        {"supervisor", "masterkey", true},
+        {"SUPERVISOR", "MASTERKEY", false}, // the supervisor's password counts letter case
+    };
+    TJovCSsecure& c = start();
+    for (const Case& k : cases) {
+        ASSERT_TRUE(c.LogonEx("Anne", "Pass"));
+        messages.clear();
+        EXPECT_EQ(c.LogonEx(k.name, k.password), k.accepted) << qPrintable(k.name);
+        if (!k.accepted) {
+            EXPECT_EQ(c.UserID(), anne) << "a refusal keeps the former user";
+        }
+        EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
+    }
+    // Neither PWMustChange nor the password's age is acted on; bookkeeping is done.
+    EXPECT_EQ(userInt(anne, "PWMustChange"), 1);
+    EXPECT_EQ(userInt(anne, "User_AccessCount"), int(std::size(cases)) + 1);
+    EXPECT_EQ(logRows(QString("USER_ID=%1").arg(anne)), int(std::size(cases)) + 1);
+}
+
+TEST_F(Logon, WithoutADatabasePasswordSupervisorIsAnOrdinaryName)
+{
+    const int id = db->addUser("SUPERVISOR", "");
+    TJovCSsecure& c = start(soShowUI, "");
+    EXPECT_TRUE(c.LogonEx("supervisor", ""));
+    EXPECT_EQ(c.UserID(), id);
+    EXPECT_FALSE(c.UserAdmin());
+    EXPECT_EQ(logRows(QString("USER_ID=%1").arg(id)), 1);
+}
+
+TEST_F(Logon, NothingIsLoggedWhenLoggingWasOffAtStartUp)
+{
+    db->exec("update PROGRAM set LOGENABLED = 0");
+    db->addUser("Gail", "pw");
+    TJovCSsecure& c = start();
+    db->exec("update PROGRAM set LOGENABLED = 1");
+    EXPECT_TRUE(c.LogonEx("Gail", "pw"));
+    EXPECT_EQ(logRows(), 0);
+}
