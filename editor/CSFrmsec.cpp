@@ -30,6 +30,8 @@
 TFormCSMain* FormCSMain = nullptr;
 
 namespace {
+const char* const kMaxTyped = "maxTypedLength";
+
 template <typename T>
 T* named(T* widget, const char* name)
 {
@@ -58,7 +60,8 @@ QToolButton* speedButton(const char* name, const QString& caption, QWidget* pare
 QLineEdit* numericEdit(const char* name, int maxLength, const QString& text)
 {
     auto* e = named(new QLineEdit, name);
-    e->setMaxLength(maxLength);
+    // Limits typing only: leaving the edit may put "001" into a two-digit edit.
+    e->setProperty(kMaxTyped, maxLength);
     e->setText(text);
     e->setFixedWidth(36);
     e->setAlignment(Qt::AlignRight);
@@ -400,6 +403,11 @@ bool TFormCSMain::eventFilter(QObject* watched, QEvent* event)
             QChar key = text.at(0);
             meditNumOfAttemptsKeyPress(watched, key);
             if (key.isNull())
+                return true;
+            const auto* edit = qobject_cast<QLineEdit*>(watched);
+            const int maxTyped = watched->property(kMaxTyped).toInt();
+            if (edit && key.unicode() >= 32 && maxTyped > 0 &&
+                edit->text().size() - edit->selectedText().size() >= maxTyped)
                 return true;
         }
     } else if (event->type() == QEvent::FocusOut) {

@@ -213,6 +213,13 @@ bool TformCSUser::FormCloseQuery()
 bool TformCSUser::applyStatement(bool insert)
 {
     try {
+        // The Firebird driver cannot hand a null to the parameter of a NOT NULL
+        // column (it sends an empty text instead), so the refusal the table gives an
+        // empty name or password is raised here.
+        for (const char* column : {"User_Name", "User_Password"})
+            if (qryUpdateUsers->fieldByName(QLatin1String(column))->isNull())
+                throw EDatabaseError(QStringLiteral("validation error for column %1, value \"*** null ***\"")
+                                         .arg(QString::fromLatin1(column).toUpper()));
         UpdateSQL1->apply(insert ? TUpdateSQL::Kind::Insert : TUpdateSQL::Kind::Modify);
         return true;
     } catch (const EDatabaseError&) {
