@@ -85,7 +85,10 @@ TFormCSMain::TFormCSMain(QWidget* owner) : QDialog(owner)
     setObjectName(QStringLiteral("FormCSMain"));
     setWindowTitle(QStringLiteral("Security Setup"));
     sqlUsers = recordSet(this, "sqlUsers", QStringLiteral("select * from users order by user_id"));
-    sqlPWHist = recordSet(this, "sqlPWHist", QStringLiteral("select * from pwhist order by user_id"));
+    // The chosen user's history row only: reread at every choice and save.
+    sqlPWHist = recordSet(this, "sqlPWHist",
+                          QStringLiteral("select * from pwhist where User_ID = :User_ID order by user_id"));
+    sqlPWHist->setParamInteger(QStringLiteral("User_ID"), -1);
     sqlGroups = recordSet(this, "sqlGroups", QStringLiteral("select * from groups order by Group_ID"));
     sqlAccess = recordSet(this, "sqlAccess", QStringLiteral("select * from access"));
     sqlGrpColl = recordSet(this, "sqlGrpColl", QStringLiteral("select * from grpcoll"));
@@ -447,6 +450,7 @@ void TFormCSMain::FormShow()
     for (TQuery* q : {sqlUsers, sqlPWHist, sqlGroups, sqlAccess, sqlGrpColl, sqlProgram, sqlUsrAcc, sqlUpdate})
         q->setDatabaseName(SecAlias);
     sqlUsers->open();
+    sqlPWHist->setParamInteger(QStringLiteral("User_ID"), -1);
     sqlPWHist->open();
     sqlGroups->open();
     sqlAccess->open();

@@ -193,6 +193,8 @@ private:
     void saveSelectedUser();
     // Reads the selected user's USERACC rows into sqlUsrAcc.
     void openUserAccess(int userId);
+    // Reads the user's PWHIST row into sqlPWHist.
+    void openUserHistory(int userId);
     // Runs the statements in one transaction: all or none. Throws EDatabaseError.
     void runInTransaction(const QStringList& statements);
     void numericExit(QLineEdit* edit, TUpDown* spin);

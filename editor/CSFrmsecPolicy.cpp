@@ -63,8 +63,7 @@ void TFormCSMain::SaveUserInformation()
         }
     }
 
-    sqlPWHist->close();
-    sqlPWHist->open();
+    openUserHistory(id);
     TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), id));
     try {
         if (sqlPWHist->isEmpty()) {
@@ -107,8 +106,7 @@ void TFormCSMain::SaveGAPToUser()
         }
     }
 
-    sqlPWHist->close();
-    sqlPWHist->open();
+    openUserHistory(id);
     TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), id));
     try {
         if (sqlPWHist->isEmpty()) {

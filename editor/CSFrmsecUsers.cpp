@@ -98,6 +98,13 @@ void TFormCSMain::openUserAccess(int userId)
     m_usrAccUser = userId;
 }
 
+void TFormCSMain::openUserHistory(int userId)
+{
+    sqlPWHist->close();
+    sqlPWHist->setParamInteger(QStringLiteral("User_ID"), userId);
+    sqlPWHist->open();
+}
+
 void TFormCSMain::fillAccessList()
 {
     std::vector<TListBox::Entry> entries;
@@ -153,8 +160,7 @@ void TFormCSMain::loadPolicy(int userId)
 
 void TFormCSMain::loadPasswordRestrictions(int userId)
 {
-    sqlPWHist->close();
-    sqlPWHist->open();
+    openUserHistory(userId);
     TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), userId));
     if (sqlPWHist->isEmpty()) {
         try {
