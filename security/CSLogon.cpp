@@ -138,6 +138,8 @@ bool TFormCSLogon::FormClose(int& result)
         try {
             closes = attempt(result);
         } catch (const EDatabaseError&) {
+            // Nothing was read that could be written back.
+            LoginAttempted = false;
             Platform::showError(QStringLiteral("Unable to Access Security Files"));
             return false;
         }

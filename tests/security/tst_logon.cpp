@@ -286,6 +286,51 @@ TEST_F(Logon, CancelledForcedPasswordChangeLeavesTheFormerState)
     EXPECT_EQ(logRows(), 0);
 }
 
+TEST_F(Logon, ExpiredPasswordIsChangedBeforeTheLogonCompletes)
+{
+    const int id = db->addUser("Gus", "old11", "PWMustChange", "1");
+    db->exec(QString("update PWHIST set PWSETDATE = '2001-01-01', PWMINDAYS = 0 where USER_ID = %1").arg(id));
+    TJovCSsecure& c = start();
+    whenModal([](QWidget* w) {
+        auto* d = qobject_cast<TFormCSLogon*>(w);
+        ASSERT_NE(d, nullptr);
+        d->edUserName->setText("Gus");
+        d->edPassword->setText("old11");
+        d->edPassword->setFocus();
+        whenModal([](QWidget* next) {
+            auto* p = qobject_cast<TFormCSPassword*>(next);
+            ASSERT_NE(p, nullptr);
+            p->edPassword->setText("old11");
+            p->edPassword1->setText("new22");
+            p->edPassword2->setText("new22");
+            p->bbnOk->setFocus();
+            p->bbnOk->click();
+        });
+        d->bbtnOk->click();
+    });
+    EXPECT_TRUE(c.Logon());
+    EXPECT_EQ(messages.texts(), QStringList{kExpired});
+    EXPECT_EQ(c.UserID(), id);
+    EXPECT_EQ(c.PWSetDate().date(), QDate::currentDate());
+    EXPECT_FALSE(c.PasswordExpired());
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "new22");
+    EXPECT_EQ(userInt(id, "PWMustChange"), 0);
+    EXPECT_EQ(userInt(id, "User_AccessCount"), 1);
+    EXPECT_EQ(logRows(QString("USER_ID=%1").arg(id)), 1);
+}
+
+TEST_F(Logon, UnreachableSecurityFilesRefuseWithTheirMessage)
+{
+    TJovCSsecure c;
+    c.setAlias("JOVSEC_NO_SUCH_ALIAS");
+    c.setPassword("masterkey");
+    EXPECT_FALSE(c.Logon());
+    EXPECT_FALSE(c.LogonEx("Anyone", "pw"));
+    EXPECT_EQ(messages.texts(),
+              (QStringList{"Unable to Access Security Files", "Unable to Access Security Files"}));
+    EXPECT_EQ(FormLogon, nullptr);
+}
+
 TEST_F(Logon, LogonExRules)
 {
     const int anne = db->addUser("Anne", "Pass", "PWMustChange", "1");
