@@ -4,6 +4,8 @@
 #include "editor/CSFrmsec.h"
 #include "platform/MessageBox.h"
 
+#include <QWidget>
+
 #include <memory>
 
 bool TJovCSsecure::Setup()
@@ -13,9 +15,10 @@ bool TJovCSsecure::Setup()
             Platform::showError(QStringLiteral("Administrative rights have not been granted."));
         return false;
     }
-    // The editor lives for this call; only the built-in supervisor may change
-    // access constants.
-    auto editor = std::make_unique<TFormCSMain>();
+    // The editor lives for this call, as a dialog of the form that holds the
+    // component when there is one; only the built-in supervisor may change access
+    // constants.
+    auto editor = std::make_unique<TFormCSMain>(qobject_cast<QWidget*>(parent()));
     editor->SecAlias = FAlias;
     editor->LimitAccess = FUserID != 0;
     TFormCSMain* previous = FormCSMain;
