@@ -27,62 +27,81 @@ void TAccessIndex::KeyTable::clear()
 {
     m_keys.clear();
     m_payloads.clear();
-    m_used.clear();
     m_size = 0;
     m_mask = 0;
+    m_hasFreeKey = false;
+    m_freeKeyPayload = 0;
 }
 
 void TAccessIndex::KeyTable::reserve(size_t count)
 {
+    // Keep the load at one half or less.
     size_t capacity = 16;
     while (capacity < count * 2)
         capacity *= 2;
-    if (capacity <= m_keys.size())
-        return;
-    std::vector<quint64> keys = std::move(m_keys);
-    std::vector<quint64> payloads = std::move(m_payloads);
-    std::vector<quint8> used = std::move(m_used);
-    m_keys.assign(capacity, 0);
-    m_payloads.assign(capacity, 0);
-    m_used.assign(capacity, 0);
-    m_mask = capacity - 1;
-    m_size = 0;
-    for (size_t i = 0; i < used.size(); ++i)
-        if (used[i])
-            insert(keys[i], payloads[i]);
+    if (capacity > m_keys.size())
+        rehash(capacity);
 }
 
-void TAccessIndex::KeyTable::grow() { reserve(std::max<size_t>(m_size + 1, m_keys.size())); }
-
-quint64& TAccessIndex::KeyTable::insert(quint64 key, quint64 payload)
+void TAccessIndex::KeyTable::rehash(size_t capacity)
 {
-    // Keep the load at one half or less.
-    if ((m_size + 1) * 2 > m_keys.size())
-        grow();
-    size_t slot = mix(key) & m_mask;
-    while (m_used[slot]) {
-        if (m_keys[slot] == key)
-            return m_payloads[slot];
-        slot = (slot + 1) & m_mask;
+    std::vector<quint64> keys = std::move(m_keys);
+    std::vector<quint64> payloads = std::move(m_payloads);
+    m_keys.assign(capacity, kFree);
+    if (m_withPayloads)
+        m_payloads.assign(capacity, 0);
+    m_mask = capacity - 1;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] == kFree)
+            continue;
+        const size_t slot = slotOf(keys[i]);
+        m_keys[slot] = keys[i];
+        if (m_withPayloads)
+            m_payloads[slot] = payloads[i];
     }
-    m_used[slot] = 1;
-    m_keys[slot] = key;
-    m_payloads[slot] = payload;
-    ++m_size;
-    return m_payloads[slot];
+}
+
+size_t TAccessIndex::KeyTable::slotOf(quint64 key) const
+{
+    size_t slot = mix(key) & m_mask;
+    while (m_keys[slot] != kFree && m_keys[slot] != key)
+        slot = (slot + 1) & m_mask;
+    return slot;
+}
+
+void TAccessIndex::KeyTable::insert(quint64 key, quint64 payload)
+{
+    if (key == kFree) {
+        m_hasFreeKey = true;
+        m_freeKeyPayload = payload;
+        return;
+    }
+    if ((m_size + 1) * 2 > m_keys.size())
+        reserve(std::max<size_t>(m_size + 1, m_keys.size()));
+    const size_t slot = slotOf(key);
+    if (m_keys[slot] == kFree) {
+        m_keys[slot] = key;
+        ++m_size;
+    }
+    if (m_withPayloads)
+        m_payloads[slot] = payload;
+}
+
+bool TAccessIndex::KeyTable::contains(quint64 key) const
+{
+    if (key == kFree)
+        return m_hasFreeKey;
+    return m_size > 0 && m_keys[slotOf(key)] == key;
 }
 
 const quint64* TAccessIndex::KeyTable::find(quint64 key) const
 {
+    if (key == kFree)
+        return m_hasFreeKey ? &m_freeKeyPayload : nullptr;
     if (m_size == 0)
         return nullptr;
-    size_t slot = mix(key) & m_mask;
-    while (m_used[slot]) {
-        if (m_keys[slot] == key)
-            return &m_payloads[slot];
-        slot = (slot + 1) & m_mask;
-    }
-    return nullptr;
+    const size_t slot = slotOf(key);
+    return m_keys[slot] == key ? &m_payloads[slot] : nullptr;
 }
 
 void TAccessIndex::clear()
@@ -114,7 +133,7 @@ void TAccessIndex::build(const TQuery& userAcc, const TQuery& groupAcc)
         const qint32 access = userAcc.rowValue(r, uAccess).toInt();
         const QVariant& type = userAcc.rowValue(r, uType);
         if (isType(type, "C"))
-            m_direct.insert(pairKey(user, access), 1);
+            m_direct.insert(pairKey(user, access));
         else if (access > 0 && isType(type, "G"))
             memberships.push_back({user, access});
     }
@@ -135,14 +154,13 @@ void TAccessIndex::build(const TQuery& userAcc, const TQuery& groupAcc)
     const int groupRows = groupAcc.totalRowCount();
     m_groupHolds.reserve(size_t(groupRows));
     for (int r = 0; r < groupRows; ++r)
-        m_groupHolds.insert(pairKey(groupAcc.rowValue(r, gGroup).toInt(),
-                                    groupAcc.rowValue(r, gAccess).toInt()),
-                            1);
+        m_groupHolds.insert(
+            pairKey(groupAcc.rowValue(r, gGroup).toInt(), groupAcc.rowValue(r, gAccess).toInt()));
 }
 
 TAccessIndex::Grant TAccessIndex::grant(qint32 userId, qint32 accessId) const
 {
-    if (m_direct.find(pairKey(userId, accessId)))
+    if (m_direct.contains(pairKey(userId, accessId)))
         return Grant::Direct;
     const quint64* range = m_userGroups.find(quint64(quint32(userId)));
     if (!range)
@@ -150,7 +168,7 @@ TAccessIndex::Grant TAccessIndex::grant(qint32 userId, qint32 accessId) const
     const size_t offset = size_t(*range >> 32);
     const size_t count = size_t(*range & 0xffffffffULL);
     for (size_t i = offset; i < offset + count; ++i)
-        if (m_groupHolds.find(pairKey(m_groupList[i], accessId)))
+        if (m_groupHolds.contains(pairKey(m_groupList[i], accessId)))
             return Grant::Group;
     return Grant::None;
 }

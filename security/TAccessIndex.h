@@ -28,25 +28,32 @@ public:
     std::vector<qint32> groupsOf(qint32 userId) const;
 
 private:
-    // Open-addressing hash table of 64-bit keys with a 64-bit payload.
+    // Open-addressing hash table of 64-bit keys, with a 64-bit payload per key when
+    // made with payloads. Free slots hold the all-ones key; that key itself is kept
+    // aside.
     class KeyTable {
     public:
+        explicit KeyTable(bool withPayloads = false) : m_withPayloads(withPayloads) {}
         void reserve(size_t count);
-        // Inserts unless present; returns the payload slot of the key.
-        quint64& insert(quint64 key, quint64 payload);
+        void insert(quint64 key, quint64 payload = 0);
+        bool contains(quint64 key) const;
+        // The payload of a key; nullptr when absent.
         const quint64* find(quint64 key) const;
         void clear();
-        size_t size() const { return m_size; }
 
     private:
+        static constexpr quint64 kFree = ~quint64(0);
         static quint64 mix(quint64 key);
-        void grow();
+        size_t slotOf(quint64 key) const;
+        void rehash(size_t capacity);
 
+        bool m_withPayloads;
         std::vector<quint64> m_keys;
         std::vector<quint64> m_payloads;
-        std::vector<quint8> m_used;
         size_t m_size = 0;
         size_t m_mask = 0;
+        bool m_hasFreeKey = false;
+        quint64 m_freeKeyPayload = 0;
     };
 
     static quint64 pairKey(qint32 a, qint32 b)
@@ -56,6 +63,6 @@ private:
 
     KeyTable m_direct;      // (user, constant) of "C" rows
     KeyTable m_groupHolds;  // (group, constant) of GRPCOLL rows
-    KeyTable m_userGroups;  // user -> (offset << 32 | count) into m_groupList
+    KeyTable m_userGroups{true}; // user -> (offset << 32 | count) into m_groupList
     std::vector<qint32> m_groupList;
 };
