@@ -25,6 +25,9 @@ void TDBLookupComboBox::setListSource(TQuery* dataSet, const QString& keyField,
 
 void TDBLookupComboBox::reload()
 {
+    // A record set closed to be opened again keeps its list on show meanwhile.
+    if (m_dataSet && !m_dataSet->active())
+        return;
     std::vector<QVariant> keys;
     QStringList names;
     if (m_dataSet && m_dataSet->active()) {

@@ -2,7 +2,7 @@
 // A drop-down list of one field of a record set (the list field), in the record
 // set's order, whose value is the key field of the chosen row. The list follows the
 // whole result, whatever filter the record set has at the moment, and is rebuilt
-// when the record set is opened again.
+// when the record set is opened again with other rows.
 
 #include <QComboBox>
 #include <QHash>

@@ -200,6 +200,7 @@ TEST_F(EditorTest, DeletingAUserRemovesAllItsRowsOrNone)
             EXPECT_EQ(integer(QString("select count(*) from %1 where USER_ID = %2").arg(table).arg(id)), rows)
                 << table;
         EXPECT_EQ(integer(QString("select count(*) from USERACC where USER_ID = %1").arg(keep)), 1);
+        EXPECT_EQ(editor->dblkUserName->names().contains(c.name), !c.deleted);
         if (c.failLastStatement) {
             EXPECT_EQ(messages.last(), QString("Error Deleting User: ") + c.name);
             EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Error);
