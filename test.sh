@@ -8,13 +8,15 @@ scripts/install-deps.sh
 # A server left behind by an interrupted run would hold the test port.
 tests/fbserver/fbserver.sh stop "$PWD/build-test/fbserver"
 
+# The Firebird client library keeps some allocations for the life of the process.
+export ASAN_OPTIONS=detect_leaks=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DJOVSEC_SANITIZE=ON \
     -DJOVSEC_TEST_FB_PORT="${JOVSEC_TEST_FB_PORT:-3057}"
 cmake --build build-test -j2
 
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=detect_leaks=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 status=0
 ctest --test-dir build-test --output-on-failure || status=$?
