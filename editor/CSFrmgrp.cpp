@@ -132,6 +132,8 @@ void TFormCSGroup::UpdateAccessInformation()
 void TFormCSGroup::UpdateGrpAccInformation()
 {
     lbSelected->clear();
+    if (!dsGrpAcc || !dsAccess)
+        return;
     dsGrpAcc->close();
     dsGrpAcc->open();
     const QVariant group = groupId();
