@@ -136,3 +136,38 @@ TEST_F(GlobalPolicyTest, CancelStoresNothingButTheChosenUserIsSavedFirst)
     EXPECT_EQ(historyText(custom, "PWMAXDAYS"), "21");
     EXPECT_EQ(editor->dblkUserName->text(), "custom");
 }
+
+TEST_F(GlobalPolicyTest, RefusedUpdatesAreReportedByStep)
+{
+    struct Case {
+        const char* table;
+        const char* maxDays;
+        const char* message;
+        const char* followerAttempts; // USERS row after the run
+        const char* followerMaxDays;  // PWHIST row after the run
+    } cases[] = {
+        {"USERS", "33", "Error #1: Can not update users Account Policy with changes made to Global Account Policy", "3",
+         "33"},
+        {"PWHIST", "44", "Error #2: Can not update users Account Policy with changes made to Global Account Policy", "7",
+         "33"},
+    };
+    db->exec("create exception NO_UPDATE 'refused'");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.table);
+        messages.clear();
+        db->exec(QString("create trigger REFUSE for %1 before update as begin exception NO_UPDATE; end").arg(c.table));
+        globalSettings(
+            [&c](TFrmGAPSettings& d) {
+                d.ckbxPWAgingEnabled->setChecked(true);
+                d.grpMaxAge->setItemIndex(1);
+                d.meditMaxAge->setText(c.maxDays);
+                d.meditNumOfAttempts->setText("7");
+            },
+            true);
+        EXPECT_EQ(messages.texts(), QStringList{c.message});
+        EXPECT_EQ(QString::number(program("GLB_PWMAXDAYS")), c.maxDays);
+        EXPECT_EQ(QString::number(userInt(follower, "AllowedAttempts")), c.followerAttempts);
+        EXPECT_EQ(historyText(follower, "PWMAXDAYS"), c.followerMaxDays);
+        db->exec("drop trigger REFUSE");
+    }
+}

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QFocusEvent>
 #include <QTest>
 
 namespace {
@@ -37,7 +38,8 @@ protected:
             editor->btnOkClick();
             break;
         case Moment::DropDown:
-            editor->dblkUserNameDropDown();
+            editor->dblkUserName->showPopup();
+            editor->dblkUserName->hidePopup();
             break;
         case Moment::LeavePage:
             editor->PageControl1->setCurrentWidget(editor->UserSheet);
@@ -180,6 +182,12 @@ TEST_F(EditorTest, NumericEditsTakeDigitsOnlyAndFallBackToOneWhenLeft)
         EXPECT_EQ(c.edit->text(), c.text);
         EXPECT_EQ(c.spin->position(), c.position);
     }
+
+    // Leaving the edit for another control runs the same rule.
+    editor->meditMaxAge->setText("");
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(editor->meditMaxAge, &leave);
+    EXPECT_EQ(editor->meditMaxAge->text(), "001");
 
     // The arrows step the edit's number within the range.
     editor->meditMinLength->setText("14");

@@ -45,6 +45,21 @@ TEST_F(EditorTest, ChoosingAUserWithoutHistoryCreatesARowHoldingOnlyTheId)
     EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
 }
 
+TEST_F(EditorTest, AHistoryRowThatCannotBeCreatedIsReportedAndTheLoadGoesOn)
+{
+    db->addProgram();
+    const int id = db->addUser("gone", "pw");
+    openEditor();
+    // Another program deletes the user after the editor read its list.
+    db->exec(QString("delete from PWHIST where USER_ID = %1").arg(id));
+    db->exec(QString("delete from USERS where USER_ID = %1").arg(id));
+    choose("gone");
+    EXPECT_EQ(messages.texts(), QStringList{"Error Creating Password History Record"});
+    EXPECT_EQ(editor->sqlPWHist->state(), TQuery::State::Browse);
+    EXPECT_EQ(editor->grpMaxAge->itemIndex(), 0); // the values read as 0
+    EXPECT_EQ(db->count("PWHIST"), 0);
+}
+
 namespace {
 struct RestrictionCase {
     const char* name;
