@@ -220,3 +220,43 @@ TEST_F(GroupDialogTest, ADuplicateGroupNameIsReportedAndTheDialogStaysOpen)
     EXPECT_EQ(db->count("GROUPS"), 2);
     EXPECT_EQ(editor->sqlGroups->state(), TQuery::State::Browse);
 }
+
+TEST_F(EditorTest, AConstantOrGroupDeletionTheDatabaseRefusesLeavesEveryRow)
+{
+    db->addProgram();
+    const int constant = addConstant("Print");
+    const int group = addGroup("Clerks");
+    db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)").arg(group).arg(constant));
+    const int user = db->addUser("ann", "pw");
+    grant(user, constant, "C");
+    grant(user, group, "G");
+    db->exec("create exception NO_DELETE 'kept'");
+    struct Case {
+        const char* table;
+        TListBox* list;
+        QToolButton* button;
+        const char* entry;
+    } cases[] = {{"ACCESS", nullptr, nullptr, "Print"}, {"GROUPS", nullptr, nullptr, "Clerks"}};
+    openEditor();
+    choose("ann");
+    cases[0].list = editor->lbConstants;
+    cases[0].button = editor->spbtnAccDel;
+    cases[1].list = editor->lbGroups;
+    cases[1].button = editor->spbtnDelGroup;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.table);
+        messages.clear();
+        // The last of the statements is refused.
+        db->exec(QString("create trigger KEEP for %1 before delete as begin exception NO_DELETE; end").arg(c.table));
+        select(c.list, c.entry);
+        messages.answers << Platform::MsgResult::Yes;
+        c.button->click();
+        ASSERT_EQ(messages.shown.size(), 2);
+        EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Error);
+        EXPECT_TRUE(messages.last().contains("kept")) << qPrintable(messages.last());
+        EXPECT_EQ(db->count("USERACC"), 2);
+        EXPECT_EQ(db->count("GRPCOLL"), 1);
+        EXPECT_EQ(db->count("ACCESS") + db->count("GROUPS"), 2);
+        db->exec("drop trigger KEEP");
+    }
+}
