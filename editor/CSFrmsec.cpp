@@ -101,6 +101,8 @@ TFormCSMain::TFormCSMain(QWidget* owner) : QDialog(owner)
     sqlProgram = recordSet(this, "sqlProgram", QStringLiteral("select * from program"));
     sqlUpdate = recordSet(this, "sqlUpdate", QString());
     sqlUpdate->setRequestLive(false);
+    dsUsers = sqlUsers;
+    dsProgram = sqlProgram;
 
     buildWindow();
     connectHandlers();
@@ -467,12 +469,12 @@ void TFormCSMain::FormShow()
         sqlProgram->edit();
     }
 
-    dblkUserName->setListSource(sqlUsers, QStringLiteral("User_ID"), QStringLiteral("User_Name"));
-    dbedSecLabel->setDataField(sqlProgram, QStringLiteral("Security_Label"));
-    DBEdit1->setDataField(sqlProgram, QStringLiteral("Label1"));
-    DBEdit2->setDataField(sqlProgram, QStringLiteral("Label2"));
-    dbchkSecEnabled->setDataField(sqlProgram, QStringLiteral("Enabled"));
-    dbcxLogEnabled->setDataField(sqlProgram, QStringLiteral("LogEnabled"));
+    dblkUserName->setListSource(dsUsers, QStringLiteral("User_ID"), QStringLiteral("User_Name"));
+    dbedSecLabel->setDataField(dsProgram, QStringLiteral("Security_Label"));
+    DBEdit1->setDataField(dsProgram, QStringLiteral("Label1"));
+    DBEdit2->setDataField(dsProgram, QStringLiteral("Label2"));
+    dbchkSecEnabled->setDataField(dsProgram, QStringLiteral("Enabled"));
+    dbcxLogEnabled->setDataField(dsProgram, QStringLiteral("LogEnabled"));
 
     PageControl1->setCurrentWidget(UserSheet);
     pcCAP->setCurrentWidget(tsPasswordAging);
@@ -513,7 +515,7 @@ void TFormCSMain::FormDestroy()
     if (sqlProgram->active()) {
         if (PrevEnabled && sqlProgram->fieldByName(QStringLiteral("Enabled"))->asInteger() != 1)
             sqlProgram->fieldByName(QStringLiteral("DateDisabled"))->setAsDate(QDate::currentDate());
-        if (sqlProgram->state() == TQuery::State::Edit || sqlProgram->state() == TQuery::State::Insert)
+        if (dsProgram->state() == TQuery::State::Edit || dsProgram->state() == TQuery::State::Insert)
             sqlProgram->post();
     }
     for (TQuery* q : {sqlUsrAcc, sqlUsers, sqlPWHist, sqlProgram, sqlGrpColl, sqlAccess, sqlGroups})

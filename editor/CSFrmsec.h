@@ -108,6 +108,9 @@ public:
     TQuery* sqlUsrAcc;
     TQuery* sqlProgram;
     TQuery* sqlUpdate;
+    // What the user lookup and the header controls show: sqlUsers and sqlProgram.
+    TQuery* dsUsers;
+    TQuery* dsProgram;
 
     // Controls
     QGroupBox* grpSecuritySystem;

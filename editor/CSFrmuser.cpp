@@ -51,6 +51,7 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     qryUpdateUsers->setDatabaseName(QStringLiteral("jovCSsecurity"));
     qryUpdateUsers->setSQL(QStringLiteral("select * from users order by user_id"));
     qryUpdateUsers->setCachedUpdates(true);
+    dsUser = qryUpdateUsers;
     UpdateSQL1 = new TUpdateSQL(this);
     UpdateSQL1->setObjectName(QStringLiteral("UpdateSQL1"));
     UpdateSQL1->setDataSet(qryUpdateUsers);
@@ -73,23 +74,23 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
          QStringLiteral("(:User_Name,:User_Password,:User_Def1,:User_Def2,:User_LastAccess,:User_AccessCount,"
                         ":User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")});
 
-    dbedName = boundEdit("dbedName", qryUpdateUsers, "User_Name", 48);
-    dbedPassword = boundEdit("dbedPassword", qryUpdateUsers, "User_Password", 15);
+    dbedName = boundEdit("dbedName", dsUser, "User_Name", 48);
+    dbedPassword = boundEdit("dbedPassword", dsUser, "User_Password", 15);
     dbedPassword->setEchoMode(QLineEdit::Password);
     lblDef1 = named(new QLabel(QStringLiteral("User Defined 1:")), "lblDef1");
-    dbedUserDef1 = boundEdit("dbedUserDef1", qryUpdateUsers, "User_Def1", 30);
+    dbedUserDef1 = boundEdit("dbedUserDef1", dsUser, "User_Def1", 30);
     lblDef2 = named(new QLabel(QStringLiteral("User Defined 2:")), "lblDef2");
-    dbedUserDef2 = boundEdit("dbedUserDef2", qryUpdateUsers, "User_Def2", 30);
-    dbchboxEnabled = boundCheck("dbchboxEnabled", QStringLiteral("Account Enabled"), qryUpdateUsers, "USER_ENABLED");
-    dbchAdmin = boundCheck("dbchAdmin", QStringLiteral("Administrative Rights"), qryUpdateUsers, "User_Admin");
+    dbedUserDef2 = boundEdit("dbedUserDef2", dsUser, "User_Def2", 30);
+    dbchboxEnabled = boundCheck("dbchboxEnabled", QStringLiteral("Account Enabled"), dsUser, "USER_ENABLED");
+    dbchAdmin = boundCheck("dbchAdmin", QStringLiteral("Administrative Rights"), dsUser, "User_Admin");
     dbchkExpireNow = boundCheck("dbchkExpireNow", QStringLiteral("User Must Change Password at Next Login"),
-                                qryUpdateUsers, "PWMustChange");
+                                dsUser, "PWMustChange");
     dbchkNoPWChange =
-        boundCheck("dbchkNoPWChange", QStringLiteral("User Can't Change Password"), qryUpdateUsers, "PWNoChange");
+        boundCheck("dbchkNoPWChange", QStringLiteral("User Can't Change Password"), dsUser, "PWNoChange");
     dbchkNeverExpires = boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), qryUpdateUsers,
                                    "PWNeverExpires");
     dbckbxAccountLocked =
-        boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), qryUpdateUsers, "LOCKED");
+        boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), dsUser, "LOCKED");
     // The buddy makes the label show the doubled ampersand as one.
     lblOverride = named(new QLabel(QStringLiteral("The Following Settings Override Global && Custom Account Policy.")),
                         "lblOverride");

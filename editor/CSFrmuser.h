@@ -33,6 +33,8 @@ public:
 
     TQuery* qryUpdateUsers;
     TUpdateSQL* UpdateSQL1;
+    // What the dialog's controls show: qryUpdateUsers.
+    TQuery* dsUser;
 
     TDBEdit* dbedName;
     TDBEdit* dbedPassword;
