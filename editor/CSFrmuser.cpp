@@ -87,7 +87,7 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
                                 dsUser, "PWMustChange");
     dbchkNoPWChange =
         boundCheck("dbchkNoPWChange", QStringLiteral("User Can't Change Password"), dsUser, "PWNoChange");
-    dbchkNeverExpires = boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), qryUpdateUsers,
+    dbchkNeverExpires = boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), dsUser,
                                    "PWNeverExpires");
     dbckbxAccountLocked =
         boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), dsUser, "LOCKED");
