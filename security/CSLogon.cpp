@@ -13,7 +13,8 @@
 
 TFormCSLogon* FormLogon = nullptr;
 
-namespace {
+namespace
+{
 QChar latinUpper(QChar c)
 {
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32) : c;
@@ -188,7 +189,8 @@ bool TFormCSLogon::attempt(int& result)
         return false;
     }
     Locked = 1;
-    Platform::showError(QStringLiteral("Too Many Invalid Logon Attempts, User Account Has Been Locked."));
+    Platform::showError(
+        QStringLiteral("Too Many Invalid Logon Attempts, User Account Has Been Locked."));
     result = Rejected;
     return true;
 }
@@ -209,7 +211,8 @@ void TFormCSLogon::writeBack()
     try {
         const int rowLocked = sqlUsers->fieldByName(QStringLiteral("Locked"))->asInteger();
         const int attempts = sqlUsers->fieldByName(QStringLiteral("LoginAttempts"))->asInteger();
-        const bool counting = sqlUsers->fieldByName(QStringLiteral("AcctLocking"))->asInteger() == 1;
+        const bool counting =
+            sqlUsers->fieldByName(QStringLiteral("AcctLocking"))->asInteger() == 1;
         const int userId = sqlUsers->fieldByName(QStringLiteral("User_ID"))->asInteger();
 
         TQuery update;

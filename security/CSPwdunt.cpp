@@ -16,7 +16,8 @@
 
 TFormCSPassword* FormPassword = nullptr;
 
-namespace {
+namespace
+{
 constexpr int kHistorySlots = 25;
 
 template <typename T> T* named(T* widget, const char* name)
@@ -103,7 +104,10 @@ TFormCSPassword::~TFormCSPassword()
         FormPassword = nullptr;
 }
 
-void TFormCSPassword::FormCreate() { PWList.clear(); }
+void TFormCSPassword::FormCreate()
+{
+    PWList.clear();
+}
 
 void TFormCSPassword::done(int result)
 {
@@ -201,13 +205,14 @@ bool TFormCSPassword::store()
     statement.setDatabaseName(dbAlias);
     statement.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
     try {
-        statement.setSQL(
-            QStringLiteral("UPDATE USERS SET User_Password = :User_Password WHERE User_Id = :User_ID"));
+        statement.setSQL(QStringLiteral(
+            "UPDATE USERS SET User_Password = :User_Password WHERE User_Id = :User_ID"));
         statement.setParamString(QStringLiteral("User_Password"), fresh);
         statement.setParamInteger(QStringLiteral("User_ID"), UserID);
         statement.execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error updating user information, password not changed"));
+        Platform::showError(
+            QStringLiteral("Error updating user information, password not changed"));
         return false;
     }
 

@@ -13,7 +13,8 @@ class QLineEdit;
 class QPushButton;
 class TQuery;
 
-class TFormCSPassword : public QDialog {
+class TFormCSPassword : public QDialog
+{
     Q_OBJECT
 public:
     explicit TFormCSPassword(QWidget* parent = nullptr);

@@ -39,7 +39,8 @@ void TJovCSsecure::logAccess(qint32 accessId)
         FSQLUpdate->setParamInteger(QStringLiteral("ACCESS_ID"), accessId);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error updating Log, Last Access & Access ID not updated"));
+        Platform::showError(
+            QStringLiteral("Error updating Log, Last Access & Access ID not updated"));
     }
 }
 

@@ -11,7 +11,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 QDateTime dateOrZero(const TQuery& set, const char* column)
 {
     const TField* field = set.fieldByName(QLatin1String(column));
@@ -29,7 +30,10 @@ QString text(const TQuery& set, const char* column)
 }
 } // namespace
 
-bool TJovCSsecure::Login() { return Logon(); }
+bool TJovCSsecure::Login()
+{
+    return Logon();
+}
 
 bool TJovCSsecure::Logon()
 {
@@ -201,14 +205,15 @@ void TJovCSsecure::recordDialogLogon()
         FSQLUpdate->setSQL(QStringLiteral(
             "UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = "
             ":User_AccessCount, PWMustChange = :PWMustChange WHERE User_Id = :User_ID"));
-        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"), QDateTime::currentDateTime());
+        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"),
+                                     QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
         FSQLUpdate->setParamInteger(QStringLiteral("PWMustChange"), 0);
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral(
-            "Error: User Last Access, Access Count, and Password Change Flag have not been updated."));
+        Platform::showError(QStringLiteral("Error: User Last Access, Access Count, and Password "
+                                           "Change Flag have not been updated."));
     }
 }
 
@@ -217,9 +222,11 @@ void TJovCSsecure::recordLogonWithoutDialog()
     try {
         FSQLUpdate->setDatabaseName(FAlias);
         FSQLUpdate->setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
-        FSQLUpdate->setSQL(QStringLiteral("UPDATE USERS SET User_LastAccess = :User_LastAccess, "
-                                          "User_AccessCount = :User_AccessCount WHERE User_Id = :User_ID"));
-        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"), QDateTime::currentDateTime());
+        FSQLUpdate->setSQL(
+            QStringLiteral("UPDATE USERS SET User_LastAccess = :User_LastAccess, "
+                           "User_AccessCount = :User_AccessCount WHERE User_Id = :User_ID"));
+        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"),
+                                     QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
         FSQLUpdate->execSQL();
@@ -234,12 +241,13 @@ void TJovCSsecure::logLogon()
         return;
     try {
         FSQLUpdate->setDatabaseName(FAlias);
-        FSQLUpdate->setSQL(
-            QStringLiteral("Insert into LOG (ACCESS_DATE, USER_ID) values(:ACCESS_DATE, :USER_ID)"));
+        FSQLUpdate->setSQL(QStringLiteral(
+            "Insert into LOG (ACCESS_DATE, USER_ID) values(:ACCESS_DATE, :USER_ID)"));
         FSQLUpdate->setParamDate(QStringLiteral("ACCESS_DATE"), QDate::currentDate());
         FSQLUpdate->setParamInteger(QStringLiteral("USER_ID"), FUserID);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error updating Log, Last Access & Access Count not updated"));
+        Platform::showError(
+            QStringLiteral("Error updating Log, Last Access & Access Count not updated"));
     }
 }

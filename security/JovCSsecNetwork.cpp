@@ -7,7 +7,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 // The NetWare client library's connection-status record: 120 bytes, the user name
 // a NUL-terminated single-byte text from offset 72.
 constexpr int kConnInfoSize = 120;
@@ -17,7 +18,10 @@ using PrimaryConnectionIdFn = int (*)(unsigned short* connection);
 using ConnectionStatusFn = int (*)(unsigned short connection, void* buffer, int size);
 } // namespace
 
-QString TJovCSsecure::GetWindowsUserName() { return TDatabase::netUserName(); }
+QString TJovCSsecure::GetWindowsUserName()
+{
+    return TDatabase::netUserName();
+}
 
 QString TJovCSsecure::GetNetwareUserName()
 {

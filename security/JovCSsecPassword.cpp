@@ -11,7 +11,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 // The system's short date format; month/day/year where the locale gives none.
 QString shortDate(const QDate& date)
 {
@@ -22,7 +23,10 @@ QString shortDate(const QDate& date)
 }
 } // namespace
 
-bool TJovCSsecure::PasswordChange() { return ChangePassword(); }
+bool TJovCSsecure::PasswordChange()
+{
+    return ChangePassword();
+}
 
 bool TJovCSsecure::ChangePassword()
 {

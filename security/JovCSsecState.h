@@ -4,7 +4,8 @@
 
 #include "security/JovCSsec.h"
 
-class TJovCSsecureState {
+class TJovCSsecureState
+{
 public:
     explicit TJovCSsecureState(const TJovCSsecure& c)
         : m_userID(c.FUserID), m_userName(c.FUserName), m_userPassword(c.FUserPassword),

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 bool isType(const QVariant& stored, const char* letter)
 {
     return TFilter::compare(stored, TFilter::Op::Eq, QLatin1String(letter));

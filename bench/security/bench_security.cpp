@@ -28,7 +28,8 @@
 #include <set>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 const QString kDir = QStringLiteral("/tmp/jovsec-bench-security");
 const QString kAlias = QStringLiteral("JOVSEC_BENCH_SEC");
 constexpr int kUsers = 10000;
@@ -40,9 +41,18 @@ constexpr int kConstantsPerGroup = 100;
 constexpr int kUser = 5000; // the user the tests run for
 
 // The generator's formulas, mirrored here to pick constants with a known answer.
-int directConstant(int user, int j) { return (user * 7 + j * 13) % kConstants + 1; }
-int userGroup(int user, int j) { return (user * 3 + j * 101) % kGroups + 1; }
-int groupConstant(int group, int k) { return (group * 17 + k * 97) % kConstants + 1; }
+int directConstant(int user, int j)
+{
+    return (user * 7 + j * 13) % kConstants + 1;
+}
+int userGroup(int user, int j)
+{
+    return (user * 3 + j * 101) % kGroups + 1;
+}
+int groupConstant(int group, int k)
+{
+    return (group * 17 + k * 97) % kConstants + 1;
+}
 
 void run(TQuery& q, const QString& sql)
 {
@@ -65,7 +75,8 @@ void generate(const QString& path)
     QString error;
     if (!TFirebirdEnv::createDatabase(path, "SYSDBA", "masterkey", &error))
         qFatal("cannot create %s: %s", qPrintable(path), qPrintable(error));
-    TAliases::addAlias(kAlias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
+    TAliases::addAlias(kAlias, "INTRBASE",
+                       {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
     if (TSchema::build(kAlias, &error) >= 0)
         qFatal("build failed: %s", qPrintable(error));
     TDatabase::dropTemporaryConnections();
@@ -76,34 +87,42 @@ void generate(const QString& path)
     connection.setLoginPrompt(false);
     connection.open();
     connection.startTransaction();
-    runBlock(connection, QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                   "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
-                   "I = I + 1; END END")
-               .arg(kUsers));
+    runBlock(
+        connection,
+        QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
+                "I = I + 1; END END")
+            .arg(kUsers));
     runBlock(connection, "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
-           "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS");
-    runBlock(connection, QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                   "INSERT INTO ACCESS (ACCESS_NAME) VALUES ('CONST' || :I); I = I + 1; END END")
-               .arg(kConstants));
-    runBlock(connection, QString("EXECUTE BLOCK AS DECLARE G INTEGER = 1; DECLARE K INTEGER; BEGIN "
-                   "WHILE (G <= %1) DO BEGIN INSERT INTO GROUPS (GROUP_NAME) VALUES ('group' || :G); "
-                   "K = 0; WHILE (K < %2) DO BEGIN INSERT INTO GRPCOLL (GROUP_ID, ACCESS_ID) "
-                   "VALUES (:G, MOD(:G * 17 + :K * 97, %3) + 1); K = K + 1; END G = G + 1; END END")
-               .arg(kGroups)
-               .arg(kConstantsPerGroup)
-               .arg(kConstants));
+                         "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS");
+    runBlock(connection,
+             QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                     "INSERT INTO ACCESS (ACCESS_NAME) VALUES ('CONST' || :I); I = I + 1; END END")
+                 .arg(kConstants));
+    runBlock(
+        connection,
+        QString("EXECUTE BLOCK AS DECLARE G INTEGER = 1; DECLARE K INTEGER; BEGIN "
+                "WHILE (G <= %1) DO BEGIN INSERT INTO GROUPS (GROUP_NAME) VALUES ('group' || :G); "
+                "K = 0; WHILE (K < %2) DO BEGIN INSERT INTO GRPCOLL (GROUP_ID, ACCESS_ID) "
+                "VALUES (:G, MOD(:G * 17 + :K * 97, %3) + 1); K = K + 1; END G = G + 1; END END")
+            .arg(kGroups)
+            .arg(kConstantsPerGroup)
+            .arg(kConstants));
     runBlock(connection, QString("EXECUTE BLOCK AS DECLARE U INTEGER = 1; DECLARE J INTEGER; BEGIN "
-                   "WHILE (U <= %1) DO BEGIN J = 0; WHILE (J < %2) DO BEGIN "
-                   "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:U, MOD(:U * 7 + :J * 13, %3) + 1, 'C'); "
-                   "J = J + 1; END J = 0; WHILE (J < %4) DO BEGIN "
-                   "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:U, MOD(:U * 3 + :J * 101, %5) + 1, 'G'); "
-                   "J = J + 1; END U = U + 1; END END")
-               .arg(kUsers)
-               .arg(kDirectPerUser)
-               .arg(kConstants)
-               .arg(kGroupsPerUser)
-               .arg(kGroups));
-    runBlock(connection, "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench', 1, 0)");
+                                 "WHILE (U <= %1) DO BEGIN J = 0; WHILE (J < %2) DO BEGIN "
+                                 "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:U, "
+                                 "MOD(:U * 7 + :J * 13, %3) + 1, 'C'); "
+                                 "J = J + 1; END J = 0; WHILE (J < %4) DO BEGIN "
+                                 "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:U, "
+                                 "MOD(:U * 3 + :J * 101, %5) + 1, 'G'); "
+                                 "J = J + 1; END U = U + 1; END END")
+                             .arg(kUsers)
+                             .arg(kDirectPerUser)
+                             .arg(kConstants)
+                             .arg(kGroupsPerUser)
+                             .arg(kGroups));
+    runBlock(connection,
+             "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench', 1, 0)");
     connection.commit();
     connection.close();
 }
@@ -120,9 +139,11 @@ void prepareDatabase()
         generate(path);
         QFile marker(ready);
         marker.open(QIODevice::WriteOnly);
-        std::fprintf(stderr, "generated %s in %.1f s\n", qPrintable(path), timer.elapsed() / 1000.0);
+        std::fprintf(stderr, "generated %s in %.1f s\n", qPrintable(path),
+                     timer.elapsed() / 1000.0);
     } else {
-        TAliases::addAlias(kAlias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
+        TAliases::addAlias(kAlias, "INTRBASE",
+                           {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
     }
     TQuery q;
     q.setDatabaseName(kAlias);
@@ -172,7 +193,10 @@ TJovCSsecure& component(bool logging)
     return *slot;
 }
 
-int directHit() { return directConstant(kUser, 0); }
+int directHit()
+{
+    return directConstant(kUser, 0);
+}
 
 // A constant only the user's last group holds, so every group is tried before it.
 int groupHit()
@@ -236,15 +260,42 @@ void testAccess(benchmark::State& state, bool logging, int constant, bool expect
         benchmark::DoNotOptimize(c.TestAccess(constant));
 }
 
-void BM_TestAccess_Direct(benchmark::State& s) { testAccess(s, false, directHit(), true); }
-void BM_TestAccess_Group(benchmark::State& s) { testAccess(s, false, groupHit(), true); }
-void BM_TestAccess_Refused(benchmark::State& s) { testAccess(s, false, kRefused, false); }
-void BM_TestAccess_Direct_Logging(benchmark::State& s) { testAccess(s, true, directHit(), true); }
-void BM_TestAccess_Group_Logging(benchmark::State& s) { testAccess(s, true, groupHit(), true); }
-void BM_TestAccess_Refused_Logging(benchmark::State& s) { testAccess(s, true, kRefused, false); }
-BENCHMARK(BM_TestAccess_Direct)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_TestAccess_Group)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_TestAccess_Refused)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+void BM_TestAccess_Direct(benchmark::State& s)
+{
+    testAccess(s, false, directHit(), true);
+}
+void BM_TestAccess_Group(benchmark::State& s)
+{
+    testAccess(s, false, groupHit(), true);
+}
+void BM_TestAccess_Refused(benchmark::State& s)
+{
+    testAccess(s, false, kRefused, false);
+}
+void BM_TestAccess_Direct_Logging(benchmark::State& s)
+{
+    testAccess(s, true, directHit(), true);
+}
+void BM_TestAccess_Group_Logging(benchmark::State& s)
+{
+    testAccess(s, true, groupHit(), true);
+}
+void BM_TestAccess_Refused_Logging(benchmark::State& s)
+{
+    testAccess(s, true, kRefused, false);
+}
+BENCHMARK(BM_TestAccess_Direct)
+    ->Unit(benchmark::kNanosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Group)
+    ->Unit(benchmark::kNanosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Refused)
+    ->Unit(benchmark::kNanosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_TestAccess_Direct_Logging)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TestAccess_Group_Logging)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TestAccess_Refused_Logging)->Unit(benchmark::kNanosecond);

@@ -10,7 +10,8 @@
 class QAction;
 class QLabel;
 
-class TFormSecuredMain : public QMainWindow {
+class TFormSecuredMain : public QMainWindow
+{
     Q_OBJECT
 public:
     // Access constants of this application, as the security editor lists them.

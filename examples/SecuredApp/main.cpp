@@ -13,7 +13,8 @@
 #include <QCommandLineParser>
 #include <cstdio>
 
-namespace {
+namespace
+{
 bool parseOptions(const QString& text, TSecurityOptions& options)
 {
     static const struct {
@@ -69,7 +70,8 @@ int main(int argc, char** argv)
 
     TSecurityOptions chosen = TSecurityOptions(soAutoValidate) | soShowUI;
     if (parser.isSet(options) && !parseOptions(parser.value(options), chosen)) {
-        std::fprintf(stderr, "unknown option in --options: %s\n", qPrintable(parser.value(options)));
+        std::fprintf(stderr, "unknown option in --options: %s\n",
+                     qPrintable(parser.value(options)));
         return 2;
     }
 

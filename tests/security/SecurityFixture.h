@@ -41,7 +41,8 @@ inline QList<QWidget*> tabOrder(QWidget* first)
     return order;
 }
 
-class SecurityTest : public ::testing::Test {
+class SecurityTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -74,11 +75,14 @@ protected:
 
     int userInt(int id, const QString& column) const
     {
-        return db->scalar(QStringLiteral("select %1 from USERS where USER_ID = %2").arg(column).arg(id)).toInt();
+        return db
+            ->scalar(QStringLiteral("select %1 from USERS where USER_ID = %2").arg(column).arg(id))
+            .toInt();
     }
     QString historyText(int id, const QString& column) const
     {
-        return db->scalar(QStringLiteral("select %1 from PWHIST where USER_ID = %2").arg(column).arg(id));
+        return db->scalar(
+            QStringLiteral("select %1 from PWHIST where USER_ID = %2").arg(column).arg(id));
     }
     int logRows(const QString& where = QStringLiteral("1=1")) const
     {

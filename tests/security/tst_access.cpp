@@ -2,18 +2,24 @@
 // the password-age queries.
 #include "tests/security/SecurityFixture.h"
 
-namespace {
-const QString kDenied = "Access is denied.  Please see your administrator to gain access to this feature.";
+namespace
+{
+const QString kDenied =
+    "Access is denied.  Please see your administrator to gain access to this feature.";
 const QString kNobody = "No user is logged into the security system.";
 
-class Access : public SecurityTest {
+class Access : public SecurityTest
+{
 protected:
     int addGroup(const QString& name, std::initializer_list<int> constants) const
     {
         db->exec("insert into GROUPS (GROUP_NAME) values ('" + name + "')");
-        const int id = db->scalar("select GROUP_ID from GROUPS where GROUP_NAME='" + name + "'").toInt();
+        const int id =
+            db->scalar("select GROUP_ID from GROUPS where GROUP_NAME='" + name + "'").toInt();
         for (int constant : constants)
-            db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)").arg(id).arg(constant));
+            db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)")
+                         .arg(id)
+                         .arg(constant));
         return id;
     }
     void grant(int user, int id, const QString& type) const
@@ -34,9 +40,9 @@ TEST_F(Access, GrantsDirectlyAndThroughGroupsInRecordSetOrder)
     const int audit = addGroup("Audit", {11, 12});
     addGroup("Other", {13});
     grant(ann, 1, "C");
-    grant(ann, 10, "C");       // held directly and through Sales
+    grant(ann, 10, "C"); // held directly and through Sales
     grant(ann, sales, "G");
-    grant(ann, audit, "g");    // type letters compare without regard to case
+    grant(ann, audit, "g"); // type letters compare without regard to case
     grant(ann, 2, "c");
     grant(ben, 3, "C");
     TJovCSsecure& c = start(soShowUI);
@@ -46,10 +52,10 @@ TEST_F(Access, GrantsDirectlyAndThroughGroupsInRecordSetOrder)
     struct Case {
         int constant;
         bool granted;
-    } cases[] = {{1, true}, {2, true}, {10, true}, {11, true}, {12, true},
-                 {13, false}, // a group Ann is not a member of
-                 {3, false},  // Ben's grant
-                 {0, false},  {-1, false}};
+    } cases[] = {{1, true},  {2, true},  {10, true},
+                 {11, true}, {12, true}, {13, false}, // a group Ann is not a member of
+                 {3, false},                          // Ben's grant
+                 {0, false}, {-1, false}};
     for (const Case& k : cases) {
         messages.clear();
         EXPECT_EQ(c.TestAccess(k.constant), k.granted) << k.constant;
@@ -116,7 +122,8 @@ TEST_F(Access, FailedLogRowKeepsTheGrantAndSaysSo)
     TJovCSsecure& c = start({}); // the log message shows whatever soShowUI says
     ASSERT_TRUE(c.LogonEx("Fay", "pw"));
     EXPECT_TRUE(c.TestAccess(6));
-    EXPECT_EQ(messages.texts(), QStringList{"Error updating Log, Last Access & Access ID not updated"});
+    EXPECT_EQ(messages.texts(),
+              QStringList{"Error updating Log, Last Access & Access ID not updated"});
 }
 
 TEST_F(Access, PasswordAgeQueries)
@@ -138,7 +145,8 @@ TEST_F(Access, PasswordAgeQueries)
         const QString name = QString("U%1").arg(++n);
         const int id = db->addUser(name, "pw", "PWNeverExpires, PWNoChange",
                                    QString("%1, %2").arg(k.neverExpires).arg(k.noChange));
-        db->exec(QString("update PWHIST set PWSETDATE = %1, PWMAXDAYS = %2, PWMINDAYS = %3 where USER_ID = %4")
+        db->exec(QString("update PWHIST set PWSETDATE = %1, PWMAXDAYS = %2, PWMINDAYS = %3 where "
+                         "USER_ID = %4")
                      .arg(sqlDate(QDate::currentDate().addDays(-k.setDaysAgo)))
                      .arg(k.maxDays)
                      .arg(k.minDays)

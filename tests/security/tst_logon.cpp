@@ -10,16 +10,19 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace {
+namespace
+{
 const QString kInvalid = "Invalid Username or Password";
 const QString kExpired = "Your Password Has Expired, You Must Change Your Password Now.";
 
-class Logon : public SecurityTest {
+class Logon : public SecurityTest
+{
 protected:
     // A logon dialog on the test database, as Logon prepares it, with the boxes filled
     // in and the focus in the password box (Enter there, or a click on OK).
     std::unique_ptr<TFormCSLogon> dialog(const QString& name, const QString& password,
-                                         bool checkCase = false, const QString& superPw = "masterkey")
+                                         bool checkCase = false,
+                                         const QString& superPw = "masterkey")
     {
         auto d = std::make_unique<TFormCSLogon>();
         d->sqlUsers->setDatabaseName(db->alias());
@@ -48,15 +51,17 @@ struct AttemptCase {
     int attempts;
 };
 
-class LogonAttempt : public Logon, public ::testing::WithParamInterface<AttemptCase> {};
+class LogonAttempt : public Logon, public ::testing::WithParamInterface<AttemptCase>
+{
+};
 } // namespace
 
 TEST_P(LogonAttempt, CountsLocksAndWritesBack)
 {
     const AttemptCase& c = GetParam();
-    const int id = db->addUser("Alice", "Secret",
-                               "AcctLocking, Locked, User_Enabled, AllowedAttempts, LoginAttempts",
-                               c.columns);
+    const int id =
+        db->addUser("Alice", "Secret",
+                    "AcctLocking, Locked, User_Enabled, AllowedAttempts, LoginAttempts", c.columns);
     auto d = dialog("alice", c.typed, c.checkCase);
     int result = QDialog::Accepted;
     EXPECT_EQ(d->FormClose(result), c.closes);
@@ -75,11 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
         AttemptCase{"FirstWrongPasswordCounts", "1, 0, 1, 3, 0", "wrong", false, false, 0,
                     "Invalid Username or Password", 0, 1},
         AttemptCase{"ThirdWrongPasswordLocks", "1, 0, 1, 3, 2", "wrong", false, true,
-                    QDialog::Rejected, "Too Many Invalid Logon Attempts, User Account Has Been Locked.",
-                    1, 3},
+                    QDialog::Rejected,
+                    "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 3},
         AttemptCase{"OneAllowedAttemptLocksWithoutCounting", "0, 0, 1, 1, 0", "wrong", false, true,
-                    QDialog::Rejected, "Too Many Invalid Logon Attempts, User Account Has Been Locked.",
-                    1, 0},
+                    QDialog::Rejected,
+                    "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 0},
         AttemptCase{"WithoutCountingTheCounterStays", "0, 0, 1, 3, 1", "wrong", false, false, 0,
                     "Invalid Username or Password", 0, 1},
         AttemptCase{"RightPasswordResetsTheCounter", "1, 0, 1, 3, 2", "Secret", false, true,
@@ -93,10 +98,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "User Account Has Been Locked, Contact Your System Administrator.", 1, 4},
         AttemptCase{"DisabledAccountCountsAsAFailure", "1, 0, 0, 3, 0", "Secret", false, true,
                     QDialog::Rejected, "User Account has been disabled.", 0, 1},
-        AttemptCase{"UnlockedAccountRelocksAtTheNextWrongPassword", "1, 0, 1, 3, 3", "wrong",
-                    false, true, QDialog::Rejected,
+        AttemptCase{"UnlockedAccountRelocksAtTheNextWrongPassword", "1, 0, 1, 3, 3", "wrong", false,
+                    true, QDialog::Rejected,
                     "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 4}),
-    [](const ::testing::TestParamInfo<AttemptCase>& info) { return std::string(info.param.title); });
+    [](const ::testing::TestParamInfo<AttemptCase>& info) {
+        return std::string(info.param.title);
+    });
 
 TEST_F(Logon, NamesAreMatchedWholeAndQuotedSafely)
 {
@@ -140,8 +147,8 @@ TEST_F(Logon, ControlsCarryTheirNamesAndTabOrder)
 {
     TFormCSLogon d;
     EXPECT_EQ(FormLogon, &d);
-    for (const char* name : {"lblUserName", "edUserName", "lblUserPassword", "edPassword", "bbtnOk",
-                             "bbtnCancel"})
+    for (const char* name :
+         {"lblUserName", "edUserName", "lblUserPassword", "edPassword", "bbtnOk", "bbtnCancel"})
         EXPECT_NE(d.findChild<QWidget*>(name), nullptr) << name;
     EXPECT_EQ(tabOrder(d.edUserName),
               (QList<QWidget*>{d.edUserName, d.edPassword, d.bbtnOk, d.bbtnCancel}));
@@ -170,8 +177,9 @@ TEST_F(Logon, SupervisorCredentials)
 
 TEST_F(Logon, RealDialogLogsTheUserOnWithBookkeeping)
 {
-    const int id = db->addUser("Dave", "pw", "User_Def1, User_AccessCount, PWMustChange, PWNeverExpires",
-                               "'Sales', 7, 1, 1");
+    const int id =
+        db->addUser("Dave", "pw", "User_Def1, User_AccessCount, PWMustChange, PWNeverExpires",
+                    "'Sales', 7, 1, 1");
     TJovCSsecure& c = start();
     whenModal([](QWidget* w) {
         auto* d = qobject_cast<TFormCSLogon*>(w);
@@ -195,8 +203,10 @@ TEST_F(Logon, RealDialogLogsTheUserOnWithBookkeeping)
     EXPECT_EQ(c.PWMustChange(), 0);
     EXPECT_EQ(userInt(id, "User_AccessCount"), 8);
     EXPECT_EQ(userInt(id, "PWMustChange"), 0);
-    EXPECT_EQ(db->scalar(QString("select cast(User_LastAccess as date) from USERS where USER_ID=%1").arg(id)),
-              QDate::currentDate().toString(Qt::ISODate));
+    EXPECT_EQ(
+        db->scalar(
+            QString("select cast(User_LastAccess as date) from USERS where USER_ID=%1").arg(id)),
+        QDate::currentDate().toString(Qt::ISODate));
     EXPECT_EQ(logRows(QString("USER_ID=%1 and ACCESS_ID is null").arg(id)), 1);
 }
 
@@ -258,7 +268,8 @@ TEST_F(Logon, CancelledForcedPasswordChangeLeavesTheFormerState)
 TEST_F(Logon, ExpiredPasswordIsChangedBeforeTheLogonCompletes)
 {
     const int id = db->addUser("Gus", "old11", "PWMustChange", "1");
-    db->exec(QString("update PWHIST set PWSETDATE = '2001-01-01', PWMINDAYS = 0 where USER_ID = %1").arg(id));
+    db->exec(QString("update PWHIST set PWSETDATE = '2001-01-01', PWMINDAYS = 0 where USER_ID = %1")
+                 .arg(id));
     TJovCSsecure& c = start();
     whenModal([](QWidget* w) {
         auto* d = qobject_cast<TFormCSLogon*>(w);
@@ -282,7 +293,8 @@ TEST_F(Logon, ExpiredPasswordIsChangedBeforeTheLogonCompletes)
     EXPECT_EQ(c.UserID(), id);
     EXPECT_EQ(c.PWSetDate().date(), QDate::currentDate());
     EXPECT_FALSE(c.PasswordExpired());
-    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "new22");
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
+              "new22");
     EXPECT_EQ(userInt(id, "PWMustChange"), 0);
     EXPECT_EQ(userInt(id, "User_AccessCount"), 1);
     EXPECT_EQ(logRows(QString("USER_ID=%1").arg(id)), 1);
@@ -310,11 +322,11 @@ TEST_F(Logon, LogonExRules)
         QString name, password;
         bool accepted;
     } cases[] = {
-        {"anne", "pASS", true},         // password in any letter case
+        {"anne", "pASS", true}, // password in any letter case
         {"Anne", "wrong", false},
-        {"Ann", "Pass", false},         // whole names only
-        {"Off", "pw", false},           // disabled
-        {"Shut", "pw", false},          // locked accounts stay out
+        {"Ann", "Pass", false}, // whole names only
+        {"Off", "pw", false},   // disabled
+        {"Shut", "pw", false},  // locked accounts stay out
         {"O'Neil", "pw", true},
         {"x' or User_Name<>'x", "pw", false},
         {"supervisor", "masterkey", true},

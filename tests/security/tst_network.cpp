@@ -5,8 +5,10 @@
 
 #include <QPushButton>
 
-namespace {
-class Network : public SecurityTest {
+namespace
+{
+class Network : public SecurityTest
+{
 protected:
     void SetUp() override
     {
@@ -46,10 +48,10 @@ TEST_F(Network, NetwareNameLogsOnWithoutPassword)
         QString columns, values;
         bool accepted;
     } cases[] = {
-        {"nwuser", "NWUser", "Locked", "1", true},        // other letter case; a lock does not stop it
+        {"nwuser", "NWUser", "Locked", "1", true}, // other letter case; a lock does not stop it
         {"NWUser", "NWUser", "User_Enabled", "0", false}, // disabled
         {"O'Hara", "O'Hara", "", "", true},
-        {"SUPERVISOR", "Someone", "", "", false},         // not in USERS: never the supervisor
+        {"SUPERVISOR", "Someone", "", "", false}, // not in USERS: never the supervisor
     };
     for (const Case& k : cases) {
         TestDatabase local(true, "JOVSEC_NW");
