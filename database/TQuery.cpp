@@ -138,11 +138,11 @@ void TQuery::setSQL(const QStringList& lines)
     parseParams();
 }
 
-void TQuery::parseParams()
+namespace {
+// Calls found(start, end, name) for every ":name" outside quoted text.
+template <typename Found>
+void scanParams(const QString& text, Found found)
 {
-    // Names after a colon, outside quoted text.
-    std::vector<Param> params;
-    const QString text = sql();
     QChar quote;
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -164,14 +164,21 @@ void TQuery::parseParams()
             ++j;
         if (j == i + 1)
             continue;
-        const QString name = text.mid(i + 1, j - i - 1);
-        bool known = false;
-        for (const Param& p : params)
-            known = known || p.name.compare(name, Qt::CaseInsensitive) == 0;
-        if (!known)
-            params.push_back({name, QVariant()});
+        found(i, j, text.mid(i + 1, j - i - 1));
         i = j - 1;
     }
+}
+} // namespace
+
+void TQuery::parseParams()
+{
+    std::vector<Param> params;
+    scanParams(sql(), [&](int, int, const QString& name) {
+        for (const Param& p : params)
+            if (p.name.compare(name, Qt::CaseInsensitive) == 0)
+                return;
+        params.push_back({name, QVariant()});
+    });
     // Values already set for names that remain are kept.
     for (Param& p : params)
         if (Param* old = findParam(p.name))
@@ -252,10 +259,25 @@ bool TQuery::runStatement(QSqlQuery& q, const QString& text) const
     // DDL and trigger bodies go unprepared: prepare() would rewrite ":name".
     if (m_params.empty())
         return q.exec(text);
-    if (!q.prepare(text))
+    // The driver cannot send a null for a parameter the engine describes as NOT
+    // NULL (it sends an empty text), so nulls go into the text as NULL and the engine
+    // refuses them where the column forbids them.
+    QString prepared;
+    int copied = 0;
+    scanParams(text, [&](int start, int end, const QString& name) {
+        const Param* p = const_cast<TQuery*>(this)->findParam(name);
+        if (p && p->value.isNull()) {
+            prepared += QStringView(text).mid(copied, start - copied);
+            prepared += QLatin1String("NULL");
+            copied = end;
+        }
+    });
+    prepared += QStringView(text).mid(copied);
+    if (!q.prepare(prepared))
         return false;
     for (const Param& p : m_params)
-        q.bindValue(QLatin1Char(':') + p.name, p.value);
+        if (!p.value.isNull())
+            q.bindValue(QLatin1Char(':') + p.name, p.value);
     return q.exec();
 }
 
@@ -763,8 +785,13 @@ void TQuery::writeInsert()
         all << m_fields[c]->fieldName();
         if (m_assigned[c]) {
             columns << m_fields[c]->fieldName();
-            marks << QStringLiteral("?");
-            binds.push_back(m_buffer[c]);
+            // A null goes in as NULL: the driver would send an empty text instead.
+            if (m_buffer[c].isNull()) {
+                marks << QStringLiteral("NULL");
+            } else {
+                marks << QStringLiteral("?");
+                binds.push_back(m_buffer[c]);
+            }
         }
     }
     QString text = QStringLiteral("INSERT INTO ") + m_tableName;
@@ -791,8 +818,12 @@ void TQuery::writeUpdate(int row)
     for (int c = 0; c < m_dataColumns; ++c) {
         if (!m_assigned[c] || sameValue(m_buffer[c], old[c]))
             continue;
-        sets << m_fields[c]->fieldName() + QStringLiteral(" = ?");
-        binds.push_back(m_buffer[c]);
+        if (m_buffer[c].isNull()) {
+            sets << m_fields[c]->fieldName() + QStringLiteral(" = NULL");
+        } else {
+            sets << m_fields[c]->fieldName() + QStringLiteral(" = ?");
+            binds.push_back(m_buffer[c]);
+        }
     }
     if (sets.isEmpty())
         return;

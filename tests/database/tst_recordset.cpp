@@ -261,3 +261,37 @@ TEST_F(LiveSet, TablesByNameGiveCountFieldsAndIndexes)
     t.setIndexName(indexes.first()); // the primary key
     EXPECT_EQ(t.fieldByName("USER_NAME")->asString(), "Bob");
 }
+
+TEST_F(LiveSet, NullsReachTheEngineAsNullsSoNotNullColumnsRefuseThem)
+{
+    // Through a statement's parameters...
+    TQuery insert;
+    insert.setDatabaseName(db.alias());
+    insert.setSQL("Insert into Users (User_Name, User_Password, User_Def1) values (:User_Name, "
+                  ":User_Password, :User_Def1)");
+    insert.setParamNull("User_Name");
+    insert.setParamString("User_Password", "pw");
+    insert.setParamNull("User_Def1");
+    EXPECT_THROW(insert.execSQL(), EDatabaseError);
+    insert.setParamString("User_Name", "Ann");
+    insert.execSQL();
+    EXPECT_EQ(db.scalar("select count(*) from users where User_Def1 is null"), "1");
+
+    // ...and through a live record set's insert and edit.
+    TQuery users;
+    users.setDatabaseName(db.alias());
+    users.setSQL("select * from users");
+    users.setRequestLive(true);
+    users.open();
+    users.append();
+    users.fieldByName("User_Name")->clear();
+    users.fieldByName("User_Password")->setAsString("x");
+    EXPECT_THROW(users.post(), EDatabaseError);
+    users.cancel();
+    users.first();
+    users.edit();
+    users.fieldByName("User_Password")->clear();
+    EXPECT_THROW(users.post(), EDatabaseError);
+    users.cancel();
+    EXPECT_EQ(db.scalar("select User_Password from users"), "pw");
+}
