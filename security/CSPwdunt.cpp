@@ -20,6 +20,12 @@ namespace
 {
 constexpr int kHistorySlots = 25;
 
+// Empty but not null: unused history slots and a blank password hold empty text.
+QString emptyText()
+{
+    return QStringLiteral("");
+}
+
 template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -200,7 +206,8 @@ void TFormCSPassword::refuse(const QString& message, QLineEdit* box)
 
 bool TFormCSPassword::store()
 {
-    const QString fresh = edPassword1->text();
+    // A blank password is stored as empty text, never as a null.
+    const QString fresh = edPassword1->text().isNull() ? emptyText() : edPassword1->text();
     TQuery statement;
     statement.setDatabaseName(dbAlias);
     statement.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
@@ -228,7 +235,7 @@ bool TFormCSPassword::store()
         for (int k = 1; k <= count; ++k)
             statement.setParamString(QStringLiteral("PW%1").arg(k), PWList.value(k - 1));
         for (int k = std::max(count, 0) + 1; k <= kHistorySlots; ++k)
-            statement.setParamString(QStringLiteral("PW%1").arg(k), QString());
+            statement.setParamString(QStringLiteral("PW%1").arg(k), emptyText());
         statement.setParamDate(QStringLiteral("PWSETDATE"), QDate::currentDate());
         statement.setParamInteger(QStringLiteral("User_ID"), UserID);
         statement.execSQL();

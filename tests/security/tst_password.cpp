@@ -144,6 +144,11 @@ TEST_F(Password, StoringShiftsTheHistoryBySlotCount)
         while (expected.size() < 25)
             expected << "";
         EXPECT_EQ(slotValues(id), expected) << k.count;
+        // Unused slots hold empty text, not nulls.
+        EXPECT_EQ(
+            db->scalar(
+                QString("select count(*) from PWHIST where USER_ID=%1 and PW25 = ''").arg(id)),
+            "1");
         EXPECT_EQ(historyText(id, "cast(PWSETDATE as date)"),
                   QDate::currentDate().toString(Qt::ISODate));
     }
