@@ -7,9 +7,16 @@
 
 namespace
 {
-bool isType(const QVariant& stored, const char* letter)
+// Whether a TYPE value is the letter, compared as the record-set filters compare it
+// (whole value, letter case ignored). Text values, the usual case, are looked at in
+// place without a copy.
+bool isType(const QVariant& stored, char letter)
 {
-    return TFilter::compare(stored, TFilter::Op::Eq, QLatin1String(letter));
+    if (stored.typeId() == QMetaType::QString) {
+        const QString& text = *static_cast<const QString*>(stored.constData());
+        return text.size() == 1 && text.at(0).toUpper() == QLatin1Char(letter);
+    }
+    return TFilter::compare(stored, TFilter::Op::Eq, QString(QLatin1Char(letter)));
 }
 } // namespace
 
@@ -133,9 +140,9 @@ void TAccessIndex::build(const TQuery& userAcc, const TQuery& groupAcc)
         const qint32 user = userAcc.rowValue(r, uUser).toInt();
         const qint32 access = userAcc.rowValue(r, uAccess).toInt();
         const QVariant& type = userAcc.rowValue(r, uType);
-        if (isType(type, "C"))
+        if (isType(type, 'C'))
             m_direct.insert(pairKey(user, access));
-        else if (access > 0 && isType(type, "G"))
+        else if (access > 0 && isType(type, 'G'))
             memberships.push_back({user, access});
     }
     // Each user's groups stay in the order the record set delivered them.
