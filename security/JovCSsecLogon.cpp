@@ -80,7 +80,7 @@ bool TJovCSsecure::logonThroughDialog(TFormCSLogon& dialog, bool ok)
         Platform::showInformation(
             QStringLiteral("Your Password Has Expired, You Must Change Your Password Now."));
         if (!ChangePassword()) {
-            // Nobody gets logged on by a logon that did not complete.
+            // A logon that did not complete leaves the former user in place.
             before.restore(*this);
             return false;
         }
