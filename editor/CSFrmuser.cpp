@@ -68,11 +68,9 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
                               QStringLiteral("WHERE User_Id = :OLD_User_Id;")});
     UpdateSQL1->setInsertSQL(
         {QStringLiteral("Insert into Users "),
-         QStringLiteral("(User_Name,User_Password,User_Def1,User_Def2,User_LastAccess,User_AccessCount,"
-                        "User_Enabled,User_Admin,LOCKED,PWMustChange,PWNeverExpires,PWNoChange) "),
+         QStringLiteral("(User_Name,User_Password,User_Def1,User_Def2,User_LastAccess,User_AccessCount,User_Enabled,User_Admin,LOCKED,PWMustChange,PWNeverExpires,PWNoChange) "),
          QStringLiteral("values "),
-         QStringLiteral("(:User_Name,:User_Password,:User_Def1,:User_Def2,:User_LastAccess,:User_AccessCount,"
-                        ":User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")});
+         QStringLiteral("(:User_Name,:User_Password,:User_Def1,:User_Def2,:User_LastAccess,:User_AccessCount,:User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")});
 
     dbedName = boundEdit("dbedName", dsUser, "User_Name", 48);
     dbedPassword = boundEdit("dbedPassword", dsUser, "User_Password", 15);

@@ -218,8 +218,8 @@ void TFormCSLogon::writeBack()
         TQuery update;
         update.setDatabaseName(sqlUsers->databaseName());
         update.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
-        update.setSQL(QStringLiteral("UPDATE USERS SET Locked = :Locked, LoginAttempts = "
-                                     ":LoginAttempts WHERE User_Id = :User_ID"));
+        update.setSQL(QStringLiteral(
+            "UPDATE USERS SET Locked = :Locked, LoginAttempts = :LoginAttempts WHERE User_Id = :User_ID"));
         update.setParamInteger(QStringLiteral("Locked"), Locked != -1 ? Locked : rowLocked);
         update.setParamInteger(QStringLiteral("LoginAttempts"),
                                !counting ? attempts : (InvalidLogin ? attempts + 1 : 0));

@@ -226,11 +226,8 @@ bool TFormCSPassword::store()
     try {
         LoadPasswordList();
         PWList.prepend(fresh);
-        QStringList sets;
-        for (int k = 1; k <= kHistorySlots; ++k)
-            sets << QStringLiteral("PW%1 = :PW%1").arg(k);
-        statement.setSQL(QStringLiteral("UPDATE PWHIST SET ") + sets.join(QStringLiteral(", ")) +
-                         QStringLiteral(", PWSETDATE = :PWSETDATE WHERE User_Id = :User_ID"));
+        statement.setSQL(QStringLiteral(
+            "UPDATE PWHIST SET PW1 = :PW1, PW2 = :PW2, PW3 = :PW3, PW4 = :PW4, PW5 = :PW5, PW6 = :PW6, PW7 = :PW7, PW8 = :PW8, PW9 = :PW9, PW10 = :PW10, PW11 = :PW11, PW12 = :PW12, PW13 = :PW13, PW14 = :PW14, PW15 = :PW15, PW16 = :PW16, PW17 = :PW17, PW18 = :PW18, PW19 = :PW19, PW20 = :PW20, PW21 = :PW21, PW22 = :PW22, PW23 = :PW23, PW24 = :PW24, PW25 = :PW25, PWSETDATE = :PWSETDATE WHERE User_Id = :User_ID"));
         const int count = sqlPWHist->fieldByName(QStringLiteral("PWCount"))->asInteger();
         for (int k = 1; k <= count; ++k)
             statement.setParamString(QStringLiteral("PW%1").arg(k), PWList.value(k - 1));

@@ -32,8 +32,8 @@ void TJovCSsecure::logAccess(qint32 accessId)
         return;
     try {
         FSQLUpdate->setDatabaseName(FAlias);
-        FSQLUpdate->setSQL(QStringLiteral("Insert into LOG (ACCESS_DATE, USER_ID, ACCESS_ID) "
-                                          "values(:ACCESS_DATE, :USER_ID, :ACCESS_ID)"));
+        FSQLUpdate->setSQL(QStringLiteral(
+            "Insert into LOG (ACCESS_DATE, USER_ID, ACCESS_ID) values(:ACCESS_DATE, :USER_ID, :ACCESS_ID)"));
         FSQLUpdate->setParamDate(QStringLiteral("ACCESS_DATE"), QDate::currentDate());
         FSQLUpdate->setParamInteger(QStringLiteral("USER_ID"), FUserID);
         FSQLUpdate->setParamInteger(QStringLiteral("ACCESS_ID"), accessId);

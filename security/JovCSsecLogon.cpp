@@ -203,8 +203,7 @@ void TJovCSsecure::recordDialogLogon()
         FSQLUpdate->setDatabaseName(FAlias);
         FSQLUpdate->setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
         FSQLUpdate->setSQL(QStringLiteral(
-            "UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = "
-            ":User_AccessCount, PWMustChange = :PWMustChange WHERE User_Id = :User_ID"));
+            "UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = :User_AccessCount, PWMustChange = :PWMustChange WHERE User_Id = :User_ID"));
         FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"),
                                      QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
@@ -212,8 +211,8 @@ void TJovCSsecure::recordDialogLogon()
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error: User Last Access, Access Count, and Password "
-                                           "Change Flag have not been updated."));
+        Platform::showError(QStringLiteral(
+            "Error: User Last Access, Access Count, and Password Change Flag have not been updated."));
     }
 }
 
@@ -223,8 +222,7 @@ void TJovCSsecure::recordLogonWithoutDialog()
         FSQLUpdate->setDatabaseName(FAlias);
         FSQLUpdate->setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
         FSQLUpdate->setSQL(
-            QStringLiteral("UPDATE USERS SET User_LastAccess = :User_LastAccess, "
-                           "User_AccessCount = :User_AccessCount WHERE User_Id = :User_ID"));
+            QStringLiteral("UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = :User_AccessCount WHERE User_Id = :User_ID"));
         FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"),
                                      QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
