@@ -114,6 +114,8 @@ private:
     void freeStartupSets();
     // Indexes the grants of the start-up record sets for the access test.
     void buildAccessIndex();
+    // Reads the grants again after the setup editor has changed them.
+    void rereadGrants();
 
     // Logon steps shared by the dialog, LogonEx and NWLogon.
     void takeSupervisorState(bool resetPasswordFlags);

@@ -1,6 +1,8 @@
 // Opens the setup editor for administrators.
 #include "security/JovCSsec.h"
 
+#include "database/EDatabaseError.h"
+#include "database/TQuery.h"
 #include "editor/CSFrmsec.h"
 #include "platform/MessageBox.h"
 
@@ -26,5 +28,23 @@ bool TJovCSsecure::Setup()
     editor->exec();
     editor.reset();
     FormCSMain = previous;
+    rereadGrants();
     return true;
+}
+
+void TJovCSsecure::rereadGrants()
+{
+    // What the administrator granted in this editor counts from now on in this
+    // program; grants made elsewhere count from the next start.
+    if (!FUserAcc || !FGroupAcc)
+        return;
+    try {
+        FUserAcc->close();
+        FUserAcc->open();
+        FGroupAcc->close();
+        FGroupAcc->open();
+        buildAccessIndex();
+    } catch (const EDatabaseError& e) {
+        Platform::showError(e.message());
+    }
 }
