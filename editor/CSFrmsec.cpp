@@ -7,6 +7,7 @@
 #include "editor/TDBEdit.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
+#include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"
@@ -30,8 +31,6 @@
 TFormCSMain* FormCSMain = nullptr;
 
 namespace {
-const char* const kMaxTyped = "maxTypedLength";
-
 template <typename T>
 T* named(T* widget, const char* name)
 {
@@ -57,27 +56,6 @@ QToolButton* speedButton(const char* name, const QString& caption, QWidget* pare
     return b;
 }
 
-QLineEdit* numericEdit(const char* name, int maxLength, const QString& text)
-{
-    auto* e = named(new QLineEdit, name);
-    // Limits typing only: leaving the edit may put "001" into a two-digit edit.
-    e->setProperty(kMaxTyped, maxLength);
-    e->setText(text);
-    e->setFixedWidth(36);
-    e->setAlignment(Qt::AlignRight);
-    return e;
-}
-
-TUpDown* upDown(const char* name, QLineEdit* edit, int minimum, int maximum)
-{
-    auto* s = named(new TUpDown, name);
-    s->setRange(minimum, maximum);
-    s->setAssociate(edit);
-    bool ok = false;
-    const int n = edit->text().toInt(&ok);
-    s->setPosition(ok ? n : minimum);
-    return s;
-}
 } // namespace
 
 TFormCSMain::TFormCSMain(QWidget* owner) : QDialog(owner)
@@ -274,73 +252,20 @@ QWidget* TFormCSMain::buildAccountSheet()
 
     pcCAP = named(new QTabWidget(grpCAP), "pcCAP");
 
-    tsPasswordAging = named(new QWidget, "tsPasswordAging");
-    auto* aging = new QVBoxLayout(tsPasswordAging);
-    dbchkPWAgingEnabled = named(new QCheckBox(QStringLiteral("Password Aging Enabled")), "dbchkPWAgingEnabled");
-    aging->addWidget(dbchkPWAgingEnabled);
-    grpMaxAge = named(new TRadioGroup(QStringLiteral("Maximum Password Age"),
-                                      {QStringLiteral("Password Never Expires"),
-                                       QStringLiteral("Password Expires In")}),
-                      "grpMaxAge");
-    meditMaxAge = numericEdit("meditMaxAge", 3, QStringLiteral("1"));
-    spinMaxAge = upDown("spinMaxAge", meditMaxAge, 1, 999);
-    grpMaxAge->setItemTrailer(1, {meditMaxAge, spinMaxAge, new QLabel(QStringLiteral("Days"))});
-    aging->addWidget(grpMaxAge);
-    grpMinAge = named(new TRadioGroup(QStringLiteral("Minimum Password Age"),
-                                      {QStringLiteral("Allow Immediate Change"),
-                                       QStringLiteral("Never Allow Change"),
-                                       QStringLiteral("Allow Change After")}),
-                      "grpMinAge");
-    meditMinAge = numericEdit("meditMinAge", 3, QStringLiteral("1"));
-    spinMinAge = upDown("spinMinAge", meditMinAge, 1, 999);
-    grpMinAge->setItemTrailer(2, {meditMinAge, spinMinAge, new QLabel(QStringLiteral("Days"))});
-    aging->addWidget(grpMinAge);
-    aging->addStretch(1);
-
-    tsPasswordRestrictions = named(new QWidget, "tsPasswordRestrictions");
-    auto* restrictions = new QVBoxLayout(tsPasswordRestrictions);
-    grpMinLength = named(new TRadioGroup(QStringLiteral("Minimum Length of Password"),
-                                         {QStringLiteral("Allow Blank Password"),
-                                          QStringLiteral("Password Must Be  At Least")}),
-                         "grpMinLength");
-    meditMinLength = numericEdit("meditMinLength", 2, QStringLiteral("1"));
-    spinMinLength = upDown("spinMinLength", meditMinLength, 1, 15);
-    grpMinLength->setItemTrailer(1, {meditMinLength, spinMinLength, new QLabel(QStringLiteral("Characters"))});
-    restrictions->addWidget(grpMinLength);
-    grpUniqueness = named(new TRadioGroup(QStringLiteral("Password Uniqueness"),
-                                          {QStringLiteral("No Password History"),
-                                           QStringLiteral("Remember")}),
-                          "grpUniqueness");
-    meditUniqueness = numericEdit("meditUniqueness", 2, QStringLiteral("5"));
-    spinUniqueness = upDown("spinUniqueness", meditUniqueness, 1, 25);
-    grpUniqueness->setItemTrailer(1, {meditUniqueness, spinUniqueness, new QLabel(QStringLiteral("Passwords"))});
-    restrictions->addWidget(grpUniqueness);
-    restrictions->addStretch(1);
-
-    tsAccountLocking = named(new QWidget, "tsAccountLocking");
-    auto* locking = new QVBoxLayout(tsAccountLocking);
-    rbtnAccountLocking = named(new QRadioButton(QStringLiteral("Account Locking")), "rbtnAccountLocking");
-    rbtnNoLocking = named(new QRadioButton(QStringLiteral("No Account Locking")), "rbtnNoLocking");
-    rbtnNoLocking->setChecked(true);
-    lblLocking1 = named(new QLabel(QStringLiteral("Lock Account After")), "lblLocking1");
-    lblLocking2 = named(new QLabel(QStringLiteral("Incorrect Login Attempts")), "lblLocking2");
-    meditNumOfAttempts = numericEdit("meditNumOfAttempts", 3, QStringLiteral("1"));
-    spinAllowedAttempts = upDown("spinAllowedAttempts", meditNumOfAttempts, 1, 999);
-    locking->addWidget(rbtnAccountLocking);
-    auto* attempts = new QHBoxLayout;
-    attempts->addSpacing(20);
-    attempts->addWidget(lblLocking1);
-    attempts->addWidget(meditNumOfAttempts);
-    attempts->addWidget(spinAllowedAttempts);
-    attempts->addWidget(lblLocking2);
-    attempts->addStretch(1);
-    locking->addLayout(attempts);
-    locking->addWidget(rbtnNoLocking);
-    locking->addStretch(1);
-
-    pcCAP->addTab(tsPasswordAging, QStringLiteral("Password Aging"));
-    pcCAP->addTab(tsPasswordRestrictions, QStringLiteral("Password Restrictions"));
-    pcCAP->addTab(tsAccountLocking, QStringLiteral("Account Locking"));
+    TPolicyPages::Options options;
+    options.agingCheckName = "dbchkPWAgingEnabled";
+    options.agingPageName = "tsPasswordAging";
+    options.restrictionsPageName = "tsPasswordRestrictions";
+    options.lockingPageName = "tsAccountLocking";
+    // Lengths limit typing only: eventFilter filters the keys, leaving may put "001".
+    options.typedLengthOnly = true;
+    options.uniquenessText = QStringLiteral("5");
+    m_policyPages = std::make_unique<TPolicyPages>(pcCAP, options);
+    tsPasswordAging = m_policyPages->agingPage;
+    tsPasswordRestrictions = m_policyPages->restrictionsPage;
+    tsAccountLocking = m_policyPages->lockingPage;
+    dbchkPWAgingEnabled = m_policyPages->agingEnabled;
+    m_policyPages->adoptControls(*this);
     cap->addWidget(pcCAP);
     layout->addWidget(grpCAP);
     return page;
@@ -410,7 +335,7 @@ bool TFormCSMain::eventFilter(QObject* watched, QEvent* event)
             if (key.isNull())
                 return true;
             const auto* edit = qobject_cast<QLineEdit*>(watched);
-            const int maxTyped = watched->property(kMaxTyped).toInt();
+            const int maxTyped = watched->property(TPolicyPages::maxTypedProperty).toInt();
             if (edit && key.unicode() >= 32 && maxTyped > 0 &&
                 edit->text().size() - edit->selectedText().size() >= maxTyped)
                 return true;

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -28,6 +29,7 @@ class TDBCheckBox;
 class TDBEdit;
 class TDBLookupComboBox;
 class TListBox;
+class TPolicyPages;
 class TQuery;
 class TRadioGroup;
 class TUpDown;
@@ -211,6 +213,8 @@ private:
     bool m_destroyed = false;
     int m_usrAccUser = -2;
     QWidget* m_currentPage = nullptr;
+    // Builds the account policy pages and holds their enabling rules.
+    std::unique_ptr<TPolicyPages> m_policyPages;
 };
 
 // The open editor; the group dialog reaches the editor's record sets through it.

@@ -9,6 +9,7 @@
 #include "editor/CSgapset.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TFilterScope.h"
+#include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"
@@ -133,43 +134,12 @@ void TFormCSMain::rbtnUseGLBPolicyClick()
     setFontColor(pcCAP, custom ? QColor(Qt::black) : greyText());
 }
 
-void TFormCSMain::dbchkPWAgingEnabledClick()
-{
-    const bool on = dbchkPWAgingEnabled->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{grpMaxAge, meditMaxAge, spinMaxAge, grpMinAge, meditMinAge, spinMinAge})
-        w->setEnabled(on);
-}
-
-void TFormCSMain::grpMaxAgeClick()
-{
-    meditMaxAge->setEnabled(grpMaxAge->itemIndex() == 1);
-    spinMaxAge->setEnabled(grpMaxAge->itemIndex() == 1);
-}
-
-void TFormCSMain::grpMinAgeClick()
-{
-    meditMinAge->setEnabled(grpMinAge->itemIndex() == 2);
-    spinMinAge->setEnabled(grpMinAge->itemIndex() == 2);
-}
-
-void TFormCSMain::grpMinLengthClick()
-{
-    meditMinLength->setEnabled(grpMinLength->itemIndex() == 1);
-    spinMinLength->setEnabled(grpMinLength->itemIndex() == 1);
-}
-
-void TFormCSMain::grpUniquenessClick()
-{
-    meditUniqueness->setEnabled(grpUniqueness->itemIndex() == 1);
-    spinUniqueness->setEnabled(grpUniqueness->itemIndex() == 1);
-}
-
-void TFormCSMain::rbtnAccountLockingClick()
-{
-    const bool on = rbtnAccountLocking->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{meditNumOfAttempts, lblLocking1, lblLocking2, spinAllowedAttempts})
-        w->setEnabled(on);
-}
+void TFormCSMain::dbchkPWAgingEnabledClick() { m_policyPages->agingEnablesAll(); }
+void TFormCSMain::grpMaxAgeClick() { m_policyPages->maxAgeChosen(); }
+void TFormCSMain::grpMinAgeClick() { m_policyPages->minAgeChosen(); }
+void TFormCSMain::grpMinLengthClick() { m_policyPages->minLengthChosen(); }
+void TFormCSMain::grpUniquenessClick() { m_policyPages->uniquenessChosen(); }
+void TFormCSMain::rbtnAccountLockingClick() { m_policyPages->lockingChosen(true); }
 
 void TFormCSMain::numericExit(QLineEdit* edit, TUpDown* spin)
 {

@@ -1,11 +1,11 @@
 #include "editor/CSgapset.h"
 
+#include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,34 +22,10 @@ T* named(T* widget, const char* name)
     return widget;
 }
 
-QLineEdit* numberEdit(const char* name, int maxLength)
-{
-    auto* e = named(new QLineEdit, name);
-    e->setMaxLength(maxLength);
-    e->setText(QStringLiteral("1"));
-    e->setFixedWidth(36);
-    e->setAlignment(Qt::AlignRight);
-    return e;
-}
-
-TUpDown* upDown(const char* name, QLineEdit* edit, int maximum)
-{
-    auto* s = named(new TUpDown, name);
-    s->setRange(1, maximum);
-    s->setAssociate(edit);
-    return s;
-}
-
 void showNumber(QLineEdit* edit, TUpDown* spin, int value)
 {
     edit->setText(QString::number(value));
     spin->setPosition(value);
-}
-
-void enable(QLineEdit* edit, TUpDown* spin, bool on)
-{
-    edit->setEnabled(on);
-    spin->setEnabled(on);
 }
 } // namespace
 
@@ -60,70 +36,17 @@ TFrmGAPSettings::TFrmGAPSettings(QWidget* owner) : QDialog(owner)
 
     PageControl2 = named(new QTabWidget, "PageControl2");
 
-    TabSheet3 = named(new QWidget, "TabSheet3");
-    auto* aging = new QVBoxLayout(TabSheet3);
-    ckbxPWAgingEnabled = named(new QCheckBox(QStringLiteral("Password Aging Enabled")), "ckbxPWAgingEnabled");
-    aging->addWidget(ckbxPWAgingEnabled);
-    grpMaxAge = named(new TRadioGroup(QStringLiteral("Maximum Password Age"),
-                                      {QStringLiteral("Password Never Expires"), QStringLiteral("Password Expires In")}),
-                      "grpMaxAge");
-    meditMaxAge = numberEdit("meditMaxAge", 3);
-    spinMaxAge = upDown("spinMaxAge", meditMaxAge, 999);
-    grpMaxAge->setItemTrailer(1, {meditMaxAge, spinMaxAge, new QLabel(QStringLiteral("Days"))});
-    aging->addWidget(grpMaxAge);
-    grpMinAge = named(new TRadioGroup(QStringLiteral("Minimum Password Age"),
-                                      {QStringLiteral("Allow Immediate Change"), QStringLiteral("Never Allow Change"),
-                                       QStringLiteral("Allow Change After")}),
-                      "grpMinAge");
-    meditMinAge = numberEdit("meditMinAge", 3);
-    spinMinAge = upDown("spinMinAge", meditMinAge, 999);
-    grpMinAge->setItemTrailer(2, {meditMinAge, spinMinAge, new QLabel(QStringLiteral("Days"))});
-    aging->addWidget(grpMinAge);
-    aging->addStretch(1);
-
-    TabSheet1 = named(new QWidget, "TabSheet1");
-    auto* restrictions = new QVBoxLayout(TabSheet1);
-    grpMinLength = named(new TRadioGroup(QStringLiteral("Minimum Length of Password"),
-                                         {QStringLiteral("Allow Blank Password"),
-                                          QStringLiteral("Password Must Be  At Least")}),
-                         "grpMinLength");
-    meditMinLength = numberEdit("meditMinLength", 2);
-    spinMinLength = upDown("spinMinLength", meditMinLength, 15);
-    grpMinLength->setItemTrailer(1, {meditMinLength, spinMinLength, new QLabel(QStringLiteral("Characters"))});
-    restrictions->addWidget(grpMinLength);
-    grpUniqueness = named(new TRadioGroup(QStringLiteral("Password Uniqueness"),
-                                          {QStringLiteral("No Password History"), QStringLiteral("Remember")}),
-                          "grpUniqueness");
-    meditUniqueness = numberEdit("meditUniqueness", 2);
-    spinUniqueness = upDown("spinUniqueness", meditUniqueness, 25);
-    grpUniqueness->setItemTrailer(1, {meditUniqueness, spinUniqueness, new QLabel(QStringLiteral("Passwords"))});
-    restrictions->addWidget(grpUniqueness);
-    restrictions->addStretch(1);
-
-    TabSheet2 = named(new QWidget, "TabSheet2");
-    auto* locking = new QVBoxLayout(TabSheet2);
-    rbtnAccountLocking = named(new QRadioButton(QStringLiteral("Account Locking")), "rbtnAccountLocking");
-    rbtnNoLocking = named(new QRadioButton(QStringLiteral("No Account Locking")), "rbtnNoLocking");
-    rbtnNoLocking->setChecked(true);
-    lblLocking1 = named(new QLabel(QStringLiteral("Lock Account After")), "lblLocking1");
-    lblLocking2 = named(new QLabel(QStringLiteral("Incorrect Login Attempts")), "lblLocking2");
-    meditNumOfAttempts = numberEdit("meditNumOfAttempts", 3);
-    spinAllowedAttempts = upDown("spinAllowedAttempts", meditNumOfAttempts, 999);
-    locking->addWidget(rbtnAccountLocking);
-    auto* attempts = new QHBoxLayout;
-    attempts->addSpacing(20);
-    attempts->addWidget(lblLocking1);
-    attempts->addWidget(meditNumOfAttempts);
-    attempts->addWidget(spinAllowedAttempts);
-    attempts->addWidget(lblLocking2);
-    attempts->addStretch(1);
-    locking->addLayout(attempts);
-    locking->addWidget(rbtnNoLocking);
-    locking->addStretch(1);
-
-    PageControl2->addTab(TabSheet3, QStringLiteral("Password Aging"));
-    PageControl2->addTab(TabSheet1, QStringLiteral("Password Restrictions"));
-    PageControl2->addTab(TabSheet2, QStringLiteral("Account Locking"));
+    TPolicyPages::Options options;
+    options.agingCheckName = "ckbxPWAgingEnabled";
+    options.agingPageName = "TabSheet3";
+    options.restrictionsPageName = "TabSheet1";
+    options.lockingPageName = "TabSheet2";
+    m_pages = std::make_unique<TPolicyPages>(PageControl2, options);
+    TabSheet3 = m_pages->agingPage;
+    TabSheet1 = m_pages->restrictionsPage;
+    TabSheet2 = m_pages->lockingPage;
+    ckbxPWAgingEnabled = m_pages->agingEnabled;
+    m_pages->adoptControls(*this);
     PageControl2->setCurrentIndex(0);
 
     BitBtn1 = named(new QPushButton(QStringLiteral("OK")), "BitBtn1");
@@ -164,7 +87,7 @@ void TFrmGAPSettings::loadPolicy(int maxDays, int minDays, int aging, int minSiz
         grpMaxAge->setItemIndex(1);
         showNumber(meditMaxAge, spinMaxAge, maxDays);
     }
-    enable(meditMaxAge, spinMaxAge, grpMaxAge->itemIndex() == 1);
+    m_pages->maxAgeChosen();
 
     if (minDays == 0) {
         grpMinAge->setItemIndex(0);
@@ -174,14 +97,14 @@ void TFrmGAPSettings::loadPolicy(int maxDays, int minDays, int aging, int minSiz
         grpMinAge->setItemIndex(2);
         showNumber(meditMinAge, spinMinAge, minDays);
     }
-    enable(meditMinAge, spinMinAge, grpMinAge->itemIndex() == 2);
+    m_pages->minAgeChosen();
 
     ckbxPWAgingEnabled->setChecked(aging == 1);
     grpMaxAge->setEnabled(aging == 1);
     grpMinAge->setEnabled(aging == 1);
     if (aging != 1) {
-        enable(meditMaxAge, spinMaxAge, false);
-        enable(meditMinAge, spinMinAge, false);
+        TPolicyPages::enable(meditMaxAge, spinMaxAge, false);
+        TPolicyPages::enable(meditMinAge, spinMinAge, false);
     }
 
     if (minSize <= 0) {
@@ -190,37 +113,23 @@ void TFrmGAPSettings::loadPolicy(int maxDays, int minDays, int aging, int minSiz
         grpMinLength->setItemIndex(1);
         showNumber(meditMinLength, spinMinLength, minSize);
     }
-    enable(meditMinLength, spinMinLength, grpMinLength->itemIndex() == 1);
+    m_pages->minLengthChosen();
 
     grpUniqueness->setItemIndex(keepHistory);
     showNumber(meditUniqueness, spinUniqueness, count);
-    enable(meditUniqueness, spinUniqueness, grpUniqueness->itemIndex() == 1);
+    m_pages->uniquenessChosen();
 
     if (locking == 1)
         rbtnAccountLocking->setChecked(true);
     else if (locking == 0)
         rbtnNoLocking->setChecked(true);
     showNumber(meditNumOfAttempts, spinAllowedAttempts, allowedAttempts);
-    enable(meditNumOfAttempts, spinAllowedAttempts, locking == 1);
+    TPolicyPages::enable(meditNumOfAttempts, spinAllowedAttempts, locking == 1);
 }
 
-void TFrmGAPSettings::ckbxPWAgingEnabledClick()
-{
-    const bool on = ckbxPWAgingEnabled->isChecked();
-    grpMaxAge->setEnabled(on);
-    grpMinAge->setEnabled(on);
-    enable(meditMinAge, spinMinAge, on && grpMinAge->itemIndex() == 2);
-    enable(meditMaxAge, spinMaxAge, on && grpMaxAge->itemIndex() == 1);
-}
-
-void TFrmGAPSettings::grpMaxAgeClick() { enable(meditMaxAge, spinMaxAge, grpMaxAge->itemIndex() == 1); }
-void TFrmGAPSettings::grpMinAgeClick() { enable(meditMinAge, spinMinAge, grpMinAge->itemIndex() == 2); }
-void TFrmGAPSettings::grpMinLengthClick() { enable(meditMinLength, spinMinLength, grpMinLength->itemIndex() == 1); }
-void TFrmGAPSettings::grpUniquenessClick()
-{
-    enable(meditUniqueness, spinUniqueness, grpUniqueness->itemIndex() == 1);
-}
-void TFrmGAPSettings::rbtnAccountLockingClick()
-{
-    enable(meditNumOfAttempts, spinAllowedAttempts, rbtnAccountLocking->isChecked());
-}
+void TFrmGAPSettings::ckbxPWAgingEnabledClick() { m_pages->agingEnablesByChoice(); }
+void TFrmGAPSettings::grpMaxAgeClick() { m_pages->maxAgeChosen(); }
+void TFrmGAPSettings::grpMinAgeClick() { m_pages->minAgeChosen(); }
+void TFrmGAPSettings::grpMinLengthClick() { m_pages->minLengthChosen(); }
+void TFrmGAPSettings::grpUniquenessClick() { m_pages->uniquenessChosen(); }
+void TFrmGAPSettings::rbtnAccountLockingClick() { m_pages->lockingChosen(false); }

@@ -5,12 +5,15 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class TPolicyPages;
 class TRadioGroup;
 class TUpDown;
 
@@ -56,6 +59,10 @@ public:
     TUpDown* spinAllowedAttempts;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
+
+private:
+    // Builds the three policy pages and holds their enabling rules.
+    std::unique_ptr<TPolicyPages> m_pages;
 };
 
 // The open global policy dialog.
