@@ -6,21 +6,13 @@
 // Measures: start-up (Loaded) time and resident-memory growth, TestAccess for a
 // direct grant, a grant through the user's last group and a refusal, with logging
 // off and on, and LogonEx.
-#include "database/TAliases.h"
+#include "BenchDatabase.h"
 #include "database/TDatabase.h"
-#include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
-#include "database/TSchema.h"
-#include "platform/MessageBox.h"
 #include "security/JovCSsec.h"
 #include "security/TAccessIndex.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -60,91 +52,20 @@ void run(TQuery& q, const QString& sql)
     q.execSQL();
 }
 
-// Generation blocks name their variables with a colon; they go to the engine as
-// they are, outside the layer's parameter handling.
-void runBlock(const TDatabase& connection, const QString& sql)
-{
-    QSqlQuery q(connection.sqlDatabase());
-    if (!q.exec(sql))
-        qFatal("generation failed: %s", qPrintable(q.lastError().text()));
-    q.clear();
-}
-
-void generate(const QString& path)
-{
-    QString error;
-    if (!TFirebirdEnv::createDatabase(path, "SYSDBA", "masterkey", &error))
-        qFatal("cannot create %s: %s", qPrintable(path), qPrintable(error));
-    TAliases::addAlias(kAlias, "INTRBASE",
-                       {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
-    if (TSchema::build(kAlias, &error) >= 0)
-        qFatal("build failed: %s", qPrintable(error));
-    TDatabase::dropTemporaryConnections();
-
-    TDatabase connection;
-    connection.setAliasName(kAlias);
-    connection.setDatabaseName(kAlias);
-    connection.setLoginPrompt(false);
-    connection.open();
-    connection.startTransaction();
-    runBlock(
-        connection,
-        QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
-                "I = I + 1; END END")
-            .arg(kUsers));
-    runBlock(connection, "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
-                         "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS");
-    runBlock(connection,
-             QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                     "INSERT INTO ACCESS (ACCESS_NAME) VALUES ('CONST' || :I); I = I + 1; END END")
-                 .arg(kConstants));
-    runBlock(
-        connection,
-        QString("EXECUTE BLOCK AS DECLARE G INTEGER = 1; DECLARE K INTEGER; BEGIN "
-                "WHILE (G <= %1) DO BEGIN INSERT INTO GROUPS (GROUP_NAME) VALUES ('group' || :G); "
-                "K = 0; WHILE (K < %2) DO BEGIN INSERT INTO GRPCOLL (GROUP_ID, ACCESS_ID) "
-                "VALUES (:G, MOD(:G * 17 + :K * 97, %3) + 1); K = K + 1; END G = G + 1; END END")
-            .arg(kGroups)
-            .arg(kConstantsPerGroup)
-            .arg(kConstants));
-    runBlock(connection, QString("EXECUTE BLOCK AS DECLARE U INTEGER = 1; DECLARE J INTEGER; BEGIN "
-                                 "WHILE (U <= %1) DO BEGIN J = 0; WHILE (J < %2) DO BEGIN "
-                                 "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:U, "
-                                 "MOD(:U * 7 + :J * 13, %3) + 1, 'C'); "
-                                 "J = J + 1; END J = 0; WHILE (J < %4) DO BEGIN "
-                                 "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:U, "
-                                 "MOD(:U * 3 + :J * 101, %5) + 1, 'G'); "
-                                 "J = J + 1; END U = U + 1; END END")
-                             .arg(kUsers)
-                             .arg(kDirectPerUser)
-                             .arg(kConstants)
-                             .arg(kGroupsPerUser)
-                             .arg(kGroups));
-    runBlock(connection,
-             "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench', 1, 0)");
-    connection.commit();
-    connection.close();
-}
-
 void prepareDatabase()
 {
-    QDir().mkpath(kDir);
-    const QString path = kDir + "/security.gdb";
-    const QString ready = kDir + "/ready";
-    if (!QFile::exists(ready) || !QFile::exists(path)) {
-        QFile::remove(path);
-        QElapsedTimer timer;
-        timer.start();
-        generate(path);
-        QFile marker(ready);
-        marker.open(QIODevice::WriteOnly);
-        std::fprintf(stderr, "generated %s in %.1f s\n", qPrintable(path),
-                     timer.elapsed() / 1000.0);
-    } else {
-        TAliases::addAlias(kAlias, "INTRBASE",
-                           {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
-    }
+    BenchDatabase::prepare(
+        kDir, kAlias,
+        {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                 "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
+                 "I = I + 1; END END")
+             .arg(kUsers),
+         "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
+         "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS",
+         BenchDatabase::constantsBlock(kConstants),
+         BenchDatabase::groupsBlock(kGroups, kConstantsPerGroup, kConstants),
+         BenchDatabase::grantsBlock(kUsers, kDirectPerUser, kConstants, kGroupsPerUser, kGroups),
+         BenchDatabase::programRow()});
     TQuery q;
     q.setDatabaseName(kAlias);
     run(q, "DELETE FROM LOG"); // earlier runs' rows would slow the log record set's start-up
@@ -316,14 +237,9 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QDir().mkpath(kDir);
-    qputenv("JOVSEC_CONFIG", (kDir + "/aliases.ini").toLocal8Bit());
-    TFirebirdEnv::prepare();
+    BenchDatabase::setUp(kDir);
     QApplication app(argc, argv);
-    Platform::setMessageHandler([](const QString& text, Platform::MsgKind, Platform::MsgButtons) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return Platform::MsgResult::Ok;
-    });
+    BenchDatabase::printMessages();
     prepareDatabase();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
