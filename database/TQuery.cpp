@@ -80,12 +80,21 @@ QVariant normalizeRead(const QVariant& value, int sqlType)
     if (value.isNull())
         return value;
     if (sqlType == kSqlText && value.metaType().id() == QMetaType::QString) {
-        QString s = value.toString();
+        const QString s = value.toString();
         int end = s.size();
         while (end > 0 && s.at(end - 1) == QLatin1Char(' '))
             --end;
-        s.truncate(end);
-        return s;
+        const QStringView trimmed = QStringView(s).left(end);
+        // Short fixed-width codes (a grant's type letter) repeat on every row: one
+        // shared copy of each saves an allocation per row.
+        if (end <= 4) {
+            static QHash<QString, QVariant> shared;
+            auto it = shared.constFind(trimmed.toString());
+            if (it == shared.cend())
+                it = shared.insert(trimmed.toString(), QVariant(trimmed.toString()));
+            return it.value();
+        }
+        return trimmed.toString();
     }
     if (value.metaType().id() == QMetaType::QDate)
         return QDateTime(value.toDate(), QTime(0, 0));
