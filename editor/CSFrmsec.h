@@ -200,6 +200,8 @@ private:
     void openUserAccess(int userId);
     // Reads the user's PWHIST row into sqlPWHist.
     void openUserHistory(int userId);
+    // Puts the user's history row (under the current filter) into edit or insert mode.
+    void editUserHistory(int userId);
     // Runs the statements in one transaction: all or none. Throws EDatabaseError.
     void runInTransaction(const QStringList& statements);
     void numericExit(QLineEdit* edit, TUpDown* spin);

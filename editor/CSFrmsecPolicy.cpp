@@ -67,12 +67,7 @@ void TFormCSMain::SaveUserInformation()
     openUserHistory(id);
     TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), id));
     try {
-        if (sqlPWHist->isEmpty()) {
-            sqlPWHist->insert();
-            setInt(sqlPWHist, "User_Id", id);
-        } else {
-            sqlPWHist->edit();
-        }
+        editUserHistory(id);
         setInt(sqlPWHist, "PWMaxDays", grpMaxAge->itemIndex() > 0 ? numberIn(meditMaxAge, 0) : 0);
         const int minAge = grpMinAge->itemIndex();
         setInt(sqlPWHist, "PWMinDays", minAge == 0 ? 0 : minAge == 1 ? 99999 : numberIn(meditMinAge, 0));
@@ -83,6 +78,17 @@ void TFormCSMain::SaveUserInformation()
     } catch (const EDatabaseError&) {
         sqlPWHist->cancel();
         Platform::showError(failed);
+    }
+}
+
+void TFormCSMain::editUserHistory(int userId)
+{
+    // The filtered history set holds the user's row, or none: then one is added.
+    if (sqlPWHist->isEmpty()) {
+        sqlPWHist->insert();
+        setInt(sqlPWHist, "User_Id", userId);
+    } else {
+        sqlPWHist->edit();
     }
 }
 
@@ -110,12 +116,7 @@ void TFormCSMain::SaveGAPToUser()
     openUserHistory(id);
     TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), id));
     try {
-        if (sqlPWHist->isEmpty()) {
-            sqlPWHist->insert();
-            setInt(sqlPWHist, "User_Id", id);
-        } else {
-            sqlPWHist->edit();
-        }
+        editUserHistory(id);
         setInt(sqlPWHist, "PWMaxDays", intOf(sqlProgram, "GLB_PWMAXDAYS"));
         setInt(sqlPWHist, "PWMinDays", intOf(sqlProgram, "GLB_PWMINDAYS"));
         setInt(sqlPWHist, "PWMinSize", intOf(sqlProgram, "GLB_PWMINSIZE"));
