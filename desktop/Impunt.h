@@ -1,0 +1,103 @@
+#pragma once
+// TfrmImport: copies the access constants, users, their access rights and, on
+// request, the program description and logging switch of the previous version into
+// the open security database. The previous version kept them in four dBASE tables
+// in one folder: PRVSEC2.DBF constants, PRVSEC1.DBF users, PRVSEC3.DBF rights,
+// PRVSEC4.DBF system information; their text columns are scrambled.
+//
+// The whole import is one transaction: a failure at any stage takes back every row
+// of every stage, and success is reported only once the rows are committed. The
+// table files are opened for reading only and stay as they were.
+
+#include <QByteArray>
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QFileSystemModel;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTreeView;
+class TDbfTable;
+class TTable;
+
+// A row's id in the previous version and the id the new database gave it.
+struct MapObj {
+    qint64 OldID;
+    int NewID;
+};
+
+class TfrmImport : public QDialog {
+    Q_OBJECT
+public:
+    // openAlias: the open security database (the desktop's OpenAlias).
+    explicit TfrmImport(const QString& openAlias, QWidget* owner = nullptr);
+    ~TfrmImport() override;
+
+    // The folder chosen in the directory tree.
+    QString directory() const { return m_directory; }
+    // Chooses a folder as if it had been picked in the tree.
+    void setDirectory(const QString& path);
+
+    // Shows whether the four table files are in the chosen folder.
+    void DirectoryListBox1Change();
+    // Runs the import.
+    void btnImportClick();
+
+    // The previous version stored each character c as the byte (128 - c) mod 256.
+    // Recovers the bytes of a stored text column: up to the first byte that stands for
+    // character 0 (or a zero byte); the blanks that pad the column are not text.
+    static QByteArray DescrambleField(const QByteArray& stored);
+
+    // Whether the four files of the previous version are in the folder.
+    static bool securityFilesPresent(const QString& directory);
+
+    const QString OpenAlias;
+
+    QComboBox* DriveComboBox1;
+    QTreeView* DirectoryListBox1;
+    QLabel* lblSecStat;
+    QLabel* Label1;
+    QListWidget* lbStatus;
+    QCheckBox* chbxSysConvert;
+    QPushButton* btnImport;
+    QPushButton* btnCancel;
+    QPushButton* btnClose;
+    std::unique_ptr<TDbfTable> tblInSec;
+    TTable* tblOutSec;
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void addLine(const QString& line);
+    // Opens an input table and binds the output table to the open database.
+    void openTables(const QString& fileName, const QString& tableName);
+    void closeTables();
+    QString inputText(const QString& fieldName) const;
+    void convertAccessConstants();
+    void convertUsers();
+    void convertUserAccessRights();
+    void convertSystemInformation();
+    void setBusy(bool busy);
+    void driveChosen(int index);
+    void treeChosen();
+
+    QFileSystemModel* m_dirModel;
+    QString m_directory;
+    bool m_busy = false;
+    std::vector<MapObj> m_accessMap;
+    std::vector<MapObj> m_userMap;
+};
+
+// The open import dialog.
+extern TfrmImport* frmImport;

@@ -1,0 +1,350 @@
+// The import of the previous version's dBASE tables: rows, id maps and status lines,
+// descrambling, the one transaction that takes every stage back on failure, and the
+// source files left byte for byte as they were.
+#include "database/TDatabase.h"
+#include "database/TQuery.h"
+#include "desktop/Impunt.h"
+#include "tests/support/DbfWriter.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+const std::vector<DbfColumn> kConstantColumns{{"AccessId", 'N', 10}, {"Label", 'C', 80}};
+const std::vector<DbfColumn> kUserColumns{{"UID", 'N', 10}, {"Login", 'C', 80}, {"Password", 'C', 80}};
+const std::vector<DbfColumn> kRightColumns{{"UID", 'N', 10}, {"ACCESSID", 'N', 10}};
+const std::vector<DbfColumn> kSystemColumns{{"Descript", 'C', 80}, {"LoginLog", 'L', 1}};
+
+// Stored as the previous version wrote it: scrambled, ended by a scrambled zero.
+QByteArray stored(const QByteArray& text) { return scrambled(text) + char(0x80); }
+
+class Import : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(source.isValid());
+        // Rows already there, so the new ids differ from the old ones.
+        db.exec("insert into ACCESS (ACCESS_NAME) values ('Old')");
+        db.addUser("admin", "admin");
+        db.addProgram(1, 1);
+    }
+
+    void TearDown() override
+    {
+        dialog.reset();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+    }
+
+    QString file(const char* name) const { return source.filePath(QLatin1String(name)); }
+
+    // The four files of a typical previous-version database.
+    void writeAll()
+    {
+        writeDbf(file("PRVSEC2.DBF"), kConstantColumns,
+                 {{{"10", stored("Enter Orders")}},
+                  {{"20", scrambled("Print Reports")}}, // blank-padded, no terminator
+                  {{"30", stored("Gone")}, true},
+                  {{"40", stored("`Backtick")}}}); // stored with a leading blank byte
+        writeDbf(file("PRVSEC1.DBF"), kUserColumns,
+                 {{{"7", stored("Ann"), stored("secret")}},
+                  {{"9", stored("Zo\xEB M\xFCller"), stored("p\xE4ss")}}, // Windows-1252 text
+                  {{"11", stored("Ghost"), stored("boo")}, true}});
+        writeDbf(file("PRVSEC3.DBF"), kRightColumns,
+                 {{{"7", "10"}},
+                  {{"9", "20"}},
+                  {{"9", "40"}},
+                  {{"5", "10"}},        // no such user
+                  {{"7", "99"}},        // no such constant
+                  {{"7", "20"}, true},  // deleted
+                  {{"11", "10"}}});     // its user was deleted
+        writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
+    }
+
+    std::map<QString, QByteArray> sourceDigests() const
+    {
+        std::map<QString, QByteArray> digests;
+        for (const QString& name : QDir(source.path()).entryList(QDir::Files)) {
+            QFile f(source.filePath(name));
+            f.open(QIODevice::ReadOnly);
+            digests[name] = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+        }
+        return digests;
+    }
+
+    void runImport(bool system)
+    {
+        dialog = std::make_unique<TfrmImport>(db.alias());
+        dialog->show();
+        dialog->setDirectory(source.path());
+        dialog->chbxSysConvert->setChecked(system);
+        dialog->btnImportClick();
+        // Closing the connection rolls back whatever was not committed.
+        TDatabase::dropTemporaryConnections();
+    }
+
+    QStringList statusLines() const
+    {
+        QStringList lines;
+        for (int i = 0; i < dialog->lbStatus->count(); ++i)
+            lines << dialog->lbStatus->item(i)->text();
+        return lines;
+    }
+
+    // Each row's columns joined by "|".
+    QStringList rows(const QString& sql) const
+    {
+        TQuery q;
+        q.setDatabaseName(db.alias());
+        q.setSQL(sql);
+        q.open();
+        QStringList out;
+        for (q.first(); !q.eof(); q.next()) {
+            QStringList values;
+            for (int c = 0; c < q.fieldCount(); ++c)
+                values << q.field(c)->asString().trimmed();
+            out << values.join('|');
+        }
+        q.close();
+        TDatabase::dropTemporaryConnections();
+        return out;
+    }
+
+    QStringList everyTable() const
+    {
+        return rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1") +
+               rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1") +
+               rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2") +
+               rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM");
+    }
+
+    TestDatabase db;
+    QTemporaryDir source;
+    MessageRecorder messages;
+    std::unique_ptr<TfrmImport> dialog;
+};
+
+TEST_F(Import, CopiesConstantsUsersAndRightsWithNewIdsAndSaysSoLineByLine)
+{
+    writeAll();
+    const auto before = sourceDigests();
+    runImport(false);
+
+    EXPECT_EQ(statusLines(), QStringList({"** Converting Access Constants **",
+                                          "Enter Orders mapped from 10 to 2",
+                                          "Print Reports mapped from 20 to 3",
+                                          "`Backtick mapped from 40 to 4",
+                                          "",
+                                          "** Converting Users **",
+                                          "Ann mapped from 7 to 2",
+                                          "Zo\u00EB M\u00FCller mapped from 9 to 3",
+                                          "",
+                                          "** Converting User Access Rights **",
+                                          "Id 2 added for user 2",
+                                          "Id 3 added for user 3",
+                                          "Id 4 added for user 3"}));
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.last(), "Conversion was Successful!");
+    EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Information);
+
+    // Committed: read back over a new connection.
+    EXPECT_EQ(rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1"),
+              QStringList({"1|Old", "2|Enter Orders", "3|Print Reports", "4|`Backtick"}));
+    EXPECT_EQ(rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1"),
+              QStringList({"1|admin|admin", "2|Ann|secret", "3|Zo\u00EB M\u00FCller|p\u00E4ss"}));
+    EXPECT_EQ(rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2"),
+              QStringList({"2|2|C", "3|3|C", "3|4|C"}));
+    // The check box was not ticked: PROGRAM is untouched.
+    EXPECT_EQ(rows("select SECURITY_LABEL, LOGENABLED from PROGRAM"), QStringList({"Test|1"}));
+
+    // Only the close button leads on.
+    EXPECT_FALSE(dialog->btnImport->isVisible());
+    EXPECT_FALSE(dialog->btnCancel->isVisible());
+    EXPECT_TRUE(dialog->btnClose->isVisible());
+    EXPECT_EQ(dialog->btnClose->text(), "OK");
+    dialog->layout()->activate();
+    EXPECT_EQ(dialog->btnClose->geometry(), dialog->btnCancel->geometry()); // in Cancel's place
+
+    EXPECT_EQ(sourceDigests(), before);
+}
+
+TEST_F(Import, SystemInformationEditsTheFirstProgramRowOrCreatesOne)
+{
+    writeAll();
+    writeDbf(file("PRVSEC4.DBF"), kSystemColumns,
+             {{{stored("Deleted"), "T"}, true}, {{stored("Orders System"), "F"}}, {{stored("Second"), "T"}}});
+    runImport(true);
+    EXPECT_EQ(messages.last(), "Conversion was Successful!");
+    EXPECT_EQ(statusLines().mid(statusLines().size() - 2),
+              QStringList({"", "** Converting System Information **"}));
+    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"),
+              QStringList({"Orders System|1|0"}));
+
+    db.exec("delete from PROGRAM");
+    writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
+    runImport(true);
+    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"),
+              QStringList({"Orders System|1|1"}));
+}
+
+TEST_F(Import, WithoutTheCheckBoxTheSystemFileIsNotNeeded)
+{
+    writeAll();
+    QFile::remove(file("PRVSEC4.DBF"));
+    runImport(false);
+    EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
+    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"3"}));
+}
+
+TEST_F(Import, ReadOnlyFilesWithNamesInSmallLettersAreFoundAndRead)
+{
+    writeAll();
+    for (const char* name : {"PRVSEC1.DBF", "PRVSEC2.DBF", "PRVSEC3.DBF", "PRVSEC4.DBF"}) {
+        const QString lower = source.filePath(QString::fromLatin1(name).toLower());
+        ASSERT_TRUE(QFile::rename(file(name), lower));
+        QFile::setPermissions(lower, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    }
+    const auto before = sourceDigests();
+    runImport(true);
+    EXPECT_EQ(dialog->lblSecStat->text(), "Database files found");
+    EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
+    EXPECT_EQ(rows("select count(*) from USERACC"), QStringList({"3"}));
+    EXPECT_EQ(sourceDigests(), before);
+}
+
+TEST_F(Import, FileStatusTellsWhetherAllFourFilesAreThere)
+{
+    dialog = std::make_unique<TfrmImport>(db.alias());
+    dialog->show();
+    dialog->setDirectory(source.path());
+    EXPECT_EQ(dialog->lblSecStat->text(), "Security files unavailable");
+    writeAll();
+    QFile::remove(file("PRVSEC4.DBF"));
+    dialog->setDirectory(source.path());
+    EXPECT_EQ(dialog->lblSecStat->text(), "Security files unavailable");
+    writeAll();
+    dialog->setDirectory(source.path());
+    EXPECT_EQ(dialog->lblSecStat->text(), "Database files found");
+
+    // The controls as the dialog starts.
+    EXPECT_EQ(dialog->windowTitle(), "Import Security Data");
+    EXPECT_FALSE(dialog->chbxSysConvert->isChecked());
+    EXPECT_EQ(dialog->chbxSysConvert->toolTip(), "Import program description and logging settings");
+    EXPECT_TRUE(dialog->btnImport->isDefault());
+    EXPECT_TRUE(dialog->btnImport->isEnabled());
+    EXPECT_FALSE(dialog->btnClose->isVisible());
+}
+
+// A stage that fails takes every stage back with it.
+struct FailingStage {
+    const char* name;
+    std::function<void(Import&)> spoil;
+    const char* errorPart; // a piece of the engine's text
+};
+
+class ImportFailure : public Import, public ::testing::WithParamInterface<FailingStage> {};
+
+TEST_P(ImportFailure, LeavesEveryTableAsItWasAndKeepsImportAndCancel)
+{
+    writeAll();
+    GetParam().spoil(*this);
+    const QStringList tablesBefore = everyTable();
+    const auto before = sourceDigests();
+    runImport(true);
+
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown.first().kind, Platform::MsgKind::Error);
+    EXPECT_TRUE(messages.last().contains(GetParam().errorPart, Qt::CaseInsensitive)) << messages.last().toStdString();
+    EXPECT_EQ(everyTable(), tablesBefore);
+    EXPECT_EQ(statusLines().last(), "** Import failed: nothing was imported **");
+    EXPECT_TRUE(dialog->btnImport->isVisible() && dialog->btnImport->isEnabled());
+    EXPECT_TRUE(dialog->btnCancel->isVisible() && dialog->btnCancel->isEnabled());
+    EXPECT_FALSE(dialog->btnClose->isVisible());
+    EXPECT_EQ(sourceDigests(), before);
+
+    // Put right, the same dialog imports everything once.
+    writeAll();
+    messages.clear();
+    dialog->btnImportClick();
+    TDatabase::dropTemporaryConnections();
+    EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
+    EXPECT_EQ(rows("select count(*) from ACCESS"), QStringList({"4"}));
+    EXPECT_EQ(rows("select count(*) from USERACC"), QStringList({"3"}));
+    EXPECT_EQ(rows("select SECURITY_LABEL from PROGRAM"), QStringList({"Orders System"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, ImportFailure,
+    ::testing::Values(
+        FailingStage{"NoFilesAtAll",
+                     [](Import& t) {
+                         for (const QString& name : QDir(t.source.path()).entryList(QDir::Files))
+                             QFile::remove(t.source.filePath(name));
+                     },
+                     "PRVSEC2.DBF"},
+        FailingStage{"ConstantNameTooLong",
+                     [](Import& t) {
+                         writeDbf(t.file("PRVSEC2.DBF"), kConstantColumns,
+                                  {{{"10", stored("Enter Orders")}}, {{"20", scrambled(QByteArray(80, 'x'))}}});
+                     },
+                     "truncation"},
+        FailingStage{"PasswordTooLong",
+                     [](Import& t) {
+                         writeDbf(t.file("PRVSEC1.DBF"), kUserColumns,
+                                  {{{"7", stored("Ann"), stored("sixteen-letters!")}}});
+                     },
+                     "truncation"},
+        FailingStage{"RightsFileMissing", [](Import& t) { QFile::remove(t.file("PRVSEC3.DBF")); }, "PRVSEC3.DBF"},
+        FailingStage{"RightsFileNotDBase",
+                     [](Import& t) {
+                         QFile f(t.file("PRVSEC3.DBF"));
+                         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                         f.write("not a table");
+                     },
+                     "PRVSEC3.DBF"},
+        FailingStage{"SystemColumnMissing",
+                     [](Import& t) {
+                         writeDbf(t.file("PRVSEC4.DBF"), {{"Descript", 'C', 80}}, {{{stored("Orders System")}}});
+                     },
+                     "LoginLog"},
+        FailingStage{"DescriptionOf80Bytes",
+                     [](Import& t) {
+                         writeDbf(t.file("PRVSEC4.DBF"), kSystemColumns, {{{scrambled(QByteArray(80, 'D')), "T"}}});
+                     },
+                     "truncation"}),
+    [](const ::testing::TestParamInfo<FailingStage>& info) { return std::string(info.param.name); });
+
+struct Scrambled {
+    QByteArray storedBytes;
+    QByteArray text;
+};
+
+class Descramble : public ::testing::TestWithParam<Scrambled> {};
+
+TEST_P(Descramble, RecoversTheTextUpToItsEnd)
+{
+    EXPECT_EQ(TfrmImport::DescrambleField(GetParam().storedBytes), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, Descramble,
+    ::testing::Values(Scrambled{QByteArray("\x3F"), "A"},                              // 128 - 63 = 65
+                      Scrambled{scrambled("Ann") + char(0x80) + scrambled("junk"), "Ann"}, // 0x80 is character 0
+                      Scrambled{scrambled("Ann") + QByteArray(5, ' '), "Ann"},        // padding of the column
+                      Scrambled{" " + scrambled("x"), "`x"},                          // a stored blank is "`"
+                      Scrambled{scrambled("Ann") + QByteArray(1, '\0') + scrambled("B"), "Ann"},
+                      Scrambled{scrambled("\xE9t\xE9"), "\xE9t\xE9"},                 // bytes above 127
+                      Scrambled{scrambled(QByteArray(80, 'z')), QByteArray(80, 'z')}, // fills the column
+                      Scrambled{QByteArray(), QByteArray()}));
+} // namespace

@@ -1,0 +1,78 @@
+#pragma once
+// Writes small dBASE table files for tests with shapelib, storing text columns byte
+// for byte (zero bytes and all) and marking chosen records deleted.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <cstring>
+#include <shapefil.h>
+#include <stdexcept>
+#include <vector>
+
+struct DbfColumn {
+    const char* name;
+    char type; // 'C' text, 'N' number, 'L' logical
+    int width;
+};
+
+struct DbfRecord {
+    std::vector<QByteArray> values; // text bytes as stored; numbers and logicals as text
+    bool deleted = false;
+};
+
+// Creates path (its name's letter case kept) with the columns and records.
+inline void writeDbf(const QString& path, const std::vector<DbfColumn>& columns,
+                     const std::vector<DbfRecord>& records)
+{
+    // shapelib names the file it creates ".dbf"; write under a scratch name, then rename.
+    const QString scratch = path + QStringLiteral(".tmp.dbf");
+    DBFHandle dbf = DBFCreate(QFile::encodeName(scratch).constData());
+    if (!dbf)
+        throw std::runtime_error("DBFCreate failed");
+    for (const DbfColumn& c : columns) {
+        const DBFFieldType type = c.type == 'C' ? FTString : c.type == 'N' ? FTInteger : FTLogical;
+        if (DBFAddField(dbf, c.name, type, c.width, 0) < 0)
+            throw std::runtime_error("DBFAddField failed");
+    }
+    for (int r = 0; r < int(records.size()); ++r) {
+        const DbfRecord& record = records[r];
+        for (int f = 0; f < int(columns.size()); ++f) {
+            const QByteArray& v = record.values.at(f);
+            if (columns[f].type == 'N')
+                DBFWriteIntegerAttribute(dbf, r, f, v.toInt());
+            else if (columns[f].type == 'L')
+                DBFWriteLogicalAttribute(dbf, r, f, v.isEmpty() ? 'F' : v.at(0));
+            else
+                DBFWriteStringAttribute(dbf, r, f, "");
+        }
+        // Text goes in as raw bytes: copy the record, lay the bytes in, write it back.
+        const char* tuple = DBFReadTuple(dbf, r);
+        QByteArray raw(tuple, dbf->nRecordLength);
+        for (int f = 0; f < int(columns.size()); ++f) {
+            if (columns[f].type != 'C')
+                continue;
+            const QByteArray v = record.values.at(f).left(dbf->panFieldSize[f]);
+            std::memset(raw.data() + dbf->panFieldOffset[f], ' ', dbf->panFieldSize[f]);
+            std::memcpy(raw.data() + dbf->panFieldOffset[f], v.constData(), v.size());
+        }
+        DBFWriteTuple(dbf, r, raw.data());
+        if (record.deleted)
+            DBFMarkRecordDeleted(dbf, r, 1);
+    }
+    DBFClose(dbf);
+    QFile::remove(path);
+    if (!QFile::rename(scratch, path))
+        throw std::runtime_error("cannot rename the dBASE file");
+}
+
+// The previous version's scrambling: each character c is stored as (128 - c) mod 256.
+inline QByteArray scrambled(const QByteArray& text)
+{
+    QByteArray out;
+    for (char c : text)
+        out.append(char(static_cast<unsigned char>(128 - static_cast<unsigned char>(c))));
+    return out;
+}
