@@ -6,6 +6,7 @@
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
+#include "editor/TSecurityRules.h"
 
 #include <QTabWidget>
 
@@ -31,12 +32,6 @@ bool hasId(const TQuery* q, const char* idColumn, const QVariant& id)
         return false;
     const TField* key = q->findField(QLatin1String(idColumn));
     return key && !q->rowsWithValue(key->index(), id).empty();
-}
-
-QString grantFilter(int userId, int accessId, const QString& type)
-{
-    return QStringLiteral("(User_ID='") + QString::number(userId) + QStringLiteral("') and (Access_ID='") +
-           QString::number(accessId) + QStringLiteral("') and (Type='") + type + QStringLiteral("')");
 }
 } // namespace
 
@@ -72,7 +67,7 @@ void TFormCSMain::AddAccess()
         openUserAccess(userId);
     bool added = false;
     {
-        TFilterScope scope(sqlUsrAcc, grantFilter(userId, accessId, type));
+        TFilterScope scope(sqlUsrAcc, TSecurityRules::grantFilter(userId, accessId, type));
         if (sqlUsrAcc->isEmpty()) {
             sqlUsrAcc->append();
             sqlUsrAcc->fieldByName(QStringLiteral("User_ID"))->setAsInteger(userId);
@@ -96,7 +91,7 @@ void TFormCSMain::RemoveAccess()
                                                                                     : QStringLiteral("C");
     if (m_usrAccUser != userId)
         openUserAccess(userId);
-    TFilterScope scope(sqlUsrAcc, grantFilter(userId, lbUsrAccess->entryId(index), type));
+    TFilterScope scope(sqlUsrAcc, TSecurityRules::grantFilter(userId, lbUsrAccess->entryId(index), type));
     if (sqlUsrAcc->findFirst()) {
         sqlUsrAcc->deleteRecord();
         lbUsrAccess->removeEntry(index);

@@ -8,14 +8,12 @@
 #include "editor/TDBEdit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
+#include "editor/TSecurityRules.h"
 #include "platform/MessageBox.h"
 
 #include <memory>
 
 namespace {
-// ACCESS_NAME holds 20 characters.
-constexpr int kAccessNameLength = 20;
-
 std::vector<TListBox::Entry> entriesOf(const TQuery* q, const char* nameColumn, const char* idColumn)
 {
     std::vector<TListBox::Entry> entries;
@@ -29,9 +27,9 @@ std::vector<TListBox::Entry> entriesOf(const TQuery* q, const char* nameColumn, 
 
 bool labelTooLong(const QString& label)
 {
-    if (label.size() <= kAccessNameLength)
+    if (label.size() <= TSecurityRules::AccessNameLength)
         return false;
-    Platform::showError(QStringLiteral("Access Label Can Not Be Longer Than 20 Characters."));
+    Platform::showError(TSecurityRules::accessLabelTooLong());
     return true;
 }
 } // namespace
@@ -63,7 +61,7 @@ void TFormCSMain::spbtnAccAddClick()
             sqlAccess->fieldByName(QStringLiteral("Access_Name"))->setAsString(label);
             sqlAccess->post();
         } else {
-            Platform::showError(QStringLiteral("Duplicate Access Constant, Add Failed"));
+            Platform::showError(TSecurityRules::duplicateConstantAdd());
         }
     }
     UpdateAccessInformation();
@@ -82,7 +80,7 @@ void TFormCSMain::spbtnAccEditClick()
     {
         TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_Name"), label));
         if (!sqlAccess->isEmpty()) {
-            Platform::showError(QStringLiteral("Duplicate Access Constant, Change Failed"));
+            Platform::showError(TSecurityRules::duplicateConstantChange());
         } else {
             sqlAccess->setFilter(TFilter::equals(QStringLiteral("Access_Name"), oldName));
             if (!sqlAccess->isEmpty()) {
@@ -109,13 +107,8 @@ void TFormCSMain::spbtnAccDelClick()
         TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_ID"), id));
         if (!sqlAccess->isEmpty()) {
             // The constant, its direct grants and its group memberships go together.
-            // A "G" grant names a group, even when the group's id equals this one.
-            const QString key = QString::number(id);
             sqlUpdate->setDatabaseName(SecAlias);
-            runInTransaction({QStringLiteral("Delete from useracc where Access_ID = ") + key +
-                                  QStringLiteral(" and Type = 'C'"),
-                              QStringLiteral("Delete from grpcoll where Access_ID = ") + key,
-                              QStringLiteral("Delete from access where Access_ID = ") + key});
+            runInTransaction(TSecurityRules::deleteConstantStatements(id));
             sqlGrpColl->close();
             sqlGrpColl->open();
             m_usrAccUser = -2;
@@ -177,12 +170,8 @@ void TFormCSMain::spbtnDelGroupClick()
         TFilterScope scope(sqlGroups, TFilter::equals(QStringLiteral("Group_ID"), id));
         found = !sqlGroups->isEmpty();
         if (found) {
-            const QString key = QString::number(id);
             sqlUpdate->setDatabaseName(SecAlias);
-            runInTransaction({QStringLiteral("Delete from useracc where Access_ID = ") + key +
-                                  QStringLiteral(" and Type = 'G'"),
-                              QStringLiteral("Delete from grpcoll where Group_ID = ") + key,
-                              QStringLiteral("Delete from groups where Group_ID = ") + key});
+            runInTransaction(TSecurityRules::deleteGroupStatements(id));
             sqlGrpColl->close();
             sqlGrpColl->open();
             m_usrAccUser = -2;

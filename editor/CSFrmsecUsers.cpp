@@ -11,6 +11,7 @@
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "editor/TRadioGroup.h"
+#include "editor/TSecurityRules.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"
 
@@ -238,17 +239,7 @@ void TFormCSMain::spbtnAddUserClick()
     sqlUsers->open();
     // Every user gets a password history row, set today, with the global limits.
     sqlUpdate->setDatabaseName(SecAlias);
-    sqlUpdate->setSQL(QStringLiteral(
-        "insert into PWHist (User_ID, PWSetDate, PWMaxDays, PWMinDays, PWMinSize, PWCount) "
-        "select U.User_ID, cast(:PWSetDate as timestamp), cast(:PWMaxDays as integer), "
-        "cast(:PWMinDays as integer), cast(:PWMinSize as integer), cast(:PWCount as integer) "
-        "from Users U where not exists (select 1 from PWHist P where P.User_ID = U.User_ID)"));
-    sqlUpdate->setParamDate(QStringLiteral("PWSetDate"), QDate::currentDate());
-    sqlUpdate->setParamInteger(QStringLiteral("PWMaxDays"), intOf(sqlProgram, "GLB_PWMAXDAYS"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWMinDays"), intOf(sqlProgram, "GLB_PWMINDAYS"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWMinSize"), intOf(sqlProgram, "GLB_PWMINSIZE"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWCount"), intOf(sqlProgram, "GLB_PWCOUNT"));
-    sqlUpdate->execSQL();
+    TSecurityRules::addMissingHistoryRows(*sqlUpdate, TGlobalPolicy::fromProgram(*sqlProgram));
 
     sqlPWHist->close();
     sqlPWHist->open();
@@ -278,14 +269,10 @@ void TFormCSMain::spbtnDelUserClick()
         return;
 
     sqlUpdate->setDatabaseName(sqlUsrAcc->databaseName());
-    const QString key = QString::number(id) + QLatin1Char(';');
     try {
-        runInTransaction({QStringLiteral("Delete from useracc where USER_ID = ") + key,
-                          QStringLiteral("Delete from pwhist where USER_ID = ") + key,
-                          QStringLiteral("Delete from log where USER_ID = ") + key,
-                          QStringLiteral("Delete from users where USER_ID = ") + key});
+        runInTransaction(TSecurityRules::deleteUserStatements(id));
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error Deleting User: ") + name);
+        Platform::showError(TSecurityRules::errorDeletingUser(name));
     }
 
     openUserAccess(-1);
@@ -299,20 +286,5 @@ void TFormCSMain::spbtnDelUserClick()
 
 void TFormCSMain::runInTransaction(const QStringList& statements)
 {
-    TDatabase* db = TDatabase::connectionFor(sqlUpdate->databaseName());
-    db->startTransaction();
-    try {
-        for (const QString& statement : statements) {
-            sqlUpdate->setSQL(statement);
-            sqlUpdate->execSQL();
-        }
-        db->commit();
-    } catch (...) {
-        try {
-            db->rollback();
-        } catch (const EDatabaseError&) {
-            // The engine has already undone the work when it cannot roll back.
-        }
-        throw;
-    }
+    TSecurityRules::runInTransaction(*sqlUpdate, statements);
 }

@@ -6,6 +6,7 @@
 #include "database/TUpdateSQL.h"
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
+#include "editor/TSecurityRules.h"
 #include "platform/MessageBox.h"
 
 #include <QFont>
@@ -66,11 +67,7 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
                               QStringLiteral("PWNeverExpires = :PWNeverExpires,"),
                               QStringLiteral("PWNoChange = :PWNoChange"),
                               QStringLiteral("WHERE User_Id = :OLD_User_Id;")});
-    UpdateSQL1->setInsertSQL(
-        {QStringLiteral("Insert into Users "),
-         QStringLiteral("(User_Name,User_Password,User_Def1,User_Def2,User_LastAccess,User_AccessCount,User_Enabled,User_Admin,LOCKED,PWMustChange,PWNeverExpires,PWNoChange) "),
-         QStringLiteral("values "),
-         QStringLiteral("(:User_Name,:User_Password,:User_Def1,:User_Def2,:User_LastAccess,:User_AccessCount,:User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")});
+    UpdateSQL1->setInsertSQL(TSecurityRules::insertUserStatement());
 
     dbedName = boundEdit("dbedName", dsUser, "User_Name", 48);
     dbedPassword = boundEdit("dbedPassword", dsUser, "User_Password", 15);
@@ -223,11 +220,11 @@ bool TformCSUser::applyStatement(bool insert)
         return true;
     } catch (const EDatabaseError&) {
         if (dbedName->text().isEmpty()) {
-            Platform::showError(QStringLiteral("Name field is Required."));
+            Platform::showError(TSecurityRules::nameRequired());
             dbedName->setFocus();
         } else {
-            Platform::showError(insert ? QStringLiteral("Unable to save current user.")
-                                       : QStringLiteral("Unable to update current user."));
+            Platform::showError(insert ? TSecurityRules::unableToSaveUser()
+                                       : TSecurityRules::unableToUpdateUser());
         }
         return false;
     }

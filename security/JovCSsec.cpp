@@ -77,17 +77,21 @@ void TJovCSsecure::Loaded()
         FDatabase->open();
 
         FAccessIndex.reset();
-        delete FGroupAcc;
-        FGroupAcc = new TQuery(this);
-        FGroupAcc->setDatabaseName(FAlias);
-        FGroupAcc->setSQL(QStringLiteral("Select * from GrpColl"));
-        FGroupAcc->open();
-        delete FUserAcc;
-        FUserAcc = new TQuery(this);
-        FUserAcc->setDatabaseName(FAlias);
-        FUserAcc->setSQL(QStringLiteral("Select * from UserAcc"));
-        FUserAcc->open();
-        buildAccessIndex();
+        if (FUserGrantsOnly) {
+            makeUserGrantSets();
+        } else {
+            delete FGroupAcc;
+            FGroupAcc = new TQuery(this);
+            FGroupAcc->setDatabaseName(FAlias);
+            FGroupAcc->setSQL(QStringLiteral("Select * from GrpColl"));
+            FGroupAcc->open();
+            delete FUserAcc;
+            FUserAcc = new TQuery(this);
+            FUserAcc->setDatabaseName(FAlias);
+            FUserAcc->setSQL(QStringLiteral("Select * from UserAcc"));
+            FUserAcc->open();
+            buildAccessIndex();
+        }
 
         TQuery program;
         program.setDatabaseName(FAlias);
@@ -106,7 +110,9 @@ void TJovCSsecure::Loaded()
             FLog = new TQuery(this);
             FLog->setDatabaseName(FAlias);
             FLog->setSQL(QStringLiteral("SELECT * FROM LOG"));
-            FLog->open();
+            // Only its presence counts; a large site's log is not read at each start.
+            if (!FUserGrantsOnly)
+                FLog->open();
         } else {
             delete FLog;
             FLog = nullptr;

@@ -38,6 +38,7 @@ class TJovCSsecure : public QObject {
     Q_PROPERTY(QString Alias READ Alias WRITE setAlias)
     Q_PROPERTY(QString Password READ Password WRITE setPassword)
     Q_PROPERTY(int Options READ optionBits WRITE setOptionBits)
+    Q_PROPERTY(bool UserGrantsOnly READ UserGrantsOnly WRITE setUserGrantsOnly)
 
 public:
     // Create: nobody logged on, options [soAutoValidate, soShowUI], connection closed.
@@ -87,6 +88,13 @@ public:
     TSecurityOptions Options() const { return FOptions; }
     void setOptions(TSecurityOptions options) { FOptions = options; }
 
+    // For large sites: Loaded reads no grant, and each logon reads the grants of the
+    // user who logs on (their "C" and "G" rows and the constants of their groups).
+    // TestAccess answers as it does from all grants. Off by default, when Loaded
+    // reads every grant into the kept record sets. Set it before Loaded.
+    bool UserGrantsOnly() const { return FUserGrantsOnly; }
+    void setUserGrantsOnly(bool on) { FUserGrantsOnly = on; }
+
     // Account flags read at logon; the application may look at them.
     int UserEnabled() const { return FUserEnabled; }
     int PWNoChange() const { return FPWNoChange; }
@@ -98,7 +106,8 @@ public:
     void setDesigning(bool on) { FDesigning = on; }
 
     // The record sets kept from Loaded to Destroy (none before Loaded or in design mode;
-    // the log record set only while logging is on).
+    // the log record set only while logging is on). With UserGrantsOnly the two grant
+    // sets hold the logged-on user's rows only, and the log set is never read.
     TQuery* groupAccessSet() const { return FGroupAcc; }
     TQuery* userAccessSet() const { return FUserAcc; }
     TQuery* logSet() const { return FLog; }
@@ -116,6 +125,12 @@ private:
     void buildAccessIndex();
     // Reads the grants again after the setup editor has changed them.
     void rereadGrants();
+    // UserGrantsOnly: the grant record sets over one user's rows, made by Loaded and
+    // read by readUserGrants at each logon.
+    void makeUserGrantSets();
+    void readUserGrants();
+    // The statements that find one user for LogonEx and NWLogon.
+    void prepareLogonByName(TQuery& users, TQuery& history, const QString& name) const;
 
     // Logon steps shared by the dialog, LogonEx and NWLogon.
     void takeSupervisorState(bool resetPasswordFlags);
@@ -136,6 +151,7 @@ private:
     QString FAlias;
     QString FPassword;
     TSecurityOptions FOptions;
+    bool FUserGrantsOnly = false;
     bool FDesigning = false;
 
     // Current user

@@ -88,6 +88,7 @@ bool TJovCSsecure::logonThroughDialog(TFormCSLogon& dialog, bool ok)
     FPWMustChange = 0;
     recordDialogLogon();
     logLogon();
+    readUserGrants();
     return true;
 }
 
@@ -106,11 +107,8 @@ bool TJovCSsecure::LogonEx(const QString& UserName, const QString& Password)
 bool TJovCSsecure::logonByName(const QString& name, const QString* password)
 {
     TQuery users;
-    users.setDatabaseName(FAlias);
-    users.setSQL(QStringLiteral("Select * from Users Order By User_Name"));
     TQuery history;
-    history.setDatabaseName(FAlias);
-    history.setSQL(QStringLiteral("Select * from PWHist Order By User_ID"));
+    prepareLogonByName(users, history, name);
     try {
         users.open();
         history.open();
@@ -145,8 +143,10 @@ bool TJovCSsecure::logonByName(const QString& name, const QString* password)
         Platform::showError(e.message());
         return false;
     }
-    if (accepted)
+    if (accepted) {
         logLogon();
+        readUserGrants();
+    }
     return accepted;
 }
 

@@ -1,0 +1,126 @@
+#include "editor/TSecurityRules.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TDatabase.h"
+#include "database/TQuery.h"
+
+#include <QDate>
+
+TGlobalPolicy TGlobalPolicy::fromProgram(const TQuery& program)
+{
+    const auto value = [&program](const char* column) {
+        return program.fieldByName(QLatin1String(column))->asInteger();
+    };
+    TGlobalPolicy p;
+    p.maxDays = value("GLB_PWMAXDAYS");
+    p.minDays = value("GLB_PWMINDAYS");
+    p.minSize = value("GLB_PWMINSIZE");
+    p.count = value("GLB_PWCOUNT");
+    p.aging = value("GLB_PWAGING");
+    p.keepHistory = value("GLB_PWKEEPHIST");
+    p.acctLocking = value("GLB_ACCTLOCKING");
+    p.allowedAttempts = value("GLB_ALLOWEDATTEMPTS");
+    return p;
+}
+
+QStringList TSecurityRules::deleteUserStatements(int userId)
+{
+    const QString key = QString::number(userId) + QLatin1Char(';');
+    return {QStringLiteral("Delete from useracc where USER_ID = ") + key,
+            QStringLiteral("Delete from pwhist where USER_ID = ") + key,
+            QStringLiteral("Delete from log where USER_ID = ") + key,
+            QStringLiteral("Delete from users where USER_ID = ") + key};
+}
+
+QStringList TSecurityRules::deleteGroupStatements(int groupId)
+{
+    const QString key = QString::number(groupId);
+    return {QStringLiteral("Delete from useracc where Access_ID = ") + key + QStringLiteral(" and Type = 'G'"),
+            QStringLiteral("Delete from grpcoll where Group_ID = ") + key,
+            QStringLiteral("Delete from groups where Group_ID = ") + key};
+}
+
+QStringList TSecurityRules::deleteConstantStatements(int accessId)
+{
+    const QString key = QString::number(accessId);
+    return {QStringLiteral("Delete from useracc where Access_ID = ") + key + QStringLiteral(" and Type = 'C'"),
+            QStringLiteral("Delete from grpcoll where Access_ID = ") + key,
+            QStringLiteral("Delete from access where Access_ID = ") + key};
+}
+
+QStringList TSecurityRules::insertUserStatement()
+{
+    return {QStringLiteral("Insert into Users "),
+            QStringLiteral("(User_Name,User_Password,User_Def1,User_Def2,User_LastAccess,User_AccessCount,"
+                           "User_Enabled,User_Admin,LOCKED,PWMustChange,PWNeverExpires,PWNoChange) "),
+            QStringLiteral("values "),
+            QStringLiteral("(:User_Name,:User_Password,:User_Def1,:User_Def2,:User_LastAccess,:User_AccessCount,"
+                           ":User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")};
+}
+
+void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TGlobalPolicy& policy)
+{
+    statement.setSQL(QStringLiteral(
+        "insert into PWHist (User_ID, PWSetDate, PWMaxDays, PWMinDays, PWMinSize, PWCount) "
+        "select U.User_ID, cast(:PWSetDate as timestamp), cast(:PWMaxDays as integer), "
+        "cast(:PWMinDays as integer), cast(:PWMinSize as integer), cast(:PWCount as integer) "
+        "from Users U where not exists (select 1 from PWHist P where P.User_ID = U.User_ID)"));
+    statement.setParamDate(QStringLiteral("PWSetDate"), QDate::currentDate());
+    statement.setParamInteger(QStringLiteral("PWMaxDays"), policy.maxDays);
+    statement.setParamInteger(QStringLiteral("PWMinDays"), policy.minDays);
+    statement.setParamInteger(QStringLiteral("PWMinSize"), policy.minSize);
+    statement.setParamInteger(QStringLiteral("PWCount"), policy.count);
+    statement.execSQL();
+}
+
+void TSecurityRules::applyGlobalPolicy(TQuery& statement, int userId, const TGlobalPolicy& policy)
+{
+    statement.setSQL(QStringLiteral("UPDATE USERS SET CUSTOMACCTPOLICY = 0, PWAGING = :PWAGING, "
+                                    "PWKEEPHIST = :PWKEEPHIST, ACCTLOCKING = :ACCTLOCKING, "
+                                    "ALLOWEDATTEMPTS = :ALLOWEDATTEMPTS WHERE User_ID = :UserID"));
+    statement.setParamInteger(QStringLiteral("PWAGING"), policy.aging);
+    statement.setParamInteger(QStringLiteral("PWKEEPHIST"), policy.keepHistory);
+    statement.setParamInteger(QStringLiteral("ACCTLOCKING"), policy.acctLocking);
+    statement.setParamInteger(QStringLiteral("ALLOWEDATTEMPTS"), policy.allowedAttempts);
+    statement.setParamInteger(QStringLiteral("UserID"), userId);
+    statement.execSQL();
+    statement.setSQL(QStringLiteral("UPDATE PWHist SET PWMAXDAYS = :PWMAXDAYS, PWMINDAYS = :PWMINDAYS, "
+                                    "PWCOUNT = :PWCOUNT, PWMINSIZE = :PWMINSIZE WHERE User_ID = :UserID"));
+    statement.setParamInteger(QStringLiteral("PWMAXDAYS"), policy.maxDays);
+    statement.setParamInteger(QStringLiteral("PWMINDAYS"), policy.minDays);
+    statement.setParamInteger(QStringLiteral("PWCOUNT"), policy.count);
+    statement.setParamInteger(QStringLiteral("PWMINSIZE"), policy.minSize);
+    statement.setParamInteger(QStringLiteral("UserID"), userId);
+    statement.execSQL();
+}
+
+QString TSecurityRules::grantFilter(int userId, int accessId, const QString& type)
+{
+    return QStringLiteral("(User_ID='") + QString::number(userId) + QStringLiteral("') and (Access_ID='") +
+           QString::number(accessId) + QStringLiteral("') and (Type='") + type + QStringLiteral("')");
+}
+
+void TSecurityRules::runInTransaction(TQuery& statement, const QStringList& statements)
+{
+    TDatabase* db = TDatabase::connectionFor(statement.databaseName());
+    const bool own = !db->inTransaction();
+    if (own)
+        db->startTransaction();
+    try {
+        for (const QString& text : statements) {
+            statement.setSQL(text);
+            statement.execSQL();
+        }
+        if (own)
+            db->commit();
+    } catch (...) {
+        if (own) {
+            try {
+                db->rollback();
+            } catch (const EDatabaseError&) {
+                // The engine has already undone the work when it cannot roll back.
+            }
+        }
+        throw;
+    }
+}

@@ -1,0 +1,72 @@
+// Start-up for large sites (UserGrantsOnly): instead of every grant at start-up,
+// each logon reads the grants of the user who logs on.
+#include "security/JovCSsec.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TQuery.h"
+#include "platform/MessageBox.h"
+#include "security/TAccessIndex.h"
+
+namespace
+{
+// USERS.USER_NAME holds 48 characters.
+constexpr int kNameLengthPlusOne = 49;
+} // namespace
+
+void TJovCSsecure::makeUserGrantSets()
+{
+    delete FUserAcc;
+    FUserAcc = new TQuery(this);
+    FUserAcc->setDatabaseName(FAlias);
+    FUserAcc->setSQL(QStringLiteral("Select * from UserAcc where User_ID = :User_ID"));
+    // The collections of the user's groups only, each group once however often the
+    // user holds it; the access index skips group rows with an id below 1 anyway.
+    delete FGroupAcc;
+    FGroupAcc = new TQuery(this);
+    FGroupAcc->setDatabaseName(FAlias);
+    FGroupAcc->setSQL(QStringLiteral(
+        "Select G.* from GrpColl G join (select distinct Access_ID from UserAcc "
+        "where User_ID = :User_ID and upper(Type) = 'G' and Access_ID > 0) M "
+        "on G.Group_ID = M.Access_ID"));
+}
+
+void TJovCSsecure::readUserGrants()
+{
+    if (!FUserGrantsOnly || !FUserAcc || !FGroupAcc || FUserID <= 0)
+        return;
+    FAccessIndex.reset();
+    try {
+        for (TQuery* set : {FUserAcc, FGroupAcc}) {
+            set->close();
+            set->setParamInteger(QStringLiteral("User_ID"), FUserID);
+            set->open();
+        }
+        buildAccessIndex();
+    } catch (const EDatabaseError&) {
+        // The user stays logged on and every access test is refused.
+        FAccessIndex.reset();
+        Platform::showError(QStringLiteral("Unable to Access Security Files"));
+    }
+}
+
+void TJovCSsecure::prepareLogonByName(TQuery& users, TQuery& history, const QString& name) const
+{
+    users.setDatabaseName(FAlias);
+    history.setDatabaseName(FAlias);
+    if (!FUserGrantsOnly) {
+        users.setSQL(QStringLiteral("Select * from Users Order By User_Name"));
+        history.setSQL(QStringLiteral("Select * from PWHist Order By User_ID"));
+        return;
+    }
+    // A large site reads the one user's rows. The record-set filter still decides
+    // which row matches; the engine's upper() only narrows what is fetched. A name
+    // longer than the column cannot match, so 49 characters of it are enough.
+    const QString key = name.left(kNameLengthPlusOne);
+    users.setSQL(QStringLiteral("Select * from Users where upper(User_Name) = "
+                                "upper(cast(:User_Name as varchar(49))) Order By User_Name"));
+    users.setParamString(QStringLiteral("User_Name"), key);
+    history.setSQL(QStringLiteral("Select P.* from PWHist P join Users U on U.User_ID = P.User_ID "
+                                  "where upper(U.User_Name) = upper(cast(:User_Name as varchar(49))) "
+                                  "Order By P.User_ID"));
+    history.setParamString(QStringLiteral("User_Name"), key);
+}
