@@ -3,6 +3,7 @@
 #include "database/TDatabase.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -19,6 +20,30 @@ QString storedName(QSettings& settings, const QString& alias)
         if (group.compare(alias, Qt::CaseInsensitive) == 0)
             return group;
     return QString();
+}
+
+// Makes the file (and its folder) before QSettings writes it: QSettings replaces the
+// file by a new one that keeps the old one's permissions, so a file that exists with
+// mode 0600 stays so.
+void prepareOwnerOnlyFile(const QString& file)
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!QDir(folder).exists()) {
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    QFile f(file);
+    if (!f.exists() && f.open(QIODevice::WriteOnly))
+        f.close();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool saved(QSettings& settings)
+{
+    settings.sync();
+    // A file written before this rule came in is narrowed too.
+    QFile::setPermissions(settings.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return settings.status() == QSettings::NoError;
 }
 
 QString nameOf(const QString& line)
@@ -51,10 +76,10 @@ bool TAliases::exists(const QString& alias)
     return !storedName(settings, alias).isEmpty();
 }
 
-void TAliases::addAlias(const QString& alias, const QString& driverType, const QStringList& params)
+bool TAliases::addAlias(const QString& alias, const QString& driverType, const QStringList& params)
 {
     const QString file = configFile();
-    QDir().mkpath(QFileInfo(file).absolutePath());
+    prepareOwnerOnlyFile(file);
     QSettings settings(file, QSettings::IniFormat);
     const QString old = storedName(settings, alias);
     if (!old.isEmpty())
@@ -63,16 +88,17 @@ void TAliases::addAlias(const QString& alias, const QString& driverType, const Q
     settings.setValue(kTypeKey, driverType);
     settings.setValue(kParamsKey, params);
     settings.endGroup();
-    settings.sync();
+    return saved(settings);
 }
 
-void TAliases::deleteAlias(const QString& alias)
+bool TAliases::deleteAlias(const QString& alias)
 {
     QSettings settings(configFile(), QSettings::IniFormat);
     const QString old = storedName(settings, alias);
-    if (!old.isEmpty())
-        settings.remove(old);
-    settings.sync();
+    if (old.isEmpty())
+        return true;
+    settings.remove(old);
+    return saved(settings);
 }
 
 QString TAliases::driverType(const QString& alias)

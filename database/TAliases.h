@@ -4,6 +4,9 @@
 // JOVSEC_CONFIG environment variable. An alias has a driver type ("INTRBASE" is
 // Firebird) and NAME=VALUE parameters; alias and parameter names compare without
 // regard to letter case.
+//
+// A parameter may hold a database password in clear, so the file is created and
+// rewritten readable and writable by its owner only.
 
 #include <QString>
 #include <QStringList>
@@ -14,10 +17,11 @@ public:
 
     static QStringList aliasNames();
     static bool exists(const QString& alias);
-    // Adds (or replaces) an alias and saves the configuration.
-    static void addAlias(const QString& alias, const QString& driverType,
+    // Adds (or replaces) an alias and saves the configuration; false when it cannot
+    // be saved.
+    static bool addAlias(const QString& alias, const QString& driverType,
                          const QStringList& params);
-    static void deleteAlias(const QString& alias);
+    static bool deleteAlias(const QString& alias);
     static QString driverType(const QString& alias);
     // The alias's parameters as NAME=VALUE lines; empty when there is no such alias.
     static QStringList params(const QString& alias);

@@ -8,7 +8,11 @@
 #include "database/TUpdateSQL.h"
 #include "tests/support/TestDatabase.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 TEST(Aliases, NamesCompareWithoutCaseAndListsAreSorted)
 {
@@ -30,6 +34,33 @@ TEST(Aliases, NamesCompareWithoutCaseAndListsAreSorted)
     EXPECT_FALSE(TAliases::exists("Zeta"));
 }
 
+TEST(Aliases, TheFileHoldingPasswordsIsForItsOwnerOnly)
+{
+    QTemporaryDir dir;
+    const QByteArray previous = qgetenv("JOVSEC_CONFIG");
+    const QString file = dir.path() + "/new/aliases.ini";
+    qputenv("JOVSEC_CONFIG", file.toLocal8Bit());
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    };
+    EXPECT_TRUE(TAliases::addAlias("S", "INTRBASE", {"SERVER NAME=/s.gdb", "USER NAME=SYSDBA", "PASSWORD=pw"}));
+    EXPECT_EQ(mode(file), 0600);
+    EXPECT_EQ(mode(dir.path() + "/new"), 0700);
+
+    // A file written by an older version, readable by all, is narrowed when rewritten
+    // and keeps its aliases.
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadOther | QFileDevice::ReadGroup));
+    EXPECT_TRUE(TAliases::addAlias("T", "INTRBASE", {"SERVER NAME=/t.gdb"}));
+    EXPECT_EQ(mode(file), 0600);
+    EXPECT_EQ(TAliases::paramValue(TAliases::params("S"), "PASSWORD"), "pw");
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadOther));
+    EXPECT_TRUE(TAliases::deleteAlias("T"));
+    EXPECT_EQ(mode(file), 0600);
+    EXPECT_EQ(TAliases::aliasNames(), QStringList({"S"}));
+    qputenv("JOVSEC_CONFIG", previous);
+}
+
 TEST(Connection, ParametersGivenReplaceTheAliasesAndPasswordAlwaysApplies)
 {
     useTestConfig();
@@ -41,6 +72,10 @@ TEST(Connection, ParametersGivenReplaceTheAliasesAndPasswordAlwaysApplies)
     EXPECT_EQ(TAliases::paramValue(p, "USER NAME"), "OTHER");
     EXPECT_EQ(TAliases::paramValue(p, "PASSWORD"), "secret");
     EXPECT_FALSE(TAliases::hasParam(p, "ROLE"));
+    // The account given counts also when the alias names no user.
+    TAliases::addAlias("P", "INTRBASE", {"SERVER NAME=/x.gdb"});
+    db.setParams({"USER NAME=OTHER"});
+    EXPECT_EQ(TAliases::paramValue(db.effectiveParams(), "USER NAME"), "OTHER");
     TAliases::deleteAlias("P");
 }
 
