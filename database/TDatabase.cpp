@@ -75,7 +75,9 @@ QStringList TDatabase::effectiveParams() const
         if (eq < 0)
             continue; // a line without "=" has no effect
         const QString name = line.left(eq).trimmed();
-        const bool isPassword = name.compare(QLatin1String("PASSWORD"), Qt::CaseInsensitive) == 0;
+        // The account given here counts even when the alias names none.
+        const bool isAccount = name.compare(QLatin1String("PASSWORD"), Qt::CaseInsensitive) == 0 ||
+                                name.compare(QLatin1String("USER NAME"), Qt::CaseInsensitive) == 0;
         bool replaced = false;
         for (QString& existing : result) {
             const int e = existing.indexOf(QLatin1Char('='));
@@ -84,7 +86,7 @@ QStringList TDatabase::effectiveParams() const
                 replaced = true;
             }
         }
-        if (!replaced && isPassword)
+        if (!replaced && isAccount)
             result << line;
     }
     return result;
@@ -240,6 +242,8 @@ void TDatabase::setLoginPromptHandler(LoginPromptHandler handler)
 {
     promptHandler() = std::move(handler);
 }
+
+bool TDatabase::isServerLocation(const QString& serverName) { return !parseLocation(serverName).host.isEmpty(); }
 
 QString TDatabase::netUserName()
 {

@@ -59,6 +59,10 @@ public:
 
     static void setLoginPromptHandler(LoginPromptHandler handler);
 
+    // Whether a SERVER NAME reaches a Firebird server (host:path or host/port:path)
+    // rather than naming a local file.
+    static bool isServerLocation(const QString& serverName);
+
     // The operating system's login name of the current user.
     static QString netUserName();
 
