@@ -1,0 +1,18 @@
+#pragma once
+// The printer reports print on: one for the program, chosen in the printer set-up
+// dialog. Where no printer is installed it writes a PDF file, so a report can always
+// be printed.
+
+class QPrinter;
+class QWidget;
+
+namespace Platform {
+
+// The program's printer, made on first use and freed with the application object.
+QPrinter& printer();
+// Whether the system has at least one printer installed.
+bool printersInstalled();
+// Runs the printer set-up dialog on printer(); true when the user confirmed it.
+bool printerSetup(QWidget* parent);
+
+} // namespace Platform
