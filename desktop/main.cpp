@@ -9,6 +9,7 @@ int main(int argc, char** argv)
     TFirebirdEnv::prepare();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("SecDesk"));
+    QApplication::setOrganizationName(QStringLiteral("JovSec"));
     Platform::installEngineLoginPrompt();
     TFormAdmin window;
     window.show();

@@ -1,0 +1,258 @@
+// TFormAdmin's commands that create, open and close a security database.
+#include "desktop/Admnunt.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TAliases.h"
+#include "database/TDatabase.h"
+#include "database/TFirebirdEnv.h"
+#include "database/TQuery.h"
+#include "database/TSchema.h"
+#include "desktop/Dirslunt.h"
+#include "desktop/TblsOnlyUnt.h"
+#include "platform/MessageBox.h"
+#include "platform/OsInfo.h"
+#include "widgets/Pickdlg.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace {
+// A folder typed for a new database on this computer: "~" is the home folder and a
+// relative folder is taken from the current one, so the alias holds a full path.
+QString localFolder(QString folder)
+{
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+// Copies the prime database without ever replacing a file. The new file can be read
+// and written by its owner only: it holds the users' passwords.
+bool copyPrime(const QString& prime, const QString& location)
+{
+    if (QFileInfo::exists(location) || !QFile::copy(prime, location))
+        return false;
+    QFile::setPermissions(location, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+}
+} // namespace
+
+void TFormAdmin::New1Click()
+{
+    BuildFailed = false;
+    TFormOpenSecurity dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    createSecurityDatabase(dialog);
+}
+
+void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
+{
+    const bool typed = dialog.aliasTyped();
+    const QString user = dialog.edUserID->text();
+    const QString password = dialog.edPassword->text();
+    QString dir = dialog.edDBDirectory->text().trimmed();
+    const QString name = dialog.edDatabaseName->text().trimmed();
+    if (typed) {
+        if (!TDatabase::isServerLocation(dir))
+            dir = localFolder(dir);
+        if (!dir.endsWith(QLatin1Char('/')))
+            dir += QLatin1Char('/');
+    }
+    if (!TDatabase::isServerLocation(dir + name) && !(dir + name).isEmpty() && QFileInfo::exists(dir + name)) {
+        Platform::showError(QStringLiteral("Security database found at this location. Either remove database, use "
+                                           "a different database name, or select a new directory."));
+        return;
+    }
+
+    // A listed name is used as the list spells it.
+    QString alias = dialog.cmboxAlias->currentText();
+    if (!typed)
+        alias = dialog.cmboxAlias->itemText(dialog.cmboxAlias->findText(alias, Qt::MatchFixedString));
+
+    if (typed &&
+        !TAliases::addAlias(alias, QStringLiteral("INTRBASE"),
+                            {QStringLiteral("SERVER NAME=") + dir + name, QStringLiteral("USER NAME=") + user,
+                             QStringLiteral("PASSWORD=") + password}))
+        Platform::showError(QStringLiteral("Unable to add alias."));
+
+    const QStringList params = TAliases::params(alias);
+    const QString location = TAliases::paramValue(params, QStringLiteral("SERVER NAME"));
+    const bool remote = TDatabase::isServerLocation(location);
+    if (location.isEmpty()) {
+        Platform::showError(QStringLiteral("Unable to determin database location!"));
+        BuildFailed = true;
+    }
+    if (!BuildFailed && !remote && QFileInfo::exists(location)) {
+        Platform::showError(QStringLiteral("Security database found at this location. Either remove database, "
+                                           "select a new directory or a new alias."));
+        BuildFailed = true;
+    }
+    // A server creates the file itself; only a local database is a copy of the prime.
+    const QString prime = Platform::programDirectory() + TSchema::primeDatabaseName();
+    if (!remote && !QFileInfo::exists(prime)) {
+        Platform::showError(QStringLiteral("The JOV Security Utility Can NOT Find The Prime Database, "
+                                           "\"Jovcssec.gdb\"."));
+        BuildFailed = true;
+    }
+    if (BuildFailed)
+        return;
+
+    try {
+        if (remote) {
+            // The server refuses to create over an existing database, and a wrong
+            // account is refused here already: either ends the command.
+            QString error;
+            const QString owner = TAliases::paramValue(params, QStringLiteral("USER NAME"));
+            if (!TFirebirdEnv::createDatabase(location, owner, password, &error)) {
+                Platform::showError(QStringLiteral("Unable to Add Databases."));
+                Platform::showError(error);
+                BuildFailed = true;
+                return;
+            }
+        } else {
+            // A failed copy shows up as the connection failure below.
+            copyPrime(prime, location);
+        }
+
+        Database1->close();
+        Database1->setAliasName(alias);
+        Database1->setDatabaseName(alias);
+        Database1->setParams({QStringLiteral("PASSWORD=") + password});
+        Database1->setLoginPrompt(false);
+        bool connected = true;
+        try {
+            Database1->open();
+        } catch (const EDatabaseError&) {
+            Platform::showError(QStringLiteral("Invalid User Name Or Password"));
+            BuildFailed = true;
+            connected = false;
+        }
+        if (connected)
+            BuildSecurityTables(alias);
+        Database1->close();
+        if (!BuildFailed)
+            OpenSecurityAlias(alias);
+    } catch (...) {
+        Platform::showError(QStringLiteral("Unable to Add Databases."));
+    }
+}
+
+void TFormAdmin::BuildSecurityTables(const QString& alias)
+{
+    sqlBuildSecurity->close();
+    sqlBuildSecurity->setDatabaseName(alias);
+    sqlBuildSecurity->setSQL(QString());
+    // Each statement commits on its own; the first failure ends the build and leaves
+    // what already ran in place.
+    for (const QString& statement : TSchema::buildStatements()) {
+        sqlBuildSecurity->setSQL(statement);
+        try {
+            sqlBuildSecurity->execSQL();
+        } catch (const EDatabaseError&) {
+            sqlBuildSecurity->setSQL(QString());
+            BuildFailed = true;
+            Platform::showError(QStringLiteral("Error Creating Tables"));
+            return;
+        }
+        sqlBuildSecurity->setSQL(QString());
+    }
+}
+
+void TFormAdmin::Open1Click()
+{
+    const QStringList names = TAliases::databaseNames();
+    const int index = PickFromList(QStringLiteral("Alias:"), QStringLiteral("Select Security Alias"), names, this);
+    if (index >= 0 && index < names.size())
+        OpenSecurityAlias(names.at(index));
+}
+
+void TFormAdmin::OpenSecurityAlias(const QString& alias)
+{
+    Database1->close();
+    Database1->setAliasName(alias);
+    Database1->setDatabaseName(alias);
+    Database1->setParams({});
+    Database1->setLoginPrompt(true);
+    // A refused or cancelled log-in leaves the open database as it was shown.
+    Database1->open();
+
+    sqlBuildSecurity->close();
+    sqlBuildSecurity->setDatabaseName(alias);
+    sqlBuildSecurity->setSQL(QStringLiteral("Select * from Program;"));
+    bool valid = true;
+    try {
+        sqlBuildSecurity->open();
+    } catch (const EDatabaseError&) {
+        valid = false;
+    }
+    if (valid) {
+        sqlBuildSecurity->first();
+        SecurityTitle = sqlBuildSecurity->isEmpty()
+                            ? QString()
+                            : sqlBuildSecurity->fieldByName(QStringLiteral("Security_Label"))->asString();
+        sqlBuildSecurity->close();
+        OpenAlias = alias;
+    } else {
+        Platform::showError(QStringLiteral("Valid Security files were not found at the location specified by the "
+                                           "selected alias.  Check your BDE configuration for possible errors."));
+        // Nothing stays open: not this database, nor the one open before.
+        OpenAlias.clear();
+        SecurityTitle.clear();
+        Database1->close();
+        TDatabase::dropTemporaryConnections();
+    }
+    UpdateCommandState();
+}
+
+void TFormAdmin::Create1Click()
+{
+    BuildFailed = false;
+    TNewTablesOnly dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString alias = dialog.cmboxAlias->currentText();
+    try {
+        Database1->close();
+        Database1->setAliasName(alias);
+        Database1->setDatabaseName(alias);
+        // The account typed in the dialog builds the tables.
+        Database1->setParams({QStringLiteral("USER NAME=") + dialog.edUserID->text(),
+                              QStringLiteral("PASSWORD=") + dialog.edPassword->text()});
+        Database1->setLoginPrompt(false);
+        bool connected = true;
+        try {
+            Database1->open();
+        } catch (const EDatabaseError&) {
+            Platform::showError(QStringLiteral("Unable to Connect To Database."));
+            BuildFailed = true;
+            connected = false;
+        }
+        if (connected) {
+            BuildSecurityTables(alias);
+            if (BuildFailed)
+                Platform::showError(
+                    QStringLiteral("Error Creating Security Tables.\nA table with the same name may already exist."));
+        }
+        Database1->close();
+        if (!BuildFailed)
+            OpenSecurityAlias(alias);
+    } catch (...) {
+        Platform::showError(QStringLiteral("Unable to Connect To Database."));
+    }
+}
+
+void TFormAdmin::Close1Click()
+{
+    delete ReportsWindow.data();
+    if (Database1->inTransaction())
+        Database1->commit();
+    Database1->close();
+    TDatabase::dropTemporaryConnections();
+    OpenAlias.clear();
+    SecurityTitle.clear();
+    UpdateCommandState();
+}

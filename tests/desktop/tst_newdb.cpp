@@ -1,0 +1,322 @@
+// New: the Security Information dialog's rules, a security database made in a new
+// folder or on a Firebird server, and every message in its step order.
+#include "DesktopFixture.h"
+
+#include "database/TQuery.h"
+#include "database/TSchema.h"
+#include "desktop/Dirslunt.h"
+#include "platform/OsInfo.h"
+#include "widgets/Jovgroup.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+namespace {
+struct NewInput {
+    QString alias;
+    QString user;
+    QString password;
+    QString dir;
+    QString name;
+};
+
+// Fills the Security Information dialog and presses OK.
+void fillNew(const NewInput& in)
+{
+    whenModal([in](QWidget* modal) {
+        auto* dialog = qobject_cast<TFormOpenSecurity*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->cmboxAlias->setEditText(in.alias);
+        dialog->edUserID->setText(in.user);
+        dialog->edPassword->setText(in.password);
+        dialog->edDBDirectory->setText(in.dir);
+        dialog->edDatabaseName->setText(in.name);
+        dialog->bbnOk->click();
+    });
+}
+
+// The first column of a query on the database at a location, through an alias of
+// the test's own.
+QString scalarAt(const QString& location, const QString& sql, const QString& password = QString())
+{
+    TAliases::addAlias("NEW_SEC_CHECK", "INTRBASE", {"SERVER NAME=" + location, "USER NAME=SYSDBA"});
+    QString value;
+    {
+        TDatabase db;
+        db.setAliasName("NEW_SEC_CHECK");
+        db.setDatabaseName("NEW_SEC_CHECK");
+        db.setParams({"PASSWORD=" + password});
+        db.setLoginPrompt(false);
+        db.open();
+        TQuery query;
+        query.setDatabaseName("NEW_SEC_CHECK");
+        query.setSQL(sql);
+        query.open();
+        value = query.isEmpty() ? QString() : query.field(0)->asString();
+    }
+    TAliases::deleteAlias("NEW_SEC_CHECK");
+    return value;
+}
+
+// The file's permission bits as the system keeps them.
+int fileMode(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+const QString kSecurityTables = "select count(*) from rdb$relations where rdb$relation_name in ('ACCESS', "
+                                "'GROUPS', 'GRPCOLL', 'PROGRAM', 'USERS', 'PWHIST', 'USERACC', 'LOG')";
+
+const QString kFoundHere = "Security database found at this location. Either remove database, use a different "
+                           "database name, or select a new directory.";
+const QString kFoundAtAlias = "Security database found at this location. Either remove database, select a new "
+                              "directory or a new alias.";
+const QString kNoPrime = "The JOV Security Utility Can NOT Find The Prime Database, \"Jovcssec.gdb\".";
+
+// Moves the prime database away for one test.
+class PrimeHidden {
+public:
+    PrimeHidden() : m_path(Platform::programDirectory() + TSchema::primeDatabaseName())
+    {
+        QFile::rename(m_path, m_path + ".hidden");
+    }
+    ~PrimeHidden() { QFile::rename(m_path + ".hidden", m_path); }
+
+private:
+    QString m_path;
+};
+} // namespace
+
+class NewDatabase : public DesktopTest {
+protected:
+    void TearDown() override
+    {
+        DesktopTest::TearDown();
+        TAliases::deleteAlias("NEW_SEC");
+    }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(NewDatabase, ANewFolderGetsTheFileTheAliasAndTheTablesAndOpens)
+{
+    ASSERT_TRUE(QFile::exists(Platform::programDirectory() + TSchema::primeDatabaseName()));
+    const QString dir = folder.path() + "/security";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    fillNew({"NEW_SEC", "SYSDBA", "secret", dir, "orders.gdb"});
+    window->New1->trigger();
+
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("\n"));
+    const QString path = dir + "/orders.gdb";
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_EQ(fileMode(path), 0600);
+    EXPECT_EQ(TAliases::driverType("NEW_SEC"), "INTRBASE");
+    EXPECT_EQ(TAliases::params("NEW_SEC"),
+              QStringList({"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=secret"}));
+    // The alias file holds the password: its owner alone may read it.
+    EXPECT_EQ(fileMode(TAliases::configFile()), 0600);
+
+    // The log-in prompt asked once, for the new alias with its stored user.
+    EXPECT_EQ(logins, QStringList({"NEW_SEC|SYSDBA"}));
+    EXPECT_EQ(window->OpenAlias, "NEW_SEC");
+    EXPECT_EQ(window->panelText(1), "Alias: NEW_SEC");
+    EXPECT_EQ(window->panelText(2), "");
+
+    window->Close1Click();
+    EXPECT_EQ(scalarAt(path, kSecurityTables), "8");
+    EXPECT_EQ(scalarAt(path, "select count(*) from PROGRAM"), "0");
+}
+
+TEST_F(NewDatabase, AFileAtTheTypedPlaceEndsNewBeforeAnythingIsMade)
+{
+    QFile existing(folder.path() + "/taken.gdb");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("not a database");
+    existing.close();
+    fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path() + "/", "taken.gdb"});
+    window->New1->trigger();
+    EXPECT_EQ(messages.texts(), QStringList({kFoundHere}));
+    EXPECT_FALSE(TAliases::exists("NEW_SEC"));
+    EXPECT_TRUE(logins.isEmpty());
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), "not a database");
+}
+
+TEST_F(NewDatabase, AListedAliasWhoseFileExistsCopiesNothing)
+{
+    TestDatabase db(true, "LISTED_SEC");
+    const QByteArray before = [&] {
+        QFile f(db.path());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    // A listed name typed in other letters still chooses that alias.
+    fillNew({"listed_sec", "", "masterkey", "", ""});
+    window->New1->trigger();
+    EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias}));
+    EXPECT_TRUE(logins.isEmpty());
+    EXPECT_EQ(TAliases::params("LISTED_SEC").size(), 3);
+    QFile after(db.path());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+}
+
+TEST_F(NewDatabase, AMissingPrimeIsReportedAfterTheOtherFailures)
+{
+    TestDatabase db(true, "LISTED_SEC");
+    PrimeHidden hidden;
+    fillNew({"LISTED_SEC", "", "masterkey", "", ""});
+    window->New1->trigger();
+    EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias, kNoPrime}));
+
+    // With a new alias the alias stays registered though nothing else is made.
+    messages.clear();
+    fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path(), "new.gdb"});
+    window->New1->trigger();
+    EXPECT_EQ(messages.texts(), QStringList({kNoPrime}));
+    EXPECT_TRUE(TAliases::exists("NEW_SEC"));
+    EXPECT_FALSE(QFile::exists(folder.path() + "/new.gdb"));
+    EXPECT_TRUE(logins.isEmpty());
+    EXPECT_TRUE(window->OpenAlias.isEmpty());
+}
+
+TEST_F(NewDatabase, ACancelledLogInAfterTheBuildIsReportedAndLeavesTheDatabase)
+{
+    acceptLogin = false;
+    fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path(), "built.gdb"});
+    window->New1->trigger();
+    EXPECT_EQ(messages.texts(), QStringList({"Unable to Add Databases."}));
+    EXPECT_EQ(logins.size(), 1);
+    EXPECT_TRUE(window->OpenAlias.isEmpty());
+    EXPECT_EQ(scalarAt(folder.path() + "/built.gdb", kSecurityTables), "8");
+}
+
+class NewOnServer : public NewDatabase {
+protected:
+    void SetUp() override
+    {
+        server = qEnvironmentVariable("JOVSEC_TEST_SERVER");
+        if (server.isEmpty())
+            GTEST_SKIP() << "no Firebird test server (JOVSEC_TEST_SERVER) in this run";
+        password = qEnvironmentVariable("JOVSEC_TEST_SERVER_PASSWORD", "masterkey");
+        NewDatabase::SetUp();
+        loginPassword = password;
+    }
+    QString server;
+    QString password;
+};
+
+TEST_F(NewOnServer, CreatesTheDatabaseThroughTheServerWithTheTypedAccount)
+{
+    const QString dir = server + ":" + folder.path();
+    fillNew({"NEW_SEC", "SYSDBA", password, dir, "server.gdb"});
+    window->New1->trigger();
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("\n"));
+    const QString location = dir + "/server.gdb";
+    EXPECT_EQ(TAliases::paramValue(TAliases::params("NEW_SEC"), "SERVER NAME"), location);
+    EXPECT_EQ(window->OpenAlias, "NEW_SEC");
+    window->Close1Click();
+    EXPECT_EQ(scalarAt(location, kSecurityTables, password), "8");
+}
+
+TEST_F(NewOnServer, AWrongPasswordIsRefusedByTheServerAndOpensNothing)
+{
+    fillNew({"NEW_SEC", "SYSDBA", "wrong-" + password, server + ":" + folder.path(), "refused.gdb"});
+    window->New1->trigger();
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.texts().first(), "Unable to Add Databases.");
+    EXPECT_FALSE(messages.texts().last().isEmpty());
+    EXPECT_TRUE(logins.isEmpty());
+    EXPECT_TRUE(window->OpenAlias.isEmpty());
+    EXPECT_FALSE(QFile::exists(folder.path() + "/refused.gdb"));
+}
+
+using SecurityInformation = DesktopTest;
+
+TEST_F(SecurityInformation, TypedAndChosenAliasesEnableTheirControls)
+{
+    TestDatabase db(true, "LISTED_SEC");
+    TFormOpenSecurity dialog(window.get());
+    dialog.FormShow();
+    EXPECT_EQ(dialog.windowTitle(), "Security Information");
+    EXPECT_EQ(dialog.grpAlias->title(), "Alias:");
+    EXPECT_EQ(dialog.grpPassword->title(), "Master User ID && Password:");
+    EXPECT_EQ(dialog.grpDirectory->title(), "Security Database Information:");
+    EXPECT_EQ(dialog.grpDirectory->badgeText(), "3");
+    EXPECT_EQ(dialog.grpDirectory->labelColor(), QColor(Qt::red));
+    EXPECT_GE(dialog.cmboxAlias->findText("LISTED_SEC"), 0);
+
+    const auto expectTyped = [&](bool typed) {
+        EXPECT_EQ(dialog.aliasTyped(), typed);
+        EXPECT_EQ(dialog.edDBDirectory->isEnabled(), typed);
+        EXPECT_EQ(dialog.btnDBLocation->isEnabled(), typed);
+        EXPECT_EQ(dialog.edDatabaseName->isEnabled(), typed);
+        EXPECT_EQ(dialog.edUserID->isVisibleTo(&dialog), typed);
+        EXPECT_EQ(dialog.lblUserID->isVisibleTo(&dialog), typed);
+        EXPECT_EQ(dialog.grpDirectory->palette().color(QPalette::WindowText),
+                  typed ? QColor(Qt::black) : QColor(128, 128, 128));
+    };
+    dialog.cmboxAlias->setEditText("MY_NEW");
+    expectTyped(true);
+    dialog.cmboxAlias->setCurrentIndex(dialog.cmboxAlias->findText("LISTED_SEC"));
+    expectTyped(false);
+    dialog.cmboxAlias->setEditText("Listed_Sec");
+    expectTyped(false);
+    dialog.cmboxAlias->setEditText("Listed_Se");
+    expectTyped(true);
+}
+
+TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
+{
+    TestDatabase db(true, "LISTED_SEC");
+    TFormOpenSecurity dialog(window.get());
+    dialog.FormShow();
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.cmboxAlias->setEditText("MY_NEW");
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.edPassword->setText("pw");
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.edUserID->setText("SYSDBA");
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.edDBDirectory->setText("/tmp");
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.edDatabaseName->setText("x.gdb");
+    EXPECT_TRUE(dialog.FormCloseQuery());
+    EXPECT_EQ(messages.texts(),
+              QStringList({"An Alias must be either selected or created.", "A Password must be selected.",
+                           "A UserID must be entered.", "A Security Database Location must be entered.",
+                           "A Security Database Name must be entered."}));
+
+    // A chosen alias needs neither a User ID nor a location.
+    messages.clear();
+    dialog.edUserID->clear();
+    dialog.edDBDirectory->clear();
+    dialog.cmboxAlias->setCurrentIndex(dialog.cmboxAlias->findText("LISTED_SEC"));
+    EXPECT_TRUE(dialog.FormCloseQuery());
+    dialog.edPassword->clear();
+    dialog.done(QDialog::Rejected);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(SecurityInformation, AChosenFileFillsFolderAndName)
+{
+    TFormOpenSecurity dialog(window.get());
+    dialog.takeDatabaseFile("/var/lib/sec/JOVCSSecure.gdb");
+    EXPECT_EQ(dialog.edDBDirectory->text(), "/var/lib/sec");
+    EXPECT_EQ(dialog.edDatabaseName->text(), "JOVCSSecure.gdb");
+    dialog.takeDatabaseFile("/top.gdb");
+    EXPECT_EQ(dialog.edDBDirectory->text(), "/");
+    EXPECT_EQ(dialog.edDatabaseName->text(), "top.gdb");
+    EXPECT_EQ(dialog.SaveDialog1->windowTitle(), "Select Security Database Location");
+    EXPECT_EQ(dialog.SaveDialog1->defaultSuffix(), "gdb");
+}
