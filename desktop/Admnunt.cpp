@@ -3,6 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
+#include "desktop/Impunt.h"
 #include "editor/CSFrmsec.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageBox.h"
@@ -318,10 +319,14 @@ void TFormAdmin::Contents1Click() { showHelp()->showTopic(QStringLiteral("Conten
 
 void TFormAdmin::SearchforHelp1Click() { showHelp()->showSearch(QString()); }
 
+void TFormAdmin::Import1Click()
+{
+    TfrmImport dialog(OpenAlias, this);
+    dialog.exec();
+}
+
 // The commands below open windows that are built elsewhere; each fills its own
 // handler as it arrives.
-void TFormAdmin::Import1Click() {}
-
 void TFormAdmin::Generate1Click()
 {
     Platform::showInformation(QStringLiteral("The constants generator is not available in this version."));
