@@ -1,0 +1,165 @@
+#include "desktop/Vwlogunt.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TDatabase.h"
+#include "database/TQuery.h"
+#include "desktop/TLogQuery.h"
+#include "platform/MessageBox.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QVBoxLayout>
+
+TfrmViewLog* frmViewLog = nullptr;
+
+TfrmViewLog::TfrmViewLog(QWidget* owner) : QDialog(owner)
+{
+    frmViewLog = this;
+    setObjectName(QStringLiteral("frmViewLog"));
+    setWindowTitle(QStringLiteral("View Log"));
+
+    sqlUsers = new TQuery(this);
+    sqlUsers->setObjectName(QStringLiteral("sqlUsers"));
+    sqlUsers->setSQL(QStringLiteral("Select * from Users order by User_Id"));
+    sqlAccess = new TQuery(this);
+    sqlAccess->setObjectName(QStringLiteral("sqlAccess"));
+    sqlAccess->setSQL(QStringLiteral("select * from access order by access_id"));
+    sqlLog = new TLogQuery(this);
+    sqlLog->setLookups(sqlUsers, sqlAccess);
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setModel(sqlLog);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setShowGrid(true);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
+    DBGrid1->verticalHeader()->setFixedWidth(14);
+    DBGrid1->setWordWrap(false);
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { sqlLog->setIndicatorRow(current.row()); });
+
+    btnClearLog = new QPushButton(QStringLiteral("&Clear Log"), this);
+    btnClearLog->setObjectName(QStringLiteral("btnClearLog"));
+    btnClearLog->setAutoDefault(false);
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    connect(btnClearLog, &QPushButton::clicked, this, &TfrmViewLog::btnClearLogClick);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnClearLog);
+    buttons->addWidget(OKBtn);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(DBGrid1);
+    layout->addLayout(buttons);
+
+    const int charWidth = DBGrid1->fontMetrics().averageCharWidth();
+    int gridWidth = DBGrid1->verticalHeader()->width() + 24;
+    for (int c = 0; c < TLogQuery::ColumnCount; ++c)
+        gridWidth += TLogQuery::displayWidth(c) * charWidth + 8;
+    setFixedSize(gridWidth + 24, 380);
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    OKBtn->setFocus();
+}
+
+TfrmViewLog::~TfrmViewLog()
+{
+    FormHide();
+    if (frmViewLog == this)
+        frmViewLog = nullptr;
+}
+
+void TfrmViewLog::FormShow()
+{
+    if (!sqlUsers->active())
+        sqlUsers->open();
+    if (!sqlAccess->active())
+        sqlAccess->open();
+    sqlLog->open();
+    const int charWidth = DBGrid1->fontMetrics().averageCharWidth();
+    for (int c = 0; c < TLogQuery::ColumnCount; ++c)
+        DBGrid1->setColumnWidth(c, TLogQuery::displayWidth(c) * charWidth + 8);
+}
+
+void TfrmViewLog::FormHide()
+{
+    sqlLog->close();
+    sqlUsers->close();
+    sqlAccess->close();
+}
+
+void TfrmViewLog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    OKBtn->setFocus();
+}
+
+void TfrmViewLog::hideEvent(QHideEvent* event)
+{
+    FormHide();
+    QDialog::hideEvent(event);
+}
+
+void TfrmViewLog::btnClearLogClick()
+{
+    if (!Platform::askYesNo(QStringLiteral("Are you sure you want to clear the Log?")))
+        return;
+    // The grid's select holds a transaction of its own; end it before the delete.
+    sqlLog->close();
+    TDatabase* db = nullptr;
+    bool cleared = false;
+    try {
+        db = TDatabase::connectionFor(sqlLog->databaseName());
+        db->startTransaction();
+        // Prepared after the transaction began, so the delete runs inside it.
+        QSqlQuery remove(db->sqlDatabase());
+        const bool deleted = remove.exec(QStringLiteral("delete from LOG"));
+        remove.clear();
+        if (deleted) {
+            db->commit();
+            cleared = true;
+        } else {
+            db->rollback();
+        }
+    } catch (const EDatabaseError&) {
+        if (db && db->inTransaction()) {
+            try {
+                db->rollback();
+            } catch (const EDatabaseError&) {
+            }
+        }
+    }
+    if (!cleared) {
+        Platform::showError(QStringLiteral("Unable to open Log Table Exclusively."));
+        sqlLog->open();
+        return;
+    }
+    accept();
+}
+
+void ViewLog(QWidget* owner, const QString& alias)
+{
+    TfrmViewLog dialog(owner);
+    dialog.sqlUsers->setDatabaseName(alias);
+    dialog.sqlAccess->setDatabaseName(alias);
+    dialog.sqlLog->setDatabaseName(alias);
+    dialog.FormShow();
+    dialog.exec();
+}

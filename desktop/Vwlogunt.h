@@ -1,0 +1,38 @@
+#pragma once
+// The activity log viewer: the LOG table with each row's user and constant names,
+// and Clear Log, which empties the table in one transaction (all rows or none).
+
+#include <QDialog>
+
+class QPushButton;
+class QTableView;
+class TLogQuery;
+class TQuery;
+
+class TfrmViewLog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmViewLog(QWidget* owner = nullptr);
+    ~TfrmViewLog() override;
+
+    QTableView* DBGrid1 = nullptr;
+    QPushButton* btnClearLog = nullptr;
+    QPushButton* OKBtn = nullptr;
+    TLogQuery* sqlLog = nullptr;
+    TQuery* sqlUsers = nullptr;
+    TQuery* sqlAccess = nullptr;
+
+    // Opens the look-ups and the log, in this order; engine errors are thrown.
+    void FormShow();
+    void FormHide();
+    void btnClearLogClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+};
+
+extern TfrmViewLog* frmViewLog;
+
+// What View Log on the main window does: the viewer on the database named alias.
+void ViewLog(QWidget* owner, const QString& alias);
