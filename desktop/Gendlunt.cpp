@@ -130,15 +130,20 @@ TfrmGenerate::TfrmGenerate(QWidget* owner) : QDialog(owner)
     bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
 
     auto* grid = new QGridLayout(this);
+    const auto caption = [this](const QString& text, QWidget* buddy) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(buddy);
+        return label;
+    };
     grid->addWidget(rgrpGen, 0, 0, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("File &Name:"), this), 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("&Directories:"), this), 1, 1);
+    grid->addWidget(caption(QStringLiteral("File &Name:"), edFile), 1, 0);
+    grid->addWidget(caption(QStringLiteral("&Directories:"), DirectoryListBox1), 1, 1);
     grid->addWidget(edFile, 2, 0);
     grid->addWidget(lblDir, 2, 1);
     grid->addWidget(FileListBox1, 3, 0);
     grid->addWidget(DirectoryListBox1, 3, 1);
-    grid->addWidget(new QLabel(QStringLiteral("List Files of &Type:"), this), 4, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Dri&ves:"), this), 4, 1);
+    grid->addWidget(caption(QStringLiteral("List Files of &Type:"), FilterComboBox1), 4, 0);
+    grid->addWidget(caption(QStringLiteral("Dri&ves:"), DriveComboBox1), 4, 1);
     grid->addWidget(FilterComboBox1, 5, 0);
     grid->addWidget(DriveComboBox1, 5, 1);
     auto* buttons = new QHBoxLayout;
@@ -184,6 +189,10 @@ void TfrmGenerate::setDirectory(const QString& path)
         return;
     m_directory = QDir::cleanPath(info.absoluteFilePath());
     lblDir->setText(m_directory);
+    // The drive box shows the volume the directory lies on.
+    const int drive = DriveComboBox1->findText(QStorageInfo(m_directory).rootPath());
+    if (drive >= 0)
+        DriveComboBox1->setCurrentIndex(drive);
     fillDirectories();
     fillFiles();
 }

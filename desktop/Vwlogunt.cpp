@@ -66,10 +66,9 @@ TfrmViewLog::TfrmViewLog(QWidget* owner) : QDialog(owner)
     layout->addWidget(DBGrid1);
     layout->addLayout(buttons);
 
-    const int charWidth = DBGrid1->fontMetrics().averageCharWidth();
     int gridWidth = DBGrid1->verticalHeader()->width() + 24;
     for (int c = 0; c < TLogQuery::ColumnCount; ++c)
-        gridWidth += TLogQuery::displayWidth(c) * charWidth + 8;
+        gridWidth += columnWidth(c);
     setFixedSize(gridWidth + 24, 380);
     if (const QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
@@ -77,6 +76,17 @@ TfrmViewLog::TfrmViewLog(QWidget* owner) : QDialog(owner)
         move(frame.topLeft());
     }
     OKBtn->setFocus();
+}
+
+// A column is as wide as its display width in characters, and never narrower than its title.
+int TfrmViewLog::columnWidth(int column) const
+{
+    const QFontMetrics cells(DBGrid1->font());
+    const QFontMetrics titles(DBGrid1->horizontalHeader()->font());
+    const QString title = sqlLog->headerData(column, Qt::Horizontal).toString();
+    return std::max(TLogQuery::displayWidth(column) * cells.horizontalAdvance(QLatin1Char('0')),
+                    titles.horizontalAdvance(title)) +
+           16;
 }
 
 TfrmViewLog::~TfrmViewLog()
@@ -93,9 +103,8 @@ void TfrmViewLog::FormShow()
     if (!sqlAccess->active())
         sqlAccess->open();
     sqlLog->open();
-    const int charWidth = DBGrid1->fontMetrics().averageCharWidth();
     for (int c = 0; c < TLogQuery::ColumnCount; ++c)
-        DBGrid1->setColumnWidth(c, TLogQuery::displayWidth(c) * charWidth + 8);
+        DBGrid1->setColumnWidth(c, columnWidth(c));
 }
 
 void TfrmViewLog::FormHide()

@@ -27,6 +27,8 @@ public:
     void FormHide();
     void btnClearLogClick();
 
+    int columnWidth(int column) const;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

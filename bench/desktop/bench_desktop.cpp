@@ -1,0 +1,169 @@
+// The log viewer on a log of 1,000,000 rows (1,000 users, 200 constants, one row in
+// ten a log-on): the first screen of the grid and how much the process grows until
+// the user scrolls; and Clear Log of 1,000,000 rows in one transaction. The
+// databases are generated once, server side, into cached files under /tmp.
+#include "BenchDatabase.h"
+#include "database/TDatabase.h"
+#include "database/TQuery.h"
+#include "desktop/TLogQuery.h"
+#include "desktop/Vwlogunt.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTableView>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+const QString kDir = QStringLiteral("/tmp/jovsec-bench-desktop");
+const QString kAlias = QStringLiteral("JOVSEC_BENCH_LOG");
+const QString kClearDir = QStringLiteral("/tmp/jovsec-bench-desktop-clear");
+const QString kClearAlias = QStringLiteral("JOVSEC_BENCH_CLEARLOG");
+constexpr int kLogRows = 1000000;
+constexpr int kUsers = 1000;
+constexpr int kConstants = 200;
+
+QString usersBlock()
+{
+    return QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                   "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw'); I = I + 1; END END")
+        .arg(kUsers);
+}
+
+QString logBlock()
+{
+    return QString("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < %1) DO BEGIN "
+                   "INSERT INTO LOG (ACCESS_DATE, USER_ID, ACCESS_ID) VALUES (CURRENT_DATE - MOD(:I, 365), "
+                   "MOD(:I, %2) + 1, CASE WHEN MOD(:I, 10) = 0 THEN NULL ELSE MOD(:I, %3) + 1 END); "
+                   "I = I + 1; END END")
+        .arg(kLogRows)
+        .arg(kUsers)
+        .arg(kConstants);
+}
+
+// Resident set size of this process, in bytes.
+double residentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).simplified().split(' ').value(0).toDouble() * 1024;
+    return 0;
+}
+
+std::unique_ptr<TfrmViewLog> viewerOn(const QString& alias)
+{
+    auto viewer = std::make_unique<TfrmViewLog>();
+    viewer->sqlUsers->setDatabaseName(alias);
+    viewer->sqlAccess->setDatabaseName(alias);
+    viewer->sqlLog->setDatabaseName(alias);
+    return viewer;
+}
+
+void BM_LogViewerFirstScreen(benchmark::State& state)
+{
+    double growth = 0;
+    int rowsRead = 0;
+    for (auto _ : state) {
+        const double before = residentBytes();
+        auto viewer = viewerOn(kAlias);
+        viewer->FormShow();
+        viewer->show();
+        viewer->DBGrid1->viewport()->repaint();
+        benchmark::DoNotOptimize(viewer->sqlLog->data(viewer->sqlLog->index(0, TLogQuery::ColUserName)));
+        state.PauseTiming();
+        growth = std::max(growth, residentBytes() - before);
+        rowsRead = viewer->sqlLog->rowCount();
+        viewer->close();
+        viewer.reset();
+        state.ResumeTiming();
+    }
+    state.counters["log_rows"] = kLogRows;
+    state.counters["rows_read"] = rowsRead;
+    state.counters["growth_MB"] = growth / (1024 * 1024);
+}
+BENCHMARK(BM_LogViewerFirstScreen)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// For comparison: what scrolling to the end costs (every row read into the grid).
+void BM_LogViewerScrollToEnd(benchmark::State& state)
+{
+    double growth = 0;
+    for (auto _ : state) {
+        const double before = residentBytes();
+        auto viewer = viewerOn(kAlias);
+        viewer->FormShow();
+        while (viewer->sqlLog->canFetchMore())
+            viewer->sqlLog->fetchMore();
+        state.PauseTiming();
+        growth = residentBytes() - before;
+        if (viewer->sqlLog->rowCount() != kLogRows)
+            state.SkipWithError("not every row was read");
+        viewer.reset();
+        state.ResumeTiming();
+    }
+    state.counters["growth_MB"] = growth / (1024 * 1024);
+}
+BENCHMARK(BM_LogViewerScrollToEnd)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int logRows(const QString& alias)
+{
+    QSqlQuery q(TDatabase::connectionFor(alias)->sqlDatabase());
+    q.exec(QStringLiteral("select count(*) from LOG"));
+    const int rows = q.next() ? q.value(0).toInt() : -1;
+    q.clear();
+    return rows;
+}
+
+void BM_ClearLog(benchmark::State& state)
+{
+    Platform::setMessageHandler([](const QString& text, Platform::MsgKind, Platform::MsgButtons buttons) {
+        if (buttons == Platform::MsgButtons::YesNo)
+            return Platform::MsgResult::Yes;
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return Platform::MsgResult::Ok;
+    });
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (logRows(kClearAlias) != kLogRows) {
+            QSqlQuery refill(TDatabase::connectionFor(kClearAlias)->sqlDatabase());
+            refill.exec(QStringLiteral("DELETE FROM LOG"));
+            refill.exec(logBlock());
+            refill.clear();
+        }
+        auto viewer = viewerOn(kClearAlias);
+        viewer->FormShow();
+        state.ResumeTiming();
+        viewer->btnClearLogClick();
+        state.PauseTiming();
+        if (viewer->result() != QDialog::Accepted || logRows(kClearAlias) != 0)
+            state.SkipWithError("the log was not cleared");
+        viewer.reset();
+        state.ResumeTiming();
+    }
+    state.counters["log_rows"] = kLogRows;
+    BenchDatabase::printMessages();
+}
+BENCHMARK(BM_ClearLog)->Unit(benchmark::kMillisecond)->Iterations(2);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchDatabase::setUp(kDir);
+    QApplication app(argc, argv);
+    BenchDatabase::printMessages();
+    const QStringList blocks{usersBlock(), BenchDatabase::constantsBlock(kConstants), logBlock(),
+                             BenchDatabase::programRow()};
+    BenchDatabase::prepare(kDir, kAlias, blocks);
+    BenchDatabase::prepare(kClearDir, kClearAlias, blocks);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TDatabase::dropTemporaryConnections();
+    return 0;
+}
