@@ -3,7 +3,11 @@
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
+#include "desktop/Frmabout.h"
+#include "desktop/Gendlunt.h"
 #include "desktop/Impunt.h"
+#include "desktop/Vwlogunt.h"
+#include "desktop/Vwusrunt.h"
 #include "editor/CSFrmsec.h"
 #include "platform/HelpViewer.h"
 #include "platform/MessageBox.h"
@@ -327,27 +331,15 @@ void TFormAdmin::Import1Click()
 
 // The commands below open windows that are built elsewhere; each fills its own
 // handler as it arrives.
-void TFormAdmin::Generate1Click()
-{
-    Platform::showInformation(QStringLiteral("The constants generator is not available in this version."));
-}
+void TFormAdmin::Generate1Click() { GenerateConstants(this, *sqlBuildSecurity, OpenAlias); }
 
 void TFormAdmin::Reporting1Click()
 {
     Platform::showInformation(QStringLiteral("The reports are not available in this version."));
 }
 
-void TFormAdmin::ViewLog1Click()
-{
-    Platform::showInformation(QStringLiteral("The log viewer is not available in this version."));
-}
+void TFormAdmin::ViewLog1Click() { ViewLog(this, OpenAlias); }
 
-void TFormAdmin::ViewUsers1Click()
-{
-    Platform::showInformation(QStringLiteral("The user viewer is not available in this version."));
-}
+void TFormAdmin::ViewUsers1Click() { ViewUsers(this, OpenAlias); }
 
-void TFormAdmin::About1Click()
-{
-    Platform::showInformation(kCaption);
-}
+void TFormAdmin::About1Click() { ShowAbout(this); }

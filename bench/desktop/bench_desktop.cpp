@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QSqlQuery>
 #include <QTableView>
@@ -160,6 +161,17 @@ int main(int argc, char** argv)
     const QStringList blocks{usersBlock(), BenchDatabase::constantsBlock(kConstants), logBlock(),
                              BenchDatabase::programRow()};
     BenchDatabase::prepare(kDir, kAlias, blocks);
+    // Clear Log works on a copy, so the viewer's database keeps its rows.
+    if (!QFile::exists(kClearDir + "/ready")) {
+        QDir().mkpath(kClearDir);
+        QFile::remove(kClearDir + "/security.gdb");
+        TDatabase::dropTemporaryConnections();
+        if (!QFile::copy(kDir + "/security.gdb", kClearDir + "/security.gdb"))
+            qFatal("cannot copy the log database");
+        QFile ready(kClearDir + "/ready");
+        if (!ready.open(QIODevice::WriteOnly))
+            qFatal("cannot write the ready marker");
+    }
     BenchDatabase::prepare(kClearDir, kClearAlias, blocks);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
