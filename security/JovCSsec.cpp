@@ -135,6 +135,8 @@ void TJovCSsecure::Loaded()
     }
 }
 
+bool TJovCSsecure::TerminationRequested() { return Platform::terminationRequested(); }
+
 void TJovCSsecure::setActive(bool on)
 {
     if (!on && FUserID >= 0)

@@ -113,6 +113,10 @@ public:
     TQuery* logSet() const { return FLog; }
     TDatabase* database() const { return FDatabase; }
 
+    // Whether the component has asked the application to end (security switched off,
+    // no logon, no connection). The request takes effect when the event loop runs.
+    static bool TerminationRequested();
+
     // The date-time that stands for "none" (zero) in the current-user state.
     static QDateTime zeroDateTime();
 

@@ -1,10 +1,9 @@
 #include "SecuredMain.h"
 
-#include "platform/MessageBox.h"
-
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 
 TFormSecuredMain::TFormSecuredMain(const QString& alias, const QString& password,
@@ -47,7 +46,7 @@ TFormSecuredMain::TFormSecuredMain(const QString& alias, const QString& password
     });
     connect(actChangePassword, &QAction::triggered, this, [this] {
         if (Security->ChangePassword())
-            Platform::showInformation(QStringLiteral("Your password has been changed."));
+            QMessageBox::information(this, windowTitle(), QStringLiteral("Your password has been changed."));
     });
     connect(actSetup, &QAction::triggered, this, [this] {
         Security->Setup();
@@ -79,5 +78,5 @@ void TFormSecuredMain::guarded(AccessConstant constant, const QString& feature)
 {
     // The component shows the refusal itself when soShowUI is set.
     if (Security->TestAccess(constant))
-        Platform::showInformation(feature + QStringLiteral(" would open here."));
+        QMessageBox::information(this, windowTitle(), feature + QStringLiteral(" would open here."));
 }

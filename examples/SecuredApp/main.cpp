@@ -7,8 +7,6 @@
 // commas; without it the component's defaults apply.
 #include "SecuredMain.h"
 
-#include "platform/Application.h"
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
@@ -77,7 +75,7 @@ int main(int argc, char** argv)
 
     TFormSecuredMain window(parser.value(alias), parser.value(password), chosen);
     // Security may have asked the application to end (disabled, failed logon).
-    if (Platform::terminationRequested())
+    if (TJovCSsecure::TerminationRequested())
         return 1;
     window.show();
     return app.exec();
