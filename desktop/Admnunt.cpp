@@ -329,6 +329,17 @@ void TFormAdmin::Import1Click()
     dialog.exec();
 }
 
+void TFormAdmin::ImportFrom(const QString& directory)
+{
+    if (OpenAlias.isEmpty())
+        Open1Click();
+    if (OpenAlias.isEmpty())
+        return;
+    TfrmImport dialog(OpenAlias, this);
+    dialog.setDirectory(directory);
+    dialog.exec();
+}
+
 // The commands below open windows that are built elsewhere; each fills its own
 // handler as it arrives.
 void TFormAdmin::Generate1Click() { GenerateConstants(this, *sqlBuildSecurity, OpenAlias); }

@@ -94,6 +94,9 @@ public:
     void Exit1Click();
     // Security
     void Import1Click();
+    // The import with its folder chosen beforehand (SecDesk --import DIR). Without an
+    // open database it runs Open first, and imports nothing when none gets opened.
+    void ImportFrom(const QString& directory);
     void Setup1Click();
     void Generate1Click();
     // Tools

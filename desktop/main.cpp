@@ -3,6 +3,8 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -11,7 +13,25 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("SecDesk"));
     QApplication::setOrganizationName(QStringLiteral("JovSec"));
     Platform::installEngineLoginPrompt();
+
+    // --import DIR: the import of the previous version's files in DIR, on the database
+    // opened first. The menu does not offer the import.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption import(QStringLiteral("import"),
+                                    QStringLiteral("Import the previous version's files in <dir> into a "
+                                                   "security database opened first."),
+                                    QStringLiteral("dir"));
+    parser.addOption(import);
+    parser.process(app);
+
     TFormAdmin window;
     window.show();
+    if (parser.isSet(import)) {
+        const QString directory = parser.value(import);
+        QTimer::singleShot(0, &window, [&window, directory] {
+            TFormAdmin::runCommand([&window, directory] { window.ImportFrom(directory); });
+        });
+    }
     return app.exec();
 }

@@ -1,9 +1,11 @@
 // The import of the previous version's dBASE tables: rows, id maps and status lines,
 // descrambling, the one transaction that takes every stage back on failure, and the
 // source files left byte for byte as they were.
+#include "DesktopFixture.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "desktop/Impunt.h"
+#include "widgets/Pickdlg.h"
 #include "tests/support/DbfWriter.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestDatabase.h"
@@ -348,3 +350,93 @@ INSTANTIATE_TEST_SUITE_P(
                       Scrambled{scrambled(QByteArray(80, 'z')), QByteArray(80, 'z')}, // fills the column
                       Scrambled{QByteArray(), QByteArray()}));
 } // namespace
+
+// The import as the desktop reaches it: from the main window's code on its open
+// database, and through Open first when none is open (SecDesk --import DIR).
+namespace {
+class DesktopImport : public DesktopTest {
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        ASSERT_TRUE(source.isValid());
+        db.addProgram();
+        writeDbf(source.filePath("PRVSEC2.DBF"), kConstantColumns, {{{"10", stored("Enter Orders")}}});
+        writeDbf(source.filePath("PRVSEC1.DBF"), kUserColumns, {{{"7", stored("Ann"), stored("secret")}}});
+        writeDbf(source.filePath("PRVSEC3.DBF"), kRightColumns, {{{"7", "10"}}});
+        writeDbf(source.filePath("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders"), "T"}}});
+    }
+
+    // Runs the import dialog once it shows: Import, then OK.
+    void importWhenShown(QWidget* skip = nullptr)
+    {
+        whenModal(
+            [this](QWidget* modal) {
+                auto* dialog = qobject_cast<TfrmImport*>(modal);
+                ASSERT_NE(dialog, nullptr);
+                shownDirectory = dialog->directory();
+                shownStatus = dialog->lblSecStat->text();
+                dialog->btnImport->click();
+                dialog->btnClose->click();
+            },
+            skip);
+    }
+
+    TestDatabase db;
+    QTemporaryDir source;
+    QString shownDirectory;
+    QString shownStatus;
+};
+} // namespace
+
+TEST_F(DesktopImport, RunsOnTheOpenDatabaseWithTheFolderGiven)
+{
+    window->OpenSecurityAlias(db.alias());
+    ASSERT_EQ(window->OpenAlias, db.alias());
+    EXPECT_FALSE(window->Import1->isVisible());
+    importWhenShown();
+    window->ImportFrom(source.path());
+    EXPECT_EQ(shownDirectory, QDir::cleanPath(source.path()));
+    EXPECT_EQ(shownStatus, "Database files found");
+    EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
+    window.reset(); // closes the desktop's connection: what is left must be committed
+    TDatabase::dropTemporaryConnections();
+    EXPECT_EQ(db.scalar("select USER_NAME from USERS"), "Ann");
+    EXPECT_EQ(db.count("USERACC"), 1);
+}
+
+TEST_F(DesktopImport, OpensADatabaseFirstWhenNoneIsOpen)
+{
+    whenModal([this](QWidget* modal) {
+        auto* pick = qobject_cast<TfrmPickList*>(modal);
+        ASSERT_NE(pick, nullptr);
+        const auto found = pick->lboxList->findItems(db.alias(), Qt::MatchFixedString);
+        ASSERT_EQ(found.size(), 1);
+        pick->lboxList->setCurrentItem(found.first());
+        importWhenShown(pick);
+        pick->bbtnOkClick();
+    });
+    window->ImportFrom(source.path());
+    EXPECT_EQ(window->OpenAlias, db.alias());
+    EXPECT_EQ(shownStatus, "Database files found");
+    EXPECT_EQ(db.count("ACCESS"), 1);
+}
+
+TEST_F(DesktopImport, ImportsNothingWhenOpenIsCancelled)
+{
+    bool importShown = false;
+    whenModal([&](QWidget* modal) {
+        ASSERT_NE(qobject_cast<TfrmPickList*>(modal), nullptr);
+        whenModal(
+            [&](QWidget* next) {
+                importShown = true;
+                next->close();
+            },
+            modal, 50);
+        modal->close();
+    });
+    window->ImportFrom(source.path());
+    EXPECT_TRUE(window->OpenAlias.isEmpty());
+    EXPECT_FALSE(importShown);
+    EXPECT_EQ(db.count("USERS"), 0);
+}
