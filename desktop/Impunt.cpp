@@ -118,6 +118,14 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
     connect(DriveComboBox1, &QComboBox::activated, this, &TfrmImport::driveChosen);
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmImport::treeChosen);
+    // The tree reads folders in the background: show the chosen one once its parents are read.
+    connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        if (!m_revealPending)
+            return;
+        revealDirectory();
+        if (QDir::cleanPath(loaded) == m_directory)
+            m_revealPending = false; // the user browses on from here
+    });
 
     setDirectory(QDir::currentPath());
     frmImport = this;
@@ -145,13 +153,19 @@ void TfrmImport::setDirectory(const QString& path)
         }
     }
     DriveComboBox1->setCurrentIndex(drive);
-    const QModelIndex index = m_dirModel->index(m_directory);
-    if (index.isValid()) {
-        const QSignalBlocker block(DirectoryListBox1->selectionModel());
-        DirectoryListBox1->setCurrentIndex(index);
-        DirectoryListBox1->scrollTo(index);
-    }
+    m_revealPending = true;
+    revealDirectory();
     DirectoryListBox1Change();
+}
+
+void TfrmImport::revealDirectory()
+{
+    const QModelIndex index = m_dirModel->index(m_directory);
+    if (!index.isValid())
+        return;
+    const QSignalBlocker block(DirectoryListBox1->selectionModel());
+    DirectoryListBox1->setCurrentIndex(index);
+    DirectoryListBox1->scrollTo(index);
 }
 
 void TfrmImport::driveChosen(int index)
@@ -377,6 +391,7 @@ void TfrmImport::btnImportClick()
 void TfrmImport::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    revealDirectory();
     DirectoryListBox1Change();
 }
 

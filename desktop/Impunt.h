@@ -91,10 +91,12 @@ private:
     void setBusy(bool busy);
     void driveChosen(int index);
     void treeChosen();
+    void revealDirectory();
 
     QFileSystemModel* m_dirModel;
     QString m_directory;
     bool m_busy = false;
+    bool m_revealPending = false;
     std::vector<MapObj> m_accessMap;
     std::vector<MapObj> m_userMap;
 };
