@@ -15,7 +15,7 @@ set_tests_properties(fbserver_start PROPERTIES FIXTURES_SETUP fbserver TIMEOUT 9
 
 add_test(NAME fbserver_stop
          COMMAND bash "${_jovsec_fbserver_script}" stop "${_jovsec_fbserver_dir}")
-set_tests_properties(fbserver_stop PROPERTIES FIXTURES_CLEANUP fbserver TIMEOUT 30)
+set_tests_properties(fbserver_stop PROPERTIES FIXTURES_CLEANUP fbserver TIMEOUT 120)
 
 function(jovsec_use_fbserver test_name)
   set_property(TEST "${test_name}" APPEND PROPERTY FIXTURES_REQUIRED fbserver)
