@@ -300,6 +300,13 @@ void TFormAdmin::Setup1Click()
         ~Restore() { FormCSMain = previous; }
     } restore{previous};
     editor->exec();
+    // The editor writes the PROGRAM row as it goes; then the status bar shows the
+    // label as the editor left it.
+    editor.reset();
+    if (!OpenAlias.isEmpty()) {
+        readSecurityTitle(OpenAlias);
+        UpdateCommandState();
+    }
 }
 
 void TFormAdmin::PrintSetup1Click() { Platform::printerSetup(this); }

@@ -138,6 +138,9 @@ private:
     QToolButton* addToolButton(const char* name, const QString& glyph, const QString& shortHint,
                                const QString& longHint, void (TFormAdmin::*handler)());
     THelpViewer* showHelp();
+    // SecurityTitle from the PROGRAM row of the alias's database; throws
+    // EDatabaseError when the table cannot be read.
+    void readSecurityTitle(const QString& alias);
     void restoreWindowGeometry();
     void saveWindowGeometry() const;
     // New, after the dialog: the steps that copy or create the file, add the alias,

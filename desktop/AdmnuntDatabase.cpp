@@ -180,21 +180,13 @@ void TFormAdmin::OpenSecurityAlias(const QString& alias)
     // A refused or cancelled log-in leaves the open database as it was shown.
     Database1->open();
 
-    sqlBuildSecurity->close();
-    sqlBuildSecurity->setDatabaseName(alias);
-    sqlBuildSecurity->setSQL(QStringLiteral("Select * from Program;"));
     bool valid = true;
     try {
-        sqlBuildSecurity->open();
+        readSecurityTitle(alias);
     } catch (const EDatabaseError&) {
         valid = false;
     }
     if (valid) {
-        sqlBuildSecurity->first();
-        SecurityTitle = sqlBuildSecurity->isEmpty()
-                            ? QString()
-                            : sqlBuildSecurity->fieldByName(QStringLiteral("Security_Label"))->asString();
-        sqlBuildSecurity->close();
         OpenAlias = alias;
     } else {
         Platform::showError(QStringLiteral("Valid Security files were not found at the location specified by the "
@@ -206,6 +198,19 @@ void TFormAdmin::OpenSecurityAlias(const QString& alias)
         TDatabase::dropTemporaryConnections();
     }
     UpdateCommandState();
+}
+
+void TFormAdmin::readSecurityTitle(const QString& alias)
+{
+    sqlBuildSecurity->close();
+    sqlBuildSecurity->setDatabaseName(alias);
+    sqlBuildSecurity->setSQL(QStringLiteral("Select * from Program;"));
+    sqlBuildSecurity->open();
+    sqlBuildSecurity->first();
+    SecurityTitle = sqlBuildSecurity->isEmpty()
+                        ? QString()
+                        : sqlBuildSecurity->fieldByName(QStringLiteral("Security_Label"))->asString();
+    sqlBuildSecurity->close();
 }
 
 void TFormAdmin::Create1Click()

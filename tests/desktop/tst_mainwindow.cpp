@@ -4,6 +4,7 @@
 
 #include "database/EDatabaseError.h"
 #include "editor/CSFrmsec.h"
+#include "editor/TDBEdit.h"
 #include "platform/HelpViewer.h"
 #include "platform/Printer.h"
 
@@ -17,6 +18,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
@@ -187,6 +189,8 @@ TEST_F(MainWindow, SetupShowsTheEditorOnTheOpenDatabase)
         alias = editor->SecAlias;
         limited = editor->LimitAccess;
         reachable = FormCSMain == editor;
+        editor->dbedSecLabel->selectAll();
+        QTest::keyClicks(editor->dbedSecLabel, "Relabelled");
         editor->reject();
     });
     window->Setup1->trigger();
@@ -196,6 +200,9 @@ TEST_F(MainWindow, SetupShowsTheEditorOnTheOpenDatabase)
     // The editor lives for the command only.
     EXPECT_TRUE(window->findChildren<TFormCSMain*>().isEmpty());
     EXPECT_EQ(FormCSMain, nullptr);
+    // The status bar shows the label the editor left.
+    EXPECT_EQ(db.scalar("select Security_Label from PROGRAM"), "Relabelled");
+    EXPECT_EQ(window->panelText(2), "Relabelled");
 }
 
 TEST_F(MainWindow, PrintSetupChoosesThePrinterReportsUse)
