@@ -7,9 +7,6 @@
 #include <QRegularExpression>
 #include <QSqlError>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace {
 QList<TDatabase*>& registry()
 {
@@ -244,11 +241,3 @@ void TDatabase::setLoginPromptHandler(LoginPromptHandler handler)
 }
 
 bool TDatabase::isServerLocation(const QString& serverName) { return !parseLocation(serverName).host.isEmpty(); }
-
-QString TDatabase::netUserName()
-{
-    if (const passwd* pw = getpwuid(getuid()))
-        if (pw->pw_name && *pw->pw_name)
-            return QString::fromLocal8Bit(pw->pw_name);
-    return qEnvironmentVariable("USER");
-}

@@ -63,9 +63,6 @@ public:
     // rather than naming a local file.
     static bool isServerLocation(const QString& serverName);
 
-    // The operating system's login name of the current user.
-    static QString netUserName();
-
     // Record sets tell their connection while they hold it.
     void attach() { ++m_users; }
     void detach() { --m_users; }

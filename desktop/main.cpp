@@ -1,3 +1,4 @@
+#include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "desktop/Admnunt.h"
 #include "platform/MessageBox.h"
@@ -12,7 +13,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("SecDesk"));
     QApplication::setOrganizationName(QStringLiteral("JovSec"));
-    Platform::installEngineLoginPrompt();
+    TDatabase::setLoginPromptHandler(&Platform::loginPrompt);
 
     // --import DIR: the import of the previous version's files in DIR, on the database
     // opened first. The menu does not offer the import.

@@ -1,7 +1,5 @@
 #include "platform/MessageBox.h"
 
-#include "database/TDatabase.h"
-
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -133,7 +131,5 @@ bool loginPrompt(const QString& databaseName, QString& userName, QString& passwo
 void setMessageHandler(MessageHandler handler) { messageHandler() = std::move(handler); }
 void setInputHandler(InputHandler handler) { inputHandler() = std::move(handler); }
 void setLoginHandler(LoginHandler handler) { loginHandler() = std::move(handler); }
-
-void installEngineLoginPrompt() { TDatabase::setLoginPromptHandler(&loginPrompt); }
 
 } // namespace Platform

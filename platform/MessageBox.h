@@ -35,7 +35,4 @@ void setMessageHandler(MessageHandler handler);
 void setInputHandler(InputHandler handler);
 void setLoginHandler(LoginHandler handler);
 
-// Makes the engine ask through loginPrompt() when a connection has its prompt on.
-void installEngineLoginPrompt();
-
 } // namespace Platform

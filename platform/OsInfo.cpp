@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <pwd.h>
 #include <sys/sysinfo.h>
+#include <unistd.h>
 
 namespace Platform {
 
@@ -41,6 +43,14 @@ QString searchPath(const QStringList& folders, const QString& fileName)
             return candidate.absoluteFilePath();
     }
     return QString();
+}
+
+QString netUserName()
+{
+    if (const passwd* pw = getpwuid(getuid()))
+        if (pw->pw_name && *pw->pw_name)
+            return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
 }
 
 MemoryStatus memoryStatus()

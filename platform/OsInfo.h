@@ -16,6 +16,9 @@ QString systemDirectory();
 // Searches the folders for a file name; returns its full path or an empty string.
 QString searchPath(const QStringList& folders, const QString& fileName);
 
+// The operating system's login name of the current user (the network user name).
+QString netUserName();
+
 struct MemoryStatus {
     quint64 totalPhysical = 0;
     quint64 availablePhysical = 0;

@@ -67,7 +67,7 @@ void TJovCSsecure::Loaded()
         FUserAcc = nullptr;
         return;
     }
-    Platform::installEngineLoginPrompt();
+    TDatabase::setLoginPromptHandler(&Platform::loginPrompt);
     try {
         FDatabase->close();
         FDatabase->setAliasName(FAlias);

@@ -1,7 +1,6 @@
 // Logon by the identity the network reports, without a password.
 #include "security/JovCSsec.h"
 
-#include "database/TDatabase.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/OsInfo.h"
 
@@ -20,7 +19,7 @@ using ConnectionStatusFn = int (*)(unsigned short connection, void* buffer, int 
 
 QString TJovCSsecure::GetWindowsUserName()
 {
-    return TDatabase::netUserName();
+    return Platform::netUserName();
 }
 
 QString TJovCSsecure::GetNetwareUserName()

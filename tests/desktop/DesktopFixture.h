@@ -46,7 +46,7 @@ protected:
             password = loginPassword;
             return true;
         });
-        Platform::installEngineLoginPrompt();
+        TDatabase::setLoginPromptHandler(&Platform::loginPrompt);
         window = std::make_unique<TFormAdmin>();
     }
 

@@ -21,8 +21,18 @@ port_open() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# Running (a zombie, waiting for its parent to read its status, is not).
+is_alive() {
+    local stat state
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    state=${stat##*) }
+    [[ -n "$state" && "${state%% *}" != Z ]]
+}
+
+# Compared without starting a process: stop scans every process, and one readlink
+# each took longer than the fixture's time limit on a busy machine.
 is_server() {
-    [[ "$(readlink "/proc/$1/exe" 2>/dev/null)" == "$FB_SERVER" ]]
+    [[ "/proc/$1/exe" -ef "$FB_SERVER" ]]
 }
 
 # Servers running for a given root: the recorded pid plus any server whose
@@ -64,7 +74,7 @@ isql() {
 }
 
 start() {
-    local port=$2 pid i
+    local port=$2 pid i status
     DIR=$(realpath -m "$1")
     [[ "$port" =~ ^[0-9]+$ ]] || die "invalid port '$port'"
     [[ -x "$FB_SERVER" ]] || die "$FB_SERVER missing (install firebird3.0-server-core)"
@@ -99,14 +109,23 @@ CONF
     setsid "$FB_SERVER" </dev/null >"$DIR/server.log" 2>&1 &
     pid=$!
     echo "$pid" >"$DIR/server.pid"
+    # The background process is this shell, then setsid, and only then the server:
+    # judge it by whether it is still alive, not by what it runs yet.
     for ((i = 0; i < 300; i++)); do
         port_open "$port" && break
-        is_server "$pid" || die "server exited at startup: $(cat "$DIR/server.log")"
+        if ! is_alive "$pid"; then
+            wait "$pid" && status=0 || status=$?
+            die "server exited at startup (status $status): $(cat "$DIR/server.log")"
+        fi
         sleep 0.1
     done
     if ! port_open "$port"; then
         stop "$DIR"
-        die "server did not accept connections on 127.0.0.1:$port within 30 s"
+        die "server did not accept connections on 127.0.0.1:$port within 30 s: $(cat "$DIR/server.log")"
+    fi
+    if ! is_server "$pid"; then
+        stop "$DIR"
+        die "process $pid is not $FB_SERVER after the port opened: $(cat "$DIR/server.log")"
     fi
 
     # Prove that a remote SYSDBA login works before any test relies on it.

@@ -1,6 +1,7 @@
 // Network identity logon, with a stand-in NetWare client library beside the test
 // program that reports the name in JOVSEC_NW_USER.
 #include "security/CSLogon.h"
+#include "platform/OsInfo.h"
 #include "tests/security/SecurityFixture.h"
 
 #include <QPushButton>
@@ -38,7 +39,7 @@ TEST_F(Network, NetwareNameComesFromTheLibraryBesideTheProgram)
     // A record without a NUL yields the whole name field and nothing beyond it.
     qputenv("JOVSEC_NW_UNTERMINATED", "1");
     EXPECT_EQ(c.GetNetwareUserName(), QString(48, 'A'));
-    EXPECT_EQ(c.GetWindowsUserName(), TDatabase::netUserName());
+    EXPECT_EQ(c.GetWindowsUserName(), Platform::netUserName());
 }
 
 TEST_F(Network, NetwareNameLogsOnWithoutPassword)
@@ -78,7 +79,7 @@ TEST_F(Network, NetwareNameLogsOnWithoutPassword)
 
 TEST_F(Network, WindowsNameFirstAndNetwareOnlyWhenItIsEmpty)
 {
-    const int id = db->addUser(TDatabase::netUserName(), "pw");
+    const int id = db->addUser(Platform::netUserName(), "pw");
     qputenv("JOVSEC_NW_USER", "nobody-here");
     TJovCSsecure& c = start(TSecurityOptions(soWinNetSupport) | soNetwareSupport);
     EXPECT_TRUE(c.NWLogon());
