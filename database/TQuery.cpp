@@ -262,6 +262,13 @@ void TQuery::setFiltered(bool on)
 {
     if (m_filtered == on)
         return;
+    // A filter given while closed, or before this open, is compiled now; an unknown
+    // column refuses the switch and leaves the record set as it was.
+    if (on && active() && !m_rows.hasFilter() && !m_filterText.trimmed().isEmpty()) {
+        std::unique_ptr<TFilter::Node> compiled = TFilter::parse(m_filterText);
+        TFilter::bind(*compiled, fieldNames());
+        m_rows.setFilter(std::move(compiled));
+    }
     m_filtered = on;
     if (active()) {
         if (m_state != State::Browse)
