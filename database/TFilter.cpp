@@ -6,12 +6,23 @@
 
 namespace {
 
+// Filters are a column compared with a value, a few of them combined. These bounds
+// are far beyond any real filter and keep parsing, matching and freeing the
+// expression (all recursive) well inside the stack: a longer text, deeper
+// parentheses or more comparisons are refused as an invalid filter expression.
+constexpr int kMaxLength = 8192;
+constexpr int kMaxNesting = 32;
+constexpr int kMaxComparisons = 256;
+
 class Parser {
 public:
     explicit Parser(const QString& text) : m_text(text) {}
 
     std::unique_ptr<TFilter::Node> parseAll()
     {
+        if (m_text.size() > kMaxLength)
+            throw EDatabaseError(QStringLiteral("Invalid filter expression (longer than %1 characters)")
+                                     .arg(kMaxLength));
         auto node = parseOr();
         skipSpace();
         if (m_pos < m_text.size())
@@ -80,14 +91,19 @@ private:
         if (m_pos >= m_text.size())
             fail(QStringLiteral("expression expected"));
         if (m_text.at(m_pos) == QLatin1Char('(')) {
+            if (++m_nesting > kMaxNesting)
+                fail(QStringLiteral("parentheses nested deeper than %1").arg(kMaxNesting));
             ++m_pos;
             auto node = parseOr();
+            --m_nesting;
             skipSpace();
             if (m_pos >= m_text.size() || m_text.at(m_pos) != QLatin1Char(')'))
                 fail(QStringLiteral("')' expected"));
             ++m_pos;
             return node;
         }
+        if (++m_comparisons > kMaxComparisons)
+            fail(QStringLiteral("more than %1 comparisons").arg(kMaxComparisons));
         auto node = std::make_unique<TFilter::Node>();
         node->column = parseIdentifier();
         node->op = parseOp();
@@ -150,6 +166,8 @@ private:
 
     const QString& m_text;
     int m_pos = 0;
+    int m_nesting = 0;
+    int m_comparisons = 0;
 };
 
 bool isNumeric(const QVariant& v)

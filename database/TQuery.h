@@ -1,6 +1,10 @@
 #pragma once
 // A statement or record set on a named database.
 //
+// The statement's text and parameters are a TStatementText, the rows in memory a
+// TRowSet, the write-through of posted rows a TRowWriter; this class holds the
+// connection, the current row, the fields and the edit buffer.
+//
 // As a statement: SQL text (a list of lines) with named parameters (:Name) set as
 // integer, string, date or date-time, run with execSQL(). Without a transaction on
 // its connection each statement commits on its own.
@@ -14,6 +18,9 @@
 // updates edits stay in memory until an update object (TUpdateSQL) applies them.
 
 #include "database/TField.h"
+#include "database/TRowSet.h"
+#include "database/TRowWriter.h"
+#include "database/TStatementText.h"
 
 #include <QHash>
 #include <QObject>
@@ -25,10 +32,6 @@
 #include <vector>
 
 class TDatabase;
-class QSqlQuery;
-namespace TFilterDetail {
-struct Compiled;
-}
 
 class TQuery : public QObject {
     Q_OBJECT
@@ -42,8 +45,8 @@ public:
     QString databaseName() const { return m_databaseName; }
     void setDatabaseName(const QString& name);
 
-    QStringList sqlLines() const { return m_sql; }
-    QString sql() const { return m_sql.join(QLatin1Char('\n')); }
+    QStringList sqlLines() const { return m_statement.lines(); }
+    QString sql() const { return m_statement.text(); }
     void setSQL(const QString& text);
     void setSQL(const QStringList& lines);
 
@@ -75,7 +78,7 @@ public:
     void setActive(bool on) { on ? open() : close(); }
     State state() const { return m_state; }
     // The table a live record set writes to ("from" of the statement).
-    QString tableName() const { return m_tableName; }
+    QString tableName() const { return m_writer.table(); }
 
     void first();
     void last();
@@ -134,60 +137,20 @@ signals:
     void stateChanged();
 
 private:
-    struct Param {
-        QString name;
-        QVariant value;
-    };
-    struct Index;
-
     TDatabase* acquireConnection();
     void releaseConnection();
-    QString statementText() const;
-    bool runStatement(QSqlQuery& q, const QString& text) const;
-    void parseParams();
-    Param* findParam(const QString& name);
-    void readResult();
-    void loadKeyColumns();
-    void rebuildView();
-    void setPosition(int pos);
-    void invalidateIndexes();
     void checkBrowse(const char* what) const;
+    void setPosition(int pos);
     void startEditing(State state, int insertRow);
-    void writeInsert();
-    void writeUpdate(int row);
-    void writeDelete(int row);
-    QString whereForRow(const std::vector<QVariant>& values, std::vector<QVariant>& binds) const;
     void runCalcFields();
-    int dataColumnCount() const { return m_dataColumns; }
     int currentRow() const { return m_pos < 0 ? -1 : viewAt(m_pos); }
     // The visible rows: all of them, or those the filter let through.
-    int viewSize() const { return m_viewAll ? m_rows.size() : int(m_view.size()); }
-    int viewAt(int pos) const { return m_viewAll ? pos : m_view[pos]; }
-    int viewFind(int row) const;
-
-    // Rows stored one after another in one block: a million rows are one allocation.
-    struct RowStore {
-        int columns = 0;
-        std::vector<QVariant> data;
-        int size() const { return columns ? int(data.size() / columns) : 0; }
-        const QVariant* row(int r) const { return data.data() + size_t(r) * columns; }
-        QVariant* row(int r) { return data.data() + size_t(r) * columns; }
-        std::vector<QVariant> copy(int r) const { return std::vector<QVariant>(row(r), row(r) + columns); }
-        void set(int r, const std::vector<QVariant>& v) { std::copy(v.begin(), v.begin() + columns, row(r)); }
-        void insert(int at, const std::vector<QVariant>& v)
-        {
-            data.insert(data.begin() + size_t(at) * columns, v.begin(), v.begin() + columns);
-        }
-        void erase(int r)
-        {
-            data.erase(data.begin() + size_t(r) * columns, data.begin() + size_t(r + 1) * columns);
-        }
-        void clear() { data.clear(); }
-    };
+    int viewSize() const { return m_rows.viewSize(); }
+    int viewAt(int pos) const { return m_rows.viewAt(pos); }
+    void rebuildView() { m_rows.rebuildView(m_filtered); }
 
     QString m_databaseName;
-    QStringList m_sql;
-    std::vector<Param> m_params;
+    TStatementText m_statement;
     bool m_requestLive = false;
     UpdateMode m_updateMode = UpdateMode::WhereAll;
     bool m_cachedUpdates = false;
@@ -195,23 +158,16 @@ private:
 
     State m_state = State::Inactive;
     TDatabase* m_connection = nullptr;
-    QString m_tableName;
-    std::vector<int> m_keyColumns;
-    bool m_keysLoaded = false;
+    TRowWriter m_writer;
     std::vector<std::unique_ptr<TField>> m_fields;
     int m_dataColumns = 0;
-    RowStore m_rows;
-    // Values each row had when it was read, for rows changed under cached updates.
-    QHash<int, std::vector<QVariant>> m_originalRows;
-    std::vector<int> m_view;
-    bool m_viewAll = true;
+    TRowSet m_rows;
     int m_pos = -1;
     bool m_eof = true;
     bool m_bof = true;
 
     QString m_filterText;
     bool m_filtered = false;
-    std::unique_ptr<TFilterDetail::Compiled> m_compiledFilter;
 
     std::vector<QVariant> m_buffer;
     std::vector<QVariant> m_oldBuffer;
@@ -222,6 +178,4 @@ private:
     std::vector<QVariant> m_calcValues;
     int m_calcRow = -2;
     bool m_inCalc = false;
-
-    mutable std::vector<std::unique_ptr<Index>> m_indexes;
 };

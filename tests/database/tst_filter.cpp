@@ -37,6 +37,26 @@ TEST(Filter, MalformedExpressionsAreRefusedWithAClearMessage)
     }
 }
 
+TEST(Filter, HugeExpressionsAreRefusedNotOverflowingTheStack)
+{
+    const auto refused = [](const QString& text, const char* why) {
+        try {
+            TFilter::parse(text);
+            ADD_FAILURE() << "accepted " << why;
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.message().startsWith("Invalid filter expression")) << qPrintable(e.message());
+            EXPECT_TRUE(e.message().contains(why)) << qPrintable(e.message());
+        }
+    };
+    const QString comparison = "User_ID='1'";
+    QStringList chain(100000, comparison);
+    refused(chain.join(" and "), "longer than 8192");
+    refused(QString(100000, '(') + comparison + QString(100000, ')'), "longer than 8192");
+    // Under the length bound: the depth and the count are bounded on their own.
+    refused(QString(33, '(') + comparison + QString(33, ')'), "nested deeper than 32");
+    refused(QStringList(257, "a='1'").join(" or "), "more than 256 comparisons");
+}
+
 class FilterOnUsers : public ::testing::Test {
 protected:
     void SetUp() override
@@ -83,6 +103,34 @@ TEST_F(FilterOnUsers, KeysCompareAsTextAndExpressionsCombine)
     EXPECT_EQ(countMatches(q, "(User_ID>'1') and (User_Password='d')"), 1);
     EXPECT_EQ(countMatches(q, "User_ID>'2'"), 2);
     EXPECT_EQ(countMatches(q, "((User_ID='1')) and (User_Enabled='1')"), 1);
+}
+
+TEST_F(FilterOnUsers, AFilterGivenWhileFilteringIsOffAppliesWhenSwitchedOn)
+{
+    q.close();
+    q.setFilter("User_ID='2'");
+    q.open();
+    q.setFiltered(true);
+    EXPECT_EQ(q.recordCount(), 1);
+    EXPECT_EQ(q.fieldByName("User_ID")->asInteger(), 2);
+    // An unknown column is refused when filtering starts, and nothing changes.
+    q.setFiltered(false);
+    q.close();
+    q.setFilter("No_Such='1'");
+    q.open();
+    EXPECT_THROW(q.setFiltered(true), EDatabaseError);
+    EXPECT_FALSE(q.filtered());
+    EXPECT_EQ(q.recordCount(), 4);
+}
+
+TEST_F(FilterOnUsers, ExpressionsAtTheBoundsStillWork)
+{
+    const QString deep = QString(32, '(') + "User_ID='3'" + QString(32, ')');
+    EXPECT_EQ(countMatches(q, deep), 1);
+    QStringList ids;
+    for (int i = 0; i < 256; ++i)
+        ids << QString("User_ID='%1'").arg(i % 2 ? 2 : 4);
+    EXPECT_EQ(countMatches(q, ids.join(" or ")), 2);
 }
 
 TEST_F(FilterOnUsers, NavigationFollowsTheFilterAndFilteringOffKeepsTheRow)
