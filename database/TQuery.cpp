@@ -294,18 +294,24 @@ void TQuery::execSQL()
 {
     TDatabase* db = acquireConnection();
     const QString text = statementText();
-    QSqlQuery q(db->sqlDatabase());
-    if (!runStatement(q, text)) {
-        const QString error = q.lastError().text();
-        q.clear();
-        if (!active())
-            releaseConnection();
-        throw EDatabaseError(error);
-    }
     static const QRegularExpression dml(QStringLiteral("^\\s*(INSERT|UPDATE|DELETE|MERGE)\\b"),
                                         QRegularExpression::CaseInsensitiveOption);
-    m_rowsAffected = dml.match(text).hasMatch() ? q.numRowsAffected() : 0;
-    q.clear();
+    try {
+        db->perform([&] {
+            QSqlQuery q(db->sqlDatabase());
+            if (!runStatement(q, text)) {
+                const QString error = q.lastError().text();
+                q.clear();
+                throw EDatabaseError(error);
+            }
+            m_rowsAffected = dml.match(text).hasMatch() ? q.numRowsAffected() : 0;
+            q.clear();
+        });
+    } catch (...) {
+        if (!active())
+            releaseConnection();
+        throw;
+    }
     if (!active())
         releaseConnection();
 }
@@ -319,33 +325,45 @@ void TQuery::open()
     RowStore rows;
     std::vector<int> sqlTypes;
     QSqlRecord record;
-    {
-        QSqlQuery q(db->sqlDatabase());
-        q.setForwardOnly(true);
-        if (!runStatement(q, text)) {
-            const QString error = q.lastError().text();
-            q.clear();
-            releaseConnection();
-            throw EDatabaseError(error);
-        }
-        record = q.record();
-        const int columns = record.count();
-        rows.columns = columns;
-        sqlTypes.resize(columns);
-        for (int c = 0; c < columns; ++c)
-            sqlTypes[c] = record.field(c).typeID();
-        // An INSERT ... RETURNING yields one row; the driver would repeat it forever.
-        static const QRegularExpression select(QStringLiteral("^\\s*(SELECT|WITH)\\b"),
-                                               QRegularExpression::CaseInsensitiveOption);
-        const bool singleton = !select.match(text).hasMatch();
-        while (q.next()) {
+    try {
+        db->perform([&] {
+            rows = RowStore();
+            QSqlQuery q(db->sqlDatabase());
+            q.setForwardOnly(true);
+            if (!runStatement(q, text)) {
+                const QString error = q.lastError().text();
+                q.clear();
+                throw EDatabaseError(error);
+            }
+            record = q.record();
+            const int columns = record.count();
+            rows.columns = columns;
+            sqlTypes.resize(columns);
             for (int c = 0; c < columns; ++c)
-                rows.data.push_back(normalizeRead(q.value(c), sqlTypes[c]));
-            if (singleton)
-                break;
-        }
-        // Ends the SELECT's transaction now, not when the record set closes.
-        q.clear();
+                sqlTypes[c] = record.field(c).typeID();
+            // An INSERT ... RETURNING yields one row; the driver would repeat it forever.
+            static const QRegularExpression select(QStringLiteral("^\\s*(SELECT|WITH)\\b"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+            const bool singleton = !select.match(text).hasMatch();
+            while (q.next()) {
+                for (int c = 0; c < columns; ++c)
+                    rows.data.push_back(normalizeRead(q.value(c), sqlTypes[c]));
+                if (singleton)
+                    break;
+            }
+            // A row the engine could not deliver (a lock conflict is only found when the
+            // row is fetched) ends next() like the last row did: it is a failure.
+            if (q.lastError().isValid()) {
+                const QString error = q.lastError().text();
+                q.clear();
+                throw EDatabaseError(error);
+            }
+            // Ends the SELECT's transaction now, not when the record set closes.
+            q.clear();
+        });
+    } catch (...) {
+        releaseConnection();
+        throw;
     }
 
     // Keep calculated fields declared before opening; rebuild the data fields.
@@ -809,14 +827,16 @@ void TQuery::writeInsert()
                                     QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
                                     QLatin1Char(')');
     text += QStringLiteral(" RETURNING ") + all.join(QLatin1Char(','));
-    QSqlQuery q(m_connection->sqlDatabase());
-    execPositional(q, text, binds);
-    if (q.next()) {
-        const QSqlRecord rec = q.record();
-        for (int c = 0; c < m_dataColumns && c < rec.count(); ++c)
-            m_buffer[c] = normalizeRead(q.value(c), rec.field(c).typeID());
-    }
-    q.clear();
+    m_connection->perform([&] {
+        QSqlQuery q(m_connection->sqlDatabase());
+        execPositional(q, text, binds);
+        if (q.next()) {
+            const QSqlRecord rec = q.record();
+            for (int c = 0; c < m_dataColumns && c < rec.count(); ++c)
+                m_buffer[c] = normalizeRead(q.value(c), rec.field(c).typeID());
+        }
+        q.clear();
+    });
 }
 
 void TQuery::writeUpdate(int row)
@@ -841,10 +861,13 @@ void TQuery::writeUpdate(int row)
                    sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + where;
     if (m_keyColumns.empty())
         text += QStringLiteral(" ROWS 1");
-    QSqlQuery q(m_connection->sqlDatabase());
-    execPositional(q, text, binds);
-    const int affected = q.numRowsAffected();
-    q.clear();
+    int affected = 0;
+    m_connection->perform([&] {
+        QSqlQuery q(m_connection->sqlDatabase());
+        execPositional(q, text, binds);
+        affected = q.numRowsAffected();
+        q.clear();
+    });
     if (affected == 0)
         throw EDatabaseError(QStringLiteral("Record changed by another user or deleted"));
 }
@@ -856,9 +879,11 @@ void TQuery::writeDelete(int row)
     QString text = QStringLiteral("DELETE FROM ") + m_tableName + QStringLiteral(" WHERE ") + where;
     if (m_keyColumns.empty())
         text += QStringLiteral(" ROWS 1");
-    QSqlQuery q(m_connection->sqlDatabase());
-    execPositional(q, text, binds);
-    q.clear();
+    m_connection->perform([&] {
+        QSqlQuery q(m_connection->sqlDatabase());
+        execPositional(q, text, binds);
+        q.clear();
+    });
 }
 
 void TQuery::post()
