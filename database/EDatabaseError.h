@@ -7,12 +7,20 @@
 
 class EDatabaseError : public std::runtime_error {
 public:
-    explicit EDatabaseError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    // Why the work failed, as far as the layer could tell: a passing trouble that
+    // running the work again may cure (a concurrent writer held the row, or the
+    // connection broke and has been reopened), or anything else.
+    enum class Reason { Unknown, Engine, Conflict, Broken };
+
+    explicit EDatabaseError(const QString& message, Reason reason = Reason::Unknown)
+        : std::runtime_error(message.toStdString()), m_message(message), m_reason(reason)
     {
     }
     const QString& message() const { return m_message; }
+    Reason reason() const { return m_reason; }
+    void setReason(Reason reason) { m_reason = reason; }
 
 private:
     QString m_message;
+    Reason m_reason;
 };

@@ -4,8 +4,18 @@
 #include "database/TAliases.h"
 #include "database/TFirebirdEnv.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include <ibase.h>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 QList<TDatabase*>& registry()
@@ -41,6 +51,15 @@ Location parseLocation(const QString& serverName)
         loc.path = serverName;
     }
     return loc;
+}
+
+// Another transaction changed or holds the row this work wanted to change.
+bool isConflict(const QString& engineText)
+{
+    static const QRegularExpression conflict(
+        QStringLiteral("update conflicts with concurrent update|deadlock|lock conflict on no wait"),
+        QRegularExpression::CaseInsensitiveOption);
+    return conflict.match(engineText).hasMatch();
 }
 } // namespace
 
@@ -155,10 +174,85 @@ void TDatabase::startTransaction()
 {
     if (!connected())
         open();
-    QSqlDatabase db = sqlDatabase();
-    if (!db.transaction())
-        throw EDatabaseError(db.lastError().text());
+    perform([this] {
+        QSqlDatabase db = sqlDatabase();
+        if (!db.transaction())
+            throw EDatabaseError(db.lastError().text());
+    });
     m_inTransaction = true;
+}
+
+bool TDatabase::alive() const
+{
+    const QSqlDatabase db = sqlDatabase();
+    if (!db.isOpen() || !db.driver())
+        return false;
+    QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || !handle.data())
+        return false;
+    // A copy of the driver's handle: the ping must not change the driver's own.
+    isc_db_handle attachment = *static_cast<const isc_db_handle*>(handle.constData());
+    ISC_STATUS_ARRAY status{};
+    return fb_ping(status, &attachment) == 0;
+}
+
+bool TDatabase::reopen()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return false;
+    close(); // drops the transaction the break has ended
+    QSqlDatabase db = sqlDatabase();
+    return db.open();
+}
+
+EDatabaseError::Reason TDatabase::recover(EDatabaseError& failure)
+{
+    using Reason = EDatabaseError::Reason;
+    if (failure.reason() != Reason::Unknown)
+        return failure.reason();
+    if (connected() && !alive()) {
+        // Whether or not it opens again now, the next piece of work finds out.
+        reopen();
+        failure.setReason(Reason::Broken);
+    } else if (isConflict(failure.message())) {
+        failure.setReason(Reason::Conflict);
+    } else {
+        failure.setReason(Reason::Engine);
+    }
+    return failure.reason();
+}
+
+void TDatabase::pauseAfterConflict(int attempt)
+{
+    const int most = std::min(5 + 10 * attempt, 100);
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(QRandomGenerator::global()->bounded(1, most + 1)));
+}
+
+void TDatabase::perform(const std::function<void()>& work)
+{
+    using Reason = EDatabaseError::Reason;
+    bool reopened = false;
+    for (int attempt = 1;; ++attempt) {
+        const bool inTransaction = m_inTransaction;
+        try {
+            work();
+            return;
+        } catch (EDatabaseError& failure) {
+            const Reason reason = recover(failure);
+            if (inTransaction)
+                throw;
+            if (reason == Reason::Broken && !reopened && connected()) {
+                reopened = true;
+                continue;
+            }
+            if (reason == Reason::Conflict && attempt < kConflictAttempts) {
+                pauseAfterConflict(attempt);
+                continue;
+            }
+            throw;
+        }
+    }
 }
 
 void TDatabase::commit()

@@ -6,6 +6,8 @@
 // SERVER NAME holds the location: a local path opens the file with the embedded
 // engine, host:path or host/port:path reaches a Firebird server.
 
+#include "database/EDatabaseError.h"
+
 #include <QObject>
 #include <QSqlDatabase>
 #include <QStringList>
@@ -42,6 +44,25 @@ public:
     void commit();
     void rollback();
 
+    // Runs one unit of work against this connection and gets it past passing trouble:
+    // - a concurrent writer that updated the same row (an update conflict or a
+    //   deadlock) makes the work run again after a short pause, a bounded number of
+    //   times; inside a transaction the whole transaction must run again instead
+    //   (TTransaction::run), so the failure is passed on marked as a conflict;
+    // - a connection that broke under the work (the server restarted) is reopened
+    //   and the work runs once more; inside a transaction, which the break has
+    //   ended, the failure is passed on marked as broken.
+    // work throws EDatabaseError; the last failure is passed on.
+    void perform(const std::function<void()>& work);
+    // Sorts out a failure of work on this connection: reopens a broken connection
+    // and marks the failure Broken, Conflict or Engine. Returns the reason.
+    EDatabaseError::Reason recover(EDatabaseError& failure);
+    // Waits a short, growing and slightly random while before a conflict's next try,
+    // so that writers that collided do not collide again at once.
+    static void pauseAfterConflict(int attempt);
+    // The tries a unit of work gets against concurrent writers.
+    static constexpr int kConflictAttempts = 30;
+
     bool isTemporary() const { return m_temporary; }
     // The parameters in effect: the alias's, with those given here replacing them.
     QStringList effectiveParams() const;
@@ -68,6 +89,11 @@ public:
     void detach() { --m_users; }
 
 private:
+    // Whether the engine still answers on the open connection.
+    bool alive() const;
+    // Closes a broken connection and opens it again with the same settings.
+    bool reopen();
+
     QString m_aliasName;
     QString m_databaseName;
     QStringList m_params;

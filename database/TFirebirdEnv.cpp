@@ -48,7 +48,9 @@ void TFirebirdEnv::prepare()
     QFile conf(root + QStringLiteral("/firebird.conf"));
     if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         conf.write("# Written by JovSec: lets several programs share one database file.\n"
-                   "ServerMode = SuperClassic\n");
+                   "ServerMode = SuperClassic\n"
+                   "# A server that accepts the connection but never answers is given up on.\n"
+                   "ConnectionTimeout = 10\n");
     conf.close();
     const QString msg = firebirdMessageFile();
     const QString link = root + QStringLiteral("/firebird.msg");

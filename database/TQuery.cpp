@@ -72,16 +72,22 @@ void TQuery::execSQL()
 {
     TDatabase* db = acquireConnection();
     const QString text = m_statement.engineText();
-    QSqlQuery q(db->sqlDatabase());
-    if (!m_statement.run(q, text)) {
-        const QString error = q.lastError().text();
-        q.clear();
+    try {
+        db->perform([&] {
+            QSqlQuery q(db->sqlDatabase());
+            if (!m_statement.run(q, text)) {
+                const QString error = q.lastError().text();
+                q.clear();
+                throw EDatabaseError(error);
+            }
+            m_rowsAffected = TStatementText::changesRows(text) ? q.numRowsAffected() : 0;
+            q.clear();
+        });
+    } catch (...) {
         if (!active())
             releaseConnection();
-        throw EDatabaseError(error);
+        throw;
     }
-    m_rowsAffected = TStatementText::changesRows(text) ? q.numRowsAffected() : 0;
-    q.clear();
     if (!active())
         releaseConnection();
 }
@@ -93,20 +99,31 @@ void TQuery::open()
     TDatabase* db = acquireConnection();
     const QString text = m_statement.engineText();
     QSqlRecord record;
-    {
-        QSqlQuery q(db->sqlDatabase());
-        q.setForwardOnly(true);
-        if (!m_statement.run(q, text)) {
-            const QString error = q.lastError().text();
+    try {
+        db->perform([&] {
+            QSqlQuery q(db->sqlDatabase());
+            q.setForwardOnly(true);
+            if (!m_statement.run(q, text)) {
+                const QString error = q.lastError().text();
+                q.clear();
+                throw EDatabaseError(error);
+            }
+            record = q.record();
+            // An INSERT ... RETURNING yields one row.
+            m_rows.read(q, !TStatementText::returnsRowSet(text));
+            // A row the engine could not deliver (a lock conflict is only found when the
+            // row is fetched) ends next() like the last row did: it is a failure.
+            if (q.lastError().isValid()) {
+                const QString error = q.lastError().text();
+                q.clear();
+                throw EDatabaseError(error);
+            }
+            // Ends the SELECT's transaction now, not when the record set closes.
             q.clear();
-            releaseConnection();
-            throw EDatabaseError(error);
-        }
-        record = q.record();
-        // An INSERT ... RETURNING yields one row.
-        m_rows.read(q, !TStatementText::returnsRowSet(text));
-        // Ends the SELECT's transaction now, not when the record set closes.
-        q.clear();
+        });
+    } catch (...) {
+        releaseConnection();
+        throw;
     }
 
     // Keep calculated fields declared before opening; rebuild the data fields.
@@ -480,14 +497,14 @@ void TQuery::post()
     int newRow;
     if (m_state == State::Insert) {
         if (writeThrough)
-            m_writer.insert(m_connection->sqlDatabase(), m_buffer, m_assigned);
+            m_connection->perform([&] { m_writer.insert(m_connection->sqlDatabase(), m_buffer, m_assigned); });
         const int at = std::clamp(m_insertRow, 0, m_rows.size());
         m_rows.insert(at, m_buffer);
         newRow = at;
     } else {
         const int row = currentRow();
         if (writeThrough)
-            m_writer.update(m_connection->sqlDatabase(), m_rows.copy(row), m_buffer, m_assigned);
+            m_connection->perform([&] { m_writer.update(m_connection->sqlDatabase(), m_rows.copy(row), m_buffer, m_assigned); });
         else if (m_cachedUpdates)
             m_rows.keepOriginal(row);
         m_rows.set(row, m_buffer);
@@ -518,7 +535,7 @@ void TQuery::deleteRecord()
         throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     if (m_requestLive && !m_cachedUpdates) {
         acquireConnection();
-        m_writer.remove(m_connection->sqlDatabase(), m_rows.copy(row));
+        m_connection->perform([&] { m_writer.remove(m_connection->sqlDatabase(), m_rows.copy(row)); });
     }
     m_rows.erase(row);
     const int pos = m_pos;

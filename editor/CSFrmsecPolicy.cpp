@@ -3,7 +3,7 @@
 #include "editor/CSFrmsec.h"
 
 #include "database/EDatabaseError.h"
-#include "database/TDatabase.h"
+#include "database/TTransaction.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "editor/CSgapset.h"
@@ -228,29 +228,24 @@ void TFormCSMain::btnGAPSettingsClick()
     {
         // One transaction for the whole walk: a commit per user would cost a disk
         // flush each. A failing user ends the walk; those done before it stay done.
-        TDatabase* db = TDatabase::connectionFor(SecAlias);
-        db->startTransaction();
-        try {
+        TTransaction::run(SecAlias, [&] {
             TFilterScope scope(sqlUsers, QStringLiteral("CUSTOMACCTPOLICY='0'"));
             const TField* userId = sqlUsers->fieldByName(QStringLiteral("User_ID"));
             for (sqlUsers->first(); !sqlUsers->eof(); sqlUsers->next()) {
                 sqlUpdate->setParamInteger(QStringLiteral("UserID"), userId->asInteger());
                 try {
                     sqlUpdate->execSQL();
-                } catch (const EDatabaseError&) {
+                } catch (const EDatabaseError& e) {
+                    // Losing to another writer runs the whole walk again.
+                    if (e.reason() == EDatabaseError::Reason::Conflict ||
+                        e.reason() == EDatabaseError::Reason::Broken)
+                        throw;
                     Platform::showError(QStringLiteral(
                         "Error #2: Can not update users Account Policy with changes made to Global Account Policy"));
                     break;
                 }
             }
-            db->commit();
-        } catch (...) {
-            try {
-                db->rollback();
-            } catch (const EDatabaseError&) {
-            }
-            throw;
-        }
+        });
     }
 
     sqlPWHist->close();

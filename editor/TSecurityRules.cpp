@@ -2,6 +2,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
+#include "database/TTransaction.h"
 #include "database/TQuery.h"
 
 #include <QDate>
@@ -102,25 +103,17 @@ QString TSecurityRules::grantFilter(int userId, int accessId, const QString& typ
 
 void TSecurityRules::runInTransaction(TQuery& statement, const QStringList& statements)
 {
-    TDatabase* db = TDatabase::connectionFor(statement.databaseName());
-    const bool own = !db->inTransaction();
-    if (own)
-        db->startTransaction();
-    try {
+    auto runAll = [&] {
         for (const QString& text : statements) {
             statement.setSQL(text);
             statement.execSQL();
         }
-        if (own)
-            db->commit();
-    } catch (...) {
-        if (own) {
-            try {
-                db->rollback();
-            } catch (const EDatabaseError&) {
-                // The engine has already undone the work when it cannot roll back.
-            }
-        }
-        throw;
-    }
+    };
+    TDatabase* db = TDatabase::connectionFor(statement.databaseName());
+    // Inside a caller's transaction the statements join it; otherwise they get one
+    // of their own.
+    if (db->inTransaction())
+        runAll();
+    else
+        TTransaction::run(*db, runAll);
 }

@@ -3,6 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
+#include "database/TTransaction.h"
 #include "platform/MessageBox.h"
 
 #include <QGridLayout>
@@ -134,19 +135,35 @@ bool TFormCSLogon::FormClose(int& result)
         moveFocusOn(edUserName);
         return false;
     }
-    bool closes = true;
-    if (result == Accepted) {
-        try {
-            closes = attempt(result);
-        } catch (const EDatabaseError&) {
-            // Nothing was read that could be written back.
-            LoginAttempted = false;
-            Platform::showError(QStringLiteral("Unable to Access Security Files"));
-            return false;
-        }
+    if (result != Accepted)
+        return true;
+    try {
+        return attempt(result);
+    } catch (const EDatabaseError&) {
+        // Nothing was read that could be written back.
+        LoginAttempted = false;
+        Platform::showError(QStringLiteral("Unable to Access Security Files"));
+        return false;
     }
-    writeBack();
-    return closes;
+}
+
+TFormCSLogon::Counters TFormCSLogon::countersOf(const TQuery& users)
+{
+    auto value = [&users](const char* column) {
+        return users.fieldByName(QLatin1String(column))->asInteger();
+    };
+    return {value("User_ID"),        value("Locked"),      value("LoginAttempts"),
+            value("AllowedAttempts"), value("AcctLocking"), value("User_Enabled")};
+}
+
+TFormCSLogon::Outcome TFormCSLogon::decide(const Counters& row, bool passwordMatches)
+{
+    if (row.locked == 1)
+        return Outcome::AccountLocked;
+    if (passwordMatches)
+        return row.enabled == 1 ? Outcome::Accepted : Outcome::Disabled;
+    // The lock follows the allowed attempts whether or not counting is switched on.
+    return row.attempts + 1 < row.allowed ? Outcome::Refused : Outcome::LocksNow;
 }
 
 bool TFormCSLogon::attempt(int& result)
@@ -161,38 +178,63 @@ bool TFormCSLogon::attempt(int& result)
         return false;
     }
     LoginAttempted = true;
+    const QString stored = sqlUsers->fieldByName(QStringLiteral("User_Password"))->asString();
+    const bool matches = sameText(stored, edPassword->text(), CheckCase);
 
-    auto value = [this](const char* column) {
-        return sqlUsers->fieldByName(QLatin1String(column))->asInteger();
-    };
-    if (value("Locked") == 1) {
+    // The counters are read again, locked, in the transaction that writes them back:
+    // attempts made at the same moment by other programs then each count, and none
+    // writes back a stale value that would undo another's lock.
+    Counters row = countersOf(*sqlUsers);
+    Outcome outcome = decide(row, matches);
+    bool written = true;
+    try {
+        TTransaction::run(sqlUsers->databaseName(), [&] {
+            TQuery current;
+            current.setDatabaseName(sqlUsers->databaseName());
+            current.setSQL(QStringLiteral("select * from USERS where User_Id = :User_ID with lock"));
+            current.setParamInteger(QStringLiteral("User_ID"), row.userId);
+            current.open();
+            if (current.isEmpty())
+                return; // deleted meanwhile: nothing to count
+            row = countersOf(current);
+            current.close();
+            outcome = decide(row, matches);
+            writeBack(row, outcome);
+        });
+    } catch (const EDatabaseError&) {
+        written = false;
+    }
+    LoginAttempted = false;
+    InvalidLogin = outcome != Outcome::Accepted;
+    if (outcome == Outcome::LocksNow)
+        Locked = 1;
+
+    bool closes = true;
+    switch (outcome) {
+    case Outcome::AccountLocked:
         Platform::showError(
             QStringLiteral("User Account Has Been Locked, Contact Your System Administrator."));
         result = Rejected;
-        return true;
-    }
-    const QString stored = sqlUsers->fieldByName(QStringLiteral("User_Password"))->asString();
-    if (sameText(stored, edPassword->text(), CheckCase)) {
-        if (value("User_Enabled") != 1) {
-            Platform::showError(QStringLiteral("User Account has been disabled."));
-            result = Rejected;
-            return true;
-        }
-        InvalidLogin = false;
-        return true;
-    }
-
-    InvalidLogin = true;
-    // The lock follows the allowed attempts whether or not counting is switched on.
-    if (value("LoginAttempts") + 1 < value("AllowedAttempts")) {
+        break;
+    case Outcome::Disabled:
+        Platform::showError(QStringLiteral("User Account has been disabled."));
+        result = Rejected;
+        break;
+    case Outcome::Accepted:
+        break;
+    case Outcome::Refused:
         refuseAndStay();
-        return false;
+        closes = false;
+        break;
+    case Outcome::LocksNow:
+        Platform::showError(
+            QStringLiteral("Too Many Invalid Logon Attempts, User Account Has Been Locked."));
+        result = Rejected;
+        break;
     }
-    Locked = 1;
-    Platform::showError(
-        QStringLiteral("Too Many Invalid Logon Attempts, User Account Has Been Locked."));
-    result = Rejected;
-    return true;
+    if (!written)
+        Platform::showError(QStringLiteral("Error updating user information"));
+    return closes;
 }
 
 void TFormCSLogon::refuseAndStay()
@@ -203,32 +245,20 @@ void TFormCSLogon::refuseAndStay()
     Platform::showError(QStringLiteral("Invalid Username or Password"));
 }
 
-void TFormCSLogon::writeBack()
+void TFormCSLogon::writeBack(const Counters& row, Outcome outcome)
 {
-    if (!LoginAttempted)
-        return;
-    LoginAttempted = false;
-    try {
-        const int rowLocked = sqlUsers->fieldByName(QStringLiteral("Locked"))->asInteger();
-        const int attempts = sqlUsers->fieldByName(QStringLiteral("LoginAttempts"))->asInteger();
-        const bool counting =
-            sqlUsers->fieldByName(QStringLiteral("AcctLocking"))->asInteger() == 1;
-        const int userId = sqlUsers->fieldByName(QStringLiteral("User_ID"))->asInteger();
-
-        TQuery update;
-        update.setDatabaseName(sqlUsers->databaseName());
-        update.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
-        update.setSQL(QStringLiteral(
-            "UPDATE USERS SET Locked = :Locked, LoginAttempts = :LoginAttempts WHERE User_Id = :User_ID"));
-        update.setParamInteger(QStringLiteral("Locked"), Locked != -1 ? Locked : rowLocked);
-        update.setParamInteger(QStringLiteral("LoginAttempts"),
-                               !counting ? attempts : (InvalidLogin ? attempts + 1 : 0));
-        update.setParamInteger(QStringLiteral("User_ID"), userId);
-        update.execSQL();
-        update.close();
-    } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error updating user information"));
-    }
+    const bool invalid = outcome != Outcome::Accepted;
+    const int locked = outcome == Outcome::LocksNow ? 1 : (Locked != -1 ? Locked : row.locked);
+    TQuery update;
+    update.setDatabaseName(sqlUsers->databaseName());
+    update.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
+    update.setSQL(QStringLiteral(
+        "UPDATE USERS SET Locked = :Locked, LoginAttempts = :LoginAttempts WHERE User_Id = :User_ID"));
+    update.setParamInteger(QStringLiteral("Locked"), locked);
+    update.setParamInteger(QStringLiteral("LoginAttempts"),
+                           row.counting != 1 ? row.attempts : (invalid ? row.attempts + 1 : 0));
+    update.setParamInteger(QStringLiteral("User_ID"), row.userId);
+    update.execSQL();
 }
 
 void TFormCSLogon::moveFocusOn(QWidget* from)

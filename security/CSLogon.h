@@ -51,11 +51,20 @@ public:
     int Locked = -1;
 
 private:
+    // The account's columns that one attempt decides on and writes back.
+    struct Counters {
+        int userId, locked, attempts, allowed, counting, enabled;
+    };
+    enum class Outcome { AccountLocked, Disabled, Accepted, Refused, LocksNow };
+    static Counters countersOf(const TQuery& users);
+    static Outcome decide(const Counters& row, bool passwordMatches);
+
     bool isSupervisor() const;
-    // One attempt on the name and password typed; returns whether the dialog closes.
+    // One attempt on the name and password typed, with its write-back; returns
+    // whether the dialog closes.
     bool attempt(int& result);
     void refuseAndStay();
-    void writeBack();
+    void writeBack(const Counters& row, Outcome outcome);
     void moveFocusOn(QWidget* from);
 };
 

@@ -148,6 +148,9 @@ private:
     // is accepted, loads the user. A refusal leaves the current user as it was.
     bool logonByName(const QString& name, const QString* password);
     bool logonThroughDialog(TFormCSLogon& dialog, bool ok);
+    // The password change; forced at a dialog logon, it is not held back by the
+    // password's minimum age.
+    bool changePassword(bool forced);
 
     friend class TJovCSsecureState;
 

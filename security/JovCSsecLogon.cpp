@@ -79,7 +79,7 @@ bool TJovCSsecure::logonThroughDialog(TFormCSLogon& dialog, bool ok)
     if (FPWNoChange == 0 && FPWNeverExpires == 0 && (PasswordExpired() || FPWMustChange == 1)) {
         Platform::showInformation(
             QStringLiteral("Your Password Has Expired, You Must Change Your Password Now."));
-        if (!ChangePassword()) {
+        if (!changePassword(true)) {
             // A logon that did not complete leaves the former user in place.
             before.restore(*this);
             return false;

@@ -30,6 +30,11 @@ bool TJovCSsecure::PasswordChange()
 
 bool TJovCSsecure::ChangePassword()
 {
+    return changePassword(false);
+}
+
+bool TJovCSsecure::changePassword(bool forced)
+{
     if (FUserID <= 0) {
         if (FOptions.testFlag(soShowUI))
             Platform::showError(QStringLiteral("No user is logged into security"));
@@ -39,7 +44,9 @@ bool TJovCSsecure::ChangePassword()
         Platform::showInformation(QStringLiteral("Access Denied: Password Can Not Be Changed."));
         return false;
     }
-    if (!PasswordCanChange()) {
+    // A change the logon demands cannot wait for the minimum age: the user could not
+    // log on at all until then.
+    if (!forced && !PasswordCanChange()) {
         Platform::showInformation(
             QStringLiteral("Minimum Password Age Has Not Expired, Password Can Be Changed On ") +
             shortDate(FPWSetDate.date().addDays(FPWMinDays)));

@@ -4,6 +4,7 @@
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TSchema.h"
+#include "database/TTransaction.h"
 #include "platform/MessageBox.h"
 
 #include <QDir>
@@ -45,10 +46,12 @@ void generate(const QString& path, const QString& alias, const QStringList& bloc
     connection.setDatabaseName(alias);
     connection.setLoginPrompt(false);
     connection.open();
-    connection.startTransaction();
-    for (const QString& block : blocks)
-        runBlock(connection, block);
-    connection.commit();
+    {
+        TTransaction transaction(connection);
+        for (const QString& block : blocks)
+            runBlock(connection, block);
+        transaction.commit();
+    }
     connection.close();
 }
 } // namespace

@@ -367,3 +367,40 @@ TEST_F(Logon, NothingIsLoggedWhenLoggingWasOffAtStartUp)
     EXPECT_TRUE(c.LogonEx("Gail", "pw"));
     EXPECT_EQ(logRows(), 0);
 }
+
+TEST_F(Logon, ForcedChangeIsNotHeldBackByTheMinimumAgeButAVoluntaryOneIs)
+{
+    // The password was set today and may not change for five days, yet must change now.
+    const int id = db->addUser("Hal", "old11", "PWMustChange", "1");
+    db->exec(QString("update PWHIST set PWMINDAYS = 5 where USER_ID = %1").arg(id));
+    TJovCSsecure& c = start();
+    whenModal([](QWidget* w) {
+        auto* d = qobject_cast<TFormCSLogon*>(w);
+        ASSERT_NE(d, nullptr);
+        d->edUserName->setText("Hal");
+        d->edPassword->setText("old11");
+        d->edPassword->setFocus();
+        whenModal([](QWidget* next) {
+            auto* p = qobject_cast<TFormCSPassword*>(next);
+            ASSERT_NE(p, nullptr);
+            p->edPassword->setText("old11");
+            p->edPassword1->setText("new22");
+            p->edPassword2->setText("new22");
+            p->bbnOk->setFocus();
+            p->bbnOk->click();
+        });
+        d->bbtnOk->click();
+    });
+    EXPECT_TRUE(c.Logon());
+    EXPECT_EQ(messages.texts(), QStringList{kExpired});
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
+              "new22");
+    EXPECT_EQ(userInt(id, "PWMustChange"), 0);
+
+    // A change the user asks for afterwards waits for the minimum age.
+    messages.clear();
+    EXPECT_FALSE(c.ChangePassword());
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.last().startsWith("Minimum Password Age Has Not Expired"))
+        << qPrintable(messages.last());
+}

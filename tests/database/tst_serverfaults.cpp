@@ -1,0 +1,138 @@
+// A Firebird server that goes away under a running program, or never answers.
+#include "database/EDatabaseError.h"
+#include "database/TAliases.h"
+#include "database/TDatabase.h"
+#include "database/TFirebirdEnv.h"
+#include "database/TQuery.h"
+#include "database/TSchema.h"
+#include "database/TTransaction.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+TEST(ServerFaults, AServerThatNeverAnswersIsGivenUpOnWithinSeconds)
+{
+    // A port that takes connections (the kernel completes them) but never answers.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+    useTestConfig();
+    TAliases::addAlias("JOVSEC_SILENT", "INTRBASE",
+                       {QString("SERVER NAME=127.0.0.1/%1:/srv/security.gdb").arg(ntohs(address.sin_port)),
+                        "USER NAME=SYSDBA", "PASSWORD=masterkey"});
+    TDatabase db;
+    db.setAliasName("JOVSEC_SILENT");
+    db.setLoginPrompt(false);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_THROW(db.open(), EDatabaseError);
+    // Without a limit the client would wait three minutes.
+    EXPECT_LT(timer.elapsed(), 60000);
+    EXPECT_FALSE(db.connected());
+    TAliases::deleteAlias("JOVSEC_SILENT");
+    close(listener);
+}
+
+class ServerRestart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = qEnvironmentVariable("JOVSEC_TEST_SERVER");
+        serverDir = qEnvironmentVariable("JOVSEC_TEST_SERVER_DIR");
+        if (server.isEmpty() || serverDir.isEmpty())
+            GTEST_SKIP() << "no Firebird test server (JOVSEC_TEST_SERVER) in this run";
+        const QString password = qEnvironmentVariable("JOVSEC_TEST_SERVER_PASSWORD", "masterkey");
+        const QString location = server + ":" + dir.path() + "/restart.fdb";
+        QString error;
+        ASSERT_TRUE(TFirebirdEnv::createDatabase(location, "SYSDBA", password, &error))
+            << qPrintable(error);
+        useTestConfig();
+        TAliases::addAlias("JOVSEC_RESTART", "INTRBASE",
+                           {"SERVER NAME=" + location, "USER NAME=SYSDBA", "PASSWORD=" + password});
+        ASSERT_EQ(TSchema::build("JOVSEC_RESTART", &error), -1) << qPrintable(error);
+        live.setAliasName("JOVSEC_RESTART");
+        live.setDatabaseName("LIVE");
+        live.setLoginPrompt(false);
+        live.open();
+        insert("Ann");
+    }
+    void TearDown() override
+    {
+        live.close();
+        TDatabase::dropTemporaryConnections();
+        TAliases::deleteAlias("JOVSEC_RESTART");
+    }
+
+    // Stops the private server (its processes are killed) and starts it again.
+    void restartServer()
+    {
+        const QString port = server.section('/', 1);
+        for (const QStringList& args : {QStringList{JOVSEC_FBSERVER_SCRIPT, "stop", serverDir},
+                                        QStringList{JOVSEC_FBSERVER_SCRIPT, "start", serverDir, port}}) {
+            QProcess script;
+            script.start("bash", args);
+            ASSERT_TRUE(script.waitForFinished(90000));
+            ASSERT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
+        }
+    }
+    void insert(const QString& name)
+    {
+        TQuery q;
+        q.setDatabaseName("LIVE");
+        q.setSQL("insert into USERS (USER_NAME, User_PASSWORD) values (:n, 'pw')");
+        q.setParamString("n", name);
+        q.execSQL();
+    }
+    QString names()
+    {
+        TQuery q;
+        q.setDatabaseName("LIVE");
+        q.setSQL("select USER_NAME from USERS order by USER_ID");
+        q.open();
+        QStringList list;
+        for (q.first(); !q.eof(); q.next())
+            list << q.field(0)->asString();
+        return list.join(',');
+    }
+
+    QTemporaryDir dir;
+    QString server, serverDir;
+    TDatabase live;
+};
+
+TEST_F(ServerRestart, ReadsAndWritesGoOnSilentlyAfterARestart)
+{
+    restartServer();
+    EXPECT_EQ(names(), "Ann");
+    insert("Bob");
+    EXPECT_EQ(names(), "Ann,Bob");
+    EXPECT_TRUE(live.connected());
+}
+
+TEST_F(ServerRestart, ATransactionBrokenByARestartRunsAgainWhole)
+{
+    int runs = 0;
+    TTransaction::run(live, [&] {
+        ++runs;
+        insert(QString("Cy%1").arg(runs));
+        if (runs == 1)
+            restartServer(); // the first run's insert is lost with its connection
+        insert(QString("Di%1").arg(runs));
+    });
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(names(), "Ann,Cy2,Di2");
+}
