@@ -172,8 +172,7 @@ void create(TAdminContext& c)
         password = qEnvironmentVariable("JOVSEC_PASSWORD");
     if (TAliases::exists(alias))
         throw TAdminError::refused(QStringLiteral("The alias %1 already exists in %2.").arg(alias, TAliases::configFile()));
-    const bool local = !location.contains(QLatin1Char(':')) || location.startsWith(QLatin1Char('/'));
-    if (local) {
+    if (!TDatabase::isServerLocation(location)) {
         location = QFileInfo(location).absoluteFilePath();
         if (QFileInfo::exists(location))
             throw TAdminError::refused(QStringLiteral(
