@@ -157,12 +157,13 @@ void whoCan(TAdminContext& c)
     // One pass over the grants: the direct ones and the memberships of those groups.
     QString sql = QStringLiteral("select USER_ID, ACCESS_ID, upper(TYPE) from USERACC where "
                                  "(ACCESS_ID = ? and upper(TYPE) = 'C')");
-    if (!holding.isEmpty())
-        sql += QStringLiteral(" or (upper(TYPE) = 'G' and ACCESS_ID in (select GROUP_ID from GRPCOLL where "
-                              "ACCESS_ID = ? and GROUP_ID > 0))");
-    QVariantList binds{constant.id};
-    if (!holding.isEmpty())
-        binds << constant.id;
+    // The groups go in as a list of their ids (read from the database above): a
+    // subquery here would run once for every one of a million grant rows.
+    constexpr int kMaxList = 1000;
+    for (int i = 0; i < holding.size(); i += kMaxList)
+        sql += QStringLiteral(" or (upper(TYPE) = 'G' and ACCESS_ID in (%1))")
+                   .arg(holding.mid(i, kMaxList).join(QLatin1Char(',')));
+    const QVariantList binds{constant.id};
     std::map<int, QStringList> ways; // user -> grants in the order the access test tries them
     std::map<int, bool> hasDirect;
     const QHash<int, QString> groupNames = namesOf(s, QStringLiteral("select GROUP_ID, GROUP_NAME from GROUPS"));
