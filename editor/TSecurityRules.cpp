@@ -74,19 +74,28 @@ void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TGlobalPolic
     statement.execSQL();
 }
 
+QString TSecurityRules::globalPolicyUserStatement()
+{
+    return QStringLiteral("UPDATE USERS SET CUSTOMACCTPOLICY = 0, PWAGING = :PWAGING, PWKEEPHIST = :PWKEEPHIST, "
+                          "ACCTLOCKING = :ACCTLOCKING, ALLOWEDATTEMPTS = :ALLOWEDATTEMPTS WHERE User_ID = :UserID");
+}
+
+QString TSecurityRules::globalPolicyHistoryStatement()
+{
+    return QStringLiteral("UPDATE PWHist SET PWMAXDAYS = :PWMAXDAYS, PWMINDAYS = :PWMINDAYS, "
+                          "PWCOUNT = :PWCOUNT, PWMINSIZE = :PWMINSIZE WHERE User_ID = :UserID");
+}
+
 void TSecurityRules::applyGlobalPolicy(TQuery& statement, int userId, const TGlobalPolicy& policy)
 {
-    statement.setSQL(QStringLiteral("UPDATE USERS SET CUSTOMACCTPOLICY = 0, PWAGING = :PWAGING, "
-                                    "PWKEEPHIST = :PWKEEPHIST, ACCTLOCKING = :ACCTLOCKING, "
-                                    "ALLOWEDATTEMPTS = :ALLOWEDATTEMPTS WHERE User_ID = :UserID"));
+    statement.setSQL(globalPolicyUserStatement());
     statement.setParamInteger(QStringLiteral("PWAGING"), policy.aging);
     statement.setParamInteger(QStringLiteral("PWKEEPHIST"), policy.keepHistory);
     statement.setParamInteger(QStringLiteral("ACCTLOCKING"), policy.acctLocking);
     statement.setParamInteger(QStringLiteral("ALLOWEDATTEMPTS"), policy.allowedAttempts);
     statement.setParamInteger(QStringLiteral("UserID"), userId);
     statement.execSQL();
-    statement.setSQL(QStringLiteral("UPDATE PWHist SET PWMAXDAYS = :PWMAXDAYS, PWMINDAYS = :PWMINDAYS, "
-                                    "PWCOUNT = :PWCOUNT, PWMINSIZE = :PWMINSIZE WHERE User_ID = :UserID"));
+    statement.setSQL(globalPolicyHistoryStatement());
     statement.setParamInteger(QStringLiteral("PWMAXDAYS"), policy.maxDays);
     statement.setParamInteger(QStringLiteral("PWMINDAYS"), policy.minDays);
     statement.setParamInteger(QStringLiteral("PWCOUNT"), policy.count);

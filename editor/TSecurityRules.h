@@ -64,6 +64,10 @@ public:
     // Copies the global policy into one user's USERS and PWHIST rows and marks the
     // user as following it. Throws EDatabaseError.
     static void applyGlobalPolicy(TQuery& statement, int userId, const TGlobalPolicy& policy);
+    // Its two statements, with the parameters PWAGING, PWKEEPHIST, ACCTLOCKING,
+    // ALLOWEDATTEMPTS, UserID and PWMAXDAYS, PWMINDAYS, PWCOUNT, PWMINSIZE, UserID.
+    static QString globalPolicyUserStatement();
+    static QString globalPolicyHistoryStatement();
 
     // The record-set filter that finds one grant: type "C" a constant, "G" a group.
     static QString grantFilter(int userId, int accessId, const QString& type);

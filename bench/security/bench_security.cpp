@@ -231,6 +231,53 @@ void BM_LogonEx(benchmark::State& state)
             state.SkipWithError("refused");
 }
 BENCHMARK(BM_LogonEx)->Unit(benchmark::kMillisecond);
+
+// The user's own grant rows: USERACC rows and the collections of the user's groups.
+int ownRows(int user)
+{
+    TQuery q;
+    q.setDatabaseName(kAlias);
+    q.setSQL(QString("select (select count(*) from USERACC where USER_ID = %1) + (select count(*) from GRPCOLL "
+                     "where GROUP_ID in (select ACCESS_ID from USERACC where USER_ID = %1 and TYPE = 'G')) "
+                     "from RDB$DATABASE")
+                 .arg(user));
+    q.open();
+    return q.field(0)->asInteger();
+}
+
+// Start-up for large sites: Loaded reads no grant, LogonEx reads the user's own.
+void BM_UserGrantsOnly_LoadedAndLogonEx(benchmark::State& state)
+{
+    setLogging(false);
+    const QString name = QString("user%1").arg(kUser);
+    const QString password = QString("pw%1").arg(kUser);
+    int fetched = 0;
+    long growth = 0;
+    for (auto _ : state) {
+        const long before = residentBytes();
+        auto c = std::make_unique<TJovCSsecure>();
+        c->setAlias(kAlias);
+        c->setPassword("masterkey");
+        c->setOptions({});
+        c->setUserGrantsOnly(true);
+        c->Loaded();
+        if (!c->LogonEx(name, password)) {
+            state.SkipWithError("refused");
+            break;
+        }
+        growth = residentBytes() - before;
+        fetched = c->userAccessSet()->totalRowCount() + c->groupAccessSet()->totalRowCount();
+        state.PauseTiming();
+        if (!c->TestAccess(groupHit()) || c->TestAccess(kRefused))
+            state.SkipWithError("unexpected answer");
+        c.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rows_fetched"] = fetched;
+    state.counters["own_rows"] = ownRows(kUser);
+    state.counters["rss_growth_MB"] = double(growth) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_UserGrantsOnly_LoadedAndLogonEx)->Unit(benchmark::kMillisecond)->Iterations(20);
 } // namespace
 
 int main(int argc, char** argv)

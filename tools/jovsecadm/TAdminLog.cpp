@@ -1,0 +1,151 @@
+#include "TAdminLog.h"
+
+#include "TAdminContext.h"
+#include "TAdminError.h"
+#include "TAdminOutput.h"
+#include "TAdminSession.h"
+
+#include "database/EDatabaseError.h"
+
+#include <QDate>
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QHash<int, QString> namesOf(TAdminSession& s, const QString& sql)
+{
+    QHash<int, QString> names;
+    for (const QVariantList& r : s.rows(sql))
+        names.insert(r.at(0).toInt(), r.at(1).toString());
+    return names;
+}
+
+// The conditions of --from, --to and --user (export) or --before (clear).
+QString where(TAdminContext& c, QVariantList& binds, bool clearing)
+{
+    QStringList conditions;
+    if (clearing) {
+        if (c.isSet(QStringLiteral("before"))) {
+            conditions << QStringLiteral("ACCESS_DATE < ?");
+            binds << QDateTime(c.date(QStringLiteral("before")), QTime(0, 0));
+        }
+        return conditions.isEmpty() ? QString() : QStringLiteral(" where ") + conditions.first();
+    }
+    if (c.isSet(QStringLiteral("from"))) {
+        conditions << QStringLiteral("ACCESS_DATE >= ?");
+        binds << QDateTime(c.date(QStringLiteral("from")), QTime(0, 0));
+    }
+    if (c.isSet(QStringLiteral("to"))) {
+        conditions << QStringLiteral("ACCESS_DATE < ?");
+        binds << QDateTime(c.date(QStringLiteral("to")).addDays(1), QTime(0, 0));
+    }
+    if (c.isSet(QStringLiteral("user"))) {
+        conditions << QStringLiteral("USER_ID = ?");
+        binds << c.session().user(c.value(QStringLiteral("user"))).id;
+    }
+    return conditions.isEmpty() ? QString() : QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
+}
+} // namespace
+
+namespace TAdminLog {
+
+void exportLog(TAdminContext& c)
+{
+    TAdminSession& s = c.session();
+    QVariantList binds;
+    const QString condition = where(c, binds, false);
+    // The names come from the users and constants tables, which stay small whatever
+    // the log's length; the log itself is read forward only, one row at a time.
+    const QHash<int, QString> users = namesOf(s, QStringLiteral("select USER_ID, USER_NAME from USERS"));
+    const QHash<int, QString> constants = namesOf(s, QStringLiteral("select ACCESS_ID, ACCESS_NAME from ACCESS"));
+
+    QFile file;
+    QTextStream fileStream;
+    QTextStream* stream = &c.out().out();
+    const bool toFile = c.isSet(QStringLiteral("csv"));
+    if (toFile) {
+        file.setFileName(c.value(QStringLiteral("csv")));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw TAdminError::refused(
+                QStringLiteral("Unable to write %1: %2").arg(file.fileName(), file.errorString()));
+        fileStream.setDevice(&file);
+        stream = &fileStream;
+    }
+    const bool json = c.out().json() && !toFile;
+
+    QSqlQuery q(s.sqlDatabase());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("select ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID from LOG") + condition +
+                   QStringLiteral(" order by LOGCOUNT")))
+        throw EDatabaseError(q.lastError().text());
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds.at(i));
+    if (!q.exec())
+        throw EDatabaseError(q.lastError().text());
+
+    if (json)
+        *stream << "[\n";
+    else
+        *stream << "Access Date,Cnt,User Name,User ID,Acc ID,Access Label\n";
+    qint64 count = 0;
+    while (q.next()) {
+        const QString date = q.value(0).toDateTime().date().toString(Qt::ISODate);
+        const qint64 logCount = q.value(1).toLongLong();
+        const int userId = q.value(2).toInt();
+        const QVariant accessId = q.value(3);
+        const QString userName = users.value(userId, QStringLiteral("Unknown"));
+        const QString label = accessId.isNull()
+                                  ? QStringLiteral("*** Logon ***")
+                                  : constants.value(accessId.toInt(), QStringLiteral("Unknown"));
+        if (json) {
+            QJsonObject o{{QStringLiteral("access_date"), date},
+                          {QStringLiteral("count"), logCount},
+                          {QStringLiteral("user"), userName},
+                          {QStringLiteral("user_id"), userId},
+                          {QStringLiteral("access_id"), accessId.isNull() ? QJsonValue() : QJsonValue(accessId.toInt())},
+                          {QStringLiteral("access_label"), label}};
+            *stream << (count ? ",\n" : "") << QJsonDocument(o).toJson(QJsonDocument::Compact);
+        } else {
+            *stream << date << ',' << logCount << ',' << csvField(userName) << ',' << userId << ','
+                    << (accessId.isNull() ? QString() : QString::number(accessId.toInt())) << ',' << csvField(label)
+                    << '\n';
+        }
+        ++count;
+    }
+    q.clear();
+    if (json)
+        *stream << "\n]\n";
+    stream->flush();
+    if (toFile) {
+        file.close();
+        if (file.error() != QFileDevice::NoError)
+            throw TAdminError::refused(QStringLiteral("Unable to write %1: %2").arg(file.fileName(), file.errorString()));
+        c.out().done(QStringLiteral("Exported %1 log rows to %2").arg(count).arg(file.fileName()),
+                     {{QStringLiteral("rows"), count}, {QStringLiteral("file"), file.fileName()}});
+    }
+}
+
+void clear(TAdminContext& c)
+{
+    TAdminSession& s = c.session();
+    QVariantList binds;
+    const QString condition = where(c, binds, true);
+    const int deleted = s.exec(QStringLiteral("delete from LOG") + condition, binds);
+    c.out().done(QStringLiteral("Deleted %1 log rows").arg(deleted), {{QStringLiteral("deleted"), deleted}});
+}
+
+} // namespace TAdminLog
