@@ -3,7 +3,6 @@
 #include "database/EDatabaseError.h"
 #include "database/TTable.h"
 #include "editor/TRadioGroup.h"
-#include "platform/DateFormat.h"
 #include "platform/MessageBox.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"

@@ -4,7 +4,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TTable.h"
 #include "editor/TRadioGroup.h"
-#include "platform/DateFormat.h"
+#include "platform/RegionalSettings.h"
 #include "platform/MessageBox.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
@@ -395,7 +395,7 @@ void TfrmReportDesigner::frmgenPreviewBuildReport(TFormGenWin* sender)
         win->setAlignment(datePos == 1 ? Qt::AlignLeft : datePos == 2 ? Qt::AlignHCenter : Qt::AlignRight);
         if (edDateFormat->text().isEmpty())
             edDateFormat->setText(QStringLiteral("ddddd"));
-        win->StrRect(Platform::formatDateTime(edDateFormat->text(), QDateTime::currentDateTime()), 0.5, y,
+        win->StrRect(Platform::formatDate(edDateFormat->text(), QDate::currentDate()), 0.5, y,
                      W - 0.5, y + xHeight() + 2 * m);
         win->setAlignment(Qt::AlignLeft);
         win->setTextFont(m_fonts[1]);

@@ -1,7 +1,7 @@
 #include "reporting/Rptdsgn.h"
 
 #include "database/TQuery.h"
-#include "platform/DateFormat.h"
+#include "platform/RegionalSettings.h"
 #include "platform/MessageBox.h"
 #include "reporting/Frmdsgn.h"
 #include "reporting/Frmgenwn.h"
@@ -192,7 +192,7 @@ void TReportDesign::pageHeader(Build& b)
                                                        : Qt::AlignRight);
         if (m_dateFormat.isEmpty())
             m_dateFormat = QStringLiteral("ddddd");
-        win->StrRect(Platform::formatDateTime(m_dateFormat, QDateTime::currentDateTime()),
+        win->StrRect(Platform::formatDate(m_dateFormat, QDate::currentDate()),
                      leftMargin, b.y, b.w - rightMargin, b.y + headX + 3 * b.m);
         win->setAlignment(Qt::AlignLeft);
         b.y += lineAdvance * b.xHeight(m_subTitleFont);

@@ -1,6 +1,7 @@
 #include "reporting/Secdbunt.h"
 
 #include "database/TQuery.h"
+#include "desktop/Usgdlunt.h"
 #include "platform/MessageBox.h"
 #include "reporting/Frmgennav.h"
 #include "reporting/Frmgenwn.h"
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include "widgets/Dateedit.h"
 
 TFormSecDB* FormSecDB = nullptr;
 
@@ -141,6 +143,21 @@ QIcon glyph(int kind)
 } // namespace
 
 void TFormSecDB::setUsageRangeDialog(RangeDialog dialog) { rangeDialog() = std::move(dialog); }
+
+bool TFormSecDB::askUsageRange(QWidget* owner, QDate& start, QDate& end)
+{
+    if (rangeDialog())
+        return rangeDialog()(owner, start, end);
+    TFrmUsageDlg dialog(owner);
+    FrmUsageDlg = &dialog;
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    FrmUsageDlg = nullptr;
+    if (ok) {
+        start = dialog.dedStart->date();
+        end = dialog.dedEnd->date();
+    }
+    return ok;
+}
 
 TFormSecDB::TFormSecDB(QWidget* owner) : QWidget(owner, Qt::Window)
 {
@@ -380,7 +397,7 @@ bool TFormSecDB::openReportData(int index)
     case 2: {
         QDate start = QDate::currentDate();
         QDate end = start;
-        if (!rangeDialog() || !rangeDialog()(this, start, end))
+        if (!askUsageRange(this, start, end))
             return false;
         sqlUsers->open();
         sqlAccess->open();

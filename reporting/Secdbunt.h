@@ -37,10 +37,12 @@ public:
     void SaveAsPdfClick();
     bool SaveAsPdf(const QString& fileName);
 
-    // The Usage report asks for its date range through this function; the desktop
-    // provides its range dialog. False when the user cancels.
+    // Replaces the Usage report's range dialog (tests, scripts); an empty function
+    // restores it.
     using RangeDialog = std::function<bool(QWidget* owner, QDate& start, QDate& end)>;
     static void setUsageRangeDialog(RangeDialog dialog);
+    // The range dialog "Select Ranges" (or the replacement); false when cancelled.
+    static bool askUsageRange(QWidget* owner, QDate& start, QDate& end);
     // Called when the window is destroyed, so its creator can forget it.
     std::function<void()> onDestroyed;
 

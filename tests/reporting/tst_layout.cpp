@@ -1,7 +1,7 @@
 // The report layout: pages, headings, page numbers, the date line, column widths
 // and dividers, laid out from a real security database.
 #include "database/TQuery.h"
-#include "platform/DateFormat.h"
+#include "platform/RegionalSettings.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
 #include "tests/reporting/ReportTestSupport.h"
@@ -109,7 +109,7 @@ TEST_F(Layout, DateSharesTheSubTitleLineOnlyWhereTheyCannotCollide)
 {
     report.setSubTitle("Alias: JOVSEC_TEST");
     report.setDateFormat(QString());
-    const QString today = Platform::formatDateTime("ddddd", QDateTime::currentDateTime());
+    const QString today = Platform::formatDate("ddddd", QDate::currentDate());
     struct Case {
         bool centred;
         TDatePosition position;

@@ -1,5 +1,7 @@
 // The reports window and its five reports on a seeded security database.
 #include "database/TQuery.h"
+#include "desktop/Usgdlunt.h"
+#include "widgets/Dateedit.h"
 #include "reporting/Frmgennav.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
@@ -9,6 +11,7 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QDialog>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -223,4 +226,24 @@ TEST_F(Reports, DesignerCancelStillBuildsWithTheFieldEdits)
     window->spbtnDesign->click();
     EXPECT_TRUE(designerSeen);
     EXPECT_TRUE(pageTexts(preview(), 1).contains("Access Constants Report"));
+}
+
+TEST_F(Reports, UsageAsksThroughTheRangeDialog)
+{
+    TFormSecDB::setUsageRangeDialog({});
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        if (auto* d = qobject_cast<TFrmUsageDlg*>(QApplication::activeModalWidget())) {
+            caption = d->windowTitle();
+            d->dedStart->setDate(QDate(2026, 1, 11));
+            d->dedEnd->setDate(QDate(2026, 1, 11));
+            d->OKBtn->click();
+        }
+    });
+    run(2);
+    EXPECT_EQ(caption, "Select Ranges");
+    const QStringList texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("2026-01-11"));
+    EXPECT_FALSE(texts.contains("2026-01-10"));
+    EXPECT_FALSE(texts.contains("2026-01-12"));
 }
