@@ -115,12 +115,19 @@ bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan,
 void TFormGenWin::Print()
 {
     using Reporting::TPrintChoice;
-    QPrinter printer(QPrinter::HighResolution);
-    const QString printerName = Reporting::currentPrinterName();
-    if (printerName.isEmpty())
-        preparePdf(printer, QString(), *this);
-    else
-        printer.setPrinterName(printerName);
+    // The printer chosen in Print Setup, with its settings; else a PDF file.
+    std::unique_ptr<QPrinter> local;
+    QPrinter* chosen = Reporting::programPrinter();
+    if (!chosen) {
+        local = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        const QString printerName = Reporting::currentPrinterName();
+        if (printerName.isEmpty())
+            preparePdf(*local, QString(), *this);
+        else
+            local->setPrinterName(printerName);
+        chosen = local.get();
+    }
+    QPrinter& printer = *chosen;
 
     TPrintChoice choice;
     choice.minPage = 1;

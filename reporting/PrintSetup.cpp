@@ -1,10 +1,11 @@
 #include "reporting/PrintSetup.h"
 
+#include "platform/Printer.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 
 namespace Reporting {
 
@@ -34,7 +35,14 @@ QString currentPrinterName()
 {
     if (printerHandler())
         return printerHandler()();
-    return QPrinterInfo::defaultPrinterName();
+    return Platform::printersInstalled() ? Platform::printer().printerName() : QString();
+}
+
+QPrinter* programPrinter()
+{
+    if (printerHandler() || !Platform::printersInstalled())
+        return nullptr;
+    return &Platform::printer();
 }
 
 bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)
