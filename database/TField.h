@@ -47,6 +47,13 @@ public:
     void setDisplayWidth(int width) { m_displayWidth = width; }
     Qt::Alignment alignment() const;
     void setAlignment(Qt::Alignment alignment) { m_alignment = alignment; }
+    // Takes the display label, width and alignment another field was given.
+    void assignDisplay(const TField& other)
+    {
+        m_displayLabel = other.m_displayLabel;
+        m_displayWidth = other.m_displayWidth;
+        m_alignment = other.m_alignment;
+    }
 
 private:
     TQuery* m_dataSet;

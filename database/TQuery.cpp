@@ -126,11 +126,12 @@ void TQuery::open()
         throw;
     }
 
-    // Keep calculated fields declared before opening; rebuild the data fields.
+    // Keep calculated fields declared before opening; rebuild the data fields, but
+    // keep what callers set on them for display (labels, widths, alignment).
     std::vector<std::unique_ptr<TField>> calculated;
+    std::vector<std::unique_ptr<TField>> previous;
     for (auto& f : m_fields)
-        if (f->isCalculated())
-            calculated.push_back(std::move(f));
+        (f->isCalculated() ? calculated : previous).push_back(std::move(f));
     m_fields.clear();
     QStringList columns;
     for (int c = 0; c < record.count(); ++c) {
@@ -138,10 +139,17 @@ void TQuery::open()
         QMetaType::Type type = QMetaType::Type(f.metaType().id());
         if (type == QMetaType::QDate)
             type = QMetaType::QDateTime;
-        m_fields.push_back(std::make_unique<TField>(this, c, f.name(), type,
+        // A joined column that repeats a name is told apart by a number: USER_ID_1.
+        QString name = f.name();
+        for (int n = 1; findField(name); ++n)
+            name = f.name() + QLatin1Char('_') + QString::number(n);
+        m_fields.push_back(std::make_unique<TField>(this, c, name, type,
                                                     f.length() > 0 && type == QMetaType::QString ? f.length() : 0,
                                                     false));
         columns << f.name();
+        for (const auto& old : previous)
+            if (old->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+                m_fields.back()->assignDisplay(*old);
     }
     m_dataColumns = int(m_fields.size());
     // Calculated fields keep their objects: callers may hold them.

@@ -1,5 +1,7 @@
 #include "desktop/Admnunt.h"
 
+#include "reporting/Secdbunt.h"
+
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
@@ -12,6 +14,7 @@
 #include "platform/HelpViewer.h"
 #include "platform/MessageBox.h"
 #include "platform/Printer.h"
+#include "reporting/Secdbunt.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -353,7 +356,17 @@ void TFormAdmin::Generate1Click() { GenerateConstants(this, *sqlBuildSecurity, O
 
 void TFormAdmin::Reporting1Click()
 {
-    Platform::showInformation(QStringLiteral("The reports are not available in this version."));
+    // One reports window per open database: made on first use, destroyed by Close.
+    if (!ReportsWindow) {
+        auto* reports = new TFormSecDB(this);
+        reports->AliasName = OpenAlias;
+        reports->ApplyAlias();
+        FormSecDB = reports;
+        ReportsWindow = reports;
+    }
+    ReportsWindow->show();
+    ReportsWindow->raise();
+    ReportsWindow->activateWindow();
 }
 
 void TFormAdmin::ViewLog1Click() { ViewLog(this, OpenAlias); }

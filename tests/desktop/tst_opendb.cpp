@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -199,4 +200,23 @@ TEST_F(CreateInExisting, TheDialogChecksAliasUserAndPasswordInThatOrder)
     dialog.edPassword->clear();
     dialog.done(QDialog::Rejected);
     EXPECT_EQ(messages.shown.size(), 3);
+}
+
+TEST_F(OpenClose, ReportingShowsOneReportsWindowThatCloseDestroys)
+{
+    TestDatabase db;
+    db.exec("insert into PROGRAM (Security_Label) values ('Acme Orders')");
+    pickAlias(db.alias());
+    window->Open1->trigger();
+    window->Reporting1->trigger();
+    QPointer<QWidget> reports = window->ReportsWindow;
+    ASSERT_TRUE(reports);
+    EXPECT_EQ(reports->windowTitle(), "Security in " + db.alias());
+    EXPECT_TRUE(reports->isVisible());
+    reports->close(); // closing only hides it
+    window->Reporting1->trigger();
+    EXPECT_EQ(window->ReportsWindow.data(), reports.data());
+    EXPECT_TRUE(reports->isVisible());
+    window->Close1->trigger();
+    EXPECT_FALSE(reports);
 }

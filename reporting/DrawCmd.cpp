@@ -1,0 +1,219 @@
+#include "reporting/DrawCmd.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <cmath>
+
+int Rnd(double value) { return int(std::nearbyint(value)); }
+
+namespace {
+
+int Trunc(double value) { return int(value); }
+
+// A pen of the width given in device pixels; width 0 is the thinnest line.
+void setPenWidth(QPainter& canvas, int width)
+{
+    QPen pen = canvas.pen();
+    pen.setWidth(width);
+    pen.setStyle(Qt::SolidLine);
+    canvas.setPen(pen);
+}
+
+int printPen(double scaleX, double scaleY, double width) { return Rnd((scaleX + scaleY) / 2 * width); }
+
+} // namespace
+
+// ---------------------------------------------------------------- lines
+
+void TLineCmd::Draw(QPainter& canvas, double scale) const
+{
+    canvas.save();
+    setPenWidth(canvas, Trunc(PenWidth * scale));
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawLine(QPoint(Trunc(X1 * scale), Trunc(Y1 * scale)),
+                    QPoint(Trunc(X2 * scale), Trunc(Y2 * scale)));
+    canvas.restore();
+}
+
+void TLineCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
+                       QPainter& canvas) const
+{
+    canvas.save();
+    setPenWidth(canvas, printPen(scaleX, scaleY, PenWidth));
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawLine(QPoint(Trunc(X1 * scaleX) + offsetX, Trunc(Y1 * scaleY) + offsetY),
+                    QPoint(Trunc(X2 * scaleX) + offsetX, Trunc(Y2 * scaleY) + offsetY));
+    canvas.restore();
+}
+
+// ---------------------------------------------------------------- boxes
+
+TBoxCmd::Geometry TBoxCmd::previewGeometry(double scale) const
+{
+    return {Trunc(X1 * scale), Trunc(Y1 * scale), Trunc(X2 * scale), Trunc(Y2 * scale),
+            Trunc(PenWidth * scale)};
+}
+
+TBoxCmd::Geometry TBoxCmd::printGeometry(int offsetX, int offsetY, double scaleX,
+                                         double scaleY) const
+{
+    return {Trunc(X1 * scaleX) + offsetX, Trunc(Y1 * scaleY) + offsetY,
+            Trunc(X2 * scaleX) + offsetX, Trunc(Y2 * scaleY) + offsetY,
+            printPen(scaleX, scaleY, PenWidth)};
+}
+
+void TBoxCmd::drawBox(QPainter& canvas, const Geometry& g, bool extendFill) const
+{
+    canvas.save();
+    setPenWidth(canvas, g.pen);
+    if (BrushStyle == Qt::NoBrush) {
+        canvas.setBrush(Qt::NoBrush);
+        const QPoint corners[] = {{g.x1, g.y1}, {g.x1, g.y2}, {g.x2, g.y2}, {g.x2, g.y1}, {g.x1, g.y1}};
+        canvas.drawPolyline(corners, 5);
+    } else {
+        canvas.setBrush(QBrush(QColor::fromRgba(BrushColor), Qt::BrushStyle(BrushStyle)));
+        const int grow = extendFill ? 1 : 0;
+        canvas.drawRect(QRect(QPoint(g.x1, g.y1), QPoint(g.x2 + grow - 1, g.y2 + grow - 1)));
+    }
+    canvas.restore();
+}
+
+void TBoxCmd::Draw(QPainter& canvas, double scale) const
+{
+    drawBox(canvas, previewGeometry(scale), true);
+}
+
+void TBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
+                      QPainter& canvas) const
+{
+    drawBox(canvas, printGeometry(offsetX, offsetY, scaleX, scaleY), false);
+}
+
+// ---------------------------------------------------------------- ellipses
+
+namespace {
+
+void drawEllipse(QPainter& canvas, const TBoxCmd& cmd, int x1, int y1, int x2, int y2, int pen)
+{
+    canvas.save();
+    setPenWidth(canvas, pen);
+    canvas.setBrush(cmd.BrushStyle == Qt::NoBrush
+                        ? QBrush(Qt::NoBrush)
+                        : QBrush(QColor::fromRgba(cmd.BrushColor), Qt::BrushStyle(cmd.BrushStyle)));
+    canvas.drawEllipse(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
+    canvas.restore();
+}
+
+} // namespace
+
+void TEllipseCmd::Draw(QPainter& canvas, double scale) const
+{
+    const Geometry g = previewGeometry(scale);
+    drawEllipse(canvas, *this, g.x1, g.y1, g.x2 + 1, g.y2 + 1, g.pen);
+}
+
+void TEllipseCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
+                          QPainter& canvas) const
+{
+    const Geometry g = printGeometry(offsetX, offsetY, scaleX, scaleY);
+    drawEllipse(canvas, *this, g.x1, g.y1, g.x2, g.y2, g.pen);
+}
+
+// ---------------------------------------------------------------- text boxes
+
+int TTextBoxCmd::qtFlags(quint16 format)
+{
+    int flags = 0;
+    if (format & tfCenter)
+        flags |= Qt::AlignHCenter;
+    else if (format & tfRight)
+        flags |= Qt::AlignRight;
+    else
+        flags |= Qt::AlignLeft;
+    flags |= (format & 4) ? Qt::AlignVCenter : Qt::AlignTop;
+    if ((format & 32) == 0 && (format & tfWordBreak))
+        flags |= Qt::TextWordWrap;
+    if (format & 32)
+        flags |= Qt::TextSingleLine;
+    if (format & tfNoClip)
+        flags |= Qt::TextDontClip;
+    // Ampersands are drawn as they are: the toolkit only treats them as mnemonics
+    // when asked to.
+    return flags;
+}
+
+void TTextBoxCmd::Draw(QPainter& canvas, double scale) const
+{
+    if (Boxed)
+        TBoxCmd::Draw(canvas, scale);
+    canvas.save();
+    canvas.setFont(Font.atPixelHeight(Rnd(scale * Font.size() / 72)));
+    canvas.setPen(Font.color);
+    canvas.setBrush(Qt::NoBrush);
+    const QRect r(QPoint(Rnd(scale * (X1 + Margin)), Rnd(scale * (Y1 + Margin))),
+                  QPoint(Rnd(scale * (X2 - Margin)) - 1, Rnd(scale * (Y2 - Margin)) - 1));
+    canvas.drawText(r, qtFlags(Format | tfNoPrefix), Text);
+    canvas.restore();
+}
+
+void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
+                          QPainter& canvas) const
+{
+    if (Boxed)
+        TBoxCmd::PrintTo(offsetX, offsetY, scaleX, scaleY, canvas);
+    canvas.setFont(Font.atPointSize());
+    canvas.setPen(Font.color);
+    canvas.setBrush(Qt::NoBrush);
+    const QRect r(QPoint(Rnd(scaleX * (X1 + Margin)) + offsetX, Rnd(scaleY * (Y1 + Margin)) + offsetY),
+                  QPoint(Rnd(scaleX * (X2 - Margin)) + offsetX - 1,
+                         Rnd(scaleY * (Y2 - Margin)) + offsetY - 1));
+    canvas.drawText(r, qtFlags(Format | tfNoPrefix), Text);
+}
+
+// ---------------------------------------------------------------- rotated text
+
+void TRotateTextCmd::drawAt(QPainter& canvas, int x, int y, int pixelHeight) const
+{
+    canvas.save();
+    const QFont font = Font.atPixelHeight(pixelHeight);
+    canvas.setFont(font);
+    canvas.setPen(Font.color);
+    canvas.setBrush(Qt::NoBrush);
+    canvas.translate(x, y);
+    // Tenths of a degree, as the angle is stored for the platform font.
+    canvas.rotate(-Rnd(Angle * 10) / 10.0);
+    // The point given is the top left of the text, not its baseline.
+    canvas.drawText(QPoint(0, QFontMetrics(font, canvas.device()).ascent()), Text);
+    canvas.restore();
+}
+
+void TRotateTextCmd::Draw(QPainter& canvas, double scale) const
+{
+    drawAt(canvas, Rnd(scale * X), Rnd(scale * Y), Rnd(Font.size() * scale / 72));
+}
+
+void TRotateTextCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
+                             QPainter& canvas) const
+{
+    drawAt(canvas, Rnd(scaleX * X) + offsetX, Rnd(scaleY * Y) + offsetY,
+           Rnd(Font.size() * scaleY / 72));
+}
+
+// ---------------------------------------------------------------- pictures
+
+void TGraphicCmd::Draw(QPainter& canvas, double scale) const
+{
+    canvas.drawImage(QRect(QPoint(Rnd(Left * scale), Rnd(Top * scale)),
+                           QPoint(Rnd(Right * scale) - 1, Rnd(Bottom * scale) - 1)),
+                     Bitmap);
+}
+
+void TGraphicCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
+                          QPainter& canvas) const
+{
+    canvas.drawImage(QRect(QPoint(Rnd(Left * scaleX) + offsetX, Rnd(Top * scaleY) + offsetY),
+                           QPoint(Rnd(Right * scaleX) + offsetX - 1,
+                                  Rnd(Bottom * scaleY) + offsetY - 1)),
+                     Bitmap);
+}

@@ -1,0 +1,495 @@
+#include "reporting/Frmgenwn.h"
+
+#include "reporting/Plswtunt.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
+
+// The page image: a fixed-size white surface inside the scroll box.
+class TPageImage : public QWidget {
+public:
+    explicit TPageImage(TFormGenWin* owner) : QWidget(nullptr), m_owner(owner)
+    {
+        setObjectName(QStringLiteral("pbxPage"));
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, Qt::white);
+        setPalette(p);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        m_owner->paintPage(painter, size());
+    }
+
+private:
+    TFormGenWin* m_owner;
+};
+
+namespace {
+
+// Text is measured at 96 pixels per inch whatever the screen, so a report lays out
+// the same everywhere.
+const QFontMetrics& metricsFor(const QFont& font)
+{
+    static QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        return image;
+    }();
+    struct Entry {
+        QFont font;
+        QFontMetrics metrics;
+    };
+    static std::vector<Entry> cache;
+    for (const Entry& e : cache)
+        if (e.font == font)
+            return e.metrics;
+    if (cache.size() >= 16)
+        cache.erase(cache.begin());
+    cache.push_back({font, QFontMetrics(font, &device)});
+    return cache.back().metrics;
+}
+
+constexpr double screenPixelsPerInch = 96.0;
+
+} // namespace
+
+TFormGenWin::TFormGenWin(QWidget* owner) : QFrame(owner)
+{
+    TFont::installSubstitutes();
+    setObjectName(QStringLiteral("FormGenWin"));
+    setFrameShape(QFrame::Panel);
+    setFocusPolicy(Qt::StrongFocus);
+    resize(193, 145);
+    m_scrollBox = new QScrollArea(this);
+    m_scrollBox->setObjectName(QStringLiteral("sbxPage"));
+    m_scrollBox->setFocusPolicy(Qt::NoFocus);
+    m_scrollBox->setBackgroundRole(QPalette::Base);
+    QPalette p = m_scrollBox->palette();
+    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::Window, Qt::white);
+    m_scrollBox->setPalette(p);
+    m_scrollBox->setWidgetResizable(false);
+    m_scrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pageImage = new TPageImage(this);
+    m_pageImage->resize(850, 1100);
+    m_scrollBox->setWidget(m_pageImage);
+    m_scrollBox->viewport()->installEventFilter(this);
+    m_pageImage->installEventFilter(this);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scrollBox);
+}
+
+TFormGenWin::~TFormGenWin()
+{
+    m_commands.clear();
+    m_destroying = true;
+    notifyNavigator();
+    m_pageImage->removeEventFilter(this);
+    m_scrollBox->viewport()->removeEventFilter(this);
+}
+
+QWidget* TFormGenWin::pageImage() const { return m_pageImage; }
+
+// ---------------------------------------------------------------- page size and zoom
+
+void TFormGenWin::setPhyWidth(int tenths)
+{
+    if (tenths == m_phyWidth)
+        return;
+    m_phyWidth = tenths;
+    applyPageSize();
+}
+
+void TFormGenWin::setPhyHeight(int tenths)
+{
+    if (tenths == m_phyHeight)
+        return;
+    m_phyHeight = tenths;
+    applyPageSize();
+}
+
+void TFormGenWin::applyPageSize()
+{
+    m_pageWidth = m_phyWidth / 10.0;
+    m_pageHeight = m_phyHeight / 10.0;
+    const QSize size = pageImageSize();
+    resizePageImage(size.width(), size.height());
+}
+
+QSize TFormGenWin::pageImageSize() const
+{
+    if (m_zoomMode == 4)
+        return {Rnd(m_phyWidth * m_zoomPercent * 0.1), Rnd(m_phyHeight * m_zoomPercent * 0.1)};
+    const double divisor = m_zoomMode == 1 ? 1.0 : 2.0 * m_zoomMode - 2;
+    return {Rnd(m_pageWidth * 100 / divisor), Rnd(m_pageHeight * 100 / divisor)};
+}
+
+void TFormGenWin::resizePageImage(int width, int height)
+{
+    m_pageImage->resize(std::max(width, 0), std::max(height, 0));
+    m_pageImage->update();
+}
+
+void TFormGenWin::updatePageImage() { m_pageImage->update(); }
+
+void TFormGenWin::setZoomMode(int mode)
+{
+    if (mode < 1 || mode > 3 || mode == m_zoomMode)
+        return;
+    m_zoomMode = mode;
+    const QSize size = pageImageSize();
+    resizePageImage(size.width(), size.height());
+}
+
+void TFormGenWin::setZoomPercent(int percent)
+{
+    if (percent < 25 || percent > 200)
+        return;
+    m_zoomPercent = percent;
+    m_zoomMode = 4;
+    const QSize size = pageImageSize();
+    resizePageImage(size.width(), size.height());
+}
+
+void TFormGenWin::Zoom()
+{
+    const int mode = m_zoomMode == 4 ? 3 : m_zoomMode;
+    setZoomMode(mode % 3 + 1);
+    notifyNavigator();
+}
+
+// ---------------------------------------------------------------- recording
+
+template <class Cmd> Cmd* TFormGenWin::addCommand()
+{
+    auto cmd = std::make_unique<Cmd>();
+    cmd->Page = m_pageCount;
+    Cmd* raw = cmd.get();
+    m_commands.push_back(std::move(cmd));
+    return raw;
+}
+
+std::pair<int, int> TFormGenWin::pageRange(int page) const
+{
+    const auto byPage = [](const std::unique_ptr<TDrawCmd>& cmd, int p) { return cmd->Page < p; };
+    const auto first = std::lower_bound(m_commands.begin(), m_commands.end(), page, byPage);
+    const auto last = std::lower_bound(first, m_commands.end(), page + 1, byPage);
+    return {int(first - m_commands.begin()), int(last - m_commands.begin())};
+}
+
+void TFormGenWin::Line(double x1, double y1, double x2, double y2)
+{
+    TLineCmd* cmd = addCommand<TLineCmd>();
+    cmd->X1 = x1;
+    cmd->Y1 = y1;
+    cmd->X2 = x2;
+    cmd->Y2 = y2;
+    cmd->PenWidth = m_penWidth;
+}
+
+namespace {
+
+void fillBox(TBoxCmd* cmd, double x1, double y1, double x2, double y2, double pen, const QBrush& brush)
+{
+    cmd->X1 = x1;
+    cmd->Y1 = y1;
+    cmd->X2 = x2;
+    cmd->Y2 = y2;
+    cmd->PenWidth = pen;
+    cmd->BrushStyle = quint8(brush.style());
+    cmd->BrushColor = brush.color().rgba();
+}
+
+} // namespace
+
+void TFormGenWin::Box(double x1, double y1, double x2, double y2)
+{
+    fillBox(addCommand<TBoxCmd>(), x1, y1, x2, y2, m_penWidth, m_textBrush);
+}
+
+void TFormGenWin::Ellipse(double x1, double y1, double x2, double y2)
+{
+    fillBox(addCommand<TEllipseCmd>(), x1, y1, x2, y2, m_penWidth, m_textBrush);
+}
+
+quint16 TFormGenWin::textFormat() const
+{
+    quint16 format = 0;
+    if (m_wordWrap)
+        format += tfWordBreak;
+    if (!m_clipText)
+        format += tfNoClip;
+    if (m_alignment & Qt::AlignHCenter)
+        format += tfCenter;
+    else if (m_alignment & Qt::AlignRight)
+        format += tfRight;
+    if (m_singleLine)
+        format += tfSingleLineVCenter;
+    return format;
+}
+
+void TFormGenWin::TextRect(const QString& text, double x1, double y1, double x2, double y2)
+{
+    TTextBoxCmd* cmd = addCommand<TTextBoxCmd>();
+    fillBox(cmd, x1, y1, x2, y2, m_penWidth, m_textBrush);
+    cmd->Margin = m_textMargin;
+    cmd->Boxed = m_boxText;
+    cmd->Text = text;
+    cmd->Font = m_textFont;
+    cmd->Format = textFormat();
+}
+
+void TFormGenWin::StrRect(const QString& text, double x1, double y1, double x2, double y2)
+{
+    if (!text.isEmpty())
+        TextRect(text, x1, y1, x2, y2);
+}
+
+void TFormGenWin::RotateText(const QString& text, double x, double y, double angle)
+{
+    TRotateTextCmd* cmd = addCommand<TRotateTextCmd>();
+    cmd->X = x;
+    cmd->Y = y;
+    cmd->Text = text;
+    cmd->Font = m_textFont;
+    cmd->Angle = angle;
+}
+
+void TFormGenWin::GraphicImage(const QImage& graphic, double x, double y)
+{
+    TGraphicCmd* cmd = addCommand<TGraphicCmd>();
+    cmd->Left = x;
+    cmd->Top = y;
+    cmd->Right = x + graphic.width() / 100.0;
+    cmd->Bottom = y + graphic.height() / 100.0;
+    cmd->Bitmap = graphic.copy();
+}
+
+void TFormGenWin::SizedImage(const QImage& graphic, double x1, double y1, double x2, double y2)
+{
+    TGraphicCmd* cmd = addCommand<TGraphicCmd>();
+    cmd->Left = x1;
+    cmd->Top = y1;
+    cmd->Right = x2;
+    cmd->Bottom = y2;
+    cmd->Bitmap = graphic.copy();
+}
+
+void TFormGenWin::StartMultiLine(double x, double y)
+{
+    m_multiX = x;
+    m_multiY = y;
+}
+
+void TFormGenWin::AddLine(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    TTextBoxCmd* cmd = addCommand<TTextBoxCmd>();
+    fillBox(cmd, m_multiX, m_multiY, m_pageWidth, m_pageHeight, m_penWidth, m_textBrush);
+    cmd->Margin = 0;
+    cmd->Boxed = false;
+    cmd->Text = text;
+    cmd->Font = m_textFont;
+    cmd->Format = tfNoClip;
+    m_multiY += m_textFont.size() / 72.0;
+}
+
+// ---------------------------------------------------------------- building and paging
+
+void TFormGenWin::Execute()
+{
+    m_commands.clear();
+    m_pageCount = 1;
+    m_currentPage = 1;
+    applyPageSize();
+    {
+        std::unique_ptr<TfrmPlsWt> wait;
+        if (m_options & foShowDialog) {
+            wait = std::make_unique<TfrmPlsWt>(window());
+            wait->SetWaitMessage(QStringLiteral("Creating the Report"));
+            wait->show();
+            QApplication::processEvents();
+        }
+        if (OnBuildReport)
+            OnBuildReport(this);
+    }
+    updatePageImage();
+    notifyNavigator();
+}
+
+void TFormGenWin::Clear()
+{
+    m_commands.clear();
+    const QColor color = m_textFont.color;
+    m_textFont = TFont(QStringLiteral("Times Roman"), 10);
+    m_textFont.color = color;
+    m_textMargin = 0.025;
+    m_penWidth = 0.01;
+    m_boxText = false;
+    m_multiX = 0;
+    m_multiY = 0;
+    m_wordWrap = true;
+    m_pageCount = 1;
+    m_currentPage = 1;
+    m_zoomMode = 1;
+    updatePageImage();
+    notifyNavigator();
+}
+
+void TFormGenWin::NextPage()
+{
+    if (m_currentPage >= m_pageCount)
+        return;
+    ++m_currentPage;
+    updatePageImage();
+    notifyNavigator();
+}
+
+void TFormGenWin::PrevPage()
+{
+    if (m_currentPage < 2)
+        return;
+    --m_currentPage;
+    updatePageImage();
+    notifyNavigator();
+}
+
+void TFormGenWin::ScrollDownPage()
+{
+    m_scrollBox->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+}
+
+void TFormGenWin::ScrollUpPage()
+{
+    m_scrollBox->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+}
+
+void TFormGenWin::ScrollRightPage()
+{
+    m_scrollBox->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+}
+
+void TFormGenWin::ScrollLeftPage()
+{
+    m_scrollBox->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+}
+
+double TFormGenWin::GetTextHeight(const QString&)
+{
+    // The height of a line of the font, whatever its letters.
+    return metricsFor(m_textFont.atPointSize()).height() / screenPixelsPerInch;
+}
+
+double TFormGenWin::GetTextWidth(const QString& text)
+{
+    return metricsFor(m_textFont.atPointSize()).horizontalAdvance(text) / screenPixelsPerInch;
+}
+
+// ---------------------------------------------------------------- painting
+
+void TFormGenWin::paintPage(QPainter& painter, const QSize& imageSize) const
+{
+    const int w = imageSize.width();
+    const int h = imageSize.height();
+    painter.setPen(QPen(Qt::black, 0));
+    const QPoint outline[] = {{0, 0}, {0, h - 1}, {w - 1, h - 1}, {w - 1, 0}, {0, 0}};
+    painter.drawPolyline(outline, 5);
+    if (m_pageWidth <= 0 || m_pageHeight <= 0)
+        return;
+    const double scale = std::min(h / m_pageHeight, w / m_pageWidth);
+    const auto [first, last] = pageRange(m_currentPage);
+    for (int i = first; i < last; ++i)
+        m_commands[size_t(i)]->Draw(painter, scale);
+}
+
+// ---------------------------------------------------------------- navigator
+
+void TFormGenWin::attachNavigator(QObject* navigator, std::function<void()> notify)
+{
+    m_navigator = navigator;
+    m_notify = std::move(notify);
+}
+
+void TFormGenWin::detachNavigator()
+{
+    m_navigator = nullptr;
+    m_notify = nullptr;
+}
+
+void TFormGenWin::notifyNavigator()
+{
+    if (m_navigator && m_notify) {
+        const auto notify = m_notify; // the navigator may detach itself
+        notify();
+    }
+}
+
+// ---------------------------------------------------------------- keys and mouse
+
+void TFormGenWin::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+        ScrollUpPage();
+        break;
+    case Qt::Key_PageDown:
+        ScrollDownPage();
+        break;
+    case Qt::Key_Left:
+        ScrollLeftPage();
+        break;
+    case Qt::Key_Right:
+        ScrollRightPage();
+        break;
+    default:
+        QFrame::keyPressEvent(event);
+    }
+}
+
+bool TFormGenWin::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget)
+        return QFrame::eventFilter(watched, event);
+    const auto position = [&](QMouseEvent* e) { return widget->mapTo(this, e->position().toPoint()); };
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (focusPolicy() & Qt::TabFocus)
+            setFocus(Qt::MouseFocusReason);
+        emit mousePressed(e->button(), position(e));
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        emit mouseReleased(e->button(), position(e));
+        if (widget->rect().contains(e->position().toPoint()))
+            emit clicked();
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+        emit doubleClicked();
+        break;
+    case QEvent::MouseMove:
+        emit mouseMoved(position(static_cast<QMouseEvent*>(event)));
+        break;
+    default:
+        break;
+    }
+    return QFrame::eventFilter(watched, event);
+}

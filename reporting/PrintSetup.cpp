@@ -1,0 +1,91 @@
+#include "reporting/PrintSetup.h"
+
+#include "platform/Printer.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace Reporting {
+
+namespace {
+PrintDialogHandler& dialogHandler()
+{
+    static PrintDialogHandler handler;
+    return handler;
+}
+PdfFileHandler& pdfHandler()
+{
+    static PdfFileHandler handler;
+    return handler;
+}
+PrinterNameHandler& printerHandler()
+{
+    static PrinterNameHandler handler;
+    return handler;
+}
+} // namespace
+
+void setPrintDialogHandler(PrintDialogHandler handler) { dialogHandler() = std::move(handler); }
+void setPdfFileHandler(PdfFileHandler handler) { pdfHandler() = std::move(handler); }
+void setPrinterNameHandler(PrinterNameHandler handler) { printerHandler() = std::move(handler); }
+
+QString currentPrinterName()
+{
+    if (printerHandler())
+        return printerHandler()();
+    return Platform::printersInstalled() ? Platform::printer().printerName() : QString();
+}
+
+QPrinter* programPrinter()
+{
+    if (printerHandler() || !Platform::printersInstalled())
+        return nullptr;
+    return &Platform::printer();
+}
+
+bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)
+{
+    if (dialogHandler())
+        return dialogHandler()(printer, choice);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintSelection |
+                      QAbstractPrintDialog::PrintCollateCopies |
+                      QAbstractPrintDialog::PrintShowPageSize);
+    dialog.setMinMax(choice.minPage, choice.maxPage);
+    printer.setFromTo(choice.fromPage, choice.toPage);
+    printer.setCopyCount(choice.copies);
+    printer.setCollateCopies(choice.collate);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    switch (printer.printRange()) {
+    case QPrinter::Selection:
+        choice.range = TPrintChoice::Selection;
+        break;
+    case QPrinter::PageRange:
+        choice.range = TPrintChoice::PageNums;
+        break;
+    default:
+        choice.range = TPrintChoice::AllPages;
+    }
+    choice.fromPage = printer.fromPage();
+    choice.toPage = printer.toPage();
+    choice.copies = printer.copyCount();
+    choice.collate = printer.collateCopies();
+    return true;
+}
+
+QString askPdfFileName(const QString& suggestedName, QWidget* parent)
+{
+    if (pdfHandler())
+        return pdfHandler()(suggestedName);
+    QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Print to PDF File"),
+                                                QDir::home().filePath(suggestedName),
+                                                QStringLiteral("PDF Files (*.pdf)"));
+    if (!name.isEmpty() && !name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        name += QLatin1String(".pdf");
+    return name;
+}
+
+} // namespace Reporting

@@ -1,0 +1,47 @@
+#pragma once
+// How printing reaches the user: which printer reports print on, the print dialog,
+// and the question for a PDF file where no printer is installed. Tests replace the
+// dialog and the question so that no test waits on a window.
+
+#include <QString>
+
+#include <functional>
+
+class QPrinter;
+class QWidget;
+
+namespace Reporting {
+
+// What the print dialog chose.
+struct TPrintChoice {
+    enum Range { AllPages, Selection, PageNums };
+    int minPage = 1;
+    int maxPage = 1;
+    Range range = AllPages;
+    int fromPage = 1;
+    int toPage = 1;
+    int copies = 1;
+    bool collate = false;
+};
+
+// The printer reports print on: the one chosen in Print Setup, else the system's
+// default; empty when no printer is installed (printing then writes a PDF file).
+QString currentPrinterName();
+// The program's printer with the settings of Print Setup; null where no printer is
+// installed or a test chose the printer.
+QPrinter* programPrinter();
+
+// Shows the print dialog for the printer; false when the user cancels.
+bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent);
+// Asks for the PDF file to print into; empty when the user cancels.
+QString askPdfFileName(const QString& suggestedName, QWidget* parent);
+
+using PrintDialogHandler = std::function<bool(QPrinter& printer, TPrintChoice& choice)>;
+using PdfFileHandler = std::function<QString(const QString& suggestedName)>;
+using PrinterNameHandler = std::function<QString()>;
+// An empty function restores the real dialogs and the system's printers.
+void setPrintDialogHandler(PrintDialogHandler handler);
+void setPdfFileHandler(PdfFileHandler handler);
+void setPrinterNameHandler(PrinterNameHandler handler);
+
+} // namespace Reporting

@@ -1,0 +1,243 @@
+#include "reporting/Rptdsgn.h"
+
+#include "database/TQuery.h"
+#include "platform/RegionalSettings.h"
+#include "platform/MessageBox.h"
+#include "reporting/Frmdsgn.h"
+#include "reporting/Frmgenwn.h"
+
+#include <QDateTime>
+
+namespace {
+
+// Layout constants, inches.
+constexpr double leftMargin = 0.5;
+constexpr double rightMargin = 0.5;
+constexpr double topMargin = 0.5;
+constexpr double bottomLimit = 1.0;   // a row starting lower than this above the edge goes on a new page
+constexpr double footerHeight = 0.8;
+constexpr double rowGap = 0.01;
+constexpr double lineAdvance = 1.25;  // title, sub-title and date lines, in "X" heights
+constexpr double dividerDrop = 1.1;   // divider under the heading row, in "G" heights
+
+Qt::Alignment horizontal(Qt::Alignment a)
+{
+    if (a & Qt::AlignHCenter)
+        return Qt::AlignHCenter;
+    if (a & Qt::AlignRight)
+        return Qt::AlignRight;
+    return Qt::AlignLeft;
+}
+
+} // namespace
+
+// The working state of one build.
+struct TReportDesign::Build {
+    TFormGenWin* win;
+    std::vector<TField*> columns; // by position in Fields; null where the record set lacks the name
+    double width[maxColumns] = {};
+    double w = 0, h = 0, m = 0;
+    double x = 0, y = 0;
+    double divider = 0;
+    bool dividerSet = false;
+    bool pageStarted = false;
+
+    double xHeight(const TFont& font)
+    {
+        win->setTextFont(font);
+        return win->GetTextHeight(QStringLiteral("X"));
+    }
+};
+
+TReportDesign::TReportDesign(QObject* owner) : QObject(owner) {}
+
+void TReportDesign::setFields(const QStringList& names) { m_fields = names.mid(0, maxColumns); }
+
+QSize TReportDesign::paperSize(int index)
+{
+    switch (index) {
+    case 0:
+        return {85, 110};
+    case 1:
+        return {85, 140};
+    case 2:
+        return {83, 117};
+    default:
+        return {0, 0};
+    }
+}
+
+void TReportDesign::Execute()
+{
+    if (!m_formComponent) {
+        Platform::showError(QStringLiteral("FormComponent Property is not Assigned."));
+        return;
+    }
+    TFormGenWin* win = m_formComponent;
+    // The window's own handler comes back however the build ends.
+    struct Restore {
+        TFormGenWin* win;
+        std::function<void(TFormGenWin*)> saved;
+        ~Restore() { win->OnBuildReport = std::move(saved); }
+    } restore{win, win->OnBuildReport};
+    win->OnBuildReport = [this](TFormGenWin* sender) { BuildReport(sender); };
+    win->Execute();
+}
+
+bool TReportDesign::Design()
+{
+    if (!m_dataSet)
+        return false;
+    TfrmReportDesigner designer(nullptr);
+    designer.setDefinition(this);
+    if (!designer.FormShow())
+        return false;
+    return designer.exec() == QDialog::Accepted;
+}
+
+void TReportDesign::BuildReport(TFormGenWin* sender)
+{
+    (void)sender;
+    if (!m_formComponent || !m_dataSet)
+        return;
+    TFormGenWin* win = m_formComponent;
+    QSize paper = paperSize(m_pageSizeIndex);
+    if (!m_portrait)
+        paper.transpose();
+    win->setPhyWidth(paper.width());
+    win->setPhyHeight(paper.height());
+
+    Build b;
+    b.win = win;
+    b.w = win->phyWidth() / 10.0;
+    b.h = win->phyHeight() / 10.0;
+    b.m = win->textMargin();
+    win->setTextFont(TFont(QStringLiteral("New Times Roman"), 12, true));
+    win->setAlignment(Qt::AlignLeft);
+    win->setSingleLine(false);
+    win->setBoxText(false);
+    win->setWordWrap(false);
+    b.y = 99999.0;
+    b.pageStarted = false;
+
+    if (!m_dataSet->active())
+        m_dataSet->open();
+    m_dataSet->first();
+    for (const QString& name : m_fields)
+        b.columns.push_back(m_dataSet->findField(name));
+
+    while (!m_dataSet->eof()) {
+        if (b.y > b.h - bottomLimit) {
+            if (b.pageStarted) {
+                pageFooter(b);
+                win->NewPage();
+            }
+            pageHeader(b);
+            b.y += b.xHeight(m_headingFont) + rowGap;
+            b.pageStarted = true;
+        }
+        b.x = leftMargin;
+        const double rowHeight = b.xHeight(m_bodyFont);
+        for (size_t i = 0; i < b.columns.size(); ++i) {
+            const TField* field = b.columns[i];
+            if (!field)
+                continue;
+            win->setAlignment(horizontal(field->alignment()));
+            win->StrRect(field->asString(), b.x, b.y, b.x + b.width[i] + 2 * b.m,
+                         b.y + rowHeight + 2 * b.m);
+            b.x += b.width[i] + 2 * b.m;
+        }
+        m_dataSet->next();
+        b.y += rowHeight + rowGap;
+    }
+    if (b.pageStarted)
+        pageFooter(b);
+}
+
+void TReportDesign::pageHeader(Build& b)
+{
+    TFormGenWin* win = b.win;
+    const Qt::Alignment titleAlign = m_titleCentered ? Qt::AlignHCenter : Qt::AlignLeft;
+    b.y = topMargin;
+    if (m_pageNumLocation == pnsUpperRight || !m_title.isEmpty()) {
+        const double titleX = b.xHeight(m_titleFont);
+        win->setAlignment(titleAlign);
+        if (!m_title.isEmpty())
+            win->StrRect(m_title, leftMargin, b.y, b.w - rightMargin, b.y + titleX + 2 * b.m);
+        if (m_pageNumLocation == pnsUpperRight) {
+            const double headX = b.xHeight(m_headingFont);
+            win->setAlignment(Qt::AlignRight);
+            win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin, b.y,
+                         b.w - rightMargin, b.y + headX + 2 * b.m);
+            win->setAlignment(Qt::AlignLeft);
+            win->setTextFont(m_titleFont);
+        }
+        b.y += lineAdvance * titleX;
+    }
+    if (!m_subTitle.isEmpty()) {
+        const double subX = b.xHeight(m_subTitleFont);
+        win->setAlignment(titleAlign);
+        win->StrRect(m_subTitle, leftMargin, b.y, b.w - rightMargin, b.y + subX + 3 * b.m);
+        // The date shares the sub-title's line unless it would overlap it.
+        const bool collides = m_datePosition == dpNone ||
+                              (m_datePosition == dpLeft && !m_titleCentered) ||
+                              (m_datePosition == dpCenter && m_titleCentered);
+        if (collides)
+            b.y += lineAdvance * subX;
+    }
+    if (m_datePosition != dpNone) {
+        const double headX = b.xHeight(m_headingFont);
+        win->setAlignment(m_datePosition == dpLeft     ? Qt::AlignLeft
+                          : m_datePosition == dpCenter ? Qt::AlignHCenter
+                                                       : Qt::AlignRight);
+        if (m_dateFormat.isEmpty())
+            m_dateFormat = QStringLiteral("ddddd");
+        win->StrRect(Platform::formatDate(m_dateFormat, QDate::currentDate()),
+                     leftMargin, b.y, b.w - rightMargin, b.y + headX + 3 * b.m);
+        win->setAlignment(Qt::AlignLeft);
+        b.y += lineAdvance * b.xHeight(m_subTitleFont);
+    }
+
+    win->setTextFont(m_headingFont);
+    b.x = leftMargin;
+    const double headX = win->GetTextHeight(QStringLiteral("X"));
+    const double headG = win->GetTextHeight(QStringLiteral("G"));
+    for (size_t i = 0; i < b.columns.size(); ++i) {
+        const TField* field = b.columns[i];
+        if (!field)
+            continue;
+        const Qt::Alignment align = horizontal(field->alignment());
+        win->setAlignment(align);
+        const QString label = field->displayLabel();
+        const double labelWidth = win->GetTextWidth(label);
+        win->setTextFont(m_bodyFont);
+        const double sampleWidth = win->GetTextWidth(QString(field->displayWidth(), QLatin1Char('o')));
+        win->setTextFont(m_headingFont);
+        b.width[i] = std::max(labelWidth, sampleWidth);
+        win->StrRect(label, b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + headX + 2 * b.m);
+        b.divider = b.y + dividerDrop * headG;
+        b.dividerSet = true;
+        if (m_dividerStyle == dvsDash) {
+            const double t = labelWidth;
+            const double s = align == Qt::AlignRight     ? b.x + b.width[i] - t
+                             : align == Qt::AlignHCenter ? b.x + (b.width[i] - t) / 2
+                                                         : b.x;
+            win->Line(s + b.m, b.divider, s + t + 2 * b.m, b.divider);
+        }
+        b.x += b.width[i] + 2 * b.m;
+    }
+    // Without any column there is no heading row to underline.
+    if (m_dividerStyle == dvsSolid && b.dividerSet)
+        win->Line(leftMargin, b.divider, b.x, b.divider);
+}
+
+void TReportDesign::pageFooter(Build& b)
+{
+    if (m_pageNumLocation != pnsBottomCenter)
+        return;
+    TFormGenWin* win = b.win;
+    win->setTextFont(m_headingFont);
+    win->setAlignment(Qt::AlignHCenter);
+    win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin,
+                 b.h - footerHeight, b.w - rightMargin, b.h);
+}

@@ -1,0 +1,546 @@
+#include "reporting/Secdbunt.h"
+
+#include "database/TQuery.h"
+#include "desktop/Usgdlunt.h"
+#include "platform/MessageBox.h"
+#include "reporting/Frmgennav.h"
+#include "reporting/Frmgenwn.h"
+#include "reporting/PrintSetup.h"
+#include "reporting/Rptdsgn.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include "widgets/Dateedit.h"
+
+TFormSecDB* FormSecDB = nullptr;
+
+namespace {
+
+TFormSecDB::RangeDialog& rangeDialog()
+{
+    static TFormSecDB::RangeDialog dialog;
+    return dialog;
+}
+
+struct FieldDef {
+    const char* name;
+    const char* label; // null: the column name
+    int width;
+    Qt::Alignment alignment;
+};
+
+constexpr Qt::Alignment L = Qt::AlignLeft;
+constexpr Qt::Alignment C = Qt::AlignHCenter;
+constexpr Qt::Alignment R = Qt::AlignRight;
+
+const FieldDef accessFields[] = {{"Access_ID", "ID", 10, C}, {"Access_Name", "Name", 20, L}};
+const FieldDef groupFields[] = {{"Group_ID", "Group ID", 10, C},
+                                {"Group_Name", "Group Name", 20, L},
+                                {"Access_ID", "Access ID", 10, C},
+                                {"Access_Name", "Access Name", 20, L}};
+const FieldDef logFields[] = {{"LOGCOUNT", "Log Entry", 10, R}, {"ACCESS_DATE", "Date", 10, L},
+                              {"UserName", "User Name", 20, L}, {"AccessName", "Access Name", 20, L},
+                              {"USER_ID", "User_Id", 10, R},    {"ACCESS_ID", "Access_Id", 10, R}};
+const FieldDef userFields[] = {
+    {"User_ID", "ID", 10, C},
+    {"User_Name", "Name", 16, L},
+    {"User_Password", "Password", 15, L},
+    {"User_Def1", "Field 1", 10, L},
+    {"User_Def2", "Field 2", 10, L},
+    {"User_LastAccess", "LastAccess", 14, L},
+    {"User_AccessCount", "Count", 10, R},
+    {"USER_ENABLED", "Enabled", 10, C},
+    {"USER_ADMIN", "Admin", 10, C},
+    {"enabledyesno", "Enabled", 10, C},
+    {"adminyesno", "Admin", 10, C},
+    {"PasswordAging", "Password Aging", 15, C},
+    {"AcctLocked", "Acct. Locked", 15, C},
+    {"AcctLockingEnabled", "Acct. Locking", 15, C},
+    {"AllowPasswordChanging", "pw. Change Allowed", 15, C},
+    {"PasswordNeverExpires", "pw. Never Expires", 15, C},
+    {"PWAGING", nullptr, 10, R},
+    {"ACCTLOCKING", nullptr, 10, R},
+    {"LOCKED", nullptr, 10, R},
+    {"PWSETDATE", "pw. Set Date", 10, R},
+    {"PWMAXDAYS", "pw. Expire Days ", 10, C},
+    {"PWMINDAYS", "pw. Min. Days", 10, C},
+    {"PWMINSIZE", "pw. Min. Size", 10, C},
+    {"PWNEVEREXPIRES", nullptr, 10, C},
+    {"PWNOCHANGE", nullptr, 10, C},
+};
+const FieldDef userAccFields[] = {{"User_ID", "User ID", 14, C},     {"User_Name", "User Name", 24, L},
+                                  {"User_ID_1", "User_ID_1", 10, R}, {"Access_ID", "Access_ID", 10, R},
+                                  {"Type", "Type", 7, C},            {"Access_Label", "Access Label", 30, L}};
+
+const QStringList groupsSql{
+    QStringLiteral("SELECT Groups.Group_ID, Groups.Group_Name,"),
+    QStringLiteral("Access.Access_ID, Access.Access_Name,"),
+    QStringLiteral("GrpColl.Group_ID, GrpColl.Access_ID"),
+    QStringLiteral("  FROM Groups, Access, GrpColl"),
+    QStringLiteral("  WHERE (GrpColl.Group_ID=Groups.Group_ID) AND"),
+    QStringLiteral("        (GrpColl.Access_ID=Access.Access_ID)"),
+    QStringLiteral("  ORDER BY Groups.Group_Name, Access.Access_Name")};
+const QString logSql = QStringLiteral(
+    "Select * from Log Where Log.Access_Date>=:AccessStartDate and Log.Access_Date<=:AccessEndDate "
+    "Order by User_ID, Access_Date");
+const QString usersSql = QStringLiteral("Select * From Users, PWHist Where Users.User_ID=PWHist.User_ID Order By Users.User_ID");
+
+QString yesNo(bool yes) { return yes ? QStringLiteral("Yes") : QStringLiteral("No"); }
+
+// Finds a row of a look-up query by one column, without regard to case and only on
+// whole values, and gives another column of it; found tells whether there was one.
+QString lookup(TQuery* q, const QString& keyColumn, const QString& key, const QString& wanted, bool& found)
+{
+    QString doubled = key;
+    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
+    q->setFilter(keyColumn + QStringLiteral("='") + doubled + QLatin1Char('\''));
+    q->setFiltered(true);
+    found = q->findFirst();
+    const QString value = found ? q->fieldByName(wanted)->asString() : QString();
+    q->setFiltered(false);
+    return value;
+}
+
+QIcon glyph(int kind)
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::white);
+    p.drawRect(3, 1, 12, 17);
+    for (int y = 5; y < 16; y += 3)
+        p.drawLine(5, y, 13, y);
+    if (kind == 0) { // preview: a magnifier
+        p.setBrush(QColor(180, 220, 255));
+        p.drawEllipse(8, 8, 8, 8);
+        p.setPen(QPen(Qt::black, 2));
+        p.drawLine(15, 15, 19, 19);
+    } else if (kind == 1) { // modify: a pencil
+        p.setPen(QPen(QColor(200, 120, 0), 3));
+        p.drawLine(8, 18, 18, 8);
+    } else { // PDF: a red band
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(200, 0, 0));
+        p.drawRect(6, 11, 13, 7);
+        p.setPen(Qt::white);
+        QFont f = p.font();
+        f.setPixelSize(6);
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(QRect(6, 11, 13, 7), Qt::AlignCenter, QStringLiteral("PDF"));
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+void TFormSecDB::setUsageRangeDialog(RangeDialog dialog) { rangeDialog() = std::move(dialog); }
+
+bool TFormSecDB::askUsageRange(QWidget* owner, QDate& start, QDate& end)
+{
+    if (rangeDialog())
+        return rangeDialog()(owner, start, end);
+    TFrmUsageDlg dialog(owner);
+    FrmUsageDlg = &dialog;
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    FrmUsageDlg = nullptr;
+    if (ok) {
+        start = dialog.dedStart->date();
+        end = dialog.dedEnd->date();
+    }
+    return ok;
+}
+
+TFormSecDB::TFormSecDB(QWidget* owner) : QWidget(owner, Qt::Window)
+{
+    setObjectName(QStringLiteral("FormSecDB"));
+    setWindowTitle(QStringLiteral("Reporting"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    createControls();
+    createQueries();
+    createReports();
+    resize(820, 600);
+}
+
+TFormSecDB::~TFormSecDB()
+{
+    if (qryReport->active())
+        qryReport->close();
+    if (FormSecDB == this)
+        FormSecDB = nullptr;
+    if (onDestroyed)
+        onDestroyed();
+}
+
+void TFormSecDB::createControls()
+{
+    pnlTopArea = new QFrame(this);
+    pnlTopArea->setObjectName(QStringLiteral("pnlTopArea"));
+    pnlTopArea->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    pnlTopArea->setFixedHeight(51);
+    lblReport = new QLabel(QStringLiteral("Report:"), pnlTopArea);
+    lblReport->setObjectName(QStringLiteral("lblReport"));
+    cmboxReportType = new QComboBox(pnlTopArea);
+    cmboxReportType->setObjectName(QStringLiteral("cmboxReportType"));
+    cmboxReportType->addItems({QStringLiteral("Access Constants"), QStringLiteral("Groups"), QStringLiteral("Usage"),
+                               QStringLiteral("Users"), QStringLiteral("Users (w/ Access)")});
+    cmboxReportType->setCurrentIndex(-1);
+    cmboxReportType->setMinimumWidth(160);
+    lblReport->setBuddy(cmboxReportType);
+    const auto tool = [this](const QString& name, const QString& hint, int kind) {
+        auto* b = new QToolButton(pnlTopArea);
+        b->setObjectName(name);
+        b->setToolTip(hint);
+        b->setIcon(glyph(kind));
+        b->setIconSize(QSize(20, 20));
+        b->setAutoRaise(true);
+        return b;
+    };
+    spbtnExecute = tool(QStringLiteral("spbtnExecute"), QStringLiteral("Preview Report"), 0);
+    spbtnDesign = tool(QStringLiteral("spbtnDesign"), QStringLiteral("Modify Report"), 1);
+    spbtnSavePdf = tool(QStringLiteral("spbtnSavePdf"), QStringLiteral("Save as PDF"), 2);
+    connect(spbtnExecute, &QToolButton::clicked, this, [this] { spbtnExecuteClick(spbtnExecute); });
+    connect(spbtnDesign, &QToolButton::clicked, this, [this] { spbtnExecuteClick(spbtnDesign); });
+    connect(spbtnSavePdf, &QToolButton::clicked, this, &TFormSecDB::SaveAsPdfClick);
+
+    fgwMain = new TFormGenWin(this);
+    fgwMain->setObjectName(QStringLiteral("fgwMain"));
+    fgwMain->setAlignment(Qt::AlignLeft);
+    fgwMain->setOptions(foShowDialog);
+    fgwMain->setLineWidth(4);
+
+    fgnReport = new TFormGenNav(pnlTopArea);
+    fgnReport->setObjectName(QStringLiteral("fgnReport"));
+    fgnReport->setVisibleButtons(visBtn(nbZoom) | visBtn(nbPrint) | visBtn(nbPrevPage) | visBtn(nbNextPage) |
+                                 visBtn(nbClear));
+    // The stored hints name the visible buttons; the hidden build button has none.
+    fgnReport->setHints({QString(), QStringLiteral("Print"), QStringLiteral("Previous Page"),
+                         QStringLiteral("Next Page"), QStringLiteral("Clear"), QStringLiteral("Zoom")});
+    fgnReport->setFormComponent(fgwMain);
+    fgnReport->resize(230, 28);
+
+    auto* row = new QHBoxLayout(pnlTopArea);
+    row->addWidget(lblReport);
+    row->addWidget(cmboxReportType);
+    row->addWidget(spbtnExecute);
+    row->addWidget(spbtnDesign);
+    row->addSpacing(16);
+    row->addWidget(fgnReport);
+    row->addWidget(spbtnSavePdf);
+    row->addStretch();
+    fgnReport->setFixedSize(230, 28);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pnlTopArea);
+    layout->addWidget(fgwMain, 1);
+}
+
+void TFormSecDB::createQueries()
+{
+    const auto query = [this](const char* name, const QStringList& sql) {
+        auto* q = new TQuery(this);
+        q->setObjectName(QString::fromLatin1(name));
+        q->setSQL(sql);
+        return q;
+    };
+    QryAccess = query("QryAccess", {QStringLiteral("SELECT * FROM ACCESS ORDER BY ACCESS_NAME")});
+    qryGroups = query("qryGroups", groupsSql);
+    sqlLog = query("sqlLog", {QStringLiteral("select * from log")});
+    sqlUsers = query("sqlUsers", {QStringLiteral("select * from Users order by User_ID")});
+    sqlAccess = query("sqlAccess", {QStringLiteral("select * from Access order by Access_ID")});
+    qryReport = query("qryReport", {usersSql});
+    qryUserAcc = query("qryUserAcc", {QStringLiteral("Select * From Users, UserAcc Where Users.User_ID=UserAcc.User_ID"),
+                                      QStringLiteral("  Order By Users.User_Name, Type")});
+    sqlGroupsTable = query("sqlGroupsTable", {QStringLiteral("select * from groups Order by Group_ID")});
+    sqlUserAccTable = query("sqlUserAccTable", {QStringLiteral("Select * from USERACC order by User_Id")});
+
+    sqlLog->addCalculatedField(QStringLiteral("UserName"), 48);
+    sqlLog->addCalculatedField(QStringLiteral("AccessName"), 20);
+    sqlLog->setOnCalcFields([this](TQuery& q) { sqlLogCalcFields(q); });
+    qryReport->addCalculatedField(QStringLiteral("enabledyesno"), 3);
+    qryReport->addCalculatedField(QStringLiteral("adminyesno"), 3);
+    for (const char* name : {"PasswordAging", "AcctLocked", "AcctLockingEnabled", "AllowPasswordChanging",
+                             "PasswordNeverExpires"})
+        qryReport->addCalculatedField(QString::fromLatin1(name), 20);
+    qryReport->setOnCalcFields([this](TQuery& q) { qryReportCalcFields(q); });
+    qryUserAcc->addCalculatedField(QStringLiteral("Access_Label"), 30);
+    qryUserAcc->setOnCalcFields([this](TQuery& q) { qryUserAccCalcFields(q); });
+}
+
+void TFormSecDB::createReports()
+{
+    struct Def {
+        TReportDesign** member;
+        TQuery* data;
+        const char* title;
+        bool centred;
+        TPageNumStyle pageNum;
+        TDatePosition date;
+        QStringList fields;
+    };
+    const Def defs[] = {
+        {&rdAccess, QryAccess, "Access Constants Report", false, pnsBottomCenter, dpCenter,
+         {QStringLiteral("Access_ID"), QStringLiteral("Access_Name")}},
+        {&rdGroups, qryGroups, "Groups Report", false, pnsNone, dpCenter,
+         {QStringLiteral("Group_ID"), QStringLiteral("Group_Name"), QStringLiteral("Access_ID"), QStringLiteral("Access_Name")}},
+        {&rdUsage, sqlLog, "Usage Report", true, pnsBottomCenter, dpLeft,
+         {QStringLiteral("LogCount"), QStringLiteral("Access_Date"), QStringLiteral("UserName"), QStringLiteral("AccessName")}},
+        {&rdUsers, qryReport, "User Report", true, pnsBottomCenter, dpLeft,
+         {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("User_Def1"), QStringLiteral("User_Def2"),
+          QStringLiteral("User_LastAccess"), QStringLiteral("User_AccessCount"), QStringLiteral("enabledyesno"),
+          QStringLiteral("adminyesno"), QStringLiteral("AcctLockingEnabled"), QStringLiteral("AcctLocked")}},
+        {&rdUserAcc, qryUserAcc, "User Access Report", true, pnsBottomCenter, dpRight,
+         {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("Type"), QStringLiteral("Access_Label")}},
+    };
+    for (const Def& d : defs) {
+        auto* r = new TReportDesign(this);
+        r->setDataSet(d.data);
+        r->setTitle(QString::fromLatin1(d.title));
+        r->setTitleCentered(d.centred);
+        r->setPageNumLocation(d.pageNum);
+        r->setDatePosition(d.date);
+        r->setFields(d.fields);
+        r->setBodyFont(TFont(QStringLiteral("Arial"), 12));
+        r->setHeadingFont(TFont(QStringLiteral("Arial"), 12, true));
+        r->setTitleFont(TFont(QStringLiteral("Arial"), 14, true));
+        r->setSubTitleFont(TFont(QStringLiteral("Arial"), 12, true, true));
+        r->setPortrait(false);
+        r->setDividerStyle(dvsSolid);
+        r->setPageSizeIndex(0);
+        r->setDateFormat(QStringLiteral("ddddd"));
+        r->setFormComponent(fgwMain);
+        *d.member = r;
+    }
+}
+
+TReportDesign* TFormSecDB::report(int index) const
+{
+    switch (index) {
+    case 0:
+        return rdAccess;
+    case 1:
+        return rdGroups;
+    case 2:
+        return rdUsage;
+    case 3:
+        return rdUsers;
+    case 4:
+        return rdUserAcc;
+    default:
+        return nullptr;
+    }
+}
+
+void TFormSecDB::ApplyAlias()
+{
+    setWindowTitle(QStringLiteral("Security in ") + AliasName);
+    qryReport->setDatabaseName(AliasName);
+}
+
+void TFormSecDB::defineFields(TQuery* q)
+{
+    if (q->property("jovsecFieldsDefined").toBool())
+        return;
+    const FieldDef* begin = nullptr;
+    const FieldDef* end = nullptr;
+    const auto use = [&](const auto& table) {
+        begin = std::begin(table);
+        end = std::end(table);
+    };
+    if (q == QryAccess)
+        use(accessFields);
+    else if (q == qryGroups)
+        use(groupFields);
+    else if (q == sqlLog)
+        use(logFields);
+    else if (q == qryReport)
+        use(userFields);
+    else if (q == qryUserAcc)
+        use(userAccFields);
+    for (const FieldDef* d = begin; d != end; ++d) {
+        if (TField* f = q->findField(QString::fromLatin1(d->name))) {
+            if (d->label)
+                f->setDisplayLabel(QString::fromLatin1(d->label));
+            f->setDisplayWidth(d->width);
+            f->setAlignment(d->alignment);
+        }
+    }
+    q->setProperty("jovsecFieldsDefined", true);
+}
+
+bool TFormSecDB::openReportData(int index)
+{
+    for (TQuery* q : {QryAccess, qryGroups, sqlLog, sqlUsers, sqlAccess, qryReport, qryUserAcc, sqlGroupsTable,
+                      sqlUserAccTable})
+        q->setDatabaseName(AliasName);
+    switch (index) {
+    case 0:
+        QryAccess->setSQL(QStringLiteral("SELECT * FROM ACCESS ORDER BY ACCESS_NAME"));
+        QryAccess->open();
+        defineFields(QryAccess);
+        break;
+    case 1:
+        qryGroups->setSQL(groupsSql);
+        qryGroups->open();
+        defineFields(qryGroups);
+        break;
+    case 2: {
+        QDate start = QDate::currentDate();
+        QDate end = start;
+        if (!askUsageRange(this, start, end))
+            return false;
+        sqlUsers->open();
+        sqlAccess->open();
+        sqlLog->setSQL(logSql);
+        sqlLog->setParamDate(QStringLiteral("AccessStartDate"), start);
+        // The whole end day counts, whatever time of day an entry carries.
+        sqlLog->setParamDateTime(QStringLiteral("AccessEndDate"), QDateTime(end, QTime(23, 59, 59, 999)));
+        sqlLog->open();
+        defineFields(sqlLog);
+        sqlLog->first();
+        break;
+    }
+    case 3:
+        qryReport->setSQL(usersSql);
+        qryReport->open();
+        defineFields(qryReport);
+        break;
+    case 4:
+        sqlAccess->open();
+        sqlGroupsTable->open();
+        sqlUserAccTable->open();
+        qryUserAcc->open();
+        defineFields(qryUserAcc);
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void TFormSecDB::closeReportData(int index)
+{
+    switch (index) {
+    case 0:
+        QryAccess->close();
+        break;
+    case 1:
+        qryGroups->close();
+        break;
+    case 2:
+        sqlLog->close();
+        sqlAccess->close();
+        sqlUsers->close();
+        break;
+    case 3:
+        qryReport->close();
+        break;
+    case 4:
+        qryUserAcc->close();
+        sqlUserAccTable->close();
+        sqlGroupsTable->close();
+        sqlAccess->close();
+        break;
+    }
+}
+
+void TFormSecDB::spbtnExecuteClick(QObject* sender)
+{
+    const int index = cmboxReportType->currentIndex();
+    TReportDesign* rd = report(index);
+    if (!rd)
+        return;
+    if (!openReportData(index))
+        return;
+    rd->setSubTitle(QStringLiteral("Alias: ") + AliasName);
+    if (sender && sender->objectName() == QLatin1String("spbtnDesign"))
+        rd->Design();
+    rd->Execute();
+    m_lastBuilt = index;
+    closeReportData(index);
+}
+
+bool TFormSecDB::SaveAsPdf(const QString& fileName)
+{
+    const TReportDesign* rd = report(m_lastBuilt);
+    QString error;
+    if (!fgwMain->SaveToPdf(fileName, rd ? rd->title() : windowTitle(), &error)) {
+        Platform::showError(error);
+        return false;
+    }
+    return true;
+}
+
+void TFormSecDB::SaveAsPdfClick()
+{
+    if (fgwMain->commandCount() == 0)
+        return;
+    const TReportDesign* rd = report(m_lastBuilt);
+    QString suggested = rd ? rd->title() : QStringLiteral("Report");
+    suggested.replace(QLatin1Char(' '), QLatin1Char('_'));
+    const QString file = Reporting::askPdfFileName(suggested + QStringLiteral(".pdf"), this);
+    if (!file.isEmpty())
+        SaveAsPdf(file);
+}
+
+void TFormSecDB::closeEvent(QCloseEvent* event)
+{
+    // Closing only hides the window; the desktop destroys it with the database.
+    event->accept();
+}
+
+// ---------------------------------------------------------------- calculated fields
+
+void TFormSecDB::qryReportCalcFields(TQuery& q)
+{
+    const auto flag = [&q](const char* column) { return q.fieldByName(QString::fromLatin1(column))->asInteger() == 1; };
+    q.fieldByName(QStringLiteral("enabledyesno"))->setValue(yesNo(flag("User_Enabled")));
+    q.fieldByName(QStringLiteral("adminyesno"))->setValue(yesNo(flag("User_admin")));
+    q.fieldByName(QStringLiteral("PasswordAging"))->setValue(yesNo(flag("PWAGING")));
+    q.fieldByName(QStringLiteral("AcctLocked"))->setValue(yesNo(flag("Locked")));
+    q.fieldByName(QStringLiteral("AcctLockingEnabled"))->setValue(yesNo(flag("AcctLocking")));
+    q.fieldByName(QStringLiteral("PasswordNeverExpires"))->setValue(yesNo(flag("PWNeverExpires")));
+    q.fieldByName(QStringLiteral("AllowPasswordChanging"))->setValue(yesNo(!flag("PWNoChange")));
+}
+
+void TFormSecDB::qryUserAccCalcFields(TQuery& q)
+{
+    const QString id = q.fieldByName(QStringLiteral("Access_Id"))->asString();
+    bool found = false;
+    QString label;
+    if (q.fieldByName(QStringLiteral("Type"))->asString().trimmed() == QLatin1String("G")) {
+        label = lookup(sqlGroupsTable, QStringLiteral("Group_Id"), id, QStringLiteral("Group_Name"), found);
+        if (!found)
+            label = QStringLiteral("**Group not found");
+    } else {
+        label = lookup(sqlAccess, QStringLiteral("Access_Id"), id, QStringLiteral("Access_Name"), found);
+        if (!found)
+            label = QStringLiteral("**Constant not found");
+    }
+    q.fieldByName(QStringLiteral("Access_Label"))->setValue(label);
+}
+
+void TFormSecDB::sqlLogCalcFields(TQuery& q)
+{
+    bool found = false;
+    const QString user = lookup(sqlUsers, QStringLiteral("User_ID"), q.fieldByName(QStringLiteral("User_ID"))->asString(),
+                                QStringLiteral("User_Name"), found);
+    q.fieldByName(QStringLiteral("UserName"))->setValue(found ? user : QStringLiteral("Unknown"));
+    const TField* access = q.fieldByName(QStringLiteral("Access_ID"));
+    if (access->isNull()) {
+        q.fieldByName(QStringLiteral("AccessName"))->setValue(QStringLiteral("*** Logon ***"));
+        return;
+    }
+    const QString name = lookup(sqlAccess, QStringLiteral("Access_ID"), access->asString(), QStringLiteral("Access_Name"), found);
+    q.fieldByName(QStringLiteral("AccessName"))->setValue(found ? name : QStringLiteral("Unknown"));
+}

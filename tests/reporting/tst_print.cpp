@@ -1,0 +1,195 @@
+// Printing where no printer is installed: the recording replayed into a PDF file,
+// with page ranges, the current page, copies and collation done by the program.
+#include "reporting/Frmgenwn.h"
+#include "reporting/Prtabunt.h"
+#include "tests/reporting/ReportTestSupport.h"
+#include "tests/support/MessageRecorder.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+class Printing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        file = dir.filePath("out.pdf");
+        pdf = std::make_unique<PdfPrinting>(file);
+        win.OnBuildReport = [this](TFormGenWin* w) {
+            ++builds;
+            w->textFont() = TFont("Arial", 12);
+            for (int p = 1; p <= pages; ++p) {
+                if (p > 1)
+                    w->NewPage();
+                w->StrRect(QString("Marker-%1").arg(p), 1, 1, 4, 1.5);
+            }
+        };
+        win.setOptions(0);
+        win.Execute();
+    }
+    void TearDown() override
+    {
+        pdf.reset();
+        closeAllWindows();
+    }
+
+    // The markers of the PDF's pages, in order ("1 2 3").
+    QString printedOrder() const
+    {
+        QStringList order;
+        static const QRegularExpression marker("Marker-(\\d+)");
+        for (const QString& page : pdfPages(file)) {
+            const auto m = marker.match(page);
+            order << (m.hasMatch() ? m.captured(1) : QString("?"));
+        }
+        return order.join(' ');
+    }
+
+    QTemporaryDir dir;
+    QString file;
+    std::unique_ptr<PdfPrinting> pdf;
+    TFormGenWin win;
+    int pages = 3;
+    int builds = 0;
+};
+
+} // namespace
+
+TEST_F(Printing, WithoutTheDialogEveryPageGoesToTheFileAskedFor)
+{
+    win.Print();
+    EXPECT_EQ(pdf->fileQuestions, 1);
+    EXPECT_EQ(pdf->dialogs, 0);
+    EXPECT_EQ(printedOrder(), "1 2 3");
+    EXPECT_EQ(pdfInfo(file, "Pages"), "3");
+}
+
+TEST_F(Printing, PresetRangesAreKeptWithinTheDocument)
+{
+    struct Case {
+        int from, to;
+        QString order;
+    };
+    for (const Case& c : {Case{2, 3, "2 3"}, Case{0, 2, "1 2"}, Case{3, 9, "3"}, Case{5, 2, "2"}, Case{-1, 0, "1 2 3"}}) {
+        QFile::remove(file);
+        win.setPrintFromPage(c.from);
+        win.setPrintToPage(c.to);
+        win.Print();
+        EXPECT_EQ(printedOrder(), c.order) << c.from << ".." << c.to;
+    }
+}
+
+TEST_F(Printing, DialogChoicesOfRangeSelectionCopiesAndCollation)
+{
+    win.setOptions(foShowPrint);
+    win.NextPage();
+    win.setPrintCopies(2);
+    win.setPrintCollate(true);
+    struct Case {
+        Reporting::TPrintChoice::Range range;
+        int from, to, copies;
+        bool collate;
+        QString order;
+    };
+    using R = Reporting::TPrintChoice;
+    const Case cases[] = {
+        {R::AllPages, 0, 0, 1, false, "1 2 3"},
+        {R::PageNums, 2, 3, 1, false, "2 3"},
+        {R::Selection, 0, 0, 1, false, "2"},
+        {R::AllPages, 0, 0, 2, true, "1 2 3 1 2 3"},
+        {R::AllPages, 0, 0, 2, false, "1 1 2 2 3 3"},
+        {R::PageNums, 1, 2, 3, true, "1 2 1 2 1 2"},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(file);
+        pdf->answerDialog([&](Reporting::TPrintChoice& choice) {
+            choice.range = c.range;
+            choice.fromPage = c.from;
+            choice.toPage = c.to;
+            choice.copies = c.copies;
+            choice.collate = c.collate;
+            return true;
+        });
+        win.Print();
+        EXPECT_EQ(printedOrder(), c.order) << c.copies << (c.collate ? " collated" : "");
+    }
+    // The dialog was offered the document's pages, the current page and the presets.
+    EXPECT_EQ(pdf->offered.minPage, 1);
+    EXPECT_EQ(pdf->offered.maxPage, 3);
+    EXPECT_EQ(pdf->offered.fromPage, 2);
+    EXPECT_EQ(pdf->offered.toPage, 2);
+    EXPECT_EQ(pdf->offered.copies, 2);
+    EXPECT_TRUE(pdf->offered.collate);
+}
+
+TEST_F(Printing, CancelledDialogOrFileQuestionPrintsNothing)
+{
+    win.setOptions(foShowPrint);
+    pdf->answerDialog([](Reporting::TPrintChoice&) { return false; });
+    win.Print();
+    EXPECT_EQ(pdf->fileQuestions, 0);
+    EXPECT_FALSE(QFile::exists(file));
+
+    win.setOptions(0);
+    Reporting::setPdfFileHandler([](const QString&) { return QString(); });
+    win.Print();
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(Printing, PagesWiderThanHighPrintInLandscapeOnTheReportsPaper)
+{
+    win.setPhyWidth(110);
+    win.setPhyHeight(85);
+    win.Print();
+    EXPECT_TRUE(pdfInfo(file, "Page size").startsWith("792 x 612")) << pdfInfo(file, "Page size").toStdString();
+    QFile::remove(file);
+    win.setPhyWidth(85);
+    win.setPhyHeight(140);
+    win.Print();
+    EXPECT_TRUE(pdfInfo(file, "Page size").startsWith("612 x 1008")) << pdfInfo(file, "Page size").toStdString();
+}
+
+TEST_F(Printing, AbortStopsAtOnceAndLeavesNoDocument)
+{
+    pages = 40;
+    win.Execute();
+    QString printerLabel;
+    int progressAtAbort = -1;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<TfrmPrintAbort*>(w); box && box->isVisible()) {
+                printerLabel = box->lblPrinterName->text();
+                progressAtAbort = box->prbarStat->value();
+                box->BitBtn1->click();
+            }
+    });
+    win.Print();
+    EXPECT_EQ(printerLabel, "on " + QDir::toNativeSeparators(file));
+    EXPECT_GE(progressAtAbort, 0);
+    EXPECT_LT(progressAtAbort, 100);
+    EXPECT_FALSE(QFile::exists(file));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<TfrmPrintAbort*>(w)) << "the abort box outlived printing";
+}
+
+TEST_F(Printing, OneBuildServesPreviewPrinterAndPdf)
+{
+    win.NextPage();
+    win.Print();
+    const QString saved = dir.filePath("saved.pdf");
+    ASSERT_TRUE(win.SaveToPdf(saved, "Usage Report"));
+    EXPECT_EQ(builds, 1);
+    EXPECT_EQ(pdfInfo(saved, "Title"), "Usage Report");
+    EXPECT_EQ(pdfInfo(saved, "Pages"), "3");
+    EXPECT_EQ(win.currentPage(), 2); // printing leaves the preview where it was
+
+    MessageRecorder messages;
+    EXPECT_FALSE(win.SaveToPdf(dir.filePath("no/such/folder/x.pdf"), "x"));
+    ASSERT_EQ(messages.shown.size(), 0); // the caller reports it
+}

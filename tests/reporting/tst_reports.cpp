@@ -1,0 +1,249 @@
+// The reports window and its five reports on a seeded security database.
+#include "database/TQuery.h"
+#include "desktop/Usgdlunt.h"
+#include "widgets/Dateedit.h"
+#include "reporting/Frmgennav.h"
+#include "reporting/Frmgenwn.h"
+#include "reporting/Rptdsgn.h"
+#include "reporting/Secdbunt.h"
+#include "tests/reporting/ReportTestSupport.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+class Reports : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db = std::make_unique<TestDatabase>();
+        ann = db->addUser("Ann", "a1", "USER_DEF1, PWNOCHANGE, LOCKED", "'Sales', 1, 1");
+        bob = db->addUser("Bob", "b1", "USER_DEF1, USER_ADMIN", "'Support', 1");
+        gone = db->addUser("Gone", "g1");
+        for (const char* name : {"Print Reports", "Approve Orders", "Enter Orders"})
+            db->exec(QString("insert into ACCESS (ACCESS_NAME) values ('%1')").arg(name));
+        db->exec("insert into GROUPS (GROUP_NAME) values ('Clerks')");
+        db->exec("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (1, 3)");
+        db->exec("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (1, 1)");
+        db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 1, 'G')").arg(ann));
+        db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 2, 'C')").arg(ann));
+        db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 99, 'G')").arg(bob));
+        db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 98, 'C')").arg(bob));
+        // Log entries around a range of 10 to 12 January; the user "Gone" is deleted.
+        const QString fk = db->scalar("select rdb$constraint_name from rdb$relation_constraints "
+                                      "where rdb$relation_name = 'LOG' and rdb$constraint_type = 'FOREIGN KEY'")
+                               .trimmed();
+        db->exec("alter table LOG drop constraint " + fk);
+        const auto log = [this](const QString& when, int user, const QString& access) {
+            db->exec(QString("insert into LOG (ACCESS_DATE, USER_ID, ACCESS_ID) values ('%1', %2, %3)")
+                         .arg(when).arg(user).arg(access));
+        };
+        log("2026-01-09", ann, "1");
+        log("2026-01-10", ann, "NULL");
+        log("2026-01-11", ann, "2");
+        log("2026-01-12 15:30:00", bob, "77");
+        log("2026-01-12", gone, "1");
+        log("2026-01-13", bob, "1");
+        db->exec(QString("delete from PWHIST where USER_ID = %1").arg(gone));
+        db->exec(QString("delete from USERS where USER_ID = %1").arg(gone));
+
+        TFormSecDB::setUsageRangeDialog([this](QWidget*, QDate& start, QDate& end) {
+            ++rangeQuestions;
+            start = QDate(2026, 1, 10);
+            end = QDate(2026, 1, 12);
+            return rangeAnswer;
+        });
+        window = std::make_unique<TFormSecDB>();
+        window->AliasName = db->alias();
+        window->ApplyAlias();
+        window->fgwMain->setOptions(0);
+    }
+    void TearDown() override
+    {
+        TFormSecDB::setUsageRangeDialog({});
+        window.reset();
+        closeAllWindows();
+    }
+
+    void run(int index)
+    {
+        window->cmboxReportType->setCurrentIndex(index);
+        window->spbtnExecute->click();
+    }
+    const TFormGenWin& preview() const { return *window->fgwMain; }
+
+    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<TFormSecDB> window;
+    int ann = 0, bob = 0, gone = 0;
+    int rangeQuestions = 0;
+    bool rangeAnswer = true;
+};
+
+} // namespace
+
+TEST_F(Reports, WindowControlsAndCaption)
+{
+    EXPECT_EQ(window->windowTitle(), "Security in " + db->alias());
+    EXPECT_EQ(window->cmboxReportType->count(), 5);
+    EXPECT_EQ(window->cmboxReportType->itemText(4), "Users (w/ Access)");
+    EXPECT_EQ(window->cmboxReportType->currentIndex(), -1);
+    EXPECT_EQ(window->spbtnExecute->toolTip(), "Preview Report");
+    EXPECT_EQ(window->spbtnDesign->toolTip(), "Modify Report");
+    EXPECT_EQ(window->fgnReport->formComponent(), window->fgwMain);
+    EXPECT_FALSE(window->fgnReport->button(0)->isVisibleTo(window->fgnReport));
+    EXPECT_EQ(window->fgnReport->button(1)->toolTip(), "Print");
+    EXPECT_EQ(window->fgnReport->button(2)->toolTip(), "Previous Page");
+    EXPECT_EQ(window->fgnReport->button(4)->toolTip(), "Clear");
+    // Nothing selected: neither button does anything.
+    window->spbtnExecute->click();
+    window->spbtnDesign->click();
+    EXPECT_EQ(preview().commandCount(), 0);
+}
+
+TEST_F(Reports, AccessConstantsAndGroups)
+{
+    run(0);
+    QStringList texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("Access Constants Report"));
+    EXPECT_TRUE(texts.contains("Alias: " + db->alias()));
+    EXPECT_TRUE(texts.contains("ID"));
+    EXPECT_TRUE(texts.contains("Name"));
+    EXPECT_TRUE(texts.contains("1")); // also the page number
+    const int approve = texts.indexOf("Approve Orders");
+    EXPECT_TRUE(approve >= 0 && approve < texts.indexOf("Enter Orders") && texts.indexOf("Enter Orders") < texts.indexOf("Print Reports"));
+    EXPECT_FALSE(window->QryAccess->active());
+
+    run(1);
+    texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("Groups Report"));
+    for (const char* heading : {"Group ID", "Group Name", "Access ID", "Access Name"})
+        EXPECT_TRUE(texts.contains(heading)) << heading;
+    EXPECT_EQ(texts.count("Clerks"), 2);
+    EXPECT_LT(texts.indexOf("Enter Orders"), texts.indexOf("Print Reports"));
+}
+
+TEST_F(Reports, UsageCoversBothEndDaysWithItsLookUps)
+{
+    run(2);
+    EXPECT_EQ(rangeQuestions, 1);
+    const QStringList texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("Usage Report"));
+    for (const char* heading : {"Log Entry", "Date", "User Name", "Access Name"})
+        EXPECT_TRUE(texts.contains(heading)) << heading;
+    EXPECT_TRUE(texts.contains("*** Logon ***"));
+    EXPECT_TRUE(texts.contains("Approve Orders"));
+    EXPECT_TRUE(texts.contains("Unknown")); // deleted user and deleted constant
+    EXPECT_EQ(texts.count("Unknown"), 2);
+    EXPECT_EQ(texts.count("Ann"), 2);
+    EXPECT_EQ(texts.count("Bob"), 1);
+    EXPECT_TRUE(texts.contains("2026-01-10"));
+    EXPECT_TRUE(texts.contains("2026-01-12 15:30:00"));
+    EXPECT_FALSE(texts.contains("2026-01-09"));
+    EXPECT_FALSE(texts.contains("2026-01-13"));
+    EXPECT_FALSE(window->sqlLog->active());
+    EXPECT_FALSE(window->sqlUsers->active());
+
+    // A cancelled range builds nothing and keeps the preview.
+    rangeAnswer = false;
+    run(2);
+    EXPECT_EQ(pageTexts(preview(), 1), texts);
+}
+
+TEST_F(Reports, UsersAndTheirAccess)
+{
+    run(3);
+    QStringList texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("User Report"));
+    for (const char* heading : {"ID", "Name", "Field 1", "Field 2", "LastAccess", "Count", "Enabled", "Admin",
+                                "Acct. Locking", "Acct. Locked"})
+        EXPECT_TRUE(texts.contains(heading)) << heading;
+    EXPECT_TRUE(texts.contains("Sales"));
+    EXPECT_TRUE(texts.contains("Support"));
+    EXPECT_FALSE(texts.contains("Gone"));
+    EXPECT_EQ(texts.count("Yes"), 2 + 1 + 1); // enabled twice, Bob admin, Ann locked
+
+    // The calculated columns not shown by default.
+    TQuery* q = window->qryReport;
+    q->open();
+    ASSERT_TRUE(q->findField("AllowPasswordChanging"));
+    EXPECT_EQ(q->findField("AllowPasswordChanging")->asString(), "No"); // Ann: PWNOCHANGE 1
+    EXPECT_EQ(q->findField("PasswordAging")->asString(), "No");
+    EXPECT_EQ(q->findField("PWMAXDAYS")->displayLabel(), "pw. Expire Days ");
+    q->next();
+    EXPECT_EQ(q->findField("AllowPasswordChanging")->asString(), "Yes");
+    q->close();
+
+    run(4);
+    texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("User Access Report"));
+    for (const char* heading : {"User ID", "User Name", "Type", "Access Label"})
+        EXPECT_TRUE(texts.contains(heading)) << heading;
+    EXPECT_TRUE(texts.contains("Clerks"));
+    EXPECT_TRUE(texts.contains("Approve Orders"));
+    EXPECT_TRUE(texts.contains("**Group not found"));
+    EXPECT_TRUE(texts.contains("**Constant not found"));
+    EXPECT_EQ(texts.count("G"), 2);
+}
+
+TEST_F(Reports, PrintedAndSavedReportsReadBackAsText)
+{
+    QTemporaryDir dir;
+    const QString printed = dir.filePath("printed.pdf");
+    PdfPrinting pdf(printed);
+    run(4);
+    window->fgnReport->button(1)->click(); // no print dialog in the reports window
+    EXPECT_EQ(pdf.dialogs, 0);
+    ASSERT_EQ(pdfPages(printed).size(), 1);
+    const QString text = pdfPages(printed).first();
+    EXPECT_TRUE(text.contains("User Access Report"));
+    EXPECT_TRUE(text.contains("**Constant not found"));
+    EXPECT_TRUE(text.contains("Access Label"));
+
+    const QString saved = dir.filePath("saved.pdf");
+    ASSERT_TRUE(window->SaveAsPdf(saved));
+    EXPECT_EQ(pdfInfo(saved, "Title"), "User Access Report");
+    EXPECT_TRUE(pdfPages(saved).first().contains("Clerks"));
+    EXPECT_TRUE(pdfInfo(saved, "Page size").startsWith("792 x 612"));
+}
+
+TEST_F(Reports, DesignerCancelStillBuildsWithTheFieldEdits)
+{
+    window->cmboxReportType->setCurrentIndex(0);
+    bool designerSeen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            designerSeen = d->windowTitle() == "Report Designer";
+            d->reject();
+        }
+    });
+    window->spbtnDesign->click();
+    EXPECT_TRUE(designerSeen);
+    EXPECT_TRUE(pageTexts(preview(), 1).contains("Access Constants Report"));
+}
+
+TEST_F(Reports, UsageAsksThroughTheRangeDialog)
+{
+    TFormSecDB::setUsageRangeDialog({});
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        if (auto* d = qobject_cast<TFrmUsageDlg*>(QApplication::activeModalWidget())) {
+            caption = d->windowTitle();
+            d->dedStart->setDate(QDate(2026, 1, 11));
+            d->dedEnd->setDate(QDate(2026, 1, 11));
+            d->OKBtn->click();
+        }
+    });
+    run(2);
+    EXPECT_EQ(caption, "Select Ranges");
+    const QStringList texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("2026-01-11"));
+    EXPECT_FALSE(texts.contains("2026-01-10"));
+    EXPECT_FALSE(texts.contains("2026-01-12"));
+}
