@@ -5,6 +5,9 @@ cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 
+# The tree keeps the house format; run clang-format -i on a file that fails.
+scripts/check-format.sh
+
 # A server left behind by an interrupted run would hold the test port.
 tests/fbserver/fbserver.sh stop "$PWD/build-test/fbserver"
 
