@@ -14,8 +14,7 @@ public:
 
     explicit EDatabaseError(const QString& message, Reason reason = Reason::Unknown)
         : std::runtime_error(message.toStdString()), m_message(message), m_reason(reason)
-    {
-    }
+    { }
     const QString& message() const { return m_message; }
     Reason reason() const { return m_reason; }
     void setReason(Reason reason) { m_reason = reason; }

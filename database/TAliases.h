@@ -19,8 +19,7 @@ public:
     static bool exists(const QString& alias);
     // Adds (or replaces) an alias and saves the configuration; false when it cannot
     // be saved.
-    static bool addAlias(const QString& alias, const QString& driverType,
-                         const QStringList& params);
+    static bool addAlias(const QString& alias, const QString& driverType, const QStringList& params);
     static bool deleteAlias(const QString& alias);
     static QString driverType(const QString& alias);
     // The alias's parameters as NAME=VALUE lines; empty when there is no such alias.

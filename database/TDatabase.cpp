@@ -93,7 +93,7 @@ QStringList TDatabase::effectiveParams() const
         const QString name = line.left(eq).trimmed();
         // The account given here counts even when the alias names none.
         const bool isAccount = name.compare(QLatin1String("PASSWORD"), Qt::CaseInsensitive) == 0 ||
-                                name.compare(QLatin1String("USER NAME"), Qt::CaseInsensitive) == 0;
+                               name.compare(QLatin1String("USER NAME"), Qt::CaseInsensitive) == 0;
         bool replaced = false;
         for (QString& existing : result) {
             const int e = existing.indexOf(QLatin1Char('='));
@@ -166,8 +166,7 @@ void TDatabase::close()
 
 bool TDatabase::connected() const
 {
-    return QSqlDatabase::contains(m_connectionName) &&
-           QSqlDatabase::database(m_connectionName, false).isOpen();
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
 void TDatabase::startTransaction()
@@ -192,7 +191,7 @@ bool TDatabase::alive() const
         return false;
     // A copy of the driver's handle: the ping must not change the driver's own.
     isc_db_handle attachment = *static_cast<const isc_db_handle*>(handle.constData());
-    ISC_STATUS_ARRAY status{};
+    ISC_STATUS_ARRAY status {};
     return fb_ping(status, &attachment) == 0;
 }
 
@@ -225,8 +224,7 @@ EDatabaseError::Reason TDatabase::recover(EDatabaseError& failure)
 void TDatabase::pauseAfterConflict(int attempt)
 {
     const int most = std::min(5 + 10 * attempt, 100);
-    std::this_thread::sleep_for(
-        std::chrono::milliseconds(QRandomGenerator::global()->bounded(1, most + 1)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(QRandomGenerator::global()->bounded(1, most + 1)));
 }
 
 void TDatabase::perform(const std::function<void()>& work)
@@ -271,10 +269,7 @@ void TDatabase::rollback()
         throw EDatabaseError(db.lastError().text());
 }
 
-QSqlDatabase TDatabase::sqlDatabase() const
-{
-    return QSqlDatabase::database(m_connectionName, false);
-}
+QSqlDatabase TDatabase::sqlDatabase() const { return QSqlDatabase::database(m_connectionName, false); }
 
 QStringList TDatabase::connectionNames()
 {
@@ -329,9 +324,6 @@ void TDatabase::dropTemporaryConnections()
             delete db;
 }
 
-void TDatabase::setLoginPromptHandler(LoginPromptHandler handler)
-{
-    promptHandler() = std::move(handler);
-}
+void TDatabase::setLoginPromptHandler(LoginPromptHandler handler) { promptHandler() = std::move(handler); }
 
 bool TDatabase::isServerLocation(const QString& serverName) { return !parseLocation(serverName).host.isEmpty(); }

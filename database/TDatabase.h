@@ -17,8 +17,7 @@
 class TDatabase : public QObject {
     Q_OBJECT
 public:
-    using LoginPromptHandler =
-        std::function<bool(const QString& databaseName, QString& userName, QString& password)>;
+    using LoginPromptHandler = std::function<bool(const QString& databaseName, QString& userName, QString& password)>;
 
     explicit TDatabase(QObject* owner = nullptr);
     ~TDatabase() override;

@@ -2,12 +2,9 @@
 
 #include "database/TQuery.h"
 
-TField::TField(TQuery* dataSet, int index, const QString& name, QMetaType::Type type, int size,
-               bool calculated)
-    : m_dataSet(dataSet), m_index(index), m_name(name), m_type(type), m_size(size),
-      m_calculated(calculated)
-{
-}
+TField::TField(TQuery* dataSet, int index, const QString& name, QMetaType::Type type, int size, bool calculated)
+    : m_dataSet(dataSet), m_index(index), m_name(name), m_type(type), m_size(size), m_calculated(calculated)
+{ }
 
 QVariant TField::value() const { return m_dataSet->fieldValue(m_index); }
 

@@ -10,8 +10,7 @@ class TQuery;
 
 class TField {
 public:
-    TField(TQuery* dataSet, int index, const QString& name, QMetaType::Type type, int size,
-           bool calculated);
+    TField(TQuery* dataSet, int index, const QString& name, QMetaType::Type type, int size, bool calculated);
 
     TQuery* dataSet() const { return m_dataSet; }
     int index() const { return m_index; }

@@ -16,13 +16,13 @@ constexpr int kMaxComparisons = 256;
 
 class Parser {
 public:
-    explicit Parser(const QString& text) : m_text(text) {}
+    explicit Parser(const QString& text) : m_text(text) { }
 
     std::unique_ptr<TFilter::Node> parseAll()
     {
         if (m_text.size() > kMaxLength)
-            throw EDatabaseError(QStringLiteral("Invalid filter expression (longer than %1 characters)")
-                                     .arg(kMaxLength));
+            throw EDatabaseError(
+                QStringLiteral("Invalid filter expression (longer than %1 characters)").arg(kMaxLength));
         auto node = parseOr();
         skipSpace();
         if (m_pos < m_text.size())
@@ -33,10 +33,8 @@ public:
 private:
     [[noreturn]] void fail(const QString& why) const
     {
-        throw EDatabaseError(QStringLiteral("Invalid filter expression (%1 at position %2): %3")
-                                 .arg(why)
-                                 .arg(m_pos + 1)
-                                 .arg(m_text));
+        throw EDatabaseError(
+            QStringLiteral("Invalid filter expression (%1 at position %2): %3").arg(why).arg(m_pos + 1).arg(m_text));
     }
 
     void skipSpace()
@@ -58,8 +56,7 @@ private:
         return true;
     }
 
-    std::unique_ptr<TFilter::Node> combine(TFilter::Node::Kind kind,
-                                           std::unique_ptr<TFilter::Node> l,
+    std::unique_ptr<TFilter::Node> combine(TFilter::Node::Kind kind, std::unique_ptr<TFilter::Node> l,
                                            std::unique_ptr<TFilter::Node> r)
     {
         auto node = std::make_unique<TFilter::Node>();
@@ -115,9 +112,8 @@ private:
     {
         skipSpace();
         const int start = m_pos;
-        while (m_pos < m_text.size() &&
-               (m_text.at(m_pos).isLetterOrNumber() || m_text.at(m_pos) == QLatin1Char('_') ||
-                m_text.at(m_pos) == QLatin1Char('$')))
+        while (m_pos < m_text.size() && (m_text.at(m_pos).isLetterOrNumber() || m_text.at(m_pos) == QLatin1Char('_') ||
+                                         m_text.at(m_pos) == QLatin1Char('$')))
             ++m_pos;
         if (m_pos == start)
             fail(QStringLiteral("column name expected"));
@@ -128,14 +124,32 @@ private:
     {
         skipSpace();
         const QString two = m_text.mid(m_pos, 2);
-        if (two == QLatin1String("<>")) { m_pos += 2; return TFilter::Op::Ne; }
-        if (two == QLatin1String("<=")) { m_pos += 2; return TFilter::Op::Le; }
-        if (two == QLatin1String(">=")) { m_pos += 2; return TFilter::Op::Ge; }
+        if (two == QLatin1String("<>")) {
+            m_pos += 2;
+            return TFilter::Op::Ne;
+        }
+        if (two == QLatin1String("<=")) {
+            m_pos += 2;
+            return TFilter::Op::Le;
+        }
+        if (two == QLatin1String(">=")) {
+            m_pos += 2;
+            return TFilter::Op::Ge;
+        }
         if (m_pos < m_text.size()) {
             const QChar c = m_text.at(m_pos);
-            if (c == QLatin1Char('=')) { ++m_pos; return TFilter::Op::Eq; }
-            if (c == QLatin1Char('<')) { ++m_pos; return TFilter::Op::Lt; }
-            if (c == QLatin1Char('>')) { ++m_pos; return TFilter::Op::Gt; }
+            if (c == QLatin1Char('=')) {
+                ++m_pos;
+                return TFilter::Op::Eq;
+            }
+            if (c == QLatin1Char('<')) {
+                ++m_pos;
+                return TFilter::Op::Lt;
+            }
+            if (c == QLatin1Char('>')) {
+                ++m_pos;
+                return TFilter::Op::Gt;
+            }
         }
         fail(QStringLiteral("comparison operator expected"));
     }
@@ -192,8 +206,7 @@ QString textOf(const QVariant& v)
     switch (v.metaType().id()) {
     case QMetaType::QDateTime: {
         const QDateTime dt = v.toDateTime();
-        return dt.time() == QTime(0, 0) ? dt.date().toString(Qt::ISODate)
-                                        : dt.toString(Qt::ISODate);
+        return dt.time() == QTime(0, 0) ? dt.date().toString(Qt::ISODate) : dt.toString(Qt::ISODate);
     }
     case QMetaType::QDate:
         return v.toDate().toString(Qt::ISODate);
@@ -220,10 +233,7 @@ QString TFilter::equals(const QString& column, qint64 value)
     return column + QLatin1Char('=') + quote(QString::number(value));
 }
 
-std::unique_ptr<TFilter::Node> TFilter::parse(const QString& expression)
-{
-    return Parser(expression).parseAll();
-}
+std::unique_ptr<TFilter::Node> TFilter::parse(const QString& expression) { return Parser(expression).parseAll(); }
 
 void TFilter::bind(Node& node, const QStringList& columns)
 {
@@ -258,12 +268,18 @@ bool TFilter::compare(const QVariant& stored, Op op, const QString& value)
     if (!numericDone)
         order = QString::compare(textOf(stored), value, Qt::CaseInsensitive);
     switch (op) {
-    case Op::Eq: return order == 0;
-    case Op::Ne: return order != 0;
-    case Op::Lt: return order < 0;
-    case Op::Gt: return order > 0;
-    case Op::Le: return order <= 0;
-    case Op::Ge: return order >= 0;
+    case Op::Eq:
+        return order == 0;
+    case Op::Ne:
+        return order != 0;
+    case Op::Lt:
+        return order < 0;
+    case Op::Gt:
+        return order > 0;
+    case Op::Le:
+        return order <= 0;
+    case Op::Ge:
+        return order >= 0;
     }
     return false;
 }

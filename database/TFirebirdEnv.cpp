@@ -15,8 +15,7 @@ QString firebirdMessageFile()
 {
     const char* candidates[] = {"/usr/lib/x86_64-linux-gnu/firebird/3.0/firebird.msg",
                                 "/usr/lib/aarch64-linux-gnu/firebird/3.0/firebird.msg",
-                                "/usr/share/firebird/3.0/firebird.msg",
-                                "/etc/firebird/3.0/firebird.msg"};
+                                "/usr/share/firebird/3.0/firebird.msg", "/etc/firebird/3.0/firebird.msg"};
     for (const char* c : candidates)
         if (QFileInfo::exists(QString::fromLatin1(c)))
             return QString::fromLatin1(c);
@@ -39,12 +38,10 @@ void TFirebirdEnv::prepare()
     if (qEnvironmentVariableIsSet("FIREBIRD"))
         return;
 
-    const QString base =
-        QDir::tempPath() + QStringLiteral("/jovsec-firebird-") + QString::number(getuid());
+    const QString base = QDir::tempPath() + QStringLiteral("/jovsec-firebird-") + QString::number(getuid());
     const QString root = base + QStringLiteral("/root");
     QDir().mkpath(root);
-    QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QFile conf(root + QStringLiteral("/firebird.conf"));
     if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         conf.write("# Written by JovSec: lets several programs share one database file.\n"
@@ -68,16 +65,14 @@ void TFirebirdEnv::prepare()
 
 QString TFirebirdEnv::privateRoot() { return g_privateRoot; }
 
-bool TFirebirdEnv::createDatabase(const QString& location, const QString& user,
-                                  const QString& password, QString* error)
+bool TFirebirdEnv::createDatabase(const QString& location, const QString& user, const QString& password, QString* error)
 {
     prepare();
-    const QString statement = QStringLiteral("CREATE DATABASE ") + quoted(location) +
-                              QStringLiteral(" USER ") + quoted(user.isEmpty() ? QStringLiteral("SYSDBA") : user) +
-                              QStringLiteral(" PASSWORD ") + quoted(password) +
-                              QStringLiteral(" PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8");
+    const QString statement = QStringLiteral("CREATE DATABASE ") + quoted(location) + QStringLiteral(" USER ") +
+                              quoted(user.isEmpty() ? QStringLiteral("SYSDBA") : user) + QStringLiteral(" PASSWORD ") +
+                              quoted(password) + QStringLiteral(" PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8");
     const QByteArray sql = statement.toUtf8();
-    ISC_STATUS_ARRAY status{};
+    ISC_STATUS_ARRAY status {};
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr)) {

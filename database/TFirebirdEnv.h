@@ -21,6 +21,5 @@ public:
     // Creates an empty database file (UTF8, dialect 3). A location of the form
     // host[/port]:path creates it through a server. Returns false with the engine's
     // text in error.
-    static bool createDatabase(const QString& location, const QString& user,
-                               const QString& password, QString* error);
+    static bool createDatabase(const QString& location, const QString& user, const QString& password, QString* error);
 };

@@ -9,7 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-TQuery::TQuery(QObject* owner) : QObject(owner) {}
+TQuery::TQuery(QObject* owner) : QObject(owner) { }
 
 TQuery::~TQuery()
 {
@@ -42,10 +42,7 @@ void TQuery::setParamInteger(const QString& name, qint64 value)
     setParam(name, value >= INT_MIN && value <= INT_MAX ? QVariant(int(value)) : QVariant(value));
 }
 void TQuery::setParamString(const QString& name, const QString& value) { setParam(name, value); }
-void TQuery::setParamDate(const QString& name, const QDate& value)
-{
-    setParam(name, QDateTime(value, QTime(0, 0)));
-}
+void TQuery::setParamDate(const QString& name, const QDate& value) { setParam(name, QDateTime(value, QTime(0, 0))); }
 void TQuery::setParamDateTime(const QString& name, const QDateTime& value) { setParam(name, value); }
 void TQuery::setParamNull(const QString& name) { setParam(name, QVariant()); }
 
@@ -143,9 +140,8 @@ void TQuery::open()
         QString name = f.name();
         for (int n = 1; findField(name); ++n)
             name = f.name() + QLatin1Char('_') + QString::number(n);
-        m_fields.push_back(std::make_unique<TField>(this, c, name, type,
-                                                    f.length() > 0 && type == QMetaType::QString ? f.length() : 0,
-                                                    false));
+        m_fields.push_back(std::make_unique<TField>(
+            this, c, name, type, f.length() > 0 && type == QMetaType::QString ? f.length() : 0, false));
         columns << f.name();
         for (const auto& old : previous)
             if (old->fieldName().compare(name, Qt::CaseInsensitive) == 0)
@@ -206,8 +202,8 @@ void TQuery::setPosition(int pos)
 void TQuery::checkBrowse(const char* what) const
 {
     if (m_state == State::Inactive)
-        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset (%1)")
-                                 .arg(QLatin1String(what)));
+        throw EDatabaseError(
+            QStringLiteral("Cannot perform this operation on a closed dataset (%1)").arg(QLatin1String(what)));
 }
 
 void TQuery::first()
@@ -354,8 +350,7 @@ TField* TQuery::addCalculatedField(const QString& name, int size)
 {
     if (active())
         throw EDatabaseError(QStringLiteral("Cannot add a field to an open dataset"));
-    m_fields.push_back(
-        std::make_unique<TField>(this, int(m_fields.size()), name, QMetaType::QString, size, true));
+    m_fields.push_back(std::make_unique<TField>(this, int(m_fields.size()), name, QMetaType::QString, size, true));
     return m_fields.back().get();
 }
 
@@ -512,7 +507,8 @@ void TQuery::post()
     } else {
         const int row = currentRow();
         if (writeThrough)
-            m_connection->perform([&] { m_writer.update(m_connection->sqlDatabase(), m_rows.copy(row), m_buffer, m_assigned); });
+            m_connection->perform(
+                [&] { m_writer.update(m_connection->sqlDatabase(), m_rows.copy(row), m_buffer, m_assigned); });
         else if (m_cachedUpdates)
             m_rows.keepOriginal(row);
         m_rows.set(row, m_buffer);

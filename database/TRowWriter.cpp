@@ -91,9 +91,8 @@ void TRowWriter::insert(QSqlDatabase db, std::vector<QVariant>& values, const st
     }
     QString text = QStringLiteral("INSERT INTO ") + m_table;
     text += columns.isEmpty() ? QStringLiteral(" DEFAULT VALUES")
-                              : QStringLiteral(" (") + columns.join(QLatin1Char(',')) +
-                                    QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
-                                    QLatin1Char(')');
+                              : QStringLiteral(" (") + columns.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
+                                    marks.join(QLatin1Char(',')) + QLatin1Char(')');
     text += QStringLiteral(" RETURNING ") + m_columns.join(QLatin1Char(','));
     QSqlQuery q(db);
     execPositional(q, text, binds);
@@ -105,8 +104,8 @@ void TRowWriter::insert(QSqlDatabase db, std::vector<QVariant>& values, const st
     q.clear();
 }
 
-void TRowWriter::update(QSqlDatabase db, const std::vector<QVariant>& old,
-                        const std::vector<QVariant>& values, const std::vector<bool>& assigned)
+void TRowWriter::update(QSqlDatabase db, const std::vector<QVariant>& old, const std::vector<QVariant>& values,
+                        const std::vector<bool>& assigned)
 {
     loadKeyColumns(db);
     QStringList sets;
@@ -124,8 +123,8 @@ void TRowWriter::update(QSqlDatabase db, const std::vector<QVariant>& old,
     if (sets.isEmpty())
         return;
     const QString where = whereForRow(old, binds);
-    QString text = QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ") +
-                   sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + where;
+    QString text = QStringLiteral("UPDATE ") + m_table + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
+                   QStringLiteral(" WHERE ") + where;
     if (m_keyColumns.empty())
         text += QStringLiteral(" ROWS 1");
     QSqlQuery q(db);

@@ -16,8 +16,7 @@ bool isDdl(const QString& text)
 // The old DATE type held a time of day; Firebird's dialect 3 DATE does not.
 QString mapOldDateType(const QString& text)
 {
-    static const QRegularExpression date(QStringLiteral("\\bDATE\\b"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression date(QStringLiteral("\\bDATE\\b"), QRegularExpression::CaseInsensitiveOption);
     QString out = text;
     out.replace(date, QStringLiteral("TIMESTAMP"));
     return out;

@@ -2,7 +2,7 @@
 
 #include "database/EDatabaseError.h"
 
-TTable::TTable(QObject* owner) : TQuery(owner) {}
+TTable::TTable(QObject* owner) : TQuery(owner) { }
 
 void TTable::setTableName(const QString& name)
 {

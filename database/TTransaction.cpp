@@ -16,10 +16,7 @@ TTransaction::TTransaction(TDatabase& connection) : m_connection(connection)
     m_open = true;
 }
 
-TTransaction::TTransaction(const QString& databaseName)
-    : TTransaction(*TDatabase::connectionFor(databaseName))
-{
-}
+TTransaction::TTransaction(const QString& databaseName) : TTransaction(*TDatabase::connectionFor(databaseName)) { }
 
 TTransaction::~TTransaction()
 {
@@ -44,8 +41,7 @@ void TTransaction::rollback()
         return; // a broken connection has ended it already
     try {
         m_connection.rollback();
-    } catch (const EDatabaseError&) {
-    }
+    } catch (const EDatabaseError&) { }
 }
 
 void TTransaction::run(TDatabase& connection, const std::function<void()>& work)

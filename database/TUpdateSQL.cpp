@@ -3,7 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TQuery.h"
 
-TUpdateSQL::TUpdateSQL(QObject* owner) : QObject(owner) {}
+TUpdateSQL::TUpdateSQL(QObject* owner) : QObject(owner) { }
 
 void TUpdateSQL::apply(Kind kind)
 {

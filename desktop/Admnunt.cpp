@@ -90,7 +90,8 @@ QAction* TFormAdmin::addCommand(QMenu* menu, const char* name, const QString& ca
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
     action->setStatusTip(hint);
-    connect(action, &QAction::triggered, this, [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this,
+            [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
     return action;
 }
 
@@ -134,8 +135,8 @@ void TFormAdmin::buildMenus()
     Tools1 = menu("Tools1", QStringLiteral("&Tools"));
     Reporting1 = addCommand(Tools1, "Reporting1", QStringLiteral("&Reporting..."),
                             QStringLiteral("Preview and print security reports"), &TFormAdmin::Reporting1Click);
-    ViewLog1 = addCommand(Tools1, "ViewLog1", QStringLiteral("&View Log"), QStringLiteral("View the activity log table"),
-                          &TFormAdmin::ViewLog1Click);
+    ViewLog1 = addCommand(Tools1, "ViewLog1", QStringLiteral("&View Log"),
+                          QStringLiteral("View the activity log table"), &TFormAdmin::ViewLog1Click);
     ViewUsers1 = addCommand(Tools1, "ViewUsers1", QStringLiteral("View &Users"),
                             QStringLiteral("View network users in security"), &TFormAdmin::ViewUsers1Click);
 
@@ -221,10 +222,7 @@ void TFormAdmin::buildStatusBar()
     }
 }
 
-QString TFormAdmin::panelText(int panel) const
-{
-    return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString();
-}
+QString TFormAdmin::panelText(int panel) const { return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString(); }
 
 void TFormAdmin::UpdateCommandState()
 {
@@ -301,7 +299,7 @@ void TFormAdmin::Setup1Click()
     struct Restore {
         TFormCSMain* previous;
         ~Restore() { FormCSMain = previous; }
-    } restore{previous};
+    } restore {previous};
     editor->exec();
     // The editor writes the PROGRAM row as it goes; then the status bar shows the
     // label as the editor left it.

@@ -73,10 +73,9 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
     if (!typed)
         alias = dialog.cmboxAlias->itemText(dialog.cmboxAlias->findText(alias, Qt::MatchFixedString));
 
-    if (typed &&
-        !TAliases::addAlias(alias, QStringLiteral("INTRBASE"),
-                            {QStringLiteral("SERVER NAME=") + dir + name, QStringLiteral("USER NAME=") + user,
-                             QStringLiteral("PASSWORD=") + password}))
+    if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"),
+                                     {QStringLiteral("SERVER NAME=") + dir + name, QStringLiteral("USER NAME=") + user,
+                                      QStringLiteral("PASSWORD=") + password}))
         Platform::showError(QStringLiteral("Unable to add alias."));
 
     const QStringList params = TAliases::params(alias);

@@ -91,10 +91,10 @@ TfrmGenerate::TfrmGenerate(QWidget* owner) : QDialog(owner)
     setObjectName(QStringLiteral("frmGenerate"));
     setWindowTitle(QStringLiteral("Generate Constants"));
 
-    rgrpGen = new TRadioGroup(QStringLiteral("Output Location:"),
-                              {QStringLiteral("Windows Clipboard"), QStringLiteral("Pascal Include File"),
-                               QStringLiteral("C++ Header File")},
-                              this);
+    rgrpGen = new TRadioGroup(
+        QStringLiteral("Output Location:"),
+        {QStringLiteral("Windows Clipboard"), QStringLiteral("Pascal Include File"), QStringLiteral("C++ Header File")},
+        this);
     rgrpGen->setObjectName(QStringLiteral("rgrpGen"));
     rgrpGen->setItemIndex(ToClipboard);
     edFile = new QLineEdit(QStringLiteral("*.pas"), this);
@@ -114,11 +114,12 @@ TfrmGenerate::TfrmGenerate(QWidget* owner) : QDialog(owner)
     lblDir->setMinimumWidth(200);
     DriveComboBox1 = new QComboBox(this);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    QStringList roots{QStringLiteral("/"), QDir::homePath()};
+    QStringList roots {QStringLiteral("/"), QDir::homePath()};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath()) &&
             !volume.rootPath().startsWith(QLatin1String("/proc")) &&
-            !volume.rootPath().startsWith(QLatin1String("/sys")) && !volume.rootPath().startsWith(QLatin1String("/dev")) &&
+            !volume.rootPath().startsWith(QLatin1String("/sys")) &&
+            !volume.rootPath().startsWith(QLatin1String("/dev")) &&
             !volume.rootPath().startsWith(QLatin1String("/run")))
             roots << volume.rootPath();
     DriveComboBox1->addItems(roots);
@@ -202,7 +203,7 @@ void TfrmGenerate::fillDirectories()
 {
     DirectoryListBox1->clear();
     QStringList chain;
-    for (QDir dir(m_directory);; ) {
+    for (QDir dir(m_directory);;) {
         chain.prepend(dir.absolutePath());
         if (!dir.cdUp())
             break;

@@ -116,8 +116,7 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
     connect(btnCancel, &QPushButton::clicked, this, &TfrmImport::reject);
     connect(btnClose, &QPushButton::clicked, this, &TfrmImport::accept);
     connect(DriveComboBox1, &QComboBox::activated, this, &TfrmImport::driveChosen);
-    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &TfrmImport::treeChosen);
+    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this, &TfrmImport::treeChosen);
     // The tree reads folders in the background: show the chosen one once its parents are read.
     connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
         if (!m_revealPending)
@@ -253,12 +252,11 @@ void TfrmImport::convertAccessConstants()
         tblOutSec->append();
         tblOutSec->fieldByName(QStringLiteral("Access_Name"))->setAsString(inputText(QStringLiteral("Label")));
         tblOutSec->post();
-        const MapObj pair{tblInSec->fieldAsInteger(QStringLiteral("AccessId")),
-                          tblOutSec->fieldByName(QStringLiteral("Access_Id"))->asInteger()};
+        const MapObj pair {tblInSec->fieldAsInteger(QStringLiteral("AccessId")),
+                           tblOutSec->fieldByName(QStringLiteral("Access_Id"))->asInteger()};
         m_accessMap.push_back(pair);
-        addLine(tblOutSec->fieldByName(QStringLiteral("Access_Name"))->asString() +
-                QStringLiteral(" mapped from ") + QString::number(pair.OldID) + QStringLiteral(" to ") +
-                QString::number(pair.NewID));
+        addLine(tblOutSec->fieldByName(QStringLiteral("Access_Name"))->asString() + QStringLiteral(" mapped from ") +
+                QString::number(pair.OldID) + QStringLiteral(" to ") + QString::number(pair.NewID));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     closeTables();
@@ -274,8 +272,8 @@ void TfrmImport::convertUsers()
         tblOutSec->fieldByName(QStringLiteral("User_Name"))->setAsString(inputText(QStringLiteral("Login")));
         tblOutSec->fieldByName(QStringLiteral("User_Password"))->setAsString(inputText(QStringLiteral("Password")));
         tblOutSec->post();
-        const MapObj pair{tblInSec->fieldAsInteger(QStringLiteral("UID")),
-                          tblOutSec->fieldByName(QStringLiteral("User_Id"))->asInteger()};
+        const MapObj pair {tblInSec->fieldAsInteger(QStringLiteral("UID")),
+                           tblOutSec->fieldByName(QStringLiteral("User_Id"))->asInteger()};
         m_userMap.push_back(pair);
         addLine(tblOutSec->fieldByName(QStringLiteral("User_Name"))->asString() + QStringLiteral(" mapped from ") +
                 QString::number(pair.OldID) + QStringLiteral(" to ") + QString::number(pair.NewID));
@@ -332,8 +330,8 @@ void TfrmImport::convertSystemInformation()
 void TfrmImport::setBusy(bool busy)
 {
     m_busy = busy;
-    for (QWidget* control : std::initializer_list<QWidget*>{DriveComboBox1, DirectoryListBox1, chbxSysConvert,
-                                                           btnImport, btnCancel})
+    for (QWidget* control :
+         std::initializer_list<QWidget*> {DriveComboBox1, DirectoryListBox1, chbxSysConvert, btnImport, btnCancel})
         control->setEnabled(!busy);
 }
 

@@ -62,8 +62,8 @@ protected:
 private:
     void restartTimer();
 
-    TSysResOptions m_options = TSysResOptions(soShowSysRes | soShowVMemory | soShowPMemory | soShowSystemDir |
-                                              soShowWindowsDir);
+    TSysResOptions m_options =
+        TSysResOptions(soShowSysRes | soShowVMemory | soShowPMemory | soShowSystemDir | soShowWindowsDir);
     int m_tabSpace = 10;
     bool m_enabled = true;
     quint16 m_frequency = 500;

@@ -28,11 +28,10 @@ int columnOf(const TQuery* query, const char* name)
 TLogQuery::TLogQuery(QObject* owner) : QAbstractTableModel(owner)
 {
     setObjectName(QStringLiteral("sqlLog"));
-    connect(&m_rows, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this](const QModelIndex&, int first, int last) {
-                if (!m_resetting)
-                    beginInsertRows(QModelIndex(), first, last);
-            });
+    connect(&m_rows, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (!m_resetting)
+            beginInsertRows(QModelIndex(), first, last);
+    });
     connect(&m_rows, &QAbstractItemModel::rowsInserted, this, [this] {
         if (!m_resetting)
             endInsertRows();
@@ -157,7 +156,8 @@ QVariant TLogQuery::data(const QModelIndex& index, int role) const
     if (!index.isValid() || !m_active)
         return QVariant();
     if (role == Qt::TextAlignmentRole) {
-        const bool number = index.column() == ColLogCount || index.column() == ColUserId || index.column() == ColAccessId;
+        const bool number =
+            index.column() == ColLogCount || index.column() == ColUserId || index.column() == ColAccessId;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     if (role != Qt::DisplayRole)
@@ -173,12 +173,18 @@ QVariant TLogQuery::data(const QModelIndex& index, int role) const
             text += QLatin1Char(' ') + when.time().toString(QStringLiteral("h:mm:ss AP"));
         return text;
     }
-    case ColLogCount: return column(row, m_source[1]);
-    case ColUserName: return userNameFor(column(row, m_source[2]));
-    case ColUserId: return column(row, m_source[2]);
-    case ColAccessId: return column(row, m_source[3]);
-    case ColAccessLabel: return accessLabelFor(column(row, m_source[3]));
-    default: return QVariant();
+    case ColLogCount:
+        return column(row, m_source[1]);
+    case ColUserName:
+        return userNameFor(column(row, m_source[2]));
+    case ColUserId:
+        return column(row, m_source[2]);
+    case ColAccessId:
+        return column(row, m_source[3]);
+    case ColAccessLabel:
+        return accessLabelFor(column(row, m_source[3]));
+    default:
+        return QVariant();
     }
 }
 

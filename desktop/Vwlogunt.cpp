@@ -151,8 +151,7 @@ void TfrmViewLog::btnClearLogClick()
         if (db && db->inTransaction()) {
             try {
                 db->rollback();
-            } catch (const EDatabaseError&) {
-            }
+            } catch (const EDatabaseError&) { }
         }
     }
     if (!cleared) {

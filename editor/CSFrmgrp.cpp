@@ -219,10 +219,7 @@ bool TFormCSGroup::lbSelectedDragOver(QObject* source) const
     return dsGrpAcc->isEmpty();
 }
 
-void TFormCSGroup::lbSelectedDragDrop(QObject*)
-{
-    SelectAccess();
-}
+void TFormCSGroup::lbSelectedDragDrop(QObject*) { SelectAccess(); }
 
 void TFormCSGroup::bbtnOkClick()
 {

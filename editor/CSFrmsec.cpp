@@ -64,15 +64,14 @@ TFormCSMain::TFormCSMain(QWidget* owner) : QDialog(owner)
     setWindowTitle(QStringLiteral("Security Setup"));
     sqlUsers = recordSet(this, "sqlUsers", QStringLiteral("select * from users order by user_id"));
     // The chosen user's history row only: reread at every choice and save.
-    sqlPWHist = recordSet(this, "sqlPWHist",
-                          QStringLiteral("select * from pwhist where User_ID = :User_ID order by user_id"));
+    sqlPWHist =
+        recordSet(this, "sqlPWHist", QStringLiteral("select * from pwhist where User_ID = :User_ID order by user_id"));
     sqlPWHist->setParamInteger(QStringLiteral("User_ID"), -1);
     sqlGroups = recordSet(this, "sqlGroups", QStringLiteral("select * from groups order by Group_ID"));
     sqlAccess = recordSet(this, "sqlAccess", QStringLiteral("select * from access"));
     sqlGrpColl = recordSet(this, "sqlGrpColl", QStringLiteral("select * from grpcoll"));
     // Only the chosen user's rows: the whole table can hold a million grants.
-    sqlUsrAcc = recordSet(this, "sqlUsrAcc",
-                          QStringLiteral("select * from useracc where User_ID = :User_ID"));
+    sqlUsrAcc = recordSet(this, "sqlUsrAcc", QStringLiteral("select * from useracc where User_ID = :User_ID"));
     sqlUsrAcc->setParamInteger(QStringLiteral("User_ID"), -1);
     sqlUsrAcc->addCalculatedField(QStringLiteral("AccLabel"), 22);
     sqlUsrAcc->setOnCalcFields([this](TQuery& q) { sqlUsrAccCalcFields(q); });
@@ -359,10 +358,7 @@ bool TFormCSMain::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TFormCSMain::FormCreate()
-{
-    LimitAccess = false;
-}
+void TFormCSMain::FormCreate() { LimitAccess = false; }
 
 void TFormCSMain::showEvent(QShowEvent* event)
 {
@@ -417,10 +413,7 @@ void TFormCSMain::FormShow()
     }
 }
 
-void TFormCSMain::btnOkClick()
-{
-    done(QDialog::Accepted);
-}
+void TFormCSMain::btnOkClick() { done(QDialog::Accepted); }
 
 void TFormCSMain::done(int result)
 {

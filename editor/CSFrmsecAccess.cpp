@@ -47,7 +47,7 @@ void TFormCSMain::sqlUsrAccCalcFields(TQuery& dataSet)
                     : QStringLiteral("(**Error**)");
     else
         label = hasId(sqlAccess, "Access_Id", id) ? nameWithId(sqlAccess, "Access_Id", "Access_Name", id)
-                                                   : QStringLiteral("**Error**");
+                                                  : QStringLiteral("**Error**");
     dataSet.fieldByName(QStringLiteral("AccLabel"))->setAsString(label.left(kAccLabelLength));
 }
 
@@ -87,8 +87,8 @@ void TFormCSMain::RemoveAccess()
     const int userId = selectedUserId();
     if (index < 0 || userId == -1)
         return;
-    const QString type = lbUsrAccess->entryText(index).startsWith(QLatin1Char('(')) ? QStringLiteral("G")
-                                                                                    : QStringLiteral("C");
+    const QString type =
+        lbUsrAccess->entryText(index).startsWith(QLatin1Char('(')) ? QStringLiteral("G") : QStringLiteral("C");
     if (m_usrAccUser != userId)
         openUserAccess(userId);
     TFilterScope scope(sqlUsrAcc, TSecurityRules::grantFilter(userId, lbUsrAccess->entryId(index), type));
@@ -104,10 +104,7 @@ bool TFormCSMain::lbUsrAccessDragOver(QObject* source) const
     return !dblkUserName->text().isEmpty() && list && list->itemIndex() >= 0;
 }
 
-void TFormCSMain::lbUsrAccessDragDrop(QObject*)
-{
-    AddAccess();
-}
+void TFormCSMain::lbUsrAccessDragDrop(QObject*) { AddAccess(); }
 
 bool TFormCSMain::lbConstantsDragOver(QObject* source) const
 {
@@ -115,7 +112,4 @@ bool TFormCSMain::lbConstantsDragOver(QObject* source) const
     return source == lbUsrAccess && !dblkUserName->text().isEmpty() && lbUsrAccess->itemIndex() >= 0;
 }
 
-void TFormCSMain::lbConstantsDragDrop(QObject*)
-{
-    RemoveAccess();
-}
+void TFormCSMain::lbConstantsDragDrop(QObject*) { RemoveAccess(); }

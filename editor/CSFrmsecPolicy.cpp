@@ -31,15 +31,9 @@ int numberIn(const QLineEdit* edit, int fallback)
     return ok ? n : fallback;
 }
 
-int intOf(const TQuery* q, const char* column)
-{
-    return q->fieldByName(QLatin1String(column))->asInteger();
-}
+int intOf(const TQuery* q, const char* column) { return q->fieldByName(QLatin1String(column))->asInteger(); }
 
-void setInt(TQuery* q, const char* column, int value)
-{
-    q->fieldByName(QLatin1String(column))->setAsInteger(value);
-}
+void setInt(TQuery* q, const char* column, int value) { q->fieldByName(QLatin1String(column))->setAsInteger(value); }
 } // namespace
 
 void TFormCSMain::SaveUserInformation()
@@ -190,7 +184,8 @@ void TFormCSMain::btnGAPSettingsClick()
     const int minAge = dialog->grpMinAge->itemIndex();
     setInt(sqlProgram, "GLB_PWMINDAYS", minAge == 0 ? 0 : minAge == 1 ? 99999 : numberIn(dialog->meditMinAge, 1));
     setInt(sqlProgram, "GLB_PWAGING", dialog->ckbxPWAgingEnabled->isChecked() ? 1 : 0);
-    setInt(sqlProgram, "GLB_PWMINSIZE", dialog->grpMinLength->itemIndex() > 0 ? numberIn(dialog->meditMinLength, 5) : 0);
+    setInt(sqlProgram, "GLB_PWMINSIZE",
+           dialog->grpMinLength->itemIndex() > 0 ? numberIn(dialog->meditMinLength, 5) : 0);
     setInt(sqlProgram, "GLB_PWKEEPHIST", dialog->grpUniqueness->itemIndex());
     if (dialog->grpUniqueness->itemIndex() == 1)
         setInt(sqlProgram, "GLB_PWCOUNT", numberIn(dialog->meditUniqueness, 5));
@@ -211,8 +206,8 @@ void TFormCSMain::btnGAPSettingsClick()
     try {
         sqlUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral(
-            "Error #1: Can not update users Account Policy with changes made to Global Account Policy"));
+        Platform::showError(
+            QStringLiteral("Error #1: Can not update users Account Policy with changes made to Global Account Policy"));
     }
 
     sqlUsers->close();
@@ -237,8 +232,7 @@ void TFormCSMain::btnGAPSettingsClick()
                     sqlUpdate->execSQL();
                 } catch (const EDatabaseError& e) {
                     // Losing to another writer runs the whole walk again.
-                    if (e.reason() == EDatabaseError::Reason::Conflict ||
-                        e.reason() == EDatabaseError::Reason::Broken)
+                    if (e.reason() == EDatabaseError::Reason::Conflict || e.reason() == EDatabaseError::Reason::Broken)
                         throw;
                     Platform::showError(QStringLiteral(
                         "Error #2: Can not update users Account Policy with changes made to Global Account Policy"));

@@ -27,10 +27,7 @@
 #include <memory>
 
 namespace {
-int intOf(const TQuery* q, const char* column)
-{
-    return q->fieldByName(QLatin1String(column))->asInteger();
-}
+int intOf(const TQuery* q, const char* column) { return q->fieldByName(QLatin1String(column))->asInteger(); }
 } // namespace
 
 int TFormCSMain::selectedUserId() const
@@ -42,10 +39,7 @@ int TFormCSMain::selectedUserId() const
     return ok ? id : -1;
 }
 
-void TFormCSMain::dblkUserNameChange()
-{
-    UpdateUserInformation();
-}
+void TFormCSMain::dblkUserNameChange() { UpdateUserInformation(); }
 
 void TFormCSMain::dblkUserNameDropDown()
 {
@@ -155,7 +149,8 @@ void TFormCSMain::loadPolicy(int userId)
     else if (locking == 0)
         rbtnNoLocking->setChecked(true);
     setUpDown(meditNumOfAttempts, spinAllowedAttempts, intOf(sqlUsers, "ALLOWEDATTEMPTS"));
-    for (QWidget* w : std::initializer_list<QWidget*>{meditNumOfAttempts, spinAllowedAttempts, lblLocking1, lblLocking2})
+    for (QWidget* w :
+         std::initializer_list<QWidget*> {meditNumOfAttempts, spinAllowedAttempts, lblLocking1, lblLocking2})
         w->setEnabled(locking == 1);
 }
 

@@ -56,17 +56,14 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     UpdateSQL1 = new TUpdateSQL(this);
     UpdateSQL1->setObjectName(QStringLiteral("UpdateSQL1"));
     UpdateSQL1->setDataSet(qryUpdateUsers);
-    UpdateSQL1->setModifySQL({QStringLiteral("UPDATE USERS SET "), QStringLiteral("User_Name = :User_Name, "),
-                              QStringLiteral("User_Password = :User_Password,"),
-                              QStringLiteral("User_Def1 = :User_Def1,"), QStringLiteral("User_Def2 = :User_Def2,"),
-                              QStringLiteral("User_LastAccess = :OLD_User_LastAccess,"),
-                              QStringLiteral("User_AccessCount = :OLD_User_AccessCount,"),
-                              QStringLiteral("User_Enabled = :User_Enabled,"),
-                              QStringLiteral("User_Admin = :User_Admin,"), QStringLiteral("LOCKED = :LOCKED,"),
-                              QStringLiteral("PWMustChange = :PWMustChange,"),
-                              QStringLiteral("PWNeverExpires = :PWNeverExpires,"),
-                              QStringLiteral("PWNoChange = :PWNoChange"),
-                              QStringLiteral("WHERE User_Id = :OLD_User_Id;")});
+    UpdateSQL1->setModifySQL(
+        {QStringLiteral("UPDATE USERS SET "), QStringLiteral("User_Name = :User_Name, "),
+         QStringLiteral("User_Password = :User_Password,"), QStringLiteral("User_Def1 = :User_Def1,"),
+         QStringLiteral("User_Def2 = :User_Def2,"), QStringLiteral("User_LastAccess = :OLD_User_LastAccess,"),
+         QStringLiteral("User_AccessCount = :OLD_User_AccessCount,"), QStringLiteral("User_Enabled = :User_Enabled,"),
+         QStringLiteral("User_Admin = :User_Admin,"), QStringLiteral("LOCKED = :LOCKED,"),
+         QStringLiteral("PWMustChange = :PWMustChange,"), QStringLiteral("PWNeverExpires = :PWNeverExpires,"),
+         QStringLiteral("PWNoChange = :PWNoChange"), QStringLiteral("WHERE User_Id = :OLD_User_Id;")});
     UpdateSQL1->setInsertSQL(TSecurityRules::insertUserStatement());
 
     dbedName = boundEdit("dbedName", dsUser, "User_Name", 48);
@@ -78,14 +75,12 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     dbedUserDef2 = boundEdit("dbedUserDef2", dsUser, "User_Def2", 30);
     dbchboxEnabled = boundCheck("dbchboxEnabled", QStringLiteral("Account Enabled"), dsUser, "USER_ENABLED");
     dbchAdmin = boundCheck("dbchAdmin", QStringLiteral("Administrative Rights"), dsUser, "User_Admin");
-    dbchkExpireNow = boundCheck("dbchkExpireNow", QStringLiteral("User Must Change Password at Next Login"),
-                                dsUser, "PWMustChange");
-    dbchkNoPWChange =
-        boundCheck("dbchkNoPWChange", QStringLiteral("User Can't Change Password"), dsUser, "PWNoChange");
-    dbchkNeverExpires = boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), dsUser,
-                                   "PWNeverExpires");
-    dbckbxAccountLocked =
-        boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), dsUser, "LOCKED");
+    dbchkExpireNow =
+        boundCheck("dbchkExpireNow", QStringLiteral("User Must Change Password at Next Login"), dsUser, "PWMustChange");
+    dbchkNoPWChange = boundCheck("dbchkNoPWChange", QStringLiteral("User Can't Change Password"), dsUser, "PWNoChange");
+    dbchkNeverExpires =
+        boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), dsUser, "PWNeverExpires");
+    dbckbxAccountLocked = boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), dsUser, "LOCKED");
     // The buddy makes the label show the doubled ampersand as one.
     lblOverride = named(new QLabel(QStringLiteral("The Following Settings Override Global && Custom Account Policy.")),
                         "lblOverride");
@@ -110,8 +105,8 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     fields->addWidget(lblDef2, 3, 0);
     fields->addWidget(dbedUserDef2, 3, 1);
     layout->addLayout(fields);
-    for (QWidget* w : std::initializer_list<QWidget*>{dbchboxEnabled, dbchAdmin, lblOverride, dbchkExpireNow,
-                                                      dbchkNoPWChange, dbchkNeverExpires, dbckbxAccountLocked})
+    for (QWidget* w : std::initializer_list<QWidget*> {dbchboxEnabled, dbchAdmin, lblOverride, dbchkExpireNow,
+                                                       dbchkNoPWChange, dbchkNeverExpires, dbckbxAccountLocked})
         layout->addWidget(w);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -223,8 +218,7 @@ bool TformCSUser::applyStatement(bool insert)
             Platform::showError(TSecurityRules::nameRequired());
             dbedName->setFocus();
         } else {
-            Platform::showError(insert ? TSecurityRules::unableToSaveUser()
-                                       : TSecurityRules::unableToUpdateUser());
+            Platform::showError(insert ? TSecurityRules::unableToSaveUser() : TSecurityRules::unableToUpdateUser());
         }
         return false;
     }

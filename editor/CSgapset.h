@@ -24,8 +24,8 @@ public:
     ~TFrmGAPSettings() override;
 
     // Shows the stored global policy (the GLB_ columns of PROGRAM).
-    void loadPolicy(int maxDays, int minDays, int aging, int minSize, int keepHistory, int count,
-                    int locking, int allowedAttempts);
+    void loadPolicy(int maxDays, int minDays, int aging, int minSize, int keepHistory, int count, int locking,
+                    int allowedAttempts);
 
     void ckbxPWAgingEnabledClick();
     void grpMaxAgeClick();

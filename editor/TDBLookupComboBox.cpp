@@ -10,8 +10,7 @@ TDBLookupComboBox::TDBLookupComboBox(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::activated, this, &TDBLookupComboBox::chooseIndex);
 }
 
-void TDBLookupComboBox::setListSource(TQuery* dataSet, const QString& keyField,
-                                      const QString& listField)
+void TDBLookupComboBox::setListSource(TQuery* dataSet, const QString& keyField, const QString& listField)
 {
     if (m_dataSet)
         disconnect(m_dataSet, nullptr, this, nullptr);

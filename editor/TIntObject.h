@@ -6,7 +6,7 @@
 
 class TIntObject {
 public:
-    explicit TIntObject(int value = 0) : m_value(value) {}
+    explicit TIntObject(int value = 0) : m_value(value) { }
     int value() const { return m_value; }
     void setValue(int value) { m_value = value; }
 

@@ -53,10 +53,7 @@ void TListBox::addEntry(const QString& text, int id)
     insertItem(at, entry);
 }
 
-void TListBox::removeEntry(int index)
-{
-    delete takeItem(index);
-}
+void TListBox::removeEntry(int index) { delete takeItem(index); }
 
 QString TListBox::entryText(int index) const
 {

@@ -59,8 +59,8 @@ TPolicyPages::TPolicyPages(QTabWidget* tabs, const Options& options)
     auto* aging = new QVBoxLayout(agingPage);
     agingEnabled = named(new QCheckBox(QStringLiteral("Password Aging Enabled")), options.agingCheckName);
     aging->addWidget(agingEnabled);
-    grpMaxAge = named(new TRadioGroup(QStringLiteral("Maximum Password Age"),
-                                      {QStringLiteral("Password Never Expires"), QStringLiteral("Password Expires In")}),
+    grpMaxAge = named(new TRadioGroup(QStringLiteral("Maximum Password Age"), {QStringLiteral("Password Never Expires"),
+                                                                               QStringLiteral("Password Expires In")}),
                       "grpMaxAge");
     meditMaxAge = numericEdit("meditMaxAge", 3, typedOnly, one);
     spinMaxAge = upDown("spinMaxAge", meditMaxAge, 999);
@@ -78,10 +78,10 @@ TPolicyPages::TPolicyPages(QTabWidget* tabs, const Options& options)
 
     restrictionsPage = named(new QWidget, options.restrictionsPageName);
     auto* restrictions = new QVBoxLayout(restrictionsPage);
-    grpMinLength = named(new TRadioGroup(QStringLiteral("Minimum Length of Password"),
-                                         {QStringLiteral("Allow Blank Password"),
-                                          QStringLiteral("Password Must Be  At Least")}),
-                         "grpMinLength");
+    grpMinLength =
+        named(new TRadioGroup(QStringLiteral("Minimum Length of Password"),
+                              {QStringLiteral("Allow Blank Password"), QStringLiteral("Password Must Be  At Least")}),
+              "grpMinLength");
     meditMinLength = numericEdit("meditMinLength", 2, typedOnly, one);
     spinMinLength = upDown("spinMinLength", meditMinLength, 15);
     grpMinLength->setItemTrailer(1, {meditMinLength, spinMinLength, new QLabel(QStringLiteral("Characters"))});
@@ -131,7 +131,7 @@ void TPolicyPages::agingEnablesAll() const
 {
     const bool on = agingEnabled->isChecked();
     for (QWidget* w :
-         std::initializer_list<QWidget*>{grpMaxAge, meditMaxAge, spinMaxAge, grpMinAge, meditMinAge, spinMinAge})
+         std::initializer_list<QWidget*> {grpMaxAge, meditMaxAge, spinMaxAge, grpMinAge, meditMinAge, spinMinAge})
         w->setEnabled(on);
 }
 

@@ -20,10 +20,10 @@ class TPolicyPages {
 public:
     // Where the two forms differ.
     struct Options {
-        const char* agingCheckName;       // the "Password Aging Enabled" check box
-        const char* agingPageName;        // "Password Aging"
+        const char* agingCheckName; // the "Password Aging Enabled" check box
+        const char* agingPageName; // "Password Aging"
         const char* restrictionsPageName; // "Password Restrictions"
-        const char* lockingPageName;      // "Account Locking"
+        const char* lockingPageName; // "Account Locking"
         // true: an edit's length bounds typing only and is kept in maxTypedProperty
         // for the form's own key filter; false: the edit's maximum length.
         bool typedLengthOnly = false;

@@ -4,8 +4,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
-    : QGroupBox(caption, parent)
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent) : QGroupBox(caption, parent)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 4);

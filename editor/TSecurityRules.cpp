@@ -61,11 +61,11 @@ QStringList TSecurityRules::insertUserStatement()
 
 void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TGlobalPolicy& policy)
 {
-    statement.setSQL(QStringLiteral(
-        "insert into PWHist (User_ID, PWSetDate, PWMaxDays, PWMinDays, PWMinSize, PWCount) "
-        "select U.User_ID, cast(:PWSetDate as timestamp), cast(:PWMaxDays as integer), "
-        "cast(:PWMinDays as integer), cast(:PWMinSize as integer), cast(:PWCount as integer) "
-        "from Users U where not exists (select 1 from PWHist P where P.User_ID = U.User_ID)"));
+    statement.setSQL(
+        QStringLiteral("insert into PWHist (User_ID, PWSetDate, PWMaxDays, PWMinDays, PWMinSize, PWCount) "
+                       "select U.User_ID, cast(:PWSetDate as timestamp), cast(:PWMaxDays as integer), "
+                       "cast(:PWMinDays as integer), cast(:PWMinSize as integer), cast(:PWCount as integer) "
+                       "from Users U where not exists (select 1 from PWHist P where P.User_ID = U.User_ID)"));
     statement.setParamDate(QStringLiteral("PWSetDate"), QDate::currentDate());
     statement.setParamInteger(QStringLiteral("PWMaxDays"), policy.maxDays);
     statement.setParamInteger(QStringLiteral("PWMinDays"), policy.minDays);

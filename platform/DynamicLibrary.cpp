@@ -20,9 +20,6 @@ void DynamicLibrary::unload()
     m_handle = nullptr;
 }
 
-void* DynamicLibrary::symbol(const char* name) const
-{
-    return m_handle ? dlsym(m_handle, name) : nullptr;
-}
+void* DynamicLibrary::symbol(const char* name) const { return m_handle ? dlsym(m_handle, name) : nullptr; }
 
 } // namespace Platform

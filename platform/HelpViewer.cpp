@@ -161,10 +161,7 @@ QStringList THelpViewer::shownKeywords() const
     return list;
 }
 
-QStringList THelpViewer::topicsFor(const QString& keyword) const
-{
-    return m_index.value(keyword.toLower()).contexts;
-}
+QStringList THelpViewer::topicsFor(const QString& keyword) const { return m_index.value(keyword.toLower()).contexts; }
 
 void THelpViewer::filterKeywords(const QString& text)
 {

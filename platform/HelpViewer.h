@@ -59,9 +59,9 @@ private:
 
     QString m_root;
     QString m_caption;
-    QMap<QString, QString> m_titles;       // context -> title
+    QMap<QString, QString> m_titles; // context -> title
     struct Entry {
-        QString keyword;      // as the pages spell it
+        QString keyword; // as the pages spell it
         QStringList contexts; // the topics filed under it
     };
     QMap<QString, Entry> m_index; // by the keyword folded to lower case

@@ -7,7 +7,7 @@
 namespace Platform {
 
 struct MemInfo {
-    quint64 totalPhysical = 0;  // bytes of RAM
+    quint64 totalPhysical = 0; // bytes of RAM
     quint64 availablePhysical = 0;
     // What the system can hand out: RAM and swap together, as a paging file added
     // to physical memory did.

@@ -66,8 +66,7 @@ MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons)
         return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
     }
     QMessageBox box(iconFor(kind), titleFor(kind), text,
-                    buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
-                                                 : QMessageBox::Ok,
+                    buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
                     QApplication::activeWindow());
     const int answer = box.exec();
     if (buttons == MsgButtons::YesNo)
@@ -79,10 +78,7 @@ void showError(const QString& text) { messageBox(text, MsgKind::Error); }
 
 void showInformation(const QString& text) { messageBox(text, MsgKind::Information); }
 
-bool askYesNo(const QString& text, MsgKind kind)
-{
-    return messageBox(text, kind, MsgButtons::YesNo) == MsgResult::Yes;
-}
+bool askYesNo(const QString& text, MsgKind kind) { return messageBox(text, kind, MsgButtons::YesNo) == MsgResult::Yes; }
 
 bool inputBox(const QString& caption, const QString& prompt, QString& value)
 {

@@ -12,8 +12,7 @@ namespace Platform {
 
 QString programDirectory()
 {
-    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                : QDir::currentPath();
+    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
@@ -56,7 +55,7 @@ QString netUserName()
 MemoryStatus memoryStatus()
 {
     MemoryStatus status;
-    struct sysinfo info {};
+    struct sysinfo info { };
     if (sysinfo(&info) == 0) {
         status.totalPhysical = quint64(info.totalram) * info.mem_unit;
         status.availablePhysical = quint64(info.freeram + info.bufferram) * info.mem_unit;

@@ -163,8 +163,12 @@ std::optional<QDate> parseShortDate(const QString& text, const RegionalSettings&
         order.remove(QLatin1Char('y'));
     for (int k = 0; k < numbers.size(); ++k) {
         switch (order.at(k).toLatin1()) {
-        case 'd': day = numbers[k]; break;
-        case 'm': month = numbers[k]; break;
+        case 'd':
+            day = numbers[k];
+            break;
+        case 'm':
+            month = numbers[k];
+            break;
         default:
             year = numbers[k];
             yearDigits = digits[k];

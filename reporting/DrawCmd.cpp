@@ -31,13 +31,11 @@ void TLineCmd::Draw(QPainter& canvas, double scale) const
     canvas.save();
     setPenWidth(canvas, Trunc(PenWidth * scale));
     canvas.setBrush(Qt::NoBrush);
-    canvas.drawLine(QPoint(Trunc(X1 * scale), Trunc(Y1 * scale)),
-                    QPoint(Trunc(X2 * scale), Trunc(Y2 * scale)));
+    canvas.drawLine(QPoint(Trunc(X1 * scale), Trunc(Y1 * scale)), QPoint(Trunc(X2 * scale), Trunc(Y2 * scale)));
     canvas.restore();
 }
 
-void TLineCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                       QPainter& canvas) const
+void TLineCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
     canvas.save();
     setPenWidth(canvas, printPen(scaleX, scaleY, PenWidth));
@@ -51,16 +49,13 @@ void TLineCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
 
 TBoxCmd::Geometry TBoxCmd::previewGeometry(double scale) const
 {
-    return {Trunc(X1 * scale), Trunc(Y1 * scale), Trunc(X2 * scale), Trunc(Y2 * scale),
-            Trunc(PenWidth * scale)};
+    return {Trunc(X1 * scale), Trunc(Y1 * scale), Trunc(X2 * scale), Trunc(Y2 * scale), Trunc(PenWidth * scale)};
 }
 
-TBoxCmd::Geometry TBoxCmd::printGeometry(int offsetX, int offsetY, double scaleX,
-                                         double scaleY) const
+TBoxCmd::Geometry TBoxCmd::printGeometry(int offsetX, int offsetY, double scaleX, double scaleY) const
 {
-    return {Trunc(X1 * scaleX) + offsetX, Trunc(Y1 * scaleY) + offsetY,
-            Trunc(X2 * scaleX) + offsetX, Trunc(Y2 * scaleY) + offsetY,
-            printPen(scaleX, scaleY, PenWidth)};
+    return {Trunc(X1 * scaleX) + offsetX, Trunc(Y1 * scaleY) + offsetY, Trunc(X2 * scaleX) + offsetX,
+            Trunc(Y2 * scaleY) + offsetY, printPen(scaleX, scaleY, PenWidth)};
 }
 
 void TBoxCmd::drawBox(QPainter& canvas, const Geometry& g, bool extendFill) const
@@ -79,13 +74,9 @@ void TBoxCmd::drawBox(QPainter& canvas, const Geometry& g, bool extendFill) cons
     canvas.restore();
 }
 
-void TBoxCmd::Draw(QPainter& canvas, double scale) const
-{
-    drawBox(canvas, previewGeometry(scale), true);
-}
+void TBoxCmd::Draw(QPainter& canvas, double scale) const { drawBox(canvas, previewGeometry(scale), true); }
 
-void TBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                      QPainter& canvas) const
+void TBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
     drawBox(canvas, printGeometry(offsetX, offsetY, scaleX, scaleY), false);
 }
@@ -113,8 +104,7 @@ void TEllipseCmd::Draw(QPainter& canvas, double scale) const
     drawEllipse(canvas, *this, g.x1, g.y1, g.x2 + 1, g.y2 + 1, g.pen);
 }
 
-void TEllipseCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                          QPainter& canvas) const
+void TEllipseCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
     const Geometry g = printGeometry(offsetX, offsetY, scaleX, scaleY);
     drawEllipse(canvas, *this, g.x1, g.y1, g.x2, g.y2, g.pen);
@@ -157,8 +147,7 @@ void TTextBoxCmd::Draw(QPainter& canvas, double scale) const
     canvas.restore();
 }
 
-void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                          QPainter& canvas) const
+void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
     if (Boxed)
         TBoxCmd::PrintTo(offsetX, offsetY, scaleX, scaleY, canvas);
@@ -166,8 +155,7 @@ void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY
     canvas.setPen(Font.color);
     canvas.setBrush(Qt::NoBrush);
     const QRect r(QPoint(Rnd(scaleX * (X1 + Margin)) + offsetX, Rnd(scaleY * (Y1 + Margin)) + offsetY),
-                  QPoint(Rnd(scaleX * (X2 - Margin)) + offsetX - 1,
-                         Rnd(scaleY * (Y2 - Margin)) + offsetY - 1));
+                  QPoint(Rnd(scaleX * (X2 - Margin)) + offsetX - 1, Rnd(scaleY * (Y2 - Margin)) + offsetY - 1));
     canvas.drawText(r, qtFlags(Format | tfNoPrefix), Text);
 }
 
@@ -193,27 +181,23 @@ void TRotateTextCmd::Draw(QPainter& canvas, double scale) const
     drawAt(canvas, Rnd(scale * X), Rnd(scale * Y), Rnd(Font.size() * scale / 72));
 }
 
-void TRotateTextCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                             QPainter& canvas) const
+void TRotateTextCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
-    drawAt(canvas, Rnd(scaleX * X) + offsetX, Rnd(scaleY * Y) + offsetY,
-           Rnd(Font.size() * scaleY / 72));
+    drawAt(canvas, Rnd(scaleX * X) + offsetX, Rnd(scaleY * Y) + offsetY, Rnd(Font.size() * scaleY / 72));
 }
 
 // ---------------------------------------------------------------- pictures
 
 void TGraphicCmd::Draw(QPainter& canvas, double scale) const
 {
-    canvas.drawImage(QRect(QPoint(Rnd(Left * scale), Rnd(Top * scale)),
-                           QPoint(Rnd(Right * scale) - 1, Rnd(Bottom * scale) - 1)),
-                     Bitmap);
+    canvas.drawImage(
+        QRect(QPoint(Rnd(Left * scale), Rnd(Top * scale)), QPoint(Rnd(Right * scale) - 1, Rnd(Bottom * scale) - 1)),
+        Bitmap);
 }
 
-void TGraphicCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                          QPainter& canvas) const
+void TGraphicCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
     canvas.drawImage(QRect(QPoint(Rnd(Left * scaleX) + offsetX, Rnd(Top * scaleY) + offsetY),
-                           QPoint(Rnd(Right * scaleX) + offsetX - 1,
-                                  Rnd(Bottom * scaleY) + offsetY - 1)),
+                           QPoint(Rnd(Right * scaleX) + offsetX - 1, Rnd(Bottom * scaleY) + offsetY - 1)),
                      Bitmap);
 }

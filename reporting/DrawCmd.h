@@ -23,8 +23,7 @@ public:
     TDrawCmd& operator=(const TDrawCmd&) = delete;
 
     virtual void Draw(QPainter& canvas, double scale) const = 0;
-    virtual void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                         QPainter& canvas) const = 0;
+    virtual void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const = 0;
 
     qint32 Page = 0;
 };
@@ -32,8 +31,7 @@ public:
 class TLineCmd : public TDrawCmd {
 public:
     void Draw(QPainter& canvas, double scale) const override;
-    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                 QPainter& canvas) const override;
+    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 
     double X1 = 0, X2 = 0, Y1 = 0, Y2 = 0;
     double PenWidth = 0;
@@ -42,8 +40,7 @@ public:
 class TBoxCmd : public TDrawCmd {
 public:
     void Draw(QPainter& canvas, double scale) const override;
-    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                 QPainter& canvas) const override;
+    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 
     double X1 = 0, X2 = 0, Y1 = 0, Y2 = 0; // left, right, top, bottom
     double PenWidth = 0;
@@ -64,8 +61,7 @@ protected:
 class TEllipseCmd : public TBoxCmd {
 public:
     void Draw(QPainter& canvas, double scale) const override;
-    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                 QPainter& canvas) const override;
+    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 };
 
 // Text-drawing flags of text boxes.
@@ -81,8 +77,7 @@ enum TTextFormat : quint16 {
 class TTextBoxCmd : public TBoxCmd {
 public:
     void Draw(QPainter& canvas, double scale) const override;
-    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                 QPainter& canvas) const override;
+    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 
     // The toolkit's text flags for a format of text-drawing flags.
     static int qtFlags(quint16 format);
@@ -97,8 +92,7 @@ public:
 class TRotateTextCmd : public TDrawCmd {
 public:
     void Draw(QPainter& canvas, double scale) const override;
-    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                 QPainter& canvas) const override;
+    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 
     double X = 0, Y = 0;
     QString Text;
@@ -112,8 +106,7 @@ private:
 class TGraphicCmd : public TDrawCmd {
 public:
     void Draw(QPainter& canvas, double scale) const override;
-    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY,
-                 QPainter& canvas) const override;
+    void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 
     double Left = 0, Top = 0, Right = 0, Bottom = 0;
     QImage Bitmap;

@@ -96,8 +96,8 @@ TfrmReportDesigner::FontChooser& designerFontChooser()
 
 namespace {
 
-QToolButton* speedButton(const QString& name, Qt::ArrowType arrow, const QString& text,
-                         const QString& hint, QWidget* parent)
+QToolButton* speedButton(const QString& name, Qt::ArrowType arrow, const QString& text, const QString& hint,
+                         QWidget* parent)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
@@ -110,8 +110,7 @@ QToolButton* speedButton(const QString& name, Qt::ArrowType arrow, const QString
     return b;
 }
 
-QLineEdit* labelledEdit(const QString& name, const QString& caption, QGridLayout* grid, int row,
-                        QWidget* parent)
+QLineEdit* labelledEdit(const QString& name, const QString& caption, QGridLayout* grid, int row, QWidget* parent)
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
@@ -126,8 +125,7 @@ QLineEdit* labelledEdit(const QString& name, const QString& caption, QGridLayout
 
 void TfrmReportDesigner::setFontChooser(FontChooser chooser) { designerFontChooser() = std::move(chooser); }
 
-TfrmReportDesigner::TfrmReportDesigner(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+TfrmReportDesigner::TfrmReportDesigner(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmReportDesigner"));
     setWindowTitle(QStringLiteral("Report Designer"));
@@ -158,12 +156,18 @@ void TfrmReportDesigner::buildControls()
     lbReportFields = new TFieldListBox(fieldsBox);
     lbReportFields->setObjectName(QStringLiteral("lbReportFields"));
     lbReportFields->setFixedSize(160, 150);
-    spbtnMoveUp = speedButton(QStringLiteral("spbtnMoveUp"), Qt::UpArrow, {}, QStringLiteral("Move field up in list"), fieldsBox);
-    spbtnMoveDown = speedButton(QStringLiteral("spbtnMoveDown"), Qt::DownArrow, {}, QStringLiteral("Move field down in list"), fieldsBox);
-    SpeedButton1 = speedButton(QStringLiteral("SpeedButton1"), Qt::NoArrow, QStringLiteral("<"), QStringLiteral("Add the field to the report"), fieldsBox);
-    spbtnLeftAll = speedButton(QStringLiteral("spbtnLeftAll"), Qt::NoArrow, QStringLiteral("<<"), QStringLiteral("Add all fields"), fieldsBox);
-    SpeedButton3 = speedButton(QStringLiteral("SpeedButton3"), Qt::NoArrow, QStringLiteral(">"), QStringLiteral("Remove the field from the report"), fieldsBox);
-    spbtnRightAll = speedButton(QStringLiteral("spbtnRightAll"), Qt::NoArrow, QStringLiteral(">>"), QStringLiteral("Remove all fields"), fieldsBox);
+    spbtnMoveUp =
+        speedButton(QStringLiteral("spbtnMoveUp"), Qt::UpArrow, {}, QStringLiteral("Move field up in list"), fieldsBox);
+    spbtnMoveDown = speedButton(QStringLiteral("spbtnMoveDown"), Qt::DownArrow, {},
+                                QStringLiteral("Move field down in list"), fieldsBox);
+    SpeedButton1 = speedButton(QStringLiteral("SpeedButton1"), Qt::NoArrow, QStringLiteral("<"),
+                               QStringLiteral("Add the field to the report"), fieldsBox);
+    spbtnLeftAll = speedButton(QStringLiteral("spbtnLeftAll"), Qt::NoArrow, QStringLiteral("<<"),
+                               QStringLiteral("Add all fields"), fieldsBox);
+    SpeedButton3 = speedButton(QStringLiteral("SpeedButton3"), Qt::NoArrow, QStringLiteral(">"),
+                               QStringLiteral("Remove the field from the report"), fieldsBox);
+    spbtnRightAll = speedButton(QStringLiteral("spbtnRightAll"), Qt::NoArrow, QStringLiteral(">>"),
+                                QStringLiteral("Remove all fields"), fieldsBox);
     auto* moveCol = new QVBoxLayout;
     moveCol->addStretch();
     moveCol->addWidget(spbtnMoveUp);
@@ -194,7 +198,8 @@ void TfrmReportDesigner::buildControls()
     edWidth = labelledEdit(QStringLiteral("edWidth"), QStringLiteral("Width:"), infoGrid, 2, pnlFieldInfo);
     cmboxAlign = new QComboBox(pnlFieldInfo);
     cmboxAlign->setObjectName(QStringLiteral("cmboxAlign"));
-    cmboxAlign->addItems({QStringLiteral("taLeftJustify"), QStringLiteral("taCenter"), QStringLiteral("taRightJustify")});
+    cmboxAlign->addItems(
+        {QStringLiteral("taLeftJustify"), QStringLiteral("taCenter"), QStringLiteral("taRightJustify")});
     cmboxAlign->setCurrentIndex(-1);
     infoGrid->addWidget(new QLabel(QStringLiteral("Alignment:"), pnlFieldInfo), 3, 0);
     infoGrid->addWidget(cmboxAlign, 3, 1);
@@ -225,7 +230,9 @@ void TfrmReportDesigner::buildControls()
     TabbedNotebook1->setObjectName(QStringLiteral("TabbedNotebook1"));
     auto* datePage = new QWidget;
     auto* dateLayout = new QHBoxLayout(datePage);
-    rgrpDatePos = new TRadioGroup(QStringLiteral("Position:"), {QStringLiteral("None"), QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")}, datePage);
+    rgrpDatePos = new TRadioGroup(
+        QStringLiteral("Position:"),
+        {QStringLiteral("None"), QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")}, datePage);
     rgrpDatePos->setObjectName(QStringLiteral("rgrpDatePos"));
     edDateFormat = new QLineEdit(datePage);
     edDateFormat->setObjectName(QStringLiteral("edDateFormat"));
@@ -234,14 +241,17 @@ void TfrmReportDesigner::buildControls()
     dateLayout->addWidget(edDateFormat);
     auto* dividerPage = new QWidget;
     auto* dividerLayout = new QHBoxLayout(dividerPage);
-    rgrpDivider = new TRadioGroup(QStringLiteral("Type"), {QStringLiteral("None"), QStringLiteral("Solid"), QStringLiteral("Dash")}, dividerPage);
+    rgrpDivider = new TRadioGroup(
+        QStringLiteral("Type"), {QStringLiteral("None"), QStringLiteral("Solid"), QStringLiteral("Dash")}, dividerPage);
     rgrpDivider->setObjectName(QStringLiteral("rgrpDivider"));
     rgrpDivider->setItemIndex(0);
     dividerLayout->addWidget(rgrpDivider);
     dividerLayout->addStretch();
     auto* pageNumPage = new QWidget;
     auto* pageNumLayout = new QHBoxLayout(pageNumPage);
-    rgrpPageNum = new TRadioGroup(QStringLiteral("Location:"), {QStringLiteral("None"), QStringLiteral("Bottom-Center"), QStringLiteral("Top-Right")}, pageNumPage);
+    rgrpPageNum = new TRadioGroup(
+        QStringLiteral("Location:"),
+        {QStringLiteral("None"), QStringLiteral("Bottom-Center"), QStringLiteral("Top-Right")}, pageNumPage);
     rgrpPageNum->setObjectName(QStringLiteral("rgrpPageNum"));
     edPageNumLabel = new QLineEdit(pageNumPage);
     edPageNumLabel->setObjectName(QStringLiteral("edPageNumLabel"));
@@ -250,7 +260,8 @@ void TfrmReportDesigner::buildControls()
     pageNumLayout->addWidget(edPageNumLabel);
     auto* fontsPage = new QWidget;
     auto* fontsGrid = new QGridLayout(fontsPage);
-    const auto fontRow = [&](const QString& name, const QString& caption, const QString& labelName, int row, QPushButton*& button, QLabel*& sample) {
+    const auto fontRow = [&](const QString& name, const QString& caption, const QString& labelName, int row,
+                             QPushButton*& button, QLabel*& sample) {
         button = new QPushButton(caption, fontsPage);
         button->setObjectName(name);
         sample = new QLabel(caption, fontsPage);
@@ -259,16 +270,20 @@ void TfrmReportDesigner::buildControls()
         fontsGrid->addWidget(sample, row, 1);
         connect(button, &QPushButton::clicked, this, [this, row] { fontButtonClick(row); });
     };
-    fontRow(QStringLiteral("btnTitle"), QStringLiteral("Title"), QStringLiteral("lblTitleFont"), 0, btnTitle, lblTitleFont);
-    fontRow(QStringLiteral("btnSubTitle"), QStringLiteral("Sub-Title"), QStringLiteral("lblSubFont"), 1, btnSubTitle, lblSubFont);
-    fontRow(QStringLiteral("btnHeading"), QStringLiteral("Heading"), QStringLiteral("lblHeadFont"), 2, btnHeading, lblHeadFont);
+    fontRow(QStringLiteral("btnTitle"), QStringLiteral("Title"), QStringLiteral("lblTitleFont"), 0, btnTitle,
+            lblTitleFont);
+    fontRow(QStringLiteral("btnSubTitle"), QStringLiteral("Sub-Title"), QStringLiteral("lblSubFont"), 1, btnSubTitle,
+            lblSubFont);
+    fontRow(QStringLiteral("btnHeading"), QStringLiteral("Heading"), QStringLiteral("lblHeadFont"), 2, btnHeading,
+            lblHeadFont);
     fontRow(QStringLiteral("btnBody"), QStringLiteral("Body"), QStringLiteral("lblBodyFont"), 3, btnBody, lblBodyFont);
     auto* paperPage = new QWidget;
     auto* paperLayout = new QHBoxLayout(paperPage);
     lbPageSize = new QListWidget(paperPage);
     lbPageSize->setObjectName(QStringLiteral("lbPageSize"));
     lbPageSize->addItems({QStringLiteral("Letter (8.5x11)"), QStringLiteral("Legal (8.5x14)"), QStringLiteral("A4")});
-    rgrpOrient = new TRadioGroup(QStringLiteral("Orientation:"), {QStringLiteral("Portrait"), QStringLiteral("Landscape")}, paperPage);
+    rgrpOrient = new TRadioGroup(QStringLiteral("Orientation:"),
+                                 {QStringLiteral("Portrait"), QStringLiteral("Landscape")}, paperPage);
     rgrpOrient->setObjectName(QStringLiteral("rgrpOrient"));
     rgrpOrient->setItemIndex(0);
     paperLayout->addWidget(lbPageSize);
@@ -293,7 +308,8 @@ void TfrmReportDesigner::buildControls()
     frmgenPreview->setOptions(0);
     frmgenPreview->setFixedSize(460, 300);
     frmgenPreview->OnBuildReport = [this](TFormGenWin* sender) { frmgenPreviewBuildReport(sender); };
-    rgrpZoom = new TRadioGroup(QStringLiteral("Zoom Level:"), {QStringLiteral("100%"), QStringLiteral("50%"), QStringLiteral("25%")}, this);
+    rgrpZoom = new TRadioGroup(QStringLiteral("Zoom Level:"),
+                               {QStringLiteral("100%"), QStringLiteral("50%"), QStringLiteral("25%")}, this);
     rgrpZoom->setObjectName(QStringLiteral("rgrpZoom"));
     rgrpZoom->setItemIndex(1);
     btnRefresh = new QPushButton(QStringLiteral("Refresh Preview"), this);
@@ -320,9 +336,8 @@ void TfrmReportDesigner::buildControls()
     top->addLayout(side, 1, 1);
 
     // Handlers
-    lbReportFields->setHandlers(
-        [this](QObject* source, QPoint p) { return lbReportFieldsDragOver(source, p); },
-        [this](QObject* source, QPoint p) { lbReportFieldsDragDrop(source, p); });
+    lbReportFields->setHandlers([this](QObject* source, QPoint p) { return lbReportFieldsDragOver(source, p); },
+                                [this](QObject* source, QPoint p) { lbReportFieldsDragDrop(source, p); });
     lbRemainingFields->setHandlers([this](QObject* source, QPoint) { return lbRemainingFieldsDragOver(source); },
                                    [this](QObject* source, QPoint) { lbRemainingFieldsDragDrop(source); });
     connect(pnlFieldList, &QPushButton::clicked, this, &TfrmReportDesigner::pnlFieldListClick);

@@ -37,8 +37,7 @@ int alignIndex(Qt::Alignment a)
 bool chooseFont(TFont& font, QWidget* parent)
 {
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, font.font, parent, QStringLiteral("Font"),
-                                        QFontDialog::ScalableFonts);
+    QFont chosen = QFontDialog::getFont(&ok, font.font, parent, QStringLiteral("Font"), QFontDialog::ScalableFonts);
     if (ok)
         font.font = chosen;
     return ok;
@@ -395,8 +394,8 @@ void TfrmReportDesigner::frmgenPreviewBuildReport(TFormGenWin* sender)
         win->setAlignment(datePos == 1 ? Qt::AlignLeft : datePos == 2 ? Qt::AlignHCenter : Qt::AlignRight);
         if (edDateFormat->text().isEmpty())
             edDateFormat->setText(QStringLiteral("ddddd"));
-        win->StrRect(Platform::formatDate(edDateFormat->text(), QDate::currentDate()), 0.5, y,
-                     W - 0.5, y + xHeight() + 2 * m);
+        win->StrRect(Platform::formatDate(edDateFormat->text(), QDate::currentDate()), 0.5, y, W - 0.5,
+                     y + xHeight() + 2 * m);
         win->setAlignment(Qt::AlignLeft);
         win->setTextFont(m_fonts[1]);
         y += 1.25 * xHeight();

@@ -83,8 +83,8 @@ TFormGenNav::TFormGenNav(QWidget* owner) : QFrame(owner)
     m_zoomBox->setEditable(true);
     m_zoomBox->setInsertPolicy(QComboBox::NoInsert);
     m_zoomBox->setGeometry(114, 0, 60, m_zoomBox->sizeHint().height());
-    m_zoomBox->addItems({QStringLiteral("150"), QStringLiteral("100"), QStringLiteral("75"),
-                         QStringLiteral("50"), QStringLiteral("25")});
+    m_zoomBox->addItems({QStringLiteral("150"), QStringLiteral("100"), QStringLiteral("75"), QStringLiteral("50"),
+                         QStringLiteral("25")});
     m_zoomBox->setEditText(QString());
     connect(m_zoomBox, &QComboBox::editTextChanged, this, [this] {
         if (!m_updating)

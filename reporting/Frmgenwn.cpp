@@ -174,7 +174,8 @@ void TFormGenWin::Zoom()
 
 // ---------------------------------------------------------------- recording
 
-template <class Cmd> Cmd* TFormGenWin::addCommand()
+template <class Cmd>
+Cmd* TFormGenWin::addCommand()
 {
     auto cmd = std::make_unique<Cmd>();
     cmd->Page = m_pageCount;

@@ -145,7 +145,8 @@ protected:
 
 private:
     friend class TFormGenWinPrinter;
-    template <class Cmd> Cmd* addCommand();
+    template <class Cmd>
+    Cmd* addCommand();
     void applyPageSize();
     void resizePageImage(int width, int height);
     void updatePageImage();
@@ -156,7 +157,7 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft;
     TFrmGenOptions m_options = foShowDialog | foShowPrint;
     TFont m_textFont;
-    QBrush m_textBrush{Qt::white, Qt::NoBrush};
+    QBrush m_textBrush {Qt::white, Qt::NoBrush};
     double m_penWidth = 0.01;
     double m_textMargin = 0.025;
     bool m_boxText = false;

@@ -27,7 +27,7 @@ struct WaitCursor {
 struct ReplayPlan {
     int from = 1;
     int to = 1;
-    int loops = 1;       // copies the program makes of the whole range
+    int loops = 1; // copies the program makes of the whole range
     int pageRepeats = 1; // copies of each page the device cannot make itself
 };
 
@@ -47,12 +47,10 @@ void preparePdf(QPrinter& printer, const QString& fileName, const TFormGenWin& w
 bool isPdf(const QPrinter& printer) { return printer.outputFormat() == QPrinter::PdfFormat; }
 
 // Replays the plan's pages; false when the job was aborted.
-bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan,
-            TfrmPrintAbort* abortBox, QString* error)
+bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, TfrmPrintAbort* abortBox, QString* error)
 {
     const QPageLayout::Orientation previous = printer.pageLayout().orientation();
-    printer.setPageOrientation(win.pageWidth() > win.pageHeight() ? QPageLayout::Landscape
-                                                                  : QPageLayout::Portrait);
+    printer.setPageOrientation(win.pageWidth() > win.pageHeight() ? QPageLayout::Landscape : QPageLayout::Portrait);
     WaitCursor cursor;
     QPainter canvas;
     if (!canvas.begin(&printer)) {
@@ -144,7 +142,7 @@ void TFormGenWin::Print()
         if (!(m_options & foShowPrint)) {
             choice.range = TPrintChoice::PageNums;
             choice.toPage = m_printToPage > 0 && m_printToPage <= m_pageCount ? m_printToPage : m_pageCount;
-            choice.fromPage = m_printFromPage <= 0 ? 1
+            choice.fromPage = m_printFromPage <= 0              ? 1
                               : m_printFromPage > choice.toPage ? choice.toPage
                                                                 : m_printFromPage;
         } else if (!Reporting::showPrintDialog(printer, choice, window())) {
@@ -177,8 +175,7 @@ void TFormGenWin::Print()
         }
 
         abortBox = std::make_unique<TfrmPrintAbort>(
-            isPdf(printer) ? QDir::toNativeSeparators(printer.outputFileName()) : printer.printerName(),
-            window());
+            isPdf(printer) ? QDir::toNativeSeparators(printer.outputFileName()) : printer.printerName(), window());
         abortBox->show();
         QApplication::processEvents();
 

@@ -6,8 +6,7 @@
 #include <QVBoxLayout>
 
 TfrmPlsWt::TfrmPlsWt(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowStaysOnTopHint)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("frmPlsWt"));
     setWindowTitle(QStringLiteral("Please Wait"));

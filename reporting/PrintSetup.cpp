@@ -51,8 +51,7 @@ bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)
         return dialogHandler()(printer, choice);
     QPrintDialog dialog(&printer, parent);
     dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintSelection |
-                      QAbstractPrintDialog::PrintCollateCopies |
-                      QAbstractPrintDialog::PrintShowPageSize);
+                      QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
     dialog.setMinMax(choice.minPage, choice.maxPage);
     printer.setFromTo(choice.fromPage, choice.toPage);
     printer.setCopyCount(choice.copies);
@@ -80,9 +79,9 @@ QString askPdfFileName(const QString& suggestedName, QWidget* parent)
 {
     if (pdfHandler())
         return pdfHandler()(suggestedName);
-    QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("Print to PDF File"),
-                                                QDir::home().filePath(suggestedName),
-                                                QStringLiteral("PDF Files (*.pdf)"));
+    QString name =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Print to PDF File"), QDir::home().filePath(suggestedName),
+                                     QStringLiteral("PDF Files (*.pdf)"));
     if (!name.isEmpty() && !name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         name += QLatin1String(".pdf");
     return name;

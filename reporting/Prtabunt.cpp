@@ -8,8 +8,7 @@
 #include <QVBoxLayout>
 
 TfrmPrintAbort::TfrmPrintAbort(const QString& printerName, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint)
 {
     setObjectName(QStringLiteral("frmPrintAbort"));
     setWindowTitle(QStringLiteral("Printing current form ..."));

@@ -14,11 +14,11 @@ namespace {
 constexpr double leftMargin = 0.5;
 constexpr double rightMargin = 0.5;
 constexpr double topMargin = 0.5;
-constexpr double bottomLimit = 1.0;   // a row starting lower than this above the edge goes on a new page
+constexpr double bottomLimit = 1.0; // a row starting lower than this above the edge goes on a new page
 constexpr double footerHeight = 0.8;
 constexpr double rowGap = 0.01;
-constexpr double lineAdvance = 1.25;  // title, sub-title and date lines, in "X" heights
-constexpr double dividerDrop = 1.1;   // divider under the heading row, in "G" heights
+constexpr double lineAdvance = 1.25; // title, sub-title and date lines, in "X" heights
+constexpr double dividerDrop = 1.1; // divider under the heading row, in "G" heights
 
 Qt::Alignment horizontal(Qt::Alignment a)
 {
@@ -49,7 +49,7 @@ struct TReportDesign::Build {
     }
 };
 
-TReportDesign::TReportDesign(QObject* owner) : QObject(owner) {}
+TReportDesign::TReportDesign(QObject* owner) : QObject(owner) { }
 
 void TReportDesign::setFields(const QStringList& names) { m_fields = names.mid(0, maxColumns); }
 
@@ -79,7 +79,7 @@ void TReportDesign::Execute()
         TFormGenWin* win;
         std::function<void(TFormGenWin*)> saved;
         ~Restore() { win->OnBuildReport = std::move(saved); }
-    } restore{win, win->OnBuildReport};
+    } restore {win, win->OnBuildReport};
     win->OnBuildReport = [this](TFormGenWin* sender) { BuildReport(sender); };
     win->Execute();
 }
@@ -143,8 +143,7 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
             if (!field)
                 continue;
             win->setAlignment(horizontal(field->alignment()));
-            win->StrRect(field->asString(), b.x, b.y, b.x + b.width[i] + 2 * b.m,
-                         b.y + rowHeight + 2 * b.m);
+            win->StrRect(field->asString(), b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + rowHeight + 2 * b.m);
             b.x += b.width[i] + 2 * b.m;
         }
         m_dataSet->next();
@@ -167,8 +166,8 @@ void TReportDesign::pageHeader(Build& b)
         if (m_pageNumLocation == pnsUpperRight) {
             const double headX = b.xHeight(m_headingFont);
             win->setAlignment(Qt::AlignRight);
-            win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin, b.y,
-                         b.w - rightMargin, b.y + headX + 2 * b.m);
+            win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin, b.y, b.w - rightMargin,
+                         b.y + headX + 2 * b.m);
             win->setAlignment(Qt::AlignLeft);
             win->setTextFont(m_titleFont);
         }
@@ -179,8 +178,7 @@ void TReportDesign::pageHeader(Build& b)
         win->setAlignment(titleAlign);
         win->StrRect(m_subTitle, leftMargin, b.y, b.w - rightMargin, b.y + subX + 3 * b.m);
         // The date shares the sub-title's line unless it would overlap it.
-        const bool collides = m_datePosition == dpNone ||
-                              (m_datePosition == dpLeft && !m_titleCentered) ||
+        const bool collides = m_datePosition == dpNone || (m_datePosition == dpLeft && !m_titleCentered) ||
                               (m_datePosition == dpCenter && m_titleCentered);
         if (collides)
             b.y += lineAdvance * subX;
@@ -192,8 +190,8 @@ void TReportDesign::pageHeader(Build& b)
                                                        : Qt::AlignRight);
         if (m_dateFormat.isEmpty())
             m_dateFormat = QStringLiteral("ddddd");
-        win->StrRect(Platform::formatDate(m_dateFormat, QDate::currentDate()),
-                     leftMargin, b.y, b.w - rightMargin, b.y + headX + 3 * b.m);
+        win->StrRect(Platform::formatDate(m_dateFormat, QDate::currentDate()), leftMargin, b.y, b.w - rightMargin,
+                     b.y + headX + 3 * b.m);
         win->setAlignment(Qt::AlignLeft);
         b.y += lineAdvance * b.xHeight(m_subTitleFont);
     }
@@ -238,6 +236,6 @@ void TReportDesign::pageFooter(Build& b)
     TFormGenWin* win = b.win;
     win->setTextFont(m_headingFont);
     win->setAlignment(Qt::AlignHCenter);
-    win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin,
-                 b.h - footerHeight, b.w - rightMargin, b.h);
+    win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin, b.h - footerHeight, b.w - rightMargin,
+                 b.h);
 }

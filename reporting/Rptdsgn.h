@@ -75,13 +75,13 @@ private:
     void pageFooter(Build& b);
 
     TQuery* m_dataSet = nullptr;
-    TFont m_bodyFont{QStringLiteral("Arial"), 12};
-    TFont m_headingFont{QStringLiteral("Arial"), 12, true};
+    TFont m_bodyFont {QStringLiteral("Arial"), 12};
+    TFont m_headingFont {QStringLiteral("Arial"), 12, true};
     QString m_title;
-    TFont m_titleFont{QStringLiteral("Arial"), 14, true};
+    TFont m_titleFont {QStringLiteral("Arial"), 14, true};
     bool m_titleCentered = true;
     QString m_subTitle;
-    TFont m_subTitleFont{QStringLiteral("Arial"), 12, true, true};
+    TFont m_subTitleFont {QStringLiteral("Arial"), 12, true, true};
     bool m_portrait = false;
     TDividerStyle m_dividerStyle = dvsNone;
     QStringList m_fields;

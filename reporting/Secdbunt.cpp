@@ -74,22 +74,25 @@ const FieldDef userFields[] = {
     {"PWNEVEREXPIRES", nullptr, 10, C},
     {"PWNOCHANGE", nullptr, 10, C},
 };
-const FieldDef userAccFields[] = {{"User_ID", "User ID", 14, C},     {"User_Name", "User Name", 24, L},
-                                  {"User_ID_1", "User_ID_1", 10, R}, {"Access_ID", "Access_ID", 10, R},
-                                  {"Type", "Type", 7, C},            {"Access_Label", "Access Label", 30, L}};
+const FieldDef userAccFields[] = {{"User_ID", "User ID", 14, C},
+                                  {"User_Name", "User Name", 24, L},
+                                  {"User_ID_1", "User_ID_1", 10, R},
+                                  {"Access_ID", "Access_ID", 10, R},
+                                  {"Type", "Type", 7, C},
+                                  {"Access_Label", "Access Label", 30, L}};
 
-const QStringList groupsSql{
-    QStringLiteral("SELECT Groups.Group_ID, Groups.Group_Name,"),
-    QStringLiteral("Access.Access_ID, Access.Access_Name,"),
-    QStringLiteral("GrpColl.Group_ID, GrpColl.Access_ID"),
-    QStringLiteral("  FROM Groups, Access, GrpColl"),
-    QStringLiteral("  WHERE (GrpColl.Group_ID=Groups.Group_ID) AND"),
-    QStringLiteral("        (GrpColl.Access_ID=Access.Access_ID)"),
-    QStringLiteral("  ORDER BY Groups.Group_Name, Access.Access_Name")};
-const QString logSql = QStringLiteral(
-    "Select * from Log Where Log.Access_Date>=:AccessStartDate and Log.Access_Date<=:AccessEndDate "
-    "Order by User_ID, Access_Date");
-const QString usersSql = QStringLiteral("Select * From Users, PWHist Where Users.User_ID=PWHist.User_ID Order By Users.User_ID");
+const QStringList groupsSql {QStringLiteral("SELECT Groups.Group_ID, Groups.Group_Name,"),
+                             QStringLiteral("Access.Access_ID, Access.Access_Name,"),
+                             QStringLiteral("GrpColl.Group_ID, GrpColl.Access_ID"),
+                             QStringLiteral("  FROM Groups, Access, GrpColl"),
+                             QStringLiteral("  WHERE (GrpColl.Group_ID=Groups.Group_ID) AND"),
+                             QStringLiteral("        (GrpColl.Access_ID=Access.Access_ID)"),
+                             QStringLiteral("  ORDER BY Groups.Group_Name, Access.Access_Name")};
+const QString logSql =
+    QStringLiteral("Select * from Log Where Log.Access_Date>=:AccessStartDate and Log.Access_Date<=:AccessEndDate "
+                   "Order by User_ID, Access_Date");
+const QString usersSql =
+    QStringLiteral("Select * From Users, PWHist Where Users.User_ID=PWHist.User_ID Order By Users.User_ID");
 
 QString yesNo(bool yes) { return yes ? QStringLiteral("Yes") : QStringLiteral("No"); }
 
@@ -259,8 +262,9 @@ void TFormSecDB::createQueries()
     sqlUsers = query("sqlUsers", {QStringLiteral("select * from Users order by User_ID")});
     sqlAccess = query("sqlAccess", {QStringLiteral("select * from Access order by Access_ID")});
     qryReport = query("qryReport", {usersSql});
-    qryUserAcc = query("qryUserAcc", {QStringLiteral("Select * From Users, UserAcc Where Users.User_ID=UserAcc.User_ID"),
-                                      QStringLiteral("  Order By Users.User_Name, Type")});
+    qryUserAcc =
+        query("qryUserAcc", {QStringLiteral("Select * From Users, UserAcc Where Users.User_ID=UserAcc.User_ID"),
+                             QStringLiteral("  Order By Users.User_Name, Type")});
     sqlGroupsTable = query("sqlGroupsTable", {QStringLiteral("select * from groups Order by Group_ID")});
     sqlUserAccTable = query("sqlUserAccTable", {QStringLiteral("Select * from USERACC order by User_Id")});
 
@@ -269,8 +273,8 @@ void TFormSecDB::createQueries()
     sqlLog->setOnCalcFields([this](TQuery& q) { sqlLogCalcFields(q); });
     qryReport->addCalculatedField(QStringLiteral("enabledyesno"), 3);
     qryReport->addCalculatedField(QStringLiteral("adminyesno"), 3);
-    for (const char* name : {"PasswordAging", "AcctLocked", "AcctLockingEnabled", "AllowPasswordChanging",
-                             "PasswordNeverExpires"})
+    for (const char* name :
+         {"PasswordAging", "AcctLocked", "AcctLockingEnabled", "AllowPasswordChanging", "PasswordNeverExpires"})
         qryReport->addCalculatedField(QString::fromLatin1(name), 20);
     qryReport->setOnCalcFields([this](TQuery& q) { qryReportCalcFields(q); });
     qryUserAcc->addCalculatedField(QStringLiteral("Access_Label"), 30);
@@ -289,18 +293,47 @@ void TFormSecDB::createReports()
         QStringList fields;
     };
     const Def defs[] = {
-        {&rdAccess, QryAccess, "Access Constants Report", false, pnsBottomCenter, dpCenter,
+        {&rdAccess,
+         QryAccess,
+         "Access Constants Report",
+         false,
+         pnsBottomCenter,
+         dpCenter,
          {QStringLiteral("Access_ID"), QStringLiteral("Access_Name")}},
-        {&rdGroups, qryGroups, "Groups Report", false, pnsNone, dpCenter,
-         {QStringLiteral("Group_ID"), QStringLiteral("Group_Name"), QStringLiteral("Access_ID"), QStringLiteral("Access_Name")}},
-        {&rdUsage, sqlLog, "Usage Report", true, pnsBottomCenter, dpLeft,
-         {QStringLiteral("LogCount"), QStringLiteral("Access_Date"), QStringLiteral("UserName"), QStringLiteral("AccessName")}},
-        {&rdUsers, qryReport, "User Report", true, pnsBottomCenter, dpLeft,
-         {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("User_Def1"), QStringLiteral("User_Def2"),
-          QStringLiteral("User_LastAccess"), QStringLiteral("User_AccessCount"), QStringLiteral("enabledyesno"),
-          QStringLiteral("adminyesno"), QStringLiteral("AcctLockingEnabled"), QStringLiteral("AcctLocked")}},
-        {&rdUserAcc, qryUserAcc, "User Access Report", true, pnsBottomCenter, dpRight,
-         {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("Type"), QStringLiteral("Access_Label")}},
+        {&rdGroups,
+         qryGroups,
+         "Groups Report",
+         false,
+         pnsNone,
+         dpCenter,
+         {QStringLiteral("Group_ID"), QStringLiteral("Group_Name"), QStringLiteral("Access_ID"),
+          QStringLiteral("Access_Name")}},
+        {&rdUsage,
+         sqlLog,
+         "Usage Report",
+         true,
+         pnsBottomCenter,
+         dpLeft,
+         {QStringLiteral("LogCount"), QStringLiteral("Access_Date"), QStringLiteral("UserName"),
+          QStringLiteral("AccessName")}},
+        {&rdUsers,
+         qryReport,
+         "User Report",
+         true,
+         pnsBottomCenter,
+         dpLeft,
+         {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("User_Def1"),
+          QStringLiteral("User_Def2"), QStringLiteral("User_LastAccess"), QStringLiteral("User_AccessCount"),
+          QStringLiteral("enabledyesno"), QStringLiteral("adminyesno"), QStringLiteral("AcctLockingEnabled"),
+          QStringLiteral("AcctLocked")}},
+        {&rdUserAcc,
+         qryUserAcc,
+         "User Access Report",
+         true,
+         pnsBottomCenter,
+         dpRight,
+         {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("Type"),
+          QStringLiteral("Access_Label")}},
     };
     for (const Def& d : defs) {
         auto* r = new TReportDesign(this);
@@ -380,8 +413,8 @@ void TFormSecDB::defineFields(TQuery* q)
 
 bool TFormSecDB::openReportData(int index)
 {
-    for (TQuery* q : {QryAccess, qryGroups, sqlLog, sqlUsers, sqlAccess, qryReport, qryUserAcc, sqlGroupsTable,
-                      sqlUserAccTable})
+    for (TQuery* q :
+         {QryAccess, qryGroups, sqlLog, sqlUsers, sqlAccess, qryReport, qryUserAcc, sqlGroupsTable, sqlUserAccTable})
         q->setDatabaseName(AliasName);
     switch (index) {
     case 0:
@@ -533,14 +566,16 @@ void TFormSecDB::qryUserAccCalcFields(TQuery& q)
 void TFormSecDB::sqlLogCalcFields(TQuery& q)
 {
     bool found = false;
-    const QString user = lookup(sqlUsers, QStringLiteral("User_ID"), q.fieldByName(QStringLiteral("User_ID"))->asString(),
-                                QStringLiteral("User_Name"), found);
+    const QString user =
+        lookup(sqlUsers, QStringLiteral("User_ID"), q.fieldByName(QStringLiteral("User_ID"))->asString(),
+               QStringLiteral("User_Name"), found);
     q.fieldByName(QStringLiteral("UserName"))->setValue(found ? user : QStringLiteral("Unknown"));
     const TField* access = q.fieldByName(QStringLiteral("Access_ID"));
     if (access->isNull()) {
         q.fieldByName(QStringLiteral("AccessName"))->setValue(QStringLiteral("*** Logon ***"));
         return;
     }
-    const QString name = lookup(sqlAccess, QStringLiteral("Access_ID"), access->asString(), QStringLiteral("Access_Name"), found);
+    const QString name =
+        lookup(sqlAccess, QStringLiteral("Access_ID"), access->asString(), QStringLiteral("Access_Name"), found);
     q.fieldByName(QStringLiteral("AccessName"))->setValue(found ? name : QStringLiteral("Unknown"));
 }

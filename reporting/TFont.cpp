@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-TFont::TFont() : TFont(QStringLiteral("Times Roman"), 10) {}
+TFont::TFont() : TFont(QStringLiteral("Times Roman"), 10) { }
 
 TFont::TFont(const QString& name, double pointSize, bool bold, bool italic)
 {
@@ -37,8 +37,8 @@ QFont TFont::atPointSize() const
 void TFont::installSubstitutes()
 {
     static const bool installed = [] {
-        const QStringList serif{QStringLiteral("Liberation Serif")};
-        const QStringList sans{QStringLiteral("Liberation Sans")};
+        const QStringList serif {QStringLiteral("Liberation Serif")};
+        const QStringList sans {QStringLiteral("Liberation Sans")};
         for (const char* face : {"Times Roman", "New Times Roman", "Times New Roman", "Times", "Tms Rmn"})
             QFont::insertSubstitutions(QString::fromLatin1(face), serif);
         for (const char* face : {"Arial", "MS Sans Serif", "Helvetica", "Helv"})

@@ -14,14 +14,11 @@
 
 TFormCSLogon* FormLogon = nullptr;
 
-namespace
-{
-QChar latinUpper(QChar c)
-{
-    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32) : c;
-}
+namespace {
+QChar latinUpper(QChar c) { return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32) : c; }
 
-template <typename T> T* named(T* widget, const char* name)
+template <typename T>
+T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -119,8 +116,7 @@ bool TFormCSLogon::isSupervisor() const
 {
     // Without a database password there is no supervisor: the name is then looked up
     // like any other.
-    return !Password.isEmpty() &&
-           sameText(edUserName->text(), QStringLiteral("SUPERVISOR"), CheckCase) &&
+    return !Password.isEmpty() && sameText(edUserName->text(), QStringLiteral("SUPERVISOR"), CheckCase) &&
            sameText(edPassword->text(), Password, CheckCase);
 }
 
@@ -149,10 +145,8 @@ bool TFormCSLogon::FormClose(int& result)
 
 TFormCSLogon::Counters TFormCSLogon::countersOf(const TQuery& users)
 {
-    auto value = [&users](const char* column) {
-        return users.fieldByName(QLatin1String(column))->asInteger();
-    };
-    return {value("User_ID"),        value("Locked"),      value("LoginAttempts"),
+    auto value = [&users](const char* column) { return users.fieldByName(QLatin1String(column))->asInteger(); };
+    return {value("User_ID"),         value("Locked"),      value("LoginAttempts"),
             value("AllowedAttempts"), value("AcctLocking"), value("User_Enabled")};
 }
 
@@ -212,8 +206,7 @@ bool TFormCSLogon::attempt(int& result)
     bool closes = true;
     switch (outcome) {
     case Outcome::AccountLocked:
-        Platform::showError(
-            QStringLiteral("User Account Has Been Locked, Contact Your System Administrator."));
+        Platform::showError(QStringLiteral("User Account Has Been Locked, Contact Your System Administrator."));
         result = Rejected;
         break;
     case Outcome::Disabled:
@@ -227,8 +220,7 @@ bool TFormCSLogon::attempt(int& result)
         closes = false;
         break;
     case Outcome::LocksNow:
-        Platform::showError(
-            QStringLiteral("Too Many Invalid Logon Attempts, User Account Has Been Locked."));
+        Platform::showError(QStringLiteral("Too Many Invalid Logon Attempts, User Account Has Been Locked."));
         result = Rejected;
         break;
     }
@@ -252,8 +244,8 @@ void TFormCSLogon::writeBack(const Counters& row, Outcome outcome)
     TQuery update;
     update.setDatabaseName(sqlUsers->databaseName());
     update.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
-    update.setSQL(QStringLiteral(
-        "UPDATE USERS SET Locked = :Locked, LoginAttempts = :LoginAttempts WHERE User_Id = :User_ID"));
+    update.setSQL(
+        QStringLiteral("UPDATE USERS SET Locked = :Locked, LoginAttempts = :LoginAttempts WHERE User_Id = :User_ID"));
     update.setParamInteger(QStringLiteral("Locked"), locked);
     update.setParamInteger(QStringLiteral("LoginAttempts"),
                            row.counting != 1 ? row.attempts : (invalid ? row.attempts + 1 : 0));
@@ -264,8 +256,7 @@ void TFormCSLogon::writeBack(const Counters& row, Outcome outcome)
 void TFormCSLogon::moveFocusOn(QWidget* from)
 {
     for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
-        if (w->window() == this && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
-            w->isVisibleTo(this)) {
+        if (w->window() == this && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(this)) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

@@ -12,8 +12,7 @@ class QLineEdit;
 class QPushButton;
 class TQuery;
 
-class TFormCSLogon : public QDialog
-{
+class TFormCSLogon : public QDialog {
     Q_OBJECT
 public:
     explicit TFormCSLogon(QWidget* parent = nullptr);

@@ -16,17 +16,14 @@
 
 TFormCSPassword* FormPassword = nullptr;
 
-namespace
-{
+namespace {
 constexpr int kHistorySlots = 25;
 
 // Empty but not null: unused history slots and a blank password hold empty text.
-QString emptyText()
-{
-    return QStringLiteral("");
-}
+QString emptyText() { return QStringLiteral(""); }
 
-template <typename T> T* named(T* widget, const char* name)
+template <typename T>
+T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -110,10 +107,7 @@ TFormCSPassword::~TFormCSPassword()
         FormPassword = nullptr;
 }
 
-void TFormCSPassword::FormCreate()
-{
-    PWList.clear();
-}
+void TFormCSPassword::FormCreate() { PWList.clear(); }
 
 void TFormCSPassword::done(int result)
 {
@@ -167,8 +161,7 @@ bool TFormCSPassword::checksPass()
     }
     const int minSize = sqlPWHist->fieldByName(QStringLiteral("PWMinSize"))->asInteger();
     if (fresh.size() < minSize) {
-        refuse(QStringLiteral("New Password Must Be At Least %1 Characters Long.").arg(minSize),
-               edPassword1);
+        refuse(QStringLiteral("New Password Must Be At Least %1 Characters Long.").arg(minSize), edPassword1);
         return false;
     }
     if (sqlUsers->fieldByName(QStringLiteral("PWKeepHist"))->asInteger() != 1)
@@ -212,14 +205,12 @@ bool TFormCSPassword::store()
     statement.setDatabaseName(dbAlias);
     statement.setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
     try {
-        statement.setSQL(QStringLiteral(
-            "UPDATE USERS SET User_Password = :User_Password WHERE User_Id = :User_ID"));
+        statement.setSQL(QStringLiteral("UPDATE USERS SET User_Password = :User_Password WHERE User_Id = :User_ID"));
         statement.setParamString(QStringLiteral("User_Password"), fresh);
         statement.setParamInteger(QStringLiteral("User_ID"), UserID);
         statement.execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(
-            QStringLiteral("Error updating user information, password not changed"));
+        Platform::showError(QStringLiteral("Error updating user information, password not changed"));
         return false;
     }
 
@@ -237,8 +228,8 @@ bool TFormCSPassword::store()
         statement.setParamInteger(QStringLiteral("User_ID"), UserID);
         statement.execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral(
-            "Error updating password history information, password history not changed."));
+        Platform::showError(
+            QStringLiteral("Error updating password history information, password history not changed."));
     }
     return true;
 }
@@ -246,8 +237,7 @@ bool TFormCSPassword::store()
 void TFormCSPassword::moveFocusOn(QWidget* from)
 {
     for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
-        if (w->window() == this && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
-            w->isVisibleTo(this)) {
+        if (w->window() == this && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(this)) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

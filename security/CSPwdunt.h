@@ -13,8 +13,7 @@ class QLineEdit;
 class QPushButton;
 class TQuery;
 
-class TFormCSPassword : public QDialog
-{
+class TFormCSPassword : public QDialog {
     Q_OBJECT
 public:
     explicit TFormCSPassword(QWidget* parent = nullptr);

@@ -16,13 +16,12 @@ bool TJovCSsecure::TestAccess(qint32 pliAccessId)
         return false;
     }
     // The grants as the start-up record sets hold them; they are not re-read.
-    const bool granted =
-        FAccessIndex && FAccessIndex->grant(FUserID, pliAccessId) != TAccessIndex::Grant::None;
+    const bool granted = FAccessIndex && FAccessIndex->grant(FUserID, pliAccessId) != TAccessIndex::Grant::None;
     if (granted)
         logAccess(pliAccessId);
     else if (FOptions.testFlag(soShowUI))
-        Platform::showError(QStringLiteral(
-            "Access is denied.  Please see your administrator to gain access to this feature."));
+        Platform::showError(
+            QStringLiteral("Access is denied.  Please see your administrator to gain access to this feature."));
     return granted;
 }
 
@@ -39,8 +38,7 @@ void TJovCSsecure::logAccess(qint32 accessId)
         FSQLUpdate->setParamInteger(QStringLiteral("ACCESS_ID"), accessId);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(
-            QStringLiteral("Error updating Log, Last Access & Access ID not updated"));
+        Platform::showError(QStringLiteral("Error updating Log, Last Access & Access ID not updated"));
     }
 }
 

@@ -7,8 +7,7 @@
 #include "platform/MessageBox.h"
 #include "security/TAccessIndex.h"
 
-namespace
-{
+namespace {
 // USERS.USER_NAME holds 48 characters.
 constexpr int kNameLengthPlusOne = 49;
 } // namespace
@@ -24,10 +23,9 @@ void TJovCSsecure::makeUserGrantSets()
     delete FGroupAcc;
     FGroupAcc = new TQuery(this);
     FGroupAcc->setDatabaseName(FAlias);
-    FGroupAcc->setSQL(QStringLiteral(
-        "Select G.* from GrpColl G join (select distinct Access_ID from UserAcc "
-        "where User_ID = :User_ID and upper(Type) = 'G' and Access_ID > 0) M "
-        "on G.Group_ID = M.Access_ID"));
+    FGroupAcc->setSQL(QStringLiteral("Select G.* from GrpColl G join (select distinct Access_ID from UserAcc "
+                                     "where User_ID = :User_ID and upper(Type) = 'G' and Access_ID > 0) M "
+                                     "on G.Group_ID = M.Access_ID"));
 }
 
 void TJovCSsecure::readUserGrants()

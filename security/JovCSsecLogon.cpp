@@ -11,29 +11,19 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 QDateTime dateOrZero(const TQuery& set, const char* column)
 {
     const TField* field = set.fieldByName(QLatin1String(column));
     return field->isNull() ? TJovCSsecure::zeroDateTime() : field->asDateTime();
 }
 
-int integer(const TQuery& set, const char* column)
-{
-    return set.fieldByName(QLatin1String(column))->asInteger();
-}
+int integer(const TQuery& set, const char* column) { return set.fieldByName(QLatin1String(column))->asInteger(); }
 
-QString text(const TQuery& set, const char* column)
-{
-    return set.fieldByName(QLatin1String(column))->asString();
-}
+QString text(const TQuery& set, const char* column) { return set.fieldByName(QLatin1String(column))->asString(); }
 } // namespace
 
-bool TJovCSsecure::Login()
-{
-    return Logon();
-}
+bool TJovCSsecure::Login() { return Logon(); }
 
 bool TJovCSsecure::Logon()
 {
@@ -77,8 +67,7 @@ bool TJovCSsecure::logonThroughDialog(TFormCSLogon& dialog, bool ok)
     }
 
     if (FPWNoChange == 0 && FPWNeverExpires == 0 && (PasswordExpired() || FPWMustChange == 1)) {
-        Platform::showInformation(
-            QStringLiteral("Your Password Has Expired, You Must Change Your Password Now."));
+        Platform::showInformation(QStringLiteral("Your Password Has Expired, You Must Change Your Password Now."));
         if (!changePassword(true)) {
             // A logon that did not complete leaves the former user in place.
             before.restore(*this);
@@ -95,8 +84,7 @@ bool TJovCSsecure::logonThroughDialog(TFormCSLogon& dialog, bool ok)
 bool TJovCSsecure::LogonEx(const QString& UserName, const QString& Password)
 {
     // The supervisor exists only while the database account has a password.
-    if (!FPassword.isEmpty() &&
-        TFormCSLogon::sameText(UserName, QStringLiteral("SUPERVISOR"), false) &&
+    if (!FPassword.isEmpty() && TFormCSLogon::sameText(UserName, QStringLiteral("SUPERVISOR"), false) &&
         Password == FPassword) {
         takeSupervisorState(false);
         return true;
@@ -204,15 +192,14 @@ void TJovCSsecure::recordDialogLogon()
         FSQLUpdate->setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
         FSQLUpdate->setSQL(QStringLiteral(
             "UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = :User_AccessCount, PWMustChange = :PWMustChange WHERE User_Id = :User_ID"));
-        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"),
-                                     QDateTime::currentDateTime());
+        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"), QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
         FSQLUpdate->setParamInteger(QStringLiteral("PWMustChange"), 0);
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral(
-            "Error: User Last Access, Access Count, and Password Change Flag have not been updated."));
+        Platform::showError(
+            QStringLiteral("Error: User Last Access, Access Count, and Password Change Flag have not been updated."));
     }
 }
 
@@ -221,10 +208,9 @@ void TJovCSsecure::recordLogonWithoutDialog()
     try {
         FSQLUpdate->setDatabaseName(FAlias);
         FSQLUpdate->setUpdateMode(TQuery::UpdateMode::WhereKeyOnly);
-        FSQLUpdate->setSQL(
-            QStringLiteral("UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = :User_AccessCount WHERE User_Id = :User_ID"));
-        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"),
-                                     QDateTime::currentDateTime());
+        FSQLUpdate->setSQL(QStringLiteral(
+            "UPDATE USERS SET User_LastAccess = :User_LastAccess, User_AccessCount = :User_AccessCount WHERE User_Id = :User_ID"));
+        FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"), QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
         FSQLUpdate->execSQL();
@@ -239,13 +225,11 @@ void TJovCSsecure::logLogon()
         return;
     try {
         FSQLUpdate->setDatabaseName(FAlias);
-        FSQLUpdate->setSQL(QStringLiteral(
-            "Insert into LOG (ACCESS_DATE, USER_ID) values(:ACCESS_DATE, :USER_ID)"));
+        FSQLUpdate->setSQL(QStringLiteral("Insert into LOG (ACCESS_DATE, USER_ID) values(:ACCESS_DATE, :USER_ID)"));
         FSQLUpdate->setParamDate(QStringLiteral("ACCESS_DATE"), QDate::currentDate());
         FSQLUpdate->setParamInteger(QStringLiteral("USER_ID"), FUserID);
         FSQLUpdate->execSQL();
     } catch (const EDatabaseError&) {
-        Platform::showError(
-            QStringLiteral("Error updating Log, Last Access & Access Count not updated"));
+        Platform::showError(QStringLiteral("Error updating Log, Last Access & Access Count not updated"));
     }
 }

@@ -6,8 +6,7 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 // The NetWare client library's connection-status record: 120 bytes, the user name
 // a NUL-terminated single-byte text from offset 72.
 constexpr int kConnInfoSize = 120;
@@ -17,26 +16,21 @@ using PrimaryConnectionIdFn = int (*)(unsigned short* connection);
 using ConnectionStatusFn = int (*)(unsigned short connection, void* buffer, int size);
 } // namespace
 
-QString TJovCSsecure::GetWindowsUserName()
-{
-    return Platform::netUserName();
-}
+QString TJovCSsecure::GetWindowsUserName() { return Platform::netUserName(); }
 
 QString TJovCSsecure::GetNetwareUserName()
 {
     QString result;
-    const QString path = Platform::searchPath(
-        {Platform::programDirectory(), Platform::windowsDirectory(), Platform::systemDirectory()},
-        QStringLiteral("NWCALLS.DLL"));
+    const QString path =
+        Platform::searchPath({Platform::programDirectory(), Platform::windowsDirectory(), Platform::systemDirectory()},
+                             QStringLiteral("NWCALLS.DLL"));
     if (path.isEmpty())
         return result;
     Platform::DynamicLibrary library;
     if (!library.load(path))
         return result;
-    auto primaryConnectionId =
-        reinterpret_cast<PrimaryConnectionIdFn>(library.symbol("NWGETPRIMARYCONNECTIONID"));
-    auto connectionStatus =
-        reinterpret_cast<ConnectionStatusFn>(library.symbol("NWGETCONNECTIONSTATUS"));
+    auto primaryConnectionId = reinterpret_cast<PrimaryConnectionIdFn>(library.symbol("NWGETPRIMARYCONNECTIONID"));
+    auto connectionStatus = reinterpret_cast<ConnectionStatusFn>(library.symbol("NWGETCONNECTIONSTATUS"));
     if (primaryConnectionId && connectionStatus) {
         unsigned short connection = 0;
         if (primaryConnectionId(&connection) == 0) {
@@ -44,8 +38,7 @@ QString TJovCSsecure::GetNetwareUserName()
             if (connectionStatus(connection, connInfo, kConnInfoSize) == 0) {
                 const char* name = connInfo + kConnInfoNameOffset;
                 // A library that leaves no NUL still cannot make us read past the record.
-                result = QString::fromLocal8Bit(
-                    name, qsizetype(strnlen(name, kConnInfoSize - kConnInfoNameOffset)));
+                result = QString::fromLocal8Bit(name, qsizetype(strnlen(name, kConnInfoSize - kConnInfoNameOffset)));
             }
         }
     }

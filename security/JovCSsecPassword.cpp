@@ -11,8 +11,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 // The system's short date format; month/day/year where the locale gives none.
 QString shortDate(const QDate& date)
 {
@@ -23,15 +22,9 @@ QString shortDate(const QDate& date)
 }
 } // namespace
 
-bool TJovCSsecure::PasswordChange()
-{
-    return ChangePassword();
-}
+bool TJovCSsecure::PasswordChange() { return ChangePassword(); }
 
-bool TJovCSsecure::ChangePassword()
-{
-    return changePassword(false);
-}
+bool TJovCSsecure::ChangePassword() { return changePassword(false); }
 
 bool TJovCSsecure::changePassword(bool forced)
 {
@@ -47,9 +40,8 @@ bool TJovCSsecure::changePassword(bool forced)
     // A change the logon demands cannot wait for the minimum age: the user could not
     // log on at all until then.
     if (!forced && !PasswordCanChange()) {
-        Platform::showInformation(
-            QStringLiteral("Minimum Password Age Has Not Expired, Password Can Be Changed On ") +
-            shortDate(FPWSetDate.date().addDays(FPWMinDays)));
+        Platform::showInformation(QStringLiteral("Minimum Password Age Has Not Expired, Password Can Be Changed On ") +
+                                  shortDate(FPWSetDate.date().addDays(FPWMinDays)));
         return false;
     }
 

@@ -4,18 +4,25 @@
 
 #include "security/JovCSsec.h"
 
-class TJovCSsecureState
-{
+class TJovCSsecureState {
 public:
     explicit TJovCSsecureState(const TJovCSsecure& c)
-        : m_userID(c.FUserID), m_userName(c.FUserName), m_userPassword(c.FUserPassword),
-          m_userDef1(c.FUserDef1), m_userDef2(c.FUserDef2), m_userLastAccess(c.FUserLastAccess),
-          m_userAccessCount(c.FUserAccessCount), m_userAdmin(c.FUserAdmin),
-          m_userEnabled(c.FUserEnabled), m_pwNoChange(c.FPWNoChange),
-          m_pwNeverExpires(c.FPWNeverExpires), m_pwMustChange(c.FPWMustChange),
-          m_pwSetDate(c.FPWSetDate), m_pwMaxDays(c.FPWMaxDays), m_pwMinDays(c.FPWMinDays)
-    {
-    }
+        : m_userID(c.FUserID),
+          m_userName(c.FUserName),
+          m_userPassword(c.FUserPassword),
+          m_userDef1(c.FUserDef1),
+          m_userDef2(c.FUserDef2),
+          m_userLastAccess(c.FUserLastAccess),
+          m_userAccessCount(c.FUserAccessCount),
+          m_userAdmin(c.FUserAdmin),
+          m_userEnabled(c.FUserEnabled),
+          m_pwNoChange(c.FPWNoChange),
+          m_pwNeverExpires(c.FPWNeverExpires),
+          m_pwMustChange(c.FPWMustChange),
+          m_pwSetDate(c.FPWSetDate),
+          m_pwMaxDays(c.FPWMaxDays),
+          m_pwMinDays(c.FPWMinDays)
+    { }
 
     void restore(TJovCSsecure& c) const
     {

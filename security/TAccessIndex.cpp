@@ -5,8 +5,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 // Whether a TYPE value is the letter, compared as the record-set filters compare it
 // (whole value, letter case ignored). Text values, the usual case, are looked at in
 // place without a copy.
@@ -162,8 +161,7 @@ void TAccessIndex::build(const TQuery& userAcc, const TQuery& groupAcc)
     const int groupRows = groupAcc.totalRowCount();
     m_groupHolds.reserve(size_t(groupRows));
     for (int r = 0; r < groupRows; ++r)
-        m_groupHolds.insert(
-            pairKey(groupAcc.rowValue(r, gGroup).toInt(), groupAcc.rowValue(r, gAccess).toInt()));
+        m_groupHolds.insert(pairKey(groupAcc.rowValue(r, gGroup).toInt(), groupAcc.rowValue(r, gAccess).toInt()));
 }
 
 TAccessIndex::Grant TAccessIndex::grant(qint32 userId, qint32 accessId) const

@@ -14,8 +14,7 @@
 
 class TQuery;
 
-class TAccessIndex
-{
+class TAccessIndex {
 public:
     enum class Grant { None, Direct, Group };
 
@@ -32,10 +31,9 @@ private:
     // Open-addressing hash table of 64-bit keys, with a 64-bit payload per key when
     // made with payloads. Free slots hold the all-ones key; that key itself is kept
     // aside.
-    class KeyTable
-    {
+    class KeyTable {
     public:
-        explicit KeyTable(bool withPayloads = false) : m_withPayloads(withPayloads) {}
+        explicit KeyTable(bool withPayloads = false) : m_withPayloads(withPayloads) { }
         void reserve(size_t count);
         void insert(quint64 key, quint64 payload = 0);
         bool contains(quint64 key) const;
@@ -60,8 +58,8 @@ private:
 
     static quint64 pairKey(qint32 a, qint32 b) { return (quint64(quint32(a)) << 32) | quint32(b); }
 
-    KeyTable m_direct;           // (user, constant) of "C" rows
-    KeyTable m_groupHolds;       // (group, constant) of GRPCOLL rows
-    KeyTable m_userGroups{true}; // user -> (offset << 32 | count) into m_groupList
+    KeyTable m_direct; // (user, constant) of "C" rows
+    KeyTable m_groupHolds; // (group, constant) of GRPCOLL rows
+    KeyTable m_userGroups {true}; // user -> (offset << 32 | count) into m_groupList
     std::vector<qint32> m_groupList;
 };

@@ -32,8 +32,7 @@ void drawShield(QPainter& painter, const QRectF& box)
 }
 } // namespace
 
-TJovCSsecureWidget::TJovCSsecureWidget(QWidget* parent)
-    : QWidget(parent), m_component(new TJovCSsecure(this))
+TJovCSsecureWidget::TJovCSsecureWidget(QWidget* parent) : QWidget(parent), m_component(new TJovCSsecure(this))
 {
     setFixedSize(sizeHint());
     setToolTip(QStringLiteral("TJovCSsecure"));

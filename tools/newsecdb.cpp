@@ -71,7 +71,6 @@ int main(int argc, char** argv)
         err << e.message() << "\n";
         return 1;
     }
-    QTextStream(stdout) << "Created " << location << " as alias " << alias << " in "
-                        << TAliases::configFile() << "\n";
+    QTextStream(stdout) << "Created " << location << " as alias " << alias << " in " << TAliases::configFile() << "\n";
     return 0;
 }

@@ -158,12 +158,24 @@ void TfrmCalPop::keyPressEvent(QKeyEvent* event)
         m_tracking = false;
         reject();
         break;
-    case Qt::Key_Left: shiftDays(-1); break;
-    case Qt::Key_Right: shiftDays(1); break;
-    case Qt::Key_Up: shiftDays(-7); break;
-    case Qt::Key_Down: shiftDays(7); break;
-    case Qt::Key_PageUp: shiftDays(-daysInMonth(month == 1 ? year - 1 : year, month == 1 ? 12 : month - 1)); break;
-    case Qt::Key_PageDown: shiftDays(daysInMonth(year, month)); break;
+    case Qt::Key_Left:
+        shiftDays(-1);
+        break;
+    case Qt::Key_Right:
+        shiftDays(1);
+        break;
+    case Qt::Key_Up:
+        shiftDays(-7);
+        break;
+    case Qt::Key_Down:
+        shiftDays(7);
+        break;
+    case Qt::Key_PageUp:
+        shiftDays(-daysInMonth(month == 1 ? year - 1 : year, month == 1 ? 12 : month - 1));
+        break;
+    case Qt::Key_PageDown:
+        shiftDays(daysInMonth(year, month));
+        break;
     case Qt::Key_Home: {
         // One year forward, counting the 29th of February that lies between.
         int days = (isLeapYear(year) && month <= 2 ? 1 : 0) + 365;
@@ -282,7 +294,8 @@ void TfrmCalPop::paintEvent(QPaintEvent*)
 
     for (const bool previous : {true, false}) {
         const QRect box = previous ? previousMonthBox() : nextMonthBox();
-        const int left = box.left(), top = box.top(), right = box.left() + box.width(), bottom = box.top() + box.height();
+        const int left = box.left(), top = box.top(), right = box.left() + box.width(),
+                  bottom = box.top() + box.height();
         p.setPen(Qt::black);
         p.setBrush(silver);
         p.drawRect(left, top, right - left - 1, bottom - top - 1);
@@ -295,8 +308,10 @@ void TfrmCalPop::paintEvent(QPaintEvent*)
         p.setPen(Qt::black);
         p.setBrush(Qt::black);
         const std::array<QPoint, 3> points =
-            previous ? std::array<QPoint, 3>{QPoint(right - 5, top + 3), QPoint(right - 5, bottom - 4), QPoint(left + 3, top + 7)}
-                     : std::array<QPoint, 3>{QPoint(left + 4, top + 3), QPoint(left + 4, bottom - 4), QPoint(right - 4, top + 7)};
+            previous ? std::array<QPoint, 3> {QPoint(right - 5, top + 3), QPoint(right - 5, bottom - 4),
+                                              QPoint(left + 3, top + 7)}
+                     : std::array<QPoint, 3> {QPoint(left + 4, top + 3), QPoint(left + 4, bottom - 4),
+                                              QPoint(right - 4, top + 7)};
         p.drawPolygon(points.data(), 3);
         p.setBrush(Qt::NoBrush);
     }

@@ -20,7 +20,7 @@ bool sameFont(const QFont& a, const QFont& b)
 
 } // namespace
 
-TOrderedGroupBox::TOrderedGroupBox(QWidget* parent) : TOrderedGroupBox(QString(), parent) {}
+TOrderedGroupBox::TOrderedGroupBox(QWidget* parent) : TOrderedGroupBox(QString(), parent) { }
 
 TOrderedGroupBox::TOrderedGroupBox(const QString& caption, QWidget* parent)
     : QGroupBox(caption, parent), m_labelFont(QApplication::font())
@@ -69,7 +69,8 @@ void TOrderedGroupBox::setLabelType(TLabelType type)
 
 QString TOrderedGroupBox::badgeText() const
 {
-    const QString text = m_labelType == ltAlphabetic ? QString(QChar(64 + m_labelOrder)) : QString::number(m_labelOrder);
+    const QString text =
+        m_labelType == ltAlphabetic ? QString(QChar(64 + m_labelOrder)) : QString::number(m_labelOrder);
     return text.left(BadgeTextMax);
 }
 
@@ -139,7 +140,9 @@ void TOrderedGroupBox::paintEvent(QPaintEvent*)
     p.setFont(font());
     const QFontMetrics fm(font());
     QString shown = caption;
-    shown.replace(QLatin1String("&&"), QLatin1String("\x01")).remove(QLatin1Char('&')).replace(QChar(1), QLatin1Char('&'));
+    shown.replace(QLatin1String("&&"), QLatin1String("\x01"))
+        .remove(QLatin1Char('&'))
+        .replace(QChar(1), QLatin1Char('&'));
     const QRect captionRect(captionLeft(), 0, fm.horizontalAdvance(shown), h);
     p.fillRect(captionRect, palette().color(backgroundRole()));
     style()->drawItemText(&p, captionRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),

@@ -67,7 +67,7 @@ void setForcedWrites(const QString& path, bool on)
     add(isc_dpb_user_name, "SYSDBA");
     add(isc_dpb_password, "masterkey");
     add(isc_dpb_force_write, std::string(1, on ? 1 : 0));
-    ISC_STATUS_ARRAY status{};
+    ISC_STATUS_ARRAY status {};
     isc_db_handle db = 0;
     const QByteArray file = path.toLocal8Bit();
     if (isc_attach_database(status, 0, file.constData(), &db, short(dpb.size()), dpb.data()))
@@ -103,8 +103,8 @@ void prepareLogDatabase()
             connection.setDatabaseName(kAlias);
             connection.setLoginPrompt(false);
             connection.startTransaction();
-            for (const QString& block : {usersBlock(), BenchDatabase::constantsBlock(kConstants), logBlock(),
-                                         BenchDatabase::programRow()}) {
+            for (const QString& block :
+                 {usersBlock(), BenchDatabase::constantsBlock(kConstants), logBlock(), BenchDatabase::programRow()}) {
                 QSqlQuery q(connection.sqlDatabase());
                 if (!q.exec(block))
                     qFatal("generation failed: %s", qPrintable(q.lastError().text()));

@@ -30,18 +30,17 @@ constexpr int kGroupsPerUser = 10;
 
 void prepareDatabase()
 {
-    BenchDatabase::prepare(
-        kDir, kAlias,
-        {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                 "INSERT INTO USERS (USER_NAME, User_PASSWORD, CustomAcctPolicy) "
-                 "VALUES ('user' || :I, 'pw' || :I, MOD(:I, 2)); I = I + 1; END END")
-             .arg(kUsers),
-         "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMAXDAYS, PWMINDAYS) "
-         "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, MOD(USER_ID, 40), MOD(USER_ID, 3) FROM USERS",
-         BenchDatabase::constantsBlock(kConstants),
-         BenchDatabase::groupsBlock(kGroups, kConstantsPerGroup, kConstants),
-         BenchDatabase::grantsBlock(kUsers, kDirectPerUser, kConstants, kGroupsPerUser, kGroups),
-         BenchDatabase::programRow()});
+    BenchDatabase::prepare(kDir, kAlias,
+                           {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                                    "INSERT INTO USERS (USER_NAME, User_PASSWORD, CustomAcctPolicy) "
+                                    "VALUES ('user' || :I, 'pw' || :I, MOD(:I, 2)); I = I + 1; END END")
+                                .arg(kUsers),
+                            "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMAXDAYS, PWMINDAYS) "
+                            "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, MOD(USER_ID, 40), MOD(USER_ID, 3) FROM USERS",
+                            BenchDatabase::constantsBlock(kConstants),
+                            BenchDatabase::groupsBlock(kGroups, kConstantsPerGroup, kConstants),
+                            BenchDatabase::grantsBlock(kUsers, kDirectPerUser, kConstants, kGroupsPerUser, kGroups),
+                            BenchDatabase::programRow()});
 }
 
 std::unique_ptr<TFormCSMain> openEditor()

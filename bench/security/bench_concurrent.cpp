@@ -24,8 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 const QString kDir = QStringLiteral("/tmp/jovsec-bench-concurrent");
 const QString kAlias = QStringLiteral("JOVSEC_BENCH_CONC");
 constexpr int kPrograms = 4;
@@ -62,14 +61,13 @@ int writer(const QString& user)
 
 void prepareDatabase()
 {
-    BenchDatabase::prepare(
-        kDir, kAlias,
-        {"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 4) DO BEGIN "
-         "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw'); "
-         "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:I, 1, 'C'); I = I + 1; END END",
-         "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
-         "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS",
-         "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench', 1, 1)"});
+    BenchDatabase::prepare(kDir, kAlias,
+                           {"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 4) DO BEGIN "
+                            "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw'); "
+                            "INSERT INTO USERACC (USER_ID, Access_ID, TYPE) VALUES (:I, 1, 'C'); I = I + 1; END END",
+                            "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
+                            "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS",
+                            "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench', 1, 1)"});
     TQuery q;
     q.setDatabaseName(kAlias);
     q.setSQL("DELETE FROM LOG");

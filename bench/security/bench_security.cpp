@@ -20,8 +20,7 @@
 #include <set>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 const QString kDir = QStringLiteral("/tmp/jovsec-bench-security");
 const QString kAlias = QStringLiteral("JOVSEC_BENCH_SEC");
 constexpr int kUsers = 10000;
@@ -33,18 +32,9 @@ constexpr int kConstantsPerGroup = 100;
 constexpr int kUser = 5000; // the user the tests run for
 
 // The generator's formulas, mirrored here to pick constants with a known answer.
-int directConstant(int user, int j)
-{
-    return (user * 7 + j * 13) % kConstants + 1;
-}
-int userGroup(int user, int j)
-{
-    return (user * 3 + j * 101) % kGroups + 1;
-}
-int groupConstant(int group, int k)
-{
-    return (group * 17 + k * 97) % kConstants + 1;
-}
+int directConstant(int user, int j) { return (user * 7 + j * 13) % kConstants + 1; }
+int userGroup(int user, int j) { return (user * 3 + j * 101) % kGroups + 1; }
+int groupConstant(int group, int k) { return (group * 17 + k * 97) % kConstants + 1; }
 
 void run(TQuery& q, const QString& sql)
 {
@@ -54,18 +44,17 @@ void run(TQuery& q, const QString& sql)
 
 void prepareDatabase()
 {
-    BenchDatabase::prepare(
-        kDir, kAlias,
-        {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                 "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
-                 "I = I + 1; END END")
-             .arg(kUsers),
-         "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
-         "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS",
-         BenchDatabase::constantsBlock(kConstants),
-         BenchDatabase::groupsBlock(kGroups, kConstantsPerGroup, kConstants),
-         BenchDatabase::grantsBlock(kUsers, kDirectPerUser, kConstants, kGroupsPerUser, kGroups),
-         BenchDatabase::programRow()});
+    BenchDatabase::prepare(kDir, kAlias,
+                           {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                                    "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
+                                    "I = I + 1; END END")
+                                .arg(kUsers),
+                            "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE, PWMINDAYS) "
+                            "SELECT USER_ID, User_PASSWORD, CURRENT_DATE, 0 FROM USERS",
+                            BenchDatabase::constantsBlock(kConstants),
+                            BenchDatabase::groupsBlock(kGroups, kConstantsPerGroup, kConstants),
+                            BenchDatabase::grantsBlock(kUsers, kDirectPerUser, kConstants, kGroupsPerUser, kGroups),
+                            BenchDatabase::programRow()});
     TQuery q;
     q.setDatabaseName(kAlias);
     run(q, "DELETE FROM LOG"); // earlier runs' rows would slow the log record set's start-up
@@ -103,7 +92,7 @@ std::unique_ptr<TJovCSsecure> startComponent(bool logging)
     return c;
 }
 
-std::unique_ptr<TJovCSsecure> g_quiet;  // logging off
+std::unique_ptr<TJovCSsecure> g_quiet; // logging off
 std::unique_ptr<TJovCSsecure> g_logged; // logging on
 
 TJovCSsecure& component(bool logging)
@@ -114,10 +103,7 @@ TJovCSsecure& component(bool logging)
     return *slot;
 }
 
-int directHit()
-{
-    return directConstant(kUser, 0);
-}
+int directHit() { return directConstant(kUser, 0); }
 
 // A constant only the user's last group holds, so every group is tried before it.
 int groupHit()
@@ -181,42 +167,15 @@ void testAccess(benchmark::State& state, bool logging, int constant, bool expect
         benchmark::DoNotOptimize(c.TestAccess(constant));
 }
 
-void BM_TestAccess_Direct(benchmark::State& s)
-{
-    testAccess(s, false, directHit(), true);
-}
-void BM_TestAccess_Group(benchmark::State& s)
-{
-    testAccess(s, false, groupHit(), true);
-}
-void BM_TestAccess_Refused(benchmark::State& s)
-{
-    testAccess(s, false, kRefused, false);
-}
-void BM_TestAccess_Direct_Logging(benchmark::State& s)
-{
-    testAccess(s, true, directHit(), true);
-}
-void BM_TestAccess_Group_Logging(benchmark::State& s)
-{
-    testAccess(s, true, groupHit(), true);
-}
-void BM_TestAccess_Refused_Logging(benchmark::State& s)
-{
-    testAccess(s, true, kRefused, false);
-}
-BENCHMARK(BM_TestAccess_Direct)
-    ->Unit(benchmark::kNanosecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_TestAccess_Group)
-    ->Unit(benchmark::kNanosecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_TestAccess_Refused)
-    ->Unit(benchmark::kNanosecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+void BM_TestAccess_Direct(benchmark::State& s) { testAccess(s, false, directHit(), true); }
+void BM_TestAccess_Group(benchmark::State& s) { testAccess(s, false, groupHit(), true); }
+void BM_TestAccess_Refused(benchmark::State& s) { testAccess(s, false, kRefused, false); }
+void BM_TestAccess_Direct_Logging(benchmark::State& s) { testAccess(s, true, directHit(), true); }
+void BM_TestAccess_Group_Logging(benchmark::State& s) { testAccess(s, true, groupHit(), true); }
+void BM_TestAccess_Refused_Logging(benchmark::State& s) { testAccess(s, true, kRefused, false); }
+BENCHMARK(BM_TestAccess_Direct)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Group)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TestAccess_Refused)->Unit(benchmark::kNanosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TestAccess_Direct_Logging)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TestAccess_Group_Logging)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TestAccess_Refused_Logging)->Unit(benchmark::kNanosecond);

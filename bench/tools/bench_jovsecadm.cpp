@@ -51,16 +51,14 @@ QString usersBlock()
 
 void prepareDatabases()
 {
-    BenchDatabase::prepare(kDir, kAlias,
-                           {usersBlock(),
-                            "INSERT INTO PWHIST (USER_ID, PWSETDATE) SELECT USER_ID, CURRENT_DATE FROM USERS",
-                            BenchDatabase::constantsBlock(kConstants),
-                            BenchDatabase::groupsBlock(kGroups, 100, kConstants),
-                            BenchDatabase::grantsBlock(kUsers, 90, kConstants, 10, kGroups),
-                            BenchDatabase::programRow(), logBlock()});
+    BenchDatabase::prepare(
+        kDir, kAlias,
+        {usersBlock(), "INSERT INTO PWHIST (USER_ID, PWSETDATE) SELECT USER_ID, CURRENT_DATE FROM USERS",
+         BenchDatabase::constantsBlock(kConstants), BenchDatabase::groupsBlock(kGroups, 100, kConstants),
+         BenchDatabase::grantsBlock(kUsers, 90, kConstants, 10, kGroups), BenchDatabase::programRow(), logBlock()});
     BenchDatabase::prepare(kImportDir, kImportAlias,
-                           {BenchDatabase::constantsBlock(kConstants), BenchDatabase::groupsBlock(kGroups, 100, kConstants),
-                            BenchDatabase::programRow()});
+                           {BenchDatabase::constantsBlock(kConstants),
+                            BenchDatabase::groupsBlock(kGroups, 100, kConstants), BenchDatabase::programRow()});
 }
 
 int run(const QStringList& arguments, QString* output = nullptr)

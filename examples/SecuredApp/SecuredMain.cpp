@@ -6,8 +6,8 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
-TFormSecuredMain::TFormSecuredMain(const QString& alias, const QString& password,
-                                   TSecurityOptions options, QWidget* parent)
+TFormSecuredMain::TFormSecuredMain(const QString& alias, const QString& password, TSecurityOptions options,
+                                   QWidget* parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("FormSecuredMain"));

@@ -10,8 +10,7 @@
 class QAction;
 class QLabel;
 
-class TFormSecuredMain : public QMainWindow
-{
+class TFormSecuredMain : public QMainWindow {
     Q_OBJECT
 public:
     // Access constants of this application, as the security editor lists them.

@@ -11,8 +11,7 @@
 #include <QCommandLineParser>
 #include <cstdio>
 
-namespace
-{
+namespace {
 bool parseOptions(const QString& text, TSecurityOptions& options)
 {
     static const struct {
@@ -54,22 +53,18 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("An application secured by TJovCSsecure."));
     parser.addHelpOption();
-    const QCommandLineOption alias(QStringLiteral("alias"),
-                                   QStringLiteral("Alias of the security database."),
+    const QCommandLineOption alias(QStringLiteral("alias"), QStringLiteral("Alias of the security database."),
                                    QStringLiteral("name"));
-    const QCommandLineOption password(QStringLiteral("password"),
-                                      QStringLiteral("Password of the database account."),
+    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Password of the database account."),
                                       QStringLiteral("password"));
     const QCommandLineOption options(QStringLiteral("options"),
-                                     QStringLiteral("Option names or bits, comma separated."),
-                                     QStringLiteral("list"));
+                                     QStringLiteral("Option names or bits, comma separated."), QStringLiteral("list"));
     parser.addOptions({alias, password, options});
     parser.process(app);
 
     TSecurityOptions chosen = TSecurityOptions(soAutoValidate) | soShowUI;
     if (parser.isSet(options) && !parseOptions(parser.value(options), chosen)) {
-        std::fprintf(stderr, "unknown option in --options: %s\n",
-                     qPrintable(parser.value(options)));
+        std::fprintf(stderr, "unknown option in --options: %s\n", qPrintable(parser.value(options)));
         return 2;
     }
 

@@ -6,7 +6,7 @@
 #include <QtDesigner/QDesignerFormEditorInterface>
 #include <QtDesigner/QExtensionManager>
 
-TJovCSSecurityPlugin::TJovCSSecurityPlugin(QObject* parent) : QObject(parent) {}
+TJovCSSecurityPlugin::TJovCSSecurityPlugin(QObject* parent) : QObject(parent) { }
 
 QString TJovCSSecurityPlugin::name() const { return QStringLiteral("TJovCSsecureWidget"); }
 
@@ -45,9 +45,10 @@ void TJovCSSecurityPlugin::initialize(QDesignerFormEditorInterface* core)
 
 QString TJovCSSecurityPlugin::domXml() const
 {
-    return QStringLiteral("<ui language=\"c++\">\n"
-                          " <widget class=\"TJovCSsecureWidget\" name=\"JovCSsecure1\">\n"
-                          "  <property name=\"geometry\"><rect><x>0</x><y>0</y><width>28</width><height>28</height></rect></property>\n"
-                          " </widget>\n"
-                          "</ui>\n");
+    return QStringLiteral(
+        "<ui language=\"c++\">\n"
+        " <widget class=\"TJovCSsecureWidget\" name=\"JovCSsecure1\">\n"
+        "  <property name=\"geometry\"><rect><x>0</x><y>0</y><width>28</width><height>28</height></rect></property>\n"
+        " </widget>\n"
+        "</ui>\n");
 }

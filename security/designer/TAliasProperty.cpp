@@ -10,8 +10,7 @@
 #include <QtDesigner/QDesignerFormWindowInterface>
 
 TAliasProperty::TAliasProperty(TJovCSsecureWidget* widget, QObject* parent)
-    : QObject(parent), m_widget(widget), m_aliasAction(new QAction(QStringLiteral("Alias"), this)),
-      m_menu(new QMenu)
+    : QObject(parent), m_widget(widget), m_aliasAction(new QAction(QStringLiteral("Alias"), this)), m_menu(new QMenu)
 {
     m_aliasAction->setObjectName(QStringLiteral("AliasAction"));
     m_aliasAction->setMenu(m_menu);
@@ -73,7 +72,7 @@ void TAliasProperty::otherAlias()
         SetValue(value);
 }
 
-TAliasPropertyFactory::TAliasPropertyFactory(QExtensionManager* parent) : QExtensionFactory(parent) {}
+TAliasPropertyFactory::TAliasPropertyFactory(QExtensionManager* parent) : QExtensionFactory(parent) { }
 
 QObject* TAliasPropertyFactory::createExtension(QObject* object, const QString& iid, QObject* parent) const
 {

@@ -26,8 +26,8 @@ TEST(Filter, EqualsEscapesQuotes)
 
 TEST(Filter, MalformedExpressionsAreRefusedWithAClearMessage)
 {
-    for (const char* bad : {"User_Name='abc", "User_Name=abc", "(User_Name='a'", "User_Name 'a'",
-                            "User_Name='a' and", "='a'"}) {
+    for (const char* bad :
+         {"User_Name='abc", "User_Name=abc", "(User_Name='a'", "User_Name 'a'", "User_Name='a' and", "='a'"}) {
         try {
             TFilter::parse(bad);
             ADD_FAILURE() << "accepted: " << bad;

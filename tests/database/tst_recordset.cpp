@@ -41,7 +41,7 @@ TEST(Aliases, TheFileHoldingPasswordsIsForItsOwnerOnly)
     const QString file = dir.path() + "/new/aliases.ini";
     qputenv("JOVSEC_CONFIG", file.toLocal8Bit());
     const auto mode = [](const QString& path) {
-        struct stat info {};
+        struct stat info { };
         return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
     };
     EXPECT_TRUE(TAliases::addAlias("S", "INTRBASE", {"SERVER NAME=/s.gdb", "USER NAME=SYSDBA", "PASSWORD=pw"}));
@@ -50,7 +50,8 @@ TEST(Aliases, TheFileHoldingPasswordsIsForItsOwnerOnly)
 
     // A file written by an older version, readable by all, is narrowed when rewritten
     // and keeps its aliases.
-    ASSERT_TRUE(QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadOther | QFileDevice::ReadGroup));
+    ASSERT_TRUE(
+        QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadOther | QFileDevice::ReadGroup));
     EXPECT_TRUE(TAliases::addAlias("T", "INTRBASE", {"SERVER NAME=/t.gdb"}));
     EXPECT_EQ(mode(file), 0600);
     EXPECT_EQ(TAliases::paramValue(TAliases::params("S"), "PASSWORD"), "pw");
@@ -248,8 +249,8 @@ TEST_F(LiveSet, CachedUpdatesWaitForTheUpdateObjectWhichSeesOldValues)
     q.setCachedUpdates(true);
     TUpdateSQL upd;
     upd.setDataSet(&q);
-    upd.setModifySQL({"UPDATE USERS SET ", "User_Name = :User_Name, ",
-                      "User_AccessCount = :OLD_User_AccessCount", "WHERE User_Id = :OLD_User_Id;"});
+    upd.setModifySQL({"UPDATE USERS SET ", "User_Name = :User_Name, ", "User_AccessCount = :OLD_User_AccessCount",
+                      "WHERE User_Id = :OLD_User_Id;"});
     q.open();
     q.edit();
     q.fieldByName("User_Name")->setAsString("Anne");

@@ -22,7 +22,7 @@ TEST(ServerFaults, AServerThatNeverAnswersIsGivenUpOnWithinSeconds)
     // A port that takes connections (the kernel completes them) but never answers.
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(listener, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -58,8 +58,7 @@ protected:
         const QString password = qEnvironmentVariable("JOVSEC_TEST_SERVER_PASSWORD", "masterkey");
         const QString location = server + ":" + dir.path() + "/restart.fdb";
         QString error;
-        ASSERT_TRUE(TFirebirdEnv::createDatabase(location, "SYSDBA", password, &error))
-            << qPrintable(error);
+        ASSERT_TRUE(TFirebirdEnv::createDatabase(location, "SYSDBA", password, &error)) << qPrintable(error);
         useTestConfig();
         TAliases::addAlias("JOVSEC_RESTART", "INTRBASE",
                            {"SERVER NAME=" + location, "USER NAME=SYSDBA", "PASSWORD=" + password});
@@ -81,8 +80,8 @@ protected:
     void restartServer()
     {
         const QString port = server.section('/', 1);
-        for (const QStringList& args : {QStringList{JOVSEC_FBSERVER_SCRIPT, "stop", serverDir},
-                                        QStringList{JOVSEC_FBSERVER_SCRIPT, "start", serverDir, port}}) {
+        for (const QStringList& args : {QStringList {JOVSEC_FBSERVER_SCRIPT, "stop", serverDir},
+                                        QStringList {JOVSEC_FBSERVER_SCRIPT, "start", serverDir, port}}) {
             QProcess script;
             script.start("bash", args);
             ASSERT_TRUE(script.waitForFinished(90000));

@@ -52,11 +52,9 @@ protected:
         password = qEnvironmentVariable("JOVSEC_TEST_SERVER_PASSWORD", "masterkey");
         location = server + ":" + dir.path() + "/server.fdb";
         QString error;
-        ASSERT_TRUE(TFirebirdEnv::createDatabase(location, "SYSDBA", password, &error))
-            << qPrintable(error);
+        ASSERT_TRUE(TFirebirdEnv::createDatabase(location, "SYSDBA", password, &error)) << qPrintable(error);
         useTestConfig();
-        TAliases::addAlias("JOVSEC_SERVER", "INTRBASE",
-                           {"SERVER NAME=" + location, "USER NAME=SYSDBA"});
+        TAliases::addAlias("JOVSEC_SERVER", "INTRBASE", {"SERVER NAME=" + location, "USER NAME=SYSDBA"});
     }
     void TearDown() override { TAliases::deleteAlias("JOVSEC_SERVER"); }
 

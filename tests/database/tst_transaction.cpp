@@ -9,8 +9,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QString kConflict =
-    "deadlock update conflicts with concurrent update concurrent transaction number is 42";
+const QString kConflict = "deadlock update conflicts with concurrent update concurrent transaction number is 42";
 
 void insertUser(const QString& alias, const QString& name)
 {
@@ -38,8 +37,7 @@ TEST(Transaction, CommitsOnlyWhenToldAndRollsBackAtTheEndOfItsScope)
         TTransaction t(db.alias());
         insertUser(db.alias(), "Thrown");
         throw EDatabaseError("stop");
-    } catch (const EDatabaseError&) {
-    }
+    } catch (const EDatabaseError&) { }
     EXPECT_EQ(db.scalar("select list(USER_NAME) from USERS"), "Kept");
     EXPECT_FALSE(TDatabase::connectionFor(db.alias())->inTransaction());
 }

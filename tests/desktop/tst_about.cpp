@@ -59,8 +59,8 @@ TEST(SysResource, LinesInTheirOrderWithTheirValues)
     gauge.setMemorySource(fixedMemory);
     EXPECT_EQ(gauge.labelText(), "System Resources:  \rPhysical Memory:  \rVirtual Memory:  \r"
                                  "Windows Directory:  \rSystem Directory:  \r");
-    EXPECT_EQ(gauge.valueText(), "63% free\r4194304k\r6291456K\r" + Platform::windowsDirectory() + "\r" +
-                                     Platform::systemDirectory());
+    EXPECT_EQ(gauge.valueText(),
+              "63% free\r4194304k\r6291456K\r" + Platform::windowsDirectory() + "\r" + Platform::systemDirectory());
 
     gauge.setOptions(soShowPMemory | soShowWindowsDir);
     EXPECT_EQ(gauge.labelText(), "Physical Memory:  \rWindows Directory:  \r");

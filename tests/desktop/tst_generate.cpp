@@ -40,8 +40,8 @@ TEST(GeneratorText, PascalLinesFillTheIdentifierTo23Characters)
 TEST(GeneratorText, CppHeaderMakesNamesValidAndListsThem)
 {
     QStringList renamed;
-    const QByteArray header = CppConstants("MYAPP_SEC", {{1, "Edit Users"}, {2, "Order Entry/Edit"}, {3, "A B"}, {4, "A_B"}, {5, " x"}},
-                                           &renamed);
+    const QByteArray header = CppConstants(
+        "MYAPP_SEC", {{1, "Edit Users"}, {2, "Order Entry/Edit"}, {3, "A B"}, {4, "A_B"}, {5, " x"}}, &renamed);
     EXPECT_TRUE(header.contains("#pragma once\n"));
     EXPECT_TRUE(header.contains("\"MYAPP_SEC\""));
     EXPECT_FALSE(header.contains('\r'));
@@ -50,8 +50,8 @@ TEST(GeneratorText, CppHeaderMakesNamesValidAndListsThem)
     EXPECT_TRUE(header.contains("inline constexpr int dsc_A_B = 3;\n"));
     EXPECT_TRUE(header.contains("inline constexpr int dsc_A_B_4 = 4;\n")) << "a duplicate gets its id";
     EXPECT_TRUE(header.contains("inline constexpr int dsc_x = 5;\n")) << "no reserved double underscore";
-    EXPECT_EQ(renamed, QStringList({"dsc_Order_Entry/Edit -> dsc_Order_Entry_Edit", "dsc_A_B -> dsc_A_B_4",
-                                    "dsc__x -> dsc_x"}));
+    EXPECT_EQ(renamed,
+              QStringList({"dsc_Order_Entry/Edit -> dsc_Order_Entry_Edit", "dsc_A_B -> dsc_A_B_4", "dsc__x -> dsc_x"}));
     EXPECT_EQ(CppConstants("MYAPP_SEC", {{1, "Edit Users"}}), CppConstants("MYAPP_SEC", {{1, "Edit Users"}}))
         << "no date: a rerun gives the same bytes";
 }

@@ -23,10 +23,10 @@
 #include <map>
 
 namespace {
-const std::vector<DbfColumn> kConstantColumns{{"AccessId", 'N', 10}, {"Label", 'C', 80}};
-const std::vector<DbfColumn> kUserColumns{{"UID", 'N', 10}, {"Login", 'C', 80}, {"Password", 'C', 80}};
-const std::vector<DbfColumn> kRightColumns{{"UID", 'N', 10}, {"ACCESSID", 'N', 10}};
-const std::vector<DbfColumn> kSystemColumns{{"Descript", 'C', 80}, {"LoginLog", 'L', 1}};
+const std::vector<DbfColumn> kConstantColumns {{"AccessId", 'N', 10}, {"Label", 'C', 80}};
+const std::vector<DbfColumn> kUserColumns {{"UID", 'N', 10}, {"Login", 'C', 80}, {"Password", 'C', 80}};
+const std::vector<DbfColumn> kRightColumns {{"UID", 'N', 10}, {"ACCESSID", 'N', 10}};
+const std::vector<DbfColumn> kSystemColumns {{"Descript", 'C', 80}, {"LoginLog", 'L', 1}};
 
 // Stored as the previous version wrote it: scrambled, ended by a scrambled zero.
 QByteArray stored(const QByteArray& text) { return scrambled(text) + char(0x80); }
@@ -67,10 +67,10 @@ public:
                  {{{"7", "10"}},
                   {{"9", "20"}},
                   {{"9", "40"}},
-                  {{"5", "10"}},        // no such user
-                  {{"7", "99"}},        // no such constant
-                  {{"7", "20"}, true},  // deleted
-                  {{"11", "10"}}});     // its user was deleted
+                  {{"5", "10"}}, // no such user
+                  {{"7", "99"}}, // no such constant
+                  {{"7", "20"}, true}, // deleted
+                  {{"11", "10"}}}); // its user was deleted
         writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
     }
 
@@ -143,19 +143,12 @@ TEST_F(Import, CopiesConstantsUsersAndRightsWithNewIdsAndSaysSoLineByLine)
     const auto before = sourceDigests();
     runImport(false);
 
-    EXPECT_EQ(statusLines(), QStringList({"** Converting Access Constants **",
-                                          "Enter Orders mapped from 10 to 2",
-                                          "Print Reports mapped from 20 to 3",
-                                          "`Backtick mapped from 40 to 4",
-                                          "",
-                                          "** Converting Users **",
-                                          "Ann mapped from 7 to 2",
-                                          "Zo\u00EB M\u00FCller mapped from 9 to 3",
-                                          "",
-                                          "** Converting User Access Rights **",
-                                          "Id 2 added for user 2",
-                                          "Id 3 added for user 3",
-                                          "Id 4 added for user 3"}));
+    EXPECT_EQ(statusLines(),
+              QStringList({"** Converting Access Constants **", "Enter Orders mapped from 10 to 2",
+                           "Print Reports mapped from 20 to 3", "`Backtick mapped from 40 to 4", "",
+                           "** Converting Users **", "Ann mapped from 7 to 2",
+                           "Zo\u00EB M\u00FCller mapped from 9 to 3", "", "** Converting User Access Rights **",
+                           "Id 2 added for user 2", "Id 3 added for user 3", "Id 4 added for user 3"}));
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.last(), "Conversion was Successful!");
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Information);
@@ -188,16 +181,13 @@ TEST_F(Import, SystemInformationEditsTheFirstProgramRowOrCreatesOne)
              {{{stored("Deleted"), "T"}, true}, {{stored("Orders System"), "F"}}, {{stored("Second"), "T"}}});
     runImport(true);
     EXPECT_EQ(messages.last(), "Conversion was Successful!");
-    EXPECT_EQ(statusLines().mid(statusLines().size() - 2),
-              QStringList({"", "** Converting System Information **"}));
-    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"),
-              QStringList({"Orders System|1|0"}));
+    EXPECT_EQ(statusLines().mid(statusLines().size() - 2), QStringList({"", "** Converting System Information **"}));
+    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|0"}));
 
     db.exec("delete from PROGRAM");
     writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
     runImport(true);
-    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"),
-              QStringList({"Orders System|1|1"}));
+    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|1"}));
 }
 
 TEST_F(Import, WithoutTheCheckBoxTheSystemFileIsNotNeeded)
@@ -255,7 +245,7 @@ struct FailingStage {
     const char* errorPart; // a piece of the engine's text
 };
 
-class ImportFailure : public Import, public ::testing::WithParamInterface<FailingStage> {};
+class ImportFailure : public Import, public ::testing::WithParamInterface<FailingStage> { };
 
 TEST_P(ImportFailure, LeavesEveryTableAsItWasAndKeepsImportAndCancel)
 {
@@ -289,42 +279,42 @@ TEST_P(ImportFailure, LeavesEveryTableAsItWasAndKeepsImportAndCancel)
 INSTANTIATE_TEST_SUITE_P(
     Stages, ImportFailure,
     ::testing::Values(
-        FailingStage{"NoFilesAtAll",
-                     [](Import& t) {
-                         for (const QString& name : QDir(t.source.path()).entryList(QDir::Files))
-                             QFile::remove(t.source.filePath(name));
-                     },
-                     "PRVSEC2.DBF"},
-        FailingStage{"ConstantNameTooLong",
-                     [](Import& t) {
-                         writeDbf(t.file("PRVSEC2.DBF"), kConstantColumns,
-                                  {{{"10", stored("Enter Orders")}}, {{"20", scrambled(QByteArray(80, 'x'))}}});
-                     },
-                     "truncation"},
-        FailingStage{"PasswordTooLong",
-                     [](Import& t) {
-                         writeDbf(t.file("PRVSEC1.DBF"), kUserColumns,
-                                  {{{"7", stored("Ann"), stored("sixteen-letters!")}}});
-                     },
-                     "truncation"},
-        FailingStage{"RightsFileMissing", [](Import& t) { QFile::remove(t.file("PRVSEC3.DBF")); }, "PRVSEC3.DBF"},
-        FailingStage{"RightsFileNotDBase",
-                     [](Import& t) {
-                         QFile f(t.file("PRVSEC3.DBF"));
-                         f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-                         f.write("not a table");
-                     },
-                     "PRVSEC3.DBF"},
-        FailingStage{"SystemColumnMissing",
-                     [](Import& t) {
-                         writeDbf(t.file("PRVSEC4.DBF"), {{"Descript", 'C', 80}}, {{{stored("Orders System")}}});
-                     },
-                     "LoginLog"},
-        FailingStage{"DescriptionOf80Bytes",
-                     [](Import& t) {
-                         writeDbf(t.file("PRVSEC4.DBF"), kSystemColumns, {{{scrambled(QByteArray(80, 'D')), "T"}}});
-                     },
-                     "truncation"}),
+        FailingStage {"NoFilesAtAll",
+                      [](Import& t) {
+                          for (const QString& name : QDir(t.source.path()).entryList(QDir::Files))
+                              QFile::remove(t.source.filePath(name));
+                      },
+                      "PRVSEC2.DBF"},
+        FailingStage {"ConstantNameTooLong",
+                      [](Import& t) {
+                          writeDbf(t.file("PRVSEC2.DBF"), kConstantColumns,
+                                   {{{"10", stored("Enter Orders")}}, {{"20", scrambled(QByteArray(80, 'x'))}}});
+                      },
+                      "truncation"},
+        FailingStage {
+            "PasswordTooLong",
+            [](Import& t) {
+                writeDbf(t.file("PRVSEC1.DBF"), kUserColumns, {{{"7", stored("Ann"), stored("sixteen-letters!")}}});
+            },
+            "truncation"},
+        FailingStage {"RightsFileMissing", [](Import& t) { QFile::remove(t.file("PRVSEC3.DBF")); }, "PRVSEC3.DBF"},
+        FailingStage {"RightsFileNotDBase",
+                      [](Import& t) {
+                          QFile f(t.file("PRVSEC3.DBF"));
+                          f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                          f.write("not a table");
+                      },
+                      "PRVSEC3.DBF"},
+        FailingStage {"SystemColumnMissing",
+                      [](Import& t) {
+                          writeDbf(t.file("PRVSEC4.DBF"), {{"Descript", 'C', 80}}, {{{stored("Orders System")}}});
+                      },
+                      "LoginLog"},
+        FailingStage {"DescriptionOf80Bytes",
+                      [](Import& t) {
+                          writeDbf(t.file("PRVSEC4.DBF"), kSystemColumns, {{{scrambled(QByteArray(80, 'D')), "T"}}});
+                      },
+                      "truncation"}),
     [](const ::testing::TestParamInfo<FailingStage>& info) { return std::string(info.param.name); });
 
 struct Scrambled {
@@ -332,7 +322,7 @@ struct Scrambled {
     QByteArray text;
 };
 
-class Descramble : public ::testing::TestWithParam<Scrambled> {};
+class Descramble : public ::testing::TestWithParam<Scrambled> { };
 
 TEST_P(Descramble, RecoversTheTextUpToItsEnd)
 {
@@ -341,14 +331,14 @@ TEST_P(Descramble, RecoversTheTextUpToItsEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Bytes, Descramble,
-    ::testing::Values(Scrambled{QByteArray("\x3F"), "A"},                              // 128 - 63 = 65
-                      Scrambled{scrambled("Ann") + char(0x80) + scrambled("junk"), "Ann"}, // 0x80 is character 0
-                      Scrambled{scrambled("Ann") + QByteArray(5, ' '), "Ann"},        // padding of the column
-                      Scrambled{" " + scrambled("x"), "`x"},                          // a stored blank is "`"
-                      Scrambled{scrambled("Ann") + QByteArray(1, '\0') + scrambled("B"), "Ann"},
-                      Scrambled{scrambled("\xE9t\xE9"), "\xE9t\xE9"},                 // bytes above 127
-                      Scrambled{scrambled(QByteArray(80, 'z')), QByteArray(80, 'z')}, // fills the column
-                      Scrambled{QByteArray(), QByteArray()}));
+    ::testing::Values(Scrambled {QByteArray("\x3F"), "A"}, // 128 - 63 = 65
+                      Scrambled {scrambled("Ann") + char(0x80) + scrambled("junk"), "Ann"}, // 0x80 is character 0
+                      Scrambled {scrambled("Ann") + QByteArray(5, ' '), "Ann"}, // padding of the column
+                      Scrambled {" " + scrambled("x"), "`x"}, // a stored blank is "`"
+                      Scrambled {scrambled("Ann") + QByteArray(1, '\0') + scrambled("B"), "Ann"},
+                      Scrambled {scrambled("\xE9t\xE9"), "\xE9t\xE9"}, // bytes above 127
+                      Scrambled {scrambled(QByteArray(80, 'z')), QByteArray(80, 'z')}, // fills the column
+                      Scrambled {QByteArray(), QByteArray()}));
 } // namespace
 
 // The import as the desktop reaches it: from the main window's code on its open

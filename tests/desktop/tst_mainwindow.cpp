@@ -298,6 +298,6 @@ TEST_F(Help, EveryPageHasATitleKeywordsAndLinksThatResolve)
     ASSERT_TRUE(contents.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(contents.readAll());
     for (const QString& page : all)
-        EXPECT_TRUE(page == "Contents" || html.contains("href=\"" + page + ".html")) << qPrintable(page)
-            << " not in Contents";
+        EXPECT_TRUE(page == "Contents" || html.contains("href=\"" + page + ".html"))
+            << qPrintable(page) << " not in Contents";
 }

@@ -70,7 +70,7 @@ QString scalarAt(const QString& location, const QString& sql, const QString& pas
 // The file's permission bits as the system keeps them.
 int fileMode(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
@@ -121,8 +121,7 @@ TEST_F(NewDatabase, ANewFolderGetsTheFileTheAliasAndTheTablesAndOpens)
     ASSERT_TRUE(QFile::exists(path));
     EXPECT_EQ(fileMode(path), 0600);
     EXPECT_EQ(TAliases::driverType("NEW_SEC"), "INTRBASE");
-    EXPECT_EQ(TAliases::params("NEW_SEC"),
-              QStringList({"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=secret"}));
+    EXPECT_EQ(TAliases::params("NEW_SEC"), QStringList({"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=secret"}));
     // The alias file holds the password: its owner alone may read it.
     EXPECT_EQ(fileMode(TAliases::configFile()), 0600);
 

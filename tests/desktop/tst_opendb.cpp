@@ -159,9 +159,9 @@ TEST_F(CreateInExisting, ExistingTablesGiveBothMessagesAndOpenNothing)
     TestDatabase db(true, "BUILT_SEC");
     fillTablesOnly("BUILT_SEC", "SYSDBA", "masterkey");
     window->Create1->trigger();
-    EXPECT_EQ(messages.texts(), QStringList({"Error Creating Tables",
-                                             "Error Creating Security Tables.\nA table with the same name may "
-                                             "already exist."}));
+    EXPECT_EQ(messages.texts(),
+              QStringList({"Error Creating Tables", "Error Creating Security Tables.\nA table with the same name may "
+                                                    "already exist."}));
     EXPECT_TRUE(logins.isEmpty());
     EXPECT_TRUE(window->OpenAlias.isEmpty());
     EXPECT_FALSE(window->Database1->connected());

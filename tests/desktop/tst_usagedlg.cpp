@@ -11,7 +11,7 @@
 
 TEST(UsageDialog, StartsAtTheStoredRangeAndReturnsTheChosenDates)
 {
-    Platform::setRegionalSettings(Platform::RegionalSettings{});
+    Platform::setRegionalSettings(Platform::RegionalSettings {});
     {
         TFrmUsageDlg dialog;
         EXPECT_EQ(FrmUsageDlg, &dialog);

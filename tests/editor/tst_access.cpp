@@ -31,7 +31,7 @@ TEST_F(AccessTest, LabelsNameTheGroupOrConstantOrShowAnError)
     grant(user, 78, "G");
     openEditor();
     choose("ann");
-    EXPECT_EQ(editor->lbUsrAccess->texts(), (QStringList{"(**Error**)", "(Clerks)", "**Error**", "Print"}));
+    EXPECT_EQ(editor->lbUsrAccess->texts(), (QStringList {"(**Error**)", "(Clerks)", "**Error**", "Print"}));
     // A grant without its constant can still be removed.
     select(editor->lbUsrAccess, "**Error**");
     editor->RemoveAccess();
@@ -55,7 +55,7 @@ TEST_F(AccessTest, AddingTwiceKeepsOneRowAndThePageChoosesTheType)
     editor->AddAccess();
     editor->AddAccess();
     EXPECT_EQ(grants("G"), 1);
-    EXPECT_EQ(editor->lbUsrAccess->texts(), (QStringList{"(Clerks)", "Print"}));
+    EXPECT_EQ(editor->lbUsrAccess->texts(), (QStringList {"(Clerks)", "Print"}));
     EXPECT_EQ(integer("select count(*) from USERACC"), 2);
 }
 
@@ -70,7 +70,7 @@ TEST_F(AccessTest, AConstantAndAGroupSharingAnIdAreRemovedIndependently)
     editor->RemoveAccess();
     EXPECT_EQ(grants("G"), 0);
     EXPECT_EQ(grants("C"), 1);
-    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList{"Print"});
+    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList {"Print"});
     select(editor->lbUsrAccess, "Print");
     editor->RemoveAccess();
     EXPECT_EQ(grants("C"), 0);
@@ -89,7 +89,7 @@ TEST_F(AccessTest, ADropNeedsAChosenUserAndASelectedEntry)
     EXPECT_FALSE(editor->lbUsrAccessDragOver(editor->lbGroups)); // nothing selected there
     EXPECT_FALSE(editor->lbUsrAccessDragOver(editor->btnOk));
     editor->lbUsrAccessDragDrop(editor->lbConstants);
-    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList{"Print"});
+    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList {"Print"});
     // Dropped back on the constants, the entry goes again.
     select(editor->lbUsrAccess, "Print");
     EXPECT_TRUE(editor->lbConstantsDragOver(editor->lbUsrAccess));

@@ -99,8 +99,8 @@ TEST_F(GlobalPolicyTest, EditsWithoutNumbersStoreTheFallbacksAndNoHistoryKeepsTh
             d.grpMaxAge->setItemIndex(1);
             d.grpMinAge->setItemIndex(2);
             d.grpMinLength->setItemIndex(1);
-            for (QLineEdit* e : {d.meditMaxAge, d.meditMinAge, d.meditMinLength, d.meditUniqueness,
-                                 d.meditNumOfAttempts})
+            for (QLineEdit* e :
+                 {d.meditMaxAge, d.meditMinAge, d.meditMinLength, d.meditUniqueness, d.meditNumOfAttempts})
                 e->setText("ab");
         },
         true);
@@ -144,12 +144,12 @@ TEST_F(GlobalPolicyTest, RefusedUpdatesAreReportedByStep)
         const char* maxDays;
         const char* message;
         const char* followerAttempts; // USERS row after the run
-        const char* followerMaxDays;  // PWHIST row after the run
+        const char* followerMaxDays; // PWHIST row after the run
     } cases[] = {
         {"USERS", "33", "Error #1: Can not update users Account Policy with changes made to Global Account Policy", "3",
          "33"},
-        {"PWHIST", "44", "Error #2: Can not update users Account Policy with changes made to Global Account Policy", "7",
-         "33"},
+        {"PWHIST", "44", "Error #2: Can not update users Account Policy with changes made to Global Account Policy",
+         "7", "33"},
     };
     db->exec("create exception NO_UPDATE 'refused'");
     for (const Case& c : cases) {
@@ -164,7 +164,7 @@ TEST_F(GlobalPolicyTest, RefusedUpdatesAreReportedByStep)
                 d.meditNumOfAttempts->setText("7");
             },
             true);
-        EXPECT_EQ(messages.texts(), QStringList{c.message});
+        EXPECT_EQ(messages.texts(), QStringList {c.message});
         EXPECT_EQ(QString::number(program("GLB_PWMAXDAYS")), c.maxDays);
         EXPECT_EQ(QString::number(userInt(follower, "AllowedAttempts")), c.followerAttempts);
         EXPECT_EQ(historyText(follower, "PWMAXDAYS"), c.followerMaxDays);

@@ -30,13 +30,13 @@ TEST_F(EditorTest, ConstantNamesAreUniqueWithoutRegardToCaseAndAtMostTwentyLong)
         EXPECT_EQ(messages.last(), c.message ? QString(c.message) : QString());
     }
     EXPECT_EQ(prompts.first(), "Add New Access Constant|Access Label|");
-    EXPECT_EQ(editor->lbConstants->texts(), (QStringList{"O'Brien's report", "Print"}));
+    EXPECT_EQ(editor->lbConstants->texts(), (QStringList {"O'Brien's report", "Print"}));
     EXPECT_EQ(db->count("ACCESS"), 2);
 
     // Cancelling the prompt still refreshes the list from the database.
     addConstant("Export");
     editor->spbtnAccAddClick();
-    EXPECT_EQ(editor->lbConstants->texts(), (QStringList{"Export", "O'Brien's report", "Print"}));
+    EXPECT_EQ(editor->lbConstants->texts(), (QStringList {"Export", "O'Brien's report", "Print"}));
 }
 
 TEST_F(EditorTest, RenamingAConstantRefusesAnyExistingNameItsOwnIncluded)
@@ -61,7 +61,7 @@ TEST_F(EditorTest, RenamingAConstantRefusesAnyExistingNameItsOwnIncluded)
     editor->spbtnAccEditClick();
     EXPECT_EQ(prompts.last(), "Edit Access Constant|Access Label|Print");
     EXPECT_EQ(db->scalar(QString("select ACCESS_NAME from ACCESS where ACCESS_ID = %1").arg(id)), "Printing");
-    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList{"Printing"});
+    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList {"Printing"});
 }
 
 TEST_F(EditorTest, DeletingAConstantRemovesItsGrantsAndMembershipsButNotGroupGrants)
@@ -95,8 +95,8 @@ TEST_F(EditorTest, DeletingAConstantRemovesItsGrantsAndMembershipsButNotGroupGra
     EXPECT_EQ(integer(QString("select count(*) from USERACC where TYPE = 'G' and ACCESS_ID = %1").arg(group)), 1);
     EXPECT_EQ(integer(QString("select count(*) from GRPCOLL where ACCESS_ID = %1").arg(constant)), 0);
     EXPECT_EQ(db->count("GRPCOLL"), 1);
-    EXPECT_EQ(editor->lbConstants->texts(), QStringList{"Export"});
-    EXPECT_EQ(editor->lbUsrAccess->texts(), (QStringList{"(Clerks)", "Export"}));
+    EXPECT_EQ(editor->lbConstants->texts(), QStringList {"Export"});
+    EXPECT_EQ(editor->lbUsrAccess->texts(), (QStringList {"(Clerks)", "Export"}));
 }
 
 TEST_F(EditorTest, DeletingAGroupRemovesItsGrantsAndMembersTogether)
@@ -118,8 +118,8 @@ TEST_F(EditorTest, DeletingAGroupRemovesItsGrantsAndMembersTogether)
     EXPECT_EQ(db->count("GRPCOLL"), 0);
     EXPECT_EQ(integer("select count(*) from USERACC where TYPE = 'G'"), 0);
     EXPECT_EQ(integer("select count(*) from USERACC where TYPE = 'C'"), 1);
-    EXPECT_EQ(editor->lbGroups->texts(), QStringList{"Admins"});
-    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList{"Print"});
+    EXPECT_EQ(editor->lbGroups->texts(), QStringList {"Admins"});
+    EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList {"Print"});
 }
 
 class GroupDialogTest : public EditorTest {
@@ -153,7 +153,7 @@ protected:
 TEST_F(GroupDialogTest, ANewGroupIsPostedByItsFirstConstantAndCancelKeepsIt)
 {
     withGroupDialog(&TFormCSMain::spbtnAddGroupClick, [&](TFormCSGroup& dialog) {
-        EXPECT_EQ(dialog.lbComplete->texts(), (QStringList{"Export", "Print"}));
+        EXPECT_EQ(dialog.lbComplete->texts(), (QStringList {"Export", "Print"}));
         select(dialog.lbComplete, "Print");
         dialog.SelectAccess();
         EXPECT_EQ(messages.last(), "Missing Group Name");
@@ -163,7 +163,7 @@ TEST_F(GroupDialogTest, ANewGroupIsPostedByItsFirstConstantAndCancelKeepsIt)
         dialog.SelectAccess();
         dialog.SelectAccess(); // twice: still one membership
         EXPECT_EQ(db->count("GROUPS"), 1);
-        EXPECT_EQ(dialog.lbSelected->texts(), QStringList{"Print"});
+        EXPECT_EQ(dialog.lbSelected->texts(), QStringList {"Print"});
         // The constant the group holds is not accepted again by a drop.
         EXPECT_FALSE(dialog.lbSelectedDragOver(dialog.lbComplete));
         select(dialog.lbComplete, "Export");
@@ -172,7 +172,7 @@ TEST_F(GroupDialogTest, ANewGroupIsPostedByItsFirstConstantAndCancelKeepsIt)
     });
     EXPECT_EQ(db->scalar("select GROUP_NAME from GROUPS"), "Clerks");
     EXPECT_EQ(db->count("GRPCOLL"), 1);
-    EXPECT_EQ(editor->lbGroups->texts(), QStringList{"Clerks"});
+    EXPECT_EQ(editor->lbGroups->texts(), QStringList {"Clerks"});
 }
 
 TEST_F(GroupDialogTest, EditingAGroupRenamesItAndRemovesMembers)
@@ -184,10 +184,10 @@ TEST_F(GroupDialogTest, EditingAGroupRenamesItAndRemovesMembers)
     select(editor->lbGroups, "Clerks");
     withGroupDialog(&TFormCSMain::spbtnEditGroupClick, [&](TFormCSGroup& dialog) {
         EXPECT_EQ(dialog.dbedGroupName->text(), "Clerks");
-        EXPECT_EQ(dialog.lbSelected->texts(), (QStringList{"Error", "Print"}));
+        EXPECT_EQ(dialog.lbSelected->texts(), (QStringList {"Error", "Print"}));
         select(dialog.lbSelected, "Error");
         dialog.RemoveAccess();
-        EXPECT_EQ(dialog.lbSelected->texts(), QStringList{"Print"});
+        EXPECT_EQ(dialog.lbSelected->texts(), QStringList {"Print"});
         dialog.dbedGroupName->selectAll();
         QTest::keyClicks(dialog.dbedGroupName, "Tellers");
         dialog.bbtnOk->click();

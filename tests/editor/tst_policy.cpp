@@ -83,8 +83,8 @@ TEST_F(PolicySaveTest, CustomPolicyStoresTheControlsEncodings)
     editor->rbtnUseCustomPolicy->click();
     EXPECT_TRUE(editor->pcCAP->isEnabled());
     editor->dbchkPWAgingEnabled->click();
-    editor->grpMaxAge->setItemIndex(0);   // never expires
-    editor->grpMinAge->setItemIndex(1);   // never allow change
+    editor->grpMaxAge->setItemIndex(0); // never expires
+    editor->grpMinAge->setItemIndex(1); // never allow change
     editor->grpMinLength->setItemIndex(1);
     editor->meditMinLength->setText("9");
     editor->grpUniqueness->setItemIndex(0); // no history: the count stays
@@ -122,7 +122,7 @@ TEST_F(EditorTest, EnablingRulesOfThePolicyControls)
     choose("ann");
     editor->dbchkPWAgingEnabled->setChecked(false);
     editor->dbchkPWAgingEnabledClick();
-    for (QWidget* w : std::initializer_list<QWidget*>{editor->grpMaxAge, editor->meditMaxAge, editor->spinMinAge})
+    for (QWidget* w : std::initializer_list<QWidget*> {editor->grpMaxAge, editor->meditMaxAge, editor->spinMinAge})
         EXPECT_FALSE(w->isEnabled()) << qPrintable(w->objectName());
     editor->dbchkPWAgingEnabled->click();
     EXPECT_TRUE(editor->grpMinAge->isEnabled());
@@ -145,8 +145,8 @@ TEST_F(EditorTest, NumericEditsTakeDigitsOnlyAndFallBackToOneWhenLeft)
     db->addProgram();
     openEditor();
     // The edits take keys while their groups are enabled.
-    for (QWidget* w : std::initializer_list<QWidget*>{editor->grpCAP, editor->pcCAP, editor->grpMaxAge,
-                                                      editor->meditMaxAge})
+    for (QWidget* w :
+         std::initializer_list<QWidget*> {editor->grpCAP, editor->pcCAP, editor->grpMaxAge, editor->meditMaxAge})
         w->setEnabled(true);
     QLineEdit* edit = editor->meditMaxAge;
     edit->clear();
@@ -172,8 +172,8 @@ TEST_F(EditorTest, NumericEditsTakeDigitsOnlyAndFallBackToOneWhenLeft)
         {editor->meditMinLength, editor->spinMinLength, [this] { editor->meditMinLengthExit(); }, "7", "7", 7},
         {editor->meditMinLength, editor->spinMinLength, [this] { editor->meditMinLengthExit(); }, "40", "40", 15},
         {editor->meditUniqueness, editor->spinUniqueness, [this] { editor->meditUniquenessExit(); }, "x", "001", 1},
-        {editor->meditNumOfAttempts, editor->spinAllowedAttempts, [this] { editor->meditNumOfAttemptsExit(); },
-         "250", "250", 250},
+        {editor->meditNumOfAttempts, editor->spinAllowedAttempts, [this] { editor->meditNumOfAttemptsExit(); }, "250",
+         "250", 250},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.edit->objectName().toStdString() + " '" + c.typed + "'");
@@ -196,7 +196,7 @@ TEST_F(EditorTest, NumericEditsTakeDigitsOnlyAndFallBackToOneWhenLeft)
     editor->spinMinLength->stepBy(1);
     EXPECT_EQ(editor->meditMinLength->text(), "15");
     // Typing stops at the edit's length.
-    for (QWidget* w : std::initializer_list<QWidget*>{editor->grpMinLength, editor->meditMinLength})
+    for (QWidget* w : std::initializer_list<QWidget*> {editor->grpMinLength, editor->meditMinLength})
         w->setEnabled(true);
     editor->meditMinLength->clear();
     QTest::keyClicks(editor->meditMinLength, "1234");

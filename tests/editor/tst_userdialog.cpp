@@ -47,7 +47,7 @@ TEST_F(UserDialogTest, AnEmptyNameKeepsTheDialogOpenAndCancelWritesNothing)
     openDialog(0);
     QTest::keyClicks(dialog->dbedPassword, "pw");
     EXPECT_FALSE(closeWith(QDialog::Accepted));
-    EXPECT_EQ(messages.texts(), QStringList{"Name field is Required."});
+    EXPECT_EQ(messages.texts(), QStringList {"Name field is Required."});
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Error);
     // A name but no password: the database refuses, the name is there.
     QTest::keyClicks(dialog->dbedName, "ann");
@@ -61,8 +61,7 @@ TEST_F(UserDialogTest, AnEmptyNameKeepsTheDialogOpenAndCancelWritesNothing)
 
 TEST_F(UserDialogTest, SavingAnEditedUserKeepsLastAccessAndAccessCount)
 {
-    const int id = db->addUser("ann", "pw", "User_LastAccess, User_AccessCount",
-                               "'2020-01-02 03:04:05', 7");
+    const int id = db->addUser("ann", "pw", "User_LastAccess, User_AccessCount", "'2020-01-02 03:04:05', 7");
     openDialog(id);
     EXPECT_EQ(dialog->dbedName->text(), "ann");
     EXPECT_FALSE(dialog->dbckbxAccountLocked->isEnabled());

@@ -54,7 +54,7 @@ TEST_F(EditorTest, AHistoryRowThatCannotBeCreatedIsReportedAndTheLoadGoesOn)
     db->exec(QString("delete from PWHIST where USER_ID = %1").arg(id));
     db->exec(QString("delete from USERS where USER_ID = %1").arg(id));
     choose("gone");
-    EXPECT_EQ(messages.texts(), QStringList{"Error Creating Password History Record"});
+    EXPECT_EQ(messages.texts(), QStringList {"Error Creating Password History Record"});
     EXPECT_EQ(editor->sqlPWHist->state(), TQuery::State::Browse);
     EXPECT_EQ(editor->grpMaxAge->itemIndex(), 0); // the values read as 0
     EXPECT_EQ(db->count("PWHIST"), 0);
@@ -212,8 +212,7 @@ TEST_F(EditorTest, DeletingAUserRemovesAllItsRowsOrNone)
         EXPECT_EQ(messages.shown.first().kind, Platform::MsgKind::Warning);
         const int rows = c.deleted ? 0 : 1;
         for (const char* table : {"USERS", "PWHIST", "USERACC", "LOG"})
-            EXPECT_EQ(integer(QString("select count(*) from %1 where USER_ID = %2").arg(table).arg(id)), rows)
-                << table;
+            EXPECT_EQ(integer(QString("select count(*) from %1 where USER_ID = %2").arg(table).arg(id)), rows) << table;
         EXPECT_EQ(integer(QString("select count(*) from USERACC where USER_ID = %1").arg(keep)), 1);
         EXPECT_EQ(editor->dblkUserName->names().contains(c.name), !c.deleted);
         if (c.failLastStatement) {

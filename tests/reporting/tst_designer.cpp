@@ -56,8 +56,8 @@ protected:
 TEST_F(Designer, ShowsTheDefinitionAndWritesItBackOnOk)
 {
     ASSERT_TRUE(dialog->FormShow());
-    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList{"USER_NAME", "USER_ID"}));
-    EXPECT_EQ(dialog->lbRemainingFields->texts(), (QStringList{"USER_DEF1", "USER_ENABLED"}));
+    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList {"USER_NAME", "USER_ID"}));
+    EXPECT_EQ(dialog->lbRemainingFields->texts(), (QStringList {"USER_DEF1", "USER_ENABLED"}));
     EXPECT_FALSE(dialog->lbIndexes->isEnabled()); // a query, not a table
     EXPECT_EQ(dialog->rgrpOrient->itemIndex(), 1);
     EXPECT_EQ(dialog->rgrpDatePos->itemIndex(), 1);
@@ -84,7 +84,7 @@ TEST_F(Designer, ShowsTheDefinitionAndWritesItBackOnOk)
     EXPECT_EQ(dialog->lblBodyFont->font().family(), "Times Roman");
     dialog->bbtnOkClick();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(report.fields(), (QStringList{"USER_NAME", "USER_ID"})); // the missing name is gone
+    EXPECT_EQ(report.fields(), (QStringList {"USER_NAME", "USER_ID"})); // the missing name is gone
     EXPECT_TRUE(report.portrait());
     EXPECT_EQ(report.title(), "People");
     EXPECT_FALSE(report.titleCentered());
@@ -105,27 +105,27 @@ TEST_F(Designer, MovingAddingAndRemovingFields)
     ASSERT_TRUE(dialog->FormShow());
     dialog->lbReportFields->setItemIndex(0);
     dialog->spbtnMoveDownClick();
-    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList{"USER_ID", "USER_NAME"}));
+    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList {"USER_ID", "USER_NAME"}));
     EXPECT_EQ(dialog->lbReportFields->itemIndex(), 1);
     dialog->spbtnMoveDownClick(); // already last
     dialog->spbtnMoveUpClick();
-    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList{"USER_NAME", "USER_ID"}));
+    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList {"USER_NAME", "USER_ID"}));
 
     dialog->lbRemainingFields->setItemIndex(1);
     dialog->SpeedButton1Click();
-    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList{"USER_NAME", "USER_ID", "USER_ENABLED"}));
+    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList {"USER_NAME", "USER_ID", "USER_ENABLED"}));
     EXPECT_TRUE(pageTexts(*dialog->frmgenPreview, 1).contains("USER_ENABLED"));
     dialog->lbReportFields->setItemIndex(0);
     dialog->SpeedButton3Click();
-    EXPECT_EQ(dialog->lbRemainingFields->texts(), (QStringList{"USER_DEF1", "USER_NAME"}));
+    EXPECT_EQ(dialog->lbRemainingFields->texts(), (QStringList {"USER_DEF1", "USER_NAME"}));
     EXPECT_FALSE(pageTexts(*dialog->frmgenPreview, 1).contains("USER_NAME"));
 
     dialog->spbtnLeftAllClick();
-    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList{"USER_ID", "USER_ENABLED", "USER_DEF1", "USER_NAME"}));
+    EXPECT_EQ(dialog->lbReportFields->texts(), (QStringList {"USER_ID", "USER_ENABLED", "USER_DEF1", "USER_NAME"}));
     EXPECT_EQ(dialog->lbRemainingFields->count(), 0);
     dialog->spbtnRightAllClick();
     EXPECT_EQ(dialog->lbReportFields->count(), 0);
-    EXPECT_EQ(dialog->lbRemainingFields->texts(), (QStringList{"USER_ID", "USER_NAME", "USER_DEF1", "USER_ENABLED"}));
+    EXPECT_EQ(dialog->lbRemainingFields->texts(), (QStringList {"USER_ID", "USER_NAME", "USER_DEF1", "USER_ENABLED"}));
 }
 
 TEST_F(Designer, DraggingFieldsBetweenAndWithinTheLists)
@@ -140,19 +140,19 @@ TEST_F(Designer, DraggingFieldsBetweenAndWithinTheLists)
     remaining->setItemIndex(0);
     EXPECT_TRUE(dialog->lbReportFieldsDragOver(remaining, onFirst));
     dialog->lbReportFieldsDragDrop(remaining, onFirst);
-    EXPECT_EQ(report->texts(), (QStringList{"USER_DEF1", "USER_NAME", "USER_ID"}));
+    EXPECT_EQ(report->texts(), (QStringList {"USER_DEF1", "USER_NAME", "USER_ID"}));
 
     report->setItemIndex(0);
     EXPECT_FALSE(dialog->lbReportFieldsDragOver(report, onFirst)); // onto itself
     EXPECT_TRUE(dialog->lbReportFieldsDragOver(report, belowLast));
     dialog->lbReportFieldsDragDrop(report, belowLast);
-    EXPECT_EQ(report->texts(), (QStringList{"USER_NAME", "USER_ID", "USER_DEF1"}));
+    EXPECT_EQ(report->texts(), (QStringList {"USER_NAME", "USER_ID", "USER_DEF1"}));
     EXPECT_EQ(report->itemIndex(), 2);
 
     EXPECT_TRUE(dialog->lbRemainingFieldsDragOver(report));
     EXPECT_FALSE(dialog->lbRemainingFieldsDragOver(remaining));
     dialog->lbRemainingFieldsDragDrop(report);
-    EXPECT_EQ(remaining->texts(), (QStringList{"USER_ENABLED", "USER_DEF1"}));
+    EXPECT_EQ(remaining->texts(), (QStringList {"USER_ENABLED", "USER_DEF1"}));
 }
 
 TEST_F(Designer, FieldEditorsActAtOnceAndSurviveCancel)
@@ -190,7 +190,7 @@ TEST_F(Designer, FieldEditorsActAtOnceAndSurviveCancel)
     const TTextBoxCmd* heading = findText(win, 1, "Number");
     ASSERT_TRUE(heading);
     EXPECT_TRUE(heading->Format & tfCenter);
-    EXPECT_EQ(report.fields(), (QStringList{"User_Name", "Missing", "User_ID"})); // Cancel wrote nothing
+    EXPECT_EQ(report.fields(), (QStringList {"User_Name", "Missing", "User_ID"})); // Cancel wrote nothing
 }
 
 TEST_F(Designer, PaperDateFormatAndBadRecordSets)
@@ -221,6 +221,6 @@ TEST_F(Designer, PaperDateFormatAndBadRecordSets)
     TfrmReportDesigner broken;
     broken.setDefinition(&report);
     EXPECT_FALSE(broken.FormShow());
-    EXPECT_EQ(messages.texts(), QStringList{"Invalid Table Property."});
+    EXPECT_EQ(messages.texts(), QStringList {"Invalid Table Property."});
     EXPECT_EQ(broken.result(), QDialog::Rejected);
 }

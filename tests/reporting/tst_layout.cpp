@@ -115,8 +115,8 @@ TEST_F(Layout, DateSharesTheSubTitleLineOnlyWhereTheyCannotCollide)
         TDatePosition position;
         bool shared;
     };
-    for (const Case c : {Case{true, dpRight, true}, Case{true, dpCenter, false}, Case{true, dpLeft, true},
-                         Case{false, dpLeft, false}, Case{false, dpRight, true}}) {
+    for (const Case c : {Case {true, dpRight, true}, Case {true, dpCenter, false}, Case {true, dpLeft, true},
+                         Case {false, dpLeft, false}, Case {false, dpRight, true}}) {
         report.setTitleCentered(c.centred);
         report.setDatePosition(c.position);
         report.Execute();
@@ -197,7 +197,7 @@ TEST_F(Layout, PaperSizesOrientationAndMissingParts)
     MessageRecorder messages;
     TReportDesign orphan;
     orphan.Execute();
-    EXPECT_EQ(messages.texts(), QStringList{"FormComponent Property is not Assigned."});
+    EXPECT_EQ(messages.texts(), QStringList {"FormComponent Property is not Assigned."});
     EXPECT_FALSE(orphan.Design());
     orphan.setFormComponent(&win);
     orphan.Execute(); // no record set: an empty page

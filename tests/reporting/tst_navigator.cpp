@@ -93,7 +93,7 @@ TEST(Navigator, OwnerMayVetoEveryAction)
     EXPECT_EQ(win.currentPage(), 1);
     EXPECT_GT(win.commandCount(), 0);
     EXPECT_EQ(win.zoomPercent(), 100);
-    EXPECT_EQ(events, (std::vector<TFGEvent>{fgeNextPage, fgeClear, fgeZoom}));
+    EXPECT_EQ(events, (std::vector<TFGEvent> {fgeNextPage, fgeClear, fgeZoom}));
 
     nav.OnNavEvent = [&](TFormGenNav*, TFGEvent, bool&) {};
     nav.buttonClick(0); // build: the window builds again
@@ -108,8 +108,7 @@ TEST(Navigator, VisibleButtonsHintsAndLayout)
     EXPECT_FALSE(nav.zoomBox()->isVisibleTo(&nav));
 
     nav.resize(300, 25);
-    nav.setVisibleButtons(visBtn(nbZoom) | visBtn(nbPrint) | visBtn(nbPrevPage) | visBtn(nbNextPage) |
-                          visBtn(nbClear));
+    nav.setVisibleButtons(visBtn(nbZoom) | visBtn(nbPrint) | visBtn(nbPrevPage) | visBtn(nbNextPage) | visBtn(nbClear));
     EXPECT_FALSE(nav.button(0)->isVisibleTo(&nav));
     EXPECT_TRUE(nav.zoomBox()->isVisibleTo(&nav));
     // Four buttons share the width less 68 for the zoom box.
@@ -122,7 +121,7 @@ TEST(Navigator, VisibleButtonsHintsAndLayout)
     EXPECT_GE(nav.height(), nav.zoomBox()->height() + 2);
 
     nav.setHints({"Build", "Print", "Back"});
-    EXPECT_EQ(nav.hints(), (QStringList{"Build", "Print", "Back"}));
+    EXPECT_EQ(nav.hints(), (QStringList {"Build", "Print", "Back"}));
     EXPECT_EQ(nav.button(1)->toolTip(), "Print");
     nav.setHints({"a", "b", "c", "d", "e", "Zoom", "ignored"});
     EXPECT_EQ(nav.hints().size(), 6);

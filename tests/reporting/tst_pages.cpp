@@ -12,12 +12,12 @@ namespace {
 
 struct ZoomCase {
     int phyWidth, phyHeight;
-    int mode;    // 1 to 3, or 4 with percent
+    int mode; // 1 to 3, or 4 with percent
     int percent;
     QSize expected;
 };
 
-class ZoomSizes : public ::testing::TestWithParam<ZoomCase> {};
+class ZoomSizes : public ::testing::TestWithParam<ZoomCase> { };
 
 // Dark pixels of an image inside a rectangle.
 int darkPixels(const QImage& image, const QRect& area)
@@ -58,14 +58,11 @@ TEST_P(ZoomSizes, PageImageSizeFollowsTheZoomRule)
 
 // Halves round to even: 212.5 -> 212, 637.5 -> 638, 207.5 -> 208, 292.5 -> 292.
 INSTANTIATE_TEST_SUITE_P(Modes, ZoomSizes,
-                         ::testing::Values(ZoomCase{85, 110, 1, 0, {850, 1100}},
-                                           ZoomCase{85, 110, 2, 0, {425, 550}},
-                                           ZoomCase{85, 110, 3, 0, {212, 275}},
-                                           ZoomCase{85, 110, 4, 75, {638, 825}},
-                                           ZoomCase{85, 110, 4, 25, {212, 275}},
-                                           ZoomCase{110, 85, 4, 200, {2200, 1700}},
-                                           ZoomCase{83, 117, 3, 0, {208, 292}},
-                                           ZoomCase{85, 140, 2, 0, {425, 700}}));
+                         ::testing::Values(ZoomCase {85, 110, 1, 0, {850, 1100}}, ZoomCase {85, 110, 2, 0, {425, 550}},
+                                           ZoomCase {85, 110, 3, 0, {212, 275}}, ZoomCase {85, 110, 4, 75, {638, 825}},
+                                           ZoomCase {85, 110, 4, 25, {212, 275}},
+                                           ZoomCase {110, 85, 4, 200, {2200, 1700}},
+                                           ZoomCase {83, 117, 3, 0, {208, 292}}, ZoomCase {85, 140, 2, 0, {425, 700}}));
 
 TEST(PreviewWindow, StartsWithTheDocumentedState)
 {
@@ -283,7 +280,7 @@ TEST(PreviewWindow, ExecuteBuildsOnceBehindTheWaitBoxAndRemovesItAfterAFailure)
     EXPECT_EQ(win.pageCount(), 2);
     EXPECT_EQ(win.currentPage(), 1);
     EXPECT_EQ(win.pageImage()->size(), QSize(1100, 850));
-    EXPECT_EQ(pageTexts(win, 2), QStringList{"page two"});
+    EXPECT_EQ(pageTexts(win, 2), QStringList {"page two"});
 
     win.OnBuildReport = [](TFormGenWin* sender) {
         sender->StrRect("partial", 0, 0, 1, 1);
@@ -292,7 +289,7 @@ TEST(PreviewWindow, ExecuteBuildsOnceBehindTheWaitBoxAndRemovesItAfterAFailure)
     EXPECT_THROW(win.Execute(), std::runtime_error);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<TfrmPlsWt*>(w)) << "the wait box outlived the failed build";
-    EXPECT_EQ(pageTexts(win, 1), QStringList{"partial"});
+    EXPECT_EQ(pageTexts(win, 1), QStringList {"partial"});
 
     win.OnBuildReport = nullptr;
     win.Execute();

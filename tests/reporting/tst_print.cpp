@@ -76,7 +76,8 @@ TEST_F(Printing, PresetRangesAreKeptWithinTheDocument)
         int from, to;
         QString order;
     };
-    for (const Case& c : {Case{2, 3, "2 3"}, Case{0, 2, "1 2"}, Case{3, 9, "3"}, Case{5, 2, "2"}, Case{-1, 0, "1 2 3"}}) {
+    for (const Case& c :
+         {Case {2, 3, "2 3"}, Case {0, 2, "1 2"}, Case {3, 9, "3"}, Case {5, 2, "2"}, Case {-1, 0, "1 2 3"}}) {
         QFile::remove(file);
         win.setPrintFromPage(c.from);
         win.setPrintToPage(c.to);
@@ -99,12 +100,9 @@ TEST_F(Printing, DialogChoicesOfRangeSelectionCopiesAndCollation)
     };
     using R = Reporting::TPrintChoice;
     const Case cases[] = {
-        {R::AllPages, 0, 0, 1, false, "1 2 3"},
-        {R::PageNums, 2, 3, 1, false, "2 3"},
-        {R::Selection, 0, 0, 1, false, "2"},
-        {R::AllPages, 0, 0, 2, true, "1 2 3 1 2 3"},
-        {R::AllPages, 0, 0, 2, false, "1 1 2 2 3 3"},
-        {R::PageNums, 1, 2, 3, true, "1 2 1 2 1 2"},
+        {R::AllPages, 0, 0, 1, false, "1 2 3"},       {R::PageNums, 2, 3, 1, false, "2 3"},
+        {R::Selection, 0, 0, 1, false, "2"},          {R::AllPages, 0, 0, 2, true, "1 2 3 1 2 3"},
+        {R::AllPages, 0, 0, 2, false, "1 1 2 2 3 3"}, {R::PageNums, 1, 2, 3, true, "1 2 1 2 1 2"},
     };
     for (const Case& c : cases) {
         QFile::remove(file);

@@ -43,7 +43,9 @@ protected:
         db->exec("alter table LOG drop constraint " + fk);
         const auto log = [this](const QString& when, int user, const QString& access) {
             db->exec(QString("insert into LOG (ACCESS_DATE, USER_ID, ACCESS_ID) values ('%1', %2, %3)")
-                         .arg(when).arg(user).arg(access));
+                         .arg(when)
+                         .arg(user)
+                         .arg(access));
         };
         log("2026-01-09", ann, "1");
         log("2026-01-10", ann, "NULL");
@@ -117,7 +119,8 @@ TEST_F(Reports, AccessConstantsAndGroups)
     EXPECT_TRUE(texts.contains("Name"));
     EXPECT_TRUE(texts.contains("1")); // also the page number
     const int approve = texts.indexOf("Approve Orders");
-    EXPECT_TRUE(approve >= 0 && approve < texts.indexOf("Enter Orders") && texts.indexOf("Enter Orders") < texts.indexOf("Print Reports"));
+    EXPECT_TRUE(approve >= 0 && approve < texts.indexOf("Enter Orders") &&
+                texts.indexOf("Enter Orders") < texts.indexOf("Print Reports"));
     EXPECT_FALSE(window->QryAccess->active());
 
     run(1);

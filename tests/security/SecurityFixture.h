@@ -34,15 +34,14 @@ inline void whenModal(std::function<void(QWidget*)> action, int turnsLeft = 2000
 // The controls a Tab press visits, in order, starting with first.
 inline QList<QWidget*> tabOrder(QWidget* first)
 {
-    QList<QWidget*> order{first};
+    QList<QWidget*> order {first};
     for (QWidget* w = first->nextInFocusChain(); w && w != first; w = w->nextInFocusChain())
         if (w->focusPolicy() & Qt::TabFocus)
             order << w;
     return order;
 }
 
-class SecurityTest : public ::testing::Test
-{
+class SecurityTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -75,14 +74,11 @@ protected:
 
     int userInt(int id, const QString& column) const
     {
-        return db
-            ->scalar(QStringLiteral("select %1 from USERS where USER_ID = %2").arg(column).arg(id))
-            .toInt();
+        return db->scalar(QStringLiteral("select %1 from USERS where USER_ID = %2").arg(column).arg(id)).toInt();
     }
     QString historyText(int id, const QString& column) const
     {
-        return db->scalar(
-            QStringLiteral("select %1 from PWHIST where USER_ID = %2").arg(column).arg(id));
+        return db->scalar(QStringLiteral("select %1 from PWHIST where USER_ID = %2").arg(column).arg(id));
     }
     int logRows(const QString& where = QStringLiteral("1=1")) const
     {

@@ -19,8 +19,7 @@
 #include <memory>
 #include <string>
 
-namespace
-{
+namespace {
 void waitForGo()
 {
     std::cout << "ready" << std::endl;

@@ -6,15 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace
-{
+namespace {
 constexpr unsigned short kConnection = 7;
 constexpr int kRecordSize = 120;
 constexpr int kNameOffset = 72;
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) int
-NWGETPRIMARYCONNECTIONID(unsigned short* connection)
+extern "C" __attribute__((visibility("default"))) int NWGETPRIMARYCONNECTIONID(unsigned short* connection)
 {
     setenv("JOVSEC_NW_CALLED", "1", 1);
     if (!getenv("JOVSEC_NW_USER"))
@@ -23,8 +21,8 @@ NWGETPRIMARYCONNECTIONID(unsigned short* connection)
     return 0;
 }
 
-extern "C" __attribute__((visibility("default"))) int
-NWGETCONNECTIONSTATUS(unsigned short connection, void* buffer, int size)
+extern "C" __attribute__((visibility("default"))) int NWGETCONNECTIONSTATUS(unsigned short connection, void* buffer,
+                                                                            int size)
 {
     const char* user = getenv("JOVSEC_NW_USER");
     if (connection != kConnection || size != kRecordSize || !user)

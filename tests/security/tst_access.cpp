@@ -2,24 +2,18 @@
 // the password-age queries.
 #include "tests/security/SecurityFixture.h"
 
-namespace
-{
-const QString kDenied =
-    "Access is denied.  Please see your administrator to gain access to this feature.";
+namespace {
+const QString kDenied = "Access is denied.  Please see your administrator to gain access to this feature.";
 const QString kNobody = "No user is logged into the security system.";
 
-class Access : public SecurityTest
-{
+class Access : public SecurityTest {
 protected:
     int addGroup(const QString& name, std::initializer_list<int> constants) const
     {
         db->exec("insert into GROUPS (GROUP_NAME) values ('" + name + "')");
-        const int id =
-            db->scalar("select GROUP_ID from GROUPS where GROUP_NAME='" + name + "'").toInt();
+        const int id = db->scalar("select GROUP_ID from GROUPS where GROUP_NAME='" + name + "'").toInt();
         for (int constant : constants)
-            db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)")
-                         .arg(id)
-                         .arg(constant));
+            db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)").arg(id).arg(constant));
         return id;
     }
     void grant(int user, int id, const QString& type) const
@@ -54,14 +48,13 @@ TEST_F(Access, GrantsDirectlyAndThroughGroupsInRecordSetOrder)
         bool granted;
     } cases[] = {{1, true},  {2, true},  {10, true},
                  {11, true}, {12, true}, {13, false}, // a group Ann is not a member of
-                 {3, false},                          // Ben's grant
+                 {3, false}, // Ben's grant
                  {0, false}, {-1, false}};
     for (const Case& k : cases) {
         messages.clear();
         EXPECT_EQ(c.TestAccess(k.constant), k.granted) << k.constant;
-        EXPECT_EQ(messages.texts(), k.granted ? QStringList{} : QStringList{kDenied}) << k.constant;
-        EXPECT_EQ(logRows(QString("USER_ID=%1 and ACCESS_ID=%2").arg(ann).arg(k.constant)),
-                  k.granted ? 1 : 0)
+        EXPECT_EQ(messages.texts(), k.granted ? QStringList {} : QStringList {kDenied}) << k.constant;
+        EXPECT_EQ(logRows(QString("USER_ID=%1 and ACCESS_ID=%2").arg(ann).arg(k.constant)), k.granted ? 1 : 0)
             << k.constant;
     }
     EXPECT_EQ(logRows(), logonRows + 5);
@@ -90,7 +83,7 @@ TEST_F(Access, SupervisorPassesEverythingAndNobodyNothing)
 {
     TJovCSsecure& c = start(soShowUI);
     EXPECT_FALSE(c.TestAccess(1));
-    EXPECT_EQ(messages.texts(), QStringList{kNobody});
+    EXPECT_EQ(messages.texts(), QStringList {kNobody});
     c.setShowUI(false);
     messages.clear();
     EXPECT_FALSE(c.TestAccess(1));
@@ -122,8 +115,7 @@ TEST_F(Access, FailedLogRowKeepsTheGrantAndSaysSo)
     TJovCSsecure& c = start({}); // the log message shows whatever soShowUI says
     ASSERT_TRUE(c.LogonEx("Fay", "pw"));
     EXPECT_TRUE(c.TestAccess(6));
-    EXPECT_EQ(messages.texts(),
-              QStringList{"Error updating Log, Last Access & Access ID not updated"});
+    EXPECT_EQ(messages.texts(), QStringList {"Error updating Log, Last Access & Access ID not updated"});
 }
 
 TEST_F(Access, PasswordAgeQueries)
@@ -133,8 +125,8 @@ TEST_F(Access, PasswordAgeQueries)
         bool expired, canChange;
     } cases[] = {
         {0, 0, 1, 0, 0, false, false}, // set today: not expired, too young to change
-        {1, 0, 1, 0, 0, true, true},   // yesterday with no lifetime: expired; one day old
-        {0, 0, 0, 0, 0, false, true},  // no minimum age: change at once
+        {1, 0, 1, 0, 0, true, true}, // yesterday with no lifetime: expired; one day old
+        {0, 0, 0, 0, 0, false, true}, // no minimum age: change at once
         {30, 21, 99999, 1, 0, false, false},
         {21, 21, 1, 0, 1, false, false}, // last day of the lifetime; changes forbidden
         {22, 21, 1, 0, 0, true, true},

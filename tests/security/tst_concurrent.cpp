@@ -9,10 +9,8 @@
 #include <memory>
 #include <vector>
 
-namespace
-{
-class Concurrent : public SecurityTest
-{
+namespace {
+class Concurrent : public SecurityTest {
 protected:
     // Starts the peers, lets them all connect, then sets them off together and
     // returns every message they showed.
@@ -22,7 +20,7 @@ protected:
         const QString program = QCoreApplication::applicationDirPath() + "/jovsec_logonpeer";
         for (const QStringList& args : peerArgs) {
             peers.push_back(std::make_unique<QProcess>());
-            peers.back()->start(program, QStringList{db->alias()} + args);
+            peers.back()->start(program, QStringList {db->alias()} + args);
         }
         for (auto& peer : peers) {
             while (!peer->canReadLine() && peer->state() != QProcess::NotRunning)
@@ -52,8 +50,7 @@ TEST_F(Concurrent, ParallelWrongPasswordsAllCountAndTheLockHolds)
 {
     const int id = db->addUser("Alice", "Secret", "AcctLocking, AllowedAttempts", "1, 3");
     constexpr int kPeers = 8;
-    const QStringList shown =
-        runTogether(std::vector<QStringList>(kPeers, {"dialog", "alice", "wrong"}));
+    const QStringList shown = runTogether(std::vector<QStringList>(kPeers, {"dialog", "alice", "wrong"}));
     // Taken in turn: two refusals, the lock, then the locked account five times.
     EXPECT_EQ(shown.count("Invalid Username or Password"), 2) << qPrintable(shown.join('|'));
     EXPECT_EQ(shown.count("Too Many Invalid Logon Attempts, User Account Has Been Locked."), 1);

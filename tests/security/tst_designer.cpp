@@ -59,7 +59,7 @@ protected:
         return names;
     }
 
-    QPluginLoader loader{g_pluginPath};
+    QPluginLoader loader {g_pluginPath};
     QDesignerCustomWidgetInterface* plugin = nullptr;
     DesignerCore core;
 };

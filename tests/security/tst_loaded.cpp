@@ -107,7 +107,7 @@ TEST_F(Loaded, AnEnabledValueOtherThanOneOrNoProgramRowCountsAsDisabled)
     auto empty = component(db.alias(), soShowUI);
     empty->Loaded();
     EXPECT_TRUE(Platform::terminationRequested());
-    EXPECT_EQ(messages.texts(), QStringList{kDisabled});
+    EXPECT_EQ(messages.texts(), QStringList {kDisabled});
 
     Platform::resetTerminationRequest();
     db.exec("insert into PROGRAM (Security_Label, Enabled) values ('x', 2)");
@@ -124,14 +124,13 @@ TEST_F(Loaded, FailuresWhileStartingEndTheApplicationAfterTheMessage)
     TAliases::addAlias("JOVSEC_MISSING_FILE", "INTRBASE",
                        {"SERVER NAME=/nonexistent/dir/none.gdb", "USER NAME=SYSDBA"});
     TestDatabase empty(false, "JOVSEC_EMPTY");
-    for (const QString& alias : {QString("JOVSEC_NO_SUCH_ALIAS"), QString("JOVSEC_MISSING_FILE"),
-                                 empty.alias()}) {
+    for (const QString& alias : {QString("JOVSEC_NO_SUCH_ALIAS"), QString("JOVSEC_MISSING_FILE"), empty.alias()}) {
         Platform::resetTerminationRequest();
         messages.clear();
         auto c = component(alias, {});
         c->Loaded();
         EXPECT_TRUE(Platform::terminationRequested()) << qPrintable(alias);
-        EXPECT_EQ(messages.texts(), QStringList{kInitError}) << qPrintable(alias);
+        EXPECT_EQ(messages.texts(), QStringList {kInitError}) << qPrintable(alias);
         EXPECT_FALSE(c->database()->connected());
     }
     TAliases::deleteAlias("JOVSEC_MISSING_FILE");

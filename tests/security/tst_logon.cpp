@@ -10,18 +10,15 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace
-{
+namespace {
 const QString kInvalid = "Invalid Username or Password";
 const QString kExpired = "Your Password Has Expired, You Must Change Your Password Now.";
 
-class Logon : public SecurityTest
-{
+class Logon : public SecurityTest {
 protected:
     // A logon dialog on the test database, as Logon prepares it, with the boxes filled
     // in and the focus in the password box (Enter there, or a click on OK).
-    std::unique_ptr<TFormCSLogon> dialog(const QString& name, const QString& password,
-                                         bool checkCase = false,
+    std::unique_ptr<TFormCSLogon> dialog(const QString& name, const QString& password, bool checkCase = false,
                                          const QString& superPw = "masterkey")
     {
         auto d = std::make_unique<TFormCSLogon>();
@@ -51,24 +48,21 @@ struct AttemptCase {
     int attempts;
 };
 
-class LogonAttempt : public Logon, public ::testing::WithParamInterface<AttemptCase>
-{
-};
+class LogonAttempt : public Logon, public ::testing::WithParamInterface<AttemptCase> { };
 } // namespace
 
 TEST_P(LogonAttempt, CountsLocksAndWritesBack)
 {
     const AttemptCase& c = GetParam();
     const int id =
-        db->addUser("Alice", "Secret",
-                    "AcctLocking, Locked, User_Enabled, AllowedAttempts, LoginAttempts", c.columns);
+        db->addUser("Alice", "Secret", "AcctLocking, Locked, User_Enabled, AllowedAttempts, LoginAttempts", c.columns);
     auto d = dialog("alice", c.typed, c.checkCase);
     int result = QDialog::Accepted;
     EXPECT_EQ(d->FormClose(result), c.closes);
     if (c.closes) {
         EXPECT_EQ(result, c.result);
     }
-    EXPECT_EQ(messages.texts(), c.message[0] ? QStringList{c.message} : QStringList{});
+    EXPECT_EQ(messages.texts(), c.message[0] ? QStringList {c.message} : QStringList {});
     EXPECT_EQ(userInt(id, "Locked"), c.locked);
     EXPECT_EQ(userInt(id, "LoginAttempts"), c.attempts);
     EXPECT_FALSE(d->Supervisor);
@@ -77,33 +71,27 @@ TEST_P(LogonAttempt, CountsLocksAndWritesBack)
 INSTANTIATE_TEST_SUITE_P(
     Rules, LogonAttempt,
     ::testing::Values(
-        AttemptCase{"FirstWrongPasswordCounts", "1, 0, 1, 3, 0", "wrong", false, false, 0,
-                    "Invalid Username or Password", 0, 1},
-        AttemptCase{"ThirdWrongPasswordLocks", "1, 0, 1, 3, 2", "wrong", false, true,
-                    QDialog::Rejected,
-                    "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 3},
-        AttemptCase{"OneAllowedAttemptLocksWithoutCounting", "0, 0, 1, 1, 0", "wrong", false, true,
-                    QDialog::Rejected,
-                    "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 0},
-        AttemptCase{"WithoutCountingTheCounterStays", "0, 0, 1, 3, 1", "wrong", false, false, 0,
-                    "Invalid Username or Password", 0, 1},
-        AttemptCase{"RightPasswordResetsTheCounter", "1, 0, 1, 3, 2", "Secret", false, true,
-                    QDialog::Accepted, "", 0, 0},
-        AttemptCase{"OtherLetterCaseAcceptedWithoutCaseCheck", "1, 0, 1, 3, 0", "sECRET", false,
-                    true, QDialog::Accepted, "", 0, 0},
-        AttemptCase{"OtherLetterCaseRefusedWithCaseCheck", "1, 0, 1, 3, 0", "sECRET", true, false,
-                    0, "Invalid Username or Password", 0, 1},
-        AttemptCase{"LockedAccountCountsAsAFailure", "1, 1, 1, 3, 3", "Secret", false, true,
-                    QDialog::Rejected,
-                    "User Account Has Been Locked, Contact Your System Administrator.", 1, 4},
-        AttemptCase{"DisabledAccountCountsAsAFailure", "1, 0, 0, 3, 0", "Secret", false, true,
-                    QDialog::Rejected, "User Account has been disabled.", 0, 1},
-        AttemptCase{"UnlockedAccountRelocksAtTheNextWrongPassword", "1, 0, 1, 3, 3", "wrong", false,
-                    true, QDialog::Rejected,
-                    "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 4}),
-    [](const ::testing::TestParamInfo<AttemptCase>& info) {
-        return std::string(info.param.title);
-    });
+        AttemptCase {"FirstWrongPasswordCounts", "1, 0, 1, 3, 0", "wrong", false, false, 0,
+                     "Invalid Username or Password", 0, 1},
+        AttemptCase {"ThirdWrongPasswordLocks", "1, 0, 1, 3, 2", "wrong", false, true, QDialog::Rejected,
+                     "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 3},
+        AttemptCase {"OneAllowedAttemptLocksWithoutCounting", "0, 0, 1, 1, 0", "wrong", false, true, QDialog::Rejected,
+                     "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 0},
+        AttemptCase {"WithoutCountingTheCounterStays", "0, 0, 1, 3, 1", "wrong", false, false, 0,
+                     "Invalid Username or Password", 0, 1},
+        AttemptCase {"RightPasswordResetsTheCounter", "1, 0, 1, 3, 2", "Secret", false, true, QDialog::Accepted, "", 0,
+                     0},
+        AttemptCase {"OtherLetterCaseAcceptedWithoutCaseCheck", "1, 0, 1, 3, 0", "sECRET", false, true,
+                     QDialog::Accepted, "", 0, 0},
+        AttemptCase {"OtherLetterCaseRefusedWithCaseCheck", "1, 0, 1, 3, 0", "sECRET", true, false, 0,
+                     "Invalid Username or Password", 0, 1},
+        AttemptCase {"LockedAccountCountsAsAFailure", "1, 1, 1, 3, 3", "Secret", false, true, QDialog::Rejected,
+                     "User Account Has Been Locked, Contact Your System Administrator.", 1, 4},
+        AttemptCase {"DisabledAccountCountsAsAFailure", "1, 0, 0, 3, 0", "Secret", false, true, QDialog::Rejected,
+                     "User Account has been disabled.", 0, 1},
+        AttemptCase {"UnlockedAccountRelocksAtTheNextWrongPassword", "1, 0, 1, 3, 3", "wrong", false, true,
+                     QDialog::Rejected, "Too Many Invalid Logon Attempts, User Account Has Been Locked.", 1, 4}),
+    [](const ::testing::TestParamInfo<AttemptCase>& info) { return std::string(info.param.title); });
 
 TEST_F(Logon, NamesAreMatchedWholeAndQuotedSafely)
 {
@@ -116,7 +104,7 @@ TEST_F(Logon, NamesAreMatchedWholeAndQuotedSafely)
         auto d = dialog(name, "pw");
         int result = QDialog::Accepted;
         EXPECT_FALSE(d->FormClose(result)) << qPrintable(name);
-        EXPECT_EQ(messages.texts(), QStringList{kInvalid});
+        EXPECT_EQ(messages.texts(), QStringList {kInvalid});
         EXPECT_FALSE(d->LoginAttempted);
         EXPECT_EQ(d->edUserName->selectedText(), name);
     }
@@ -147,11 +135,9 @@ TEST_F(Logon, ControlsCarryTheirNamesAndTabOrder)
 {
     TFormCSLogon d;
     EXPECT_EQ(FormLogon, &d);
-    for (const char* name :
-         {"lblUserName", "edUserName", "lblUserPassword", "edPassword", "bbtnOk", "bbtnCancel"})
+    for (const char* name : {"lblUserName", "edUserName", "lblUserPassword", "edPassword", "bbtnOk", "bbtnCancel"})
         EXPECT_NE(d.findChild<QWidget*>(name), nullptr) << name;
-    EXPECT_EQ(tabOrder(d.edUserName),
-              (QList<QWidget*>{d.edUserName, d.edPassword, d.bbtnOk, d.bbtnCancel}));
+    EXPECT_EQ(tabOrder(d.edUserName), (QList<QWidget*> {d.edUserName, d.edPassword, d.bbtnOk, d.bbtnCancel}));
 }
 
 TEST_F(Logon, SupervisorCredentials)
@@ -178,8 +164,7 @@ TEST_F(Logon, SupervisorCredentials)
 TEST_F(Logon, RealDialogLogsTheUserOnWithBookkeeping)
 {
     const int id =
-        db->addUser("Dave", "pw", "User_Def1, User_AccessCount, PWMustChange, PWNeverExpires",
-                    "'Sales', 7, 1, 1");
+        db->addUser("Dave", "pw", "User_Def1, User_AccessCount, PWMustChange, PWNeverExpires", "'Sales', 7, 1, 1");
     TJovCSsecure& c = start();
     whenModal([](QWidget* w) {
         auto* d = qobject_cast<TFormCSLogon*>(w);
@@ -203,10 +188,8 @@ TEST_F(Logon, RealDialogLogsTheUserOnWithBookkeeping)
     EXPECT_EQ(c.PWMustChange(), 0);
     EXPECT_EQ(userInt(id, "User_AccessCount"), 8);
     EXPECT_EQ(userInt(id, "PWMustChange"), 0);
-    EXPECT_EQ(
-        db->scalar(
-            QString("select cast(User_LastAccess as date) from USERS where USER_ID=%1").arg(id)),
-        QDate::currentDate().toString(Qt::ISODate));
+    EXPECT_EQ(db->scalar(QString("select cast(User_LastAccess as date) from USERS where USER_ID=%1").arg(id)),
+              QDate::currentDate().toString(Qt::ISODate));
     EXPECT_EQ(logRows(QString("USER_ID=%1 and ACCESS_ID is null").arg(id)), 1);
 }
 
@@ -254,7 +237,7 @@ TEST_F(Logon, CancelledForcedPasswordChangeLeavesTheFormerState)
         d->bbtnOk->click();
     });
     EXPECT_FALSE(c.Logon());
-    EXPECT_EQ(messages.texts(), QStringList{kExpired});
+    EXPECT_EQ(messages.texts(), QStringList {kExpired});
     EXPECT_EQ(messages.shown.first().kind, Platform::MsgKind::Information);
     EXPECT_EQ(c.UserID(), -1);
     EXPECT_FALSE(c.Active());
@@ -268,8 +251,7 @@ TEST_F(Logon, CancelledForcedPasswordChangeLeavesTheFormerState)
 TEST_F(Logon, ExpiredPasswordIsChangedBeforeTheLogonCompletes)
 {
     const int id = db->addUser("Gus", "old11", "PWMustChange", "1");
-    db->exec(QString("update PWHIST set PWSETDATE = '2001-01-01', PWMINDAYS = 0 where USER_ID = %1")
-                 .arg(id));
+    db->exec(QString("update PWHIST set PWSETDATE = '2001-01-01', PWMINDAYS = 0 where USER_ID = %1").arg(id));
     TJovCSsecure& c = start();
     whenModal([](QWidget* w) {
         auto* d = qobject_cast<TFormCSLogon*>(w);
@@ -289,12 +271,11 @@ TEST_F(Logon, ExpiredPasswordIsChangedBeforeTheLogonCompletes)
         d->bbtnOk->click();
     });
     EXPECT_TRUE(c.Logon());
-    EXPECT_EQ(messages.texts(), QStringList{kExpired});
+    EXPECT_EQ(messages.texts(), QStringList {kExpired});
     EXPECT_EQ(c.UserID(), id);
     EXPECT_EQ(c.PWSetDate().date(), QDate::currentDate());
     EXPECT_FALSE(c.PasswordExpired());
-    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-              "new22");
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "new22");
     EXPECT_EQ(userInt(id, "PWMustChange"), 0);
     EXPECT_EQ(userInt(id, "User_AccessCount"), 1);
     EXPECT_EQ(logRows(QString("USER_ID=%1").arg(id)), 1);
@@ -307,8 +288,7 @@ TEST_F(Logon, UnreachableSecurityFilesRefuseWithTheirMessage)
     c.setPassword("masterkey");
     EXPECT_FALSE(c.Logon());
     EXPECT_FALSE(c.LogonEx("Anyone", "pw"));
-    EXPECT_EQ(messages.texts(),
-              (QStringList{"Unable to Access Security Files", "Unable to Access Security Files"}));
+    EXPECT_EQ(messages.texts(), (QStringList {"Unable to Access Security Files", "Unable to Access Security Files"}));
     EXPECT_EQ(FormLogon, nullptr);
 }
 
@@ -325,8 +305,8 @@ TEST_F(Logon, LogonExRules)
         {"anne", "pASS", true}, // password in any letter case
         {"Anne", "wrong", false},
         {"Ann", "Pass", false}, // whole names only
-        {"Off", "pw", false},   // disabled
-        {"Shut", "pw", false},  // locked accounts stay out
+        {"Off", "pw", false}, // disabled
+        {"Shut", "pw", false}, // locked accounts stay out
         {"O'Neil", "pw", true},
         {"x' or User_Name<>'x", "pw", false},
         {"supervisor", "masterkey", true},
@@ -392,15 +372,13 @@ TEST_F(Logon, ForcedChangeIsNotHeldBackByTheMinimumAgeButAVoluntaryOneIs)
         d->bbtnOk->click();
     });
     EXPECT_TRUE(c.Logon());
-    EXPECT_EQ(messages.texts(), QStringList{kExpired});
-    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-              "new22");
+    EXPECT_EQ(messages.texts(), QStringList {kExpired});
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "new22");
     EXPECT_EQ(userInt(id, "PWMustChange"), 0);
 
     // A change the user asks for afterwards waits for the minimum age.
     messages.clear();
     EXPECT_FALSE(c.ChangePassword());
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.last().startsWith("Minimum Password Age Has Not Expired"))
-        << qPrintable(messages.last());
+    EXPECT_TRUE(messages.last().startsWith("Minimum Password Age Has Not Expired")) << qPrintable(messages.last());
 }

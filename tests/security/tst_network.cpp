@@ -6,10 +6,8 @@
 
 #include <QPushButton>
 
-namespace
-{
-class Network : public SecurityTest
-{
+namespace {
+class Network : public SecurityTest {
 protected:
     void SetUp() override
     {
@@ -66,8 +64,7 @@ TEST_F(Network, NetwareNameLogsOnWithoutPassword)
         c.Loaded();
         EXPECT_EQ(c.NWLogon(), k.accepted) << qPrintable(k.networkName);
         EXPECT_EQ(c.UserID(), k.accepted ? id : -1) << qPrintable(k.networkName);
-        const QString count =
-            local.scalar(QString("select User_AccessCount from USERS where USER_ID=%1").arg(id));
+        const QString count = local.scalar(QString("select User_AccessCount from USERS where USER_ID=%1").arg(id));
         EXPECT_EQ(count, k.accepted ? "1" : "0");
         EXPECT_EQ(local.count("LOG"), k.accepted ? 1 : 0);
         if (k.accepted) {

@@ -10,18 +10,14 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace
-{
-class Password : public SecurityTest
-{
+namespace {
+class Password : public SecurityTest {
 protected:
     // A user whose password may be changed today, with the given policy and history.
-    int addAccount(const QString& password, int keepHist, int minSize, int count,
-                   const QStringList& history = {})
+    int addAccount(const QString& password, int keepHist, int minSize, int count, const QStringList& history = {})
     {
         const int id = db->addUser("Pat", password, "PWKeepHist", QString::number(keepHist));
-        QString sets =
-            QString("PWMINDAYS = 0, PWMINSIZE = %1, PWCOUNT = %2").arg(minSize).arg(count);
+        QString sets = QString("PWMINDAYS = 0, PWMINSIZE = %1, PWCOUNT = %2").arg(minSize).arg(count);
         for (int k = 0; k < history.size(); ++k)
             sets += QString(", PW%1 = '%2'").arg(k + 1).arg(history[k]);
         db->exec(QString("update PWHIST set %1 where USER_ID = %2").arg(sets).arg(id));
@@ -29,8 +25,7 @@ protected:
     }
 
     // The dialog as ChangePassword prepares it, boxes filled in, focus on OK.
-    std::unique_ptr<TFormCSPassword> dialog(int id, const QString& current, const QString& fresh,
-                                            const QString& verify)
+    std::unique_ptr<TFormCSPassword> dialog(int id, const QString& current, const QString& fresh, const QString& verify)
     {
         auto d = std::make_unique<TFormCSPassword>();
         d->dbAlias = db->alias();
@@ -68,58 +63,51 @@ struct CheckCase {
     const char* focus;
 };
 
-class PasswordCheck : public Password, public ::testing::WithParamInterface<CheckCase>
-{
-};
+class PasswordCheck : public Password, public ::testing::WithParamInterface<CheckCase> { };
 } // namespace
 
 TEST_P(PasswordCheck, RefusesWithTheFirstFailingCheck)
 {
     const CheckCase& k = GetParam();
     // PW1 holds the current password; PW3 is an empty slot in use.
-    const int id =
-        addAccount("Current1", k.keepHist, k.minSize, 5, {"Current1", "Older22", "", "x", "y"});
+    const int id = addAccount("Current1", k.keepHist, k.minSize, 5, {"Current1", "Older22", "", "x", "y"});
     auto d = dialog(id, k.current, k.fresh, k.verify);
     int result = QDialog::Accepted;
     const bool closes = d->FormClose(result);
     if (k.message[0]) {
         EXPECT_FALSE(closes);
-        EXPECT_EQ(messages.texts(), QStringList{k.message});
+        EXPECT_EQ(messages.texts(), QStringList {k.message});
         EXPECT_EQ(d->focusWidget()->objectName(), k.focus);
         EXPECT_EQ(static_cast<QLineEdit*>(d->focusWidget())->selectedText(),
                   static_cast<QLineEdit*>(d->focusWidget())->text());
-        EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-                  "Current1");
+        EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "Current1");
     } else {
         EXPECT_TRUE(closes);
         EXPECT_EQ(result, QDialog::Accepted);
         EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
-        EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-                  k.fresh);
+        EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), k.fresh);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, PasswordCheck,
-    ::testing::Values(CheckCase{"WrongCurrent", 0, 5, "Wrong", "NewPass1", "NewPass1",
-                                "Current password is invalid.", "edPassword"},
-                      CheckCase{"CurrentAlwaysCountsLetterCase", 0, 5, "current1", "NewPass1",
-                                "NewPass1", "Current password is invalid.", "edPassword"},
-                      CheckCase{"Mismatch", 0, 5, "Current1", "NewPass1", "NewPass2",
-                                "Passwords do not match.", "edPassword1"},
-                      CheckCase{"TooShort", 0, 5, "Current1", "abcd", "abcd",
-                                "New Password Must Be At Least 5 Characters Long.", "edPassword1"},
-                      CheckCase{"SameAsCurrent", 1, 5, "Current1", "Current1", "Current1",
-                                "New Password Can Not Match Current Password.", "edPassword1"},
-                      CheckCase{"CurrentInOtherCaseIsInTheHistory", 1, 5, "Current1", "CURRENT1",
-                                "CURRENT1", "Password Has Already Been Used.", "edPassword1"},
-                      CheckCase{"OlderPasswordInOtherCase", 1, 5, "Current1", "older22", "older22",
-                                "Password Has Already Been Used.", "edPassword1"},
-                      CheckCase{"BlankMatchesAnEmptySlotInUse", 1, 0, "Current1", "", "",
-                                "Password Has Already Been Used.", "edPassword1"},
-                      CheckCase{"BlankAllowedWithoutHistory", 0, 0, "Current1", "", "", "", ""},
-                      CheckCase{"CurrentAgainWithoutHistory", 0, 5, "Current1", "Current1",
-                                "Current1", "", ""}),
+    ::testing::Values(
+        CheckCase {"WrongCurrent", 0, 5, "Wrong", "NewPass1", "NewPass1", "Current password is invalid.", "edPassword"},
+        CheckCase {"CurrentAlwaysCountsLetterCase", 0, 5, "current1", "NewPass1", "NewPass1",
+                   "Current password is invalid.", "edPassword"},
+        CheckCase {"Mismatch", 0, 5, "Current1", "NewPass1", "NewPass2", "Passwords do not match.", "edPassword1"},
+        CheckCase {"TooShort", 0, 5, "Current1", "abcd", "abcd", "New Password Must Be At Least 5 Characters Long.",
+                   "edPassword1"},
+        CheckCase {"SameAsCurrent", 1, 5, "Current1", "Current1", "Current1",
+                   "New Password Can Not Match Current Password.", "edPassword1"},
+        CheckCase {"CurrentInOtherCaseIsInTheHistory", 1, 5, "Current1", "CURRENT1", "CURRENT1",
+                   "Password Has Already Been Used.", "edPassword1"},
+        CheckCase {"OlderPasswordInOtherCase", 1, 5, "Current1", "older22", "older22",
+                   "Password Has Already Been Used.", "edPassword1"},
+        CheckCase {"BlankMatchesAnEmptySlotInUse", 1, 0, "Current1", "", "", "Password Has Already Been Used.",
+                   "edPassword1"},
+        CheckCase {"BlankAllowedWithoutHistory", 0, 0, "Current1", "", "", "", ""},
+        CheckCase {"CurrentAgainWithoutHistory", 0, 5, "Current1", "Current1", "Current1", "", ""}),
     [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.title); });
 
 TEST_F(Password, StoringShiftsTheHistoryBySlotCount)
@@ -145,12 +133,8 @@ TEST_F(Password, StoringShiftsTheHistoryBySlotCount)
             expected << "";
         EXPECT_EQ(slotValues(id), expected) << k.count;
         // Unused slots hold empty text, not nulls.
-        EXPECT_EQ(
-            db->scalar(
-                QString("select count(*) from PWHIST where USER_ID=%1 and PW25 = ''").arg(id)),
-            "1");
-        EXPECT_EQ(historyText(id, "cast(PWSETDATE as date)"),
-                  QDate::currentDate().toString(Qt::ISODate));
+        EXPECT_EQ(db->scalar(QString("select count(*) from PWHIST where USER_ID=%1 and PW25 = ''").arg(id)), "1");
+        EXPECT_EQ(historyText(id, "cast(PWSETDATE as date)"), QDate::currentDate().toString(Qt::ISODate));
     }
 }
 
@@ -161,11 +145,9 @@ TEST_F(Password, HistoryOverTwentyFiveSlotsFailsButThePasswordIsStored)
     int result = QDialog::Accepted;
     EXPECT_TRUE(d->FormClose(result));
     EXPECT_EQ(result, QDialog::Accepted);
-    EXPECT_EQ(
-        messages.texts(),
-        QStringList{"Error updating password history information, password history not changed."});
-    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-              "new");
+    EXPECT_EQ(messages.texts(),
+              QStringList {"Error updating password history information, password history not changed."});
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "new");
     EXPECT_EQ(historyText(id, "PW1"), "old");
 }
 
@@ -174,7 +156,7 @@ TEST_F(Password, RefusalsBeforeTheDialog)
     const int id = db->addUser("Quinn", "pw", "PWNoChange", "1");
     TJovCSsecure& c = start(soShowUI);
     EXPECT_FALSE(c.ChangePassword());
-    EXPECT_EQ(messages.texts(), QStringList{"No user is logged into security"});
+    EXPECT_EQ(messages.texts(), QStringList {"No user is logged into security"});
     c.setShowUI(false);
     messages.clear();
     ASSERT_TRUE(c.LogonEx("SUPERVISOR", "masterkey"));
@@ -183,7 +165,7 @@ TEST_F(Password, RefusalsBeforeTheDialog)
 
     ASSERT_TRUE(c.LogonEx("Quinn", "pw"));
     EXPECT_FALSE(c.ChangePassword());
-    EXPECT_EQ(messages.texts(), QStringList{"Access Denied: Password Can Not Be Changed."});
+    EXPECT_EQ(messages.texts(), QStringList {"Access Denied: Password Can Not Be Changed."});
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Information);
 
     db->exec(QString("update USERS set PWNoChange = 0 where USER_ID = %1").arg(id));
@@ -192,10 +174,8 @@ TEST_F(Password, RefusalsBeforeTheDialog)
     messages.clear();
     EXPECT_FALSE(c.ChangePassword());
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.last().startsWith(
-        "Minimum Password Age Has Not Expired, Password Can Be Changed On "));
-    EXPECT_TRUE(
-        messages.last().contains(QString::number(QDate::currentDate().addDays(99999).year())));
+    EXPECT_TRUE(messages.last().startsWith("Minimum Password Age Has Not Expired, Password Can Be Changed On "));
+    EXPECT_TRUE(messages.last().contains(QString::number(QDate::currentDate().addDays(99999).year())));
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Information);
 }
 
@@ -211,12 +191,10 @@ TEST_F(Password, RealDialogChangesThePasswordWithEnterMovingOn)
         EXPECT_EQ(FormPassword, d);
         EXPECT_EQ(d->windowTitle(), "Change Password");
         EXPECT_EQ(tabOrder(d->edPassword),
-                  (QList<QWidget*>{d->edPassword, d->edPassword1, d->edPassword2, d->bbnOk,
-                                   d->bbnCancel}));
+                  (QList<QWidget*> {d->edPassword, d->edPassword1, d->edPassword2, d->bbnOk, d->bbnCancel}));
         d->edPassword->setFocus();
-        for (const auto& [box, text] :
-             {std::pair{d->edPassword, "Old123"}, std::pair{d->edPassword1, "New456"},
-              std::pair{d->edPassword2, "New456"}}) {
+        for (const auto& [box, text] : {std::pair {d->edPassword, "Old123"}, std::pair {d->edPassword1, "New456"},
+                                        std::pair {d->edPassword2, "New456"}}) {
             ASSERT_EQ(d->focusWidget(), box);
             QTest::keyClicks(box, text);
             QTest::keyClick(box, Qt::Key_Return);
@@ -227,8 +205,7 @@ TEST_F(Password, RealDialogChangesThePasswordWithEnterMovingOn)
     EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
     EXPECT_EQ(c.PWSetDate().date(), QDate::currentDate());
     EXPECT_EQ(c.UserPassword(), "Old123"); // not refreshed
-    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-              "New456");
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "New456");
     EXPECT_EQ(historyText(id, "PW1"), "New456");
     EXPECT_EQ(historyText(id, "PW2"), "Old123");
 }
@@ -251,10 +228,8 @@ TEST_F(Password, PasswordThatCannotBeStoredIsNotReportedAsChanged)
         d->bbnOk->click();
     });
     EXPECT_FALSE(c.ChangePassword());
-    EXPECT_EQ(messages.texts(),
-              QStringList{"Error updating user information, password not changed"});
+    EXPECT_EQ(messages.texts(), QStringList {"Error updating user information, password not changed"});
     EXPECT_EQ(c.PWSetDate(), setBefore);
-    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)),
-              "Old123");
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "Old123");
     EXPECT_EQ(historyText(id, "PW1"), "Old123");
 }

@@ -8,10 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace
-{
-class UserGrants : public SecurityTest
-{
+namespace {
+class UserGrants : public SecurityTest {
 protected:
     void SetUp() override
     {
@@ -38,12 +36,9 @@ protected:
     int addGroup(const QString& name, std::initializer_list<int> constants) const
     {
         db->exec("insert into GROUPS (GROUP_NAME) values ('" + name + "')");
-        const int id =
-            db->scalar("select GROUP_ID from GROUPS where GROUP_NAME='" + name + "'").toInt();
+        const int id = db->scalar("select GROUP_ID from GROUPS where GROUP_NAME='" + name + "'").toInt();
         for (int constant : constants)
-            db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)")
-                         .arg(id)
-                         .arg(constant));
+            db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)").arg(id).arg(constant));
         return id;
     }
     void grant(int user, int id, const QString& type) const
@@ -112,8 +107,7 @@ TEST_F(UserGrants, EachLogonReadsOnlyThatUsersRowsAndAnswersAsFromAllGrants)
         EXPECT_EQ(rowsRead(large), ownRows(large.UserID())) << qPrintable(name);
         for (int constant = -1; constant <= 14; ++constant) {
             const int logBefore = logRows();
-            EXPECT_EQ(large.TestAccess(constant), all.TestAccess(constant))
-                << qPrintable(name) << " " << constant;
+            EXPECT_EQ(large.TestAccess(constant), all.TestAccess(constant)) << qPrintable(name) << " " << constant;
             // Both log a granted test once.
             EXPECT_EQ((logRows() - logBefore) % 2, 0);
         }

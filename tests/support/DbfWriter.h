@@ -24,8 +24,7 @@ struct DbfRecord {
 };
 
 // Creates path (its name's letter case kept) with the columns and records.
-inline void writeDbf(const QString& path, const std::vector<DbfColumn>& columns,
-                     const std::vector<DbfRecord>& records)
+inline void writeDbf(const QString& path, const std::vector<DbfColumn>& columns, const std::vector<DbfRecord>& records)
 {
     // shapelib names the file it creates ".dbf"; write under a scratch name, then rename.
     const QString scratch = path + QStringLiteral(".tmp.dbf");

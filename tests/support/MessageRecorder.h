@@ -17,8 +17,7 @@ public:
 
     MessageRecorder()
     {
-        Platform::setMessageHandler([this](const QString& text, Platform::MsgKind kind,
-                                           Platform::MsgButtons buttons) {
+        Platform::setMessageHandler([this](const QString& text, Platform::MsgKind kind, Platform::MsgButtons buttons) {
             shown.append({text, kind, buttons});
             if (onShow)
                 onShow(text);

@@ -49,8 +49,7 @@ TestDatabase::TestDatabase(bool build, const QString& alias) : m_alias(alias)
     if (!QFile::copy(templateFile(build), m_path))
         throw std::runtime_error("cannot copy the test database");
     QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    TAliases::addAlias(m_alias, "INTRBASE",
-                       {"SERVER NAME=" + m_path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
+    TAliases::addAlias(m_alias, "INTRBASE", {"SERVER NAME=" + m_path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
 }
 
 TestDatabase::~TestDatabase()
@@ -78,15 +77,14 @@ QString TestDatabase::scalar(const QString& sql) const
     return value;
 }
 
-int TestDatabase::addUser(const QString& name, const QString& password,
-                          const QString& extraColumns, const QString& extraValues) const
+int TestDatabase::addUser(const QString& name, const QString& password, const QString& extraColumns,
+                          const QString& extraValues) const
 {
     TQuery q;
     q.setDatabaseName(m_alias);
     QString sql = "insert into USERS (USER_NAME, User_PASSWORD" +
-                  (extraColumns.isEmpty() ? QString() : ", " + extraColumns) +
-                  ") values (:n, :p" + (extraValues.isEmpty() ? QString() : ", " + extraValues) +
-                  ") returning USER_ID";
+                  (extraColumns.isEmpty() ? QString() : ", " + extraColumns) + ") values (:n, :p" +
+                  (extraValues.isEmpty() ? QString() : ", " + extraValues) + ") returning USER_ID";
     q.setSQL(sql);
     q.setParamString("n", name);
     q.setParamString("p", password);

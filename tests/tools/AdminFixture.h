@@ -52,11 +52,11 @@ protected:
         AdminResult r;
         QTextStream out(&r.out);
         QTextStream err(&r.err);
-        r.status = TAdminTool::run(QStringList{"--alias", db->alias()} + arguments, out, err);
+        r.status = TAdminTool::run(QStringList {"--alias", db->alias()} + arguments, out, err);
         TDatabase::dropTemporaryConnections();
         return r;
     }
-    AdminResult json(const QStringList& arguments) const { return adm(QStringList{"--json"} + arguments); }
+    AdminResult json(const QStringList& arguments) const { return adm(QStringList {"--json"} + arguments); }
 
     int integer(const QString& sql) const { return db->scalar(sql).toInt(); }
     int userId(const QString& name) const

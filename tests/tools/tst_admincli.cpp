@@ -71,7 +71,8 @@ TEST_F(AdminTest, CreateMakesAWorkingDatabaseLocallyAndOnAServer)
               "alias.");
     QString out, err;
     QTextStream o(&out), e(&err);
-    ASSERT_EQ(TAdminTool::run({"--alias", "JOVSEC_NEW", "user", "add", "Ann", "--password", "pw"}, o, e), 0) << qPrintable(err);
+    ASSERT_EQ(TAdminTool::run({"--alias", "JOVSEC_NEW", "user", "add", "Ann", "--password", "pw"}, o, e), 0)
+        << qPrintable(err);
     {
         TJovCSsecure c;
         c.setAlias("JOVSEC_NEW");
@@ -90,10 +91,10 @@ TEST_F(AdminTest, CreateMakesAWorkingDatabaseLocallyAndOnAServer)
     const QString password = qEnvironmentVariable("JOVSEC_TEST_SERVER_PASSWORD");
     ASSERT_EQ(TAdminTool::run({"create", "JOVSEC_REMOTE", remote, "--db-password", password}, o, e), 0)
         << qPrintable(err);
-    ASSERT_EQ(TAdminTool::run({"--alias", "JOVSEC_REMOTE", "--db-password", password, "user", "add", "Bob",
-                               "--password", "pw"},
-                              o, e),
-              0)
+    ASSERT_EQ(
+        TAdminTool::run(
+            {"--alias", "JOVSEC_REMOTE", "--db-password", password, "user", "add", "Bob", "--password", "pw"}, o, e),
+        0)
         << qPrintable(err);
     {
         TJovCSsecure c;

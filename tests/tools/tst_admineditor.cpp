@@ -38,15 +38,12 @@ QStringList dump(const QString& alias, const QString& sql)
     return rows;
 }
 
-void select(TListBox* list, const QString& text)
-{
-    list->setItemIndex(list->texts().indexOf(text));
-}
+void select(TListBox* list, const QString& text) { list->setItemIndex(list->texts().indexOf(text)); }
 
 // What the setup editor does when an administrator makes the same things.
 void makeInEditor(const QString& alias)
 {
-    QStringList inputs{"Print", "Export"};
+    QStringList inputs {"Print", "Export"};
     Platform::setInputHandler([&inputs](const QString&, const QString&, QString& value) {
         value = inputs.takeFirst();
         return true;
@@ -104,7 +101,7 @@ Behaviour behaviourOn(const QString& alias)
     c.setPassword("masterkey");
     c.setOptions({});
     c.Loaded();
-    Behaviour b{};
+    Behaviour b {};
     b.wrongPassword = c.LogonEx("Ann", "nope");
     b.logon = c.LogonEx("ann", "PW");
     b.admin = c.UserAdmin();
@@ -128,10 +125,10 @@ TEST_F(AdminTest, ToolAndEditorMakeTheSameRowsAndTheComponentTreatsThemAlike)
     db->exec(policy);
 
     makeInEditor(editorDb.alias());
-    for (const QStringList& args : {QStringList{"constant", "add", "Print"}, QStringList{"constant", "add", "Export"},
-                                    QStringList{"group", "add", "Clerks", "--constant", "Print"},
-                                    QStringList{"user", "add", "Ann", "--password", "pw", "--admin", "yes"},
-                                    QStringList{"grant", "Ann", "--group", "Clerks", "--constant", "Export"}}) {
+    for (const QStringList& args : {QStringList {"constant", "add", "Print"}, QStringList {"constant", "add", "Export"},
+                                    QStringList {"group", "add", "Clerks", "--constant", "Print"},
+                                    QStringList {"user", "add", "Ann", "--password", "pw", "--admin", "yes"},
+                                    QStringList {"grant", "Ann", "--group", "Clerks", "--constant", "Export"}}) {
         const AdminResult r = adm(args);
         ASSERT_EQ(r.status, 0) << r;
     }
@@ -147,7 +144,7 @@ TEST_F(AdminTest, ToolAndEditorMakeTheSameRowsAndTheComponentTreatsThemAlike)
     const Behaviour tool = behaviourOn(db->alias());
     EXPECT_TRUE(tool.logon);
     EXPECT_FALSE(tool.wrongPassword);
-    EXPECT_EQ(tool.access, (QList<bool>{false, true, true, false}));
+    EXPECT_EQ(tool.access, (QList<bool> {false, true, true, false}));
     EXPECT_TRUE(tool == behaviourOn(editorDb.alias()));
     for (QWidget* w : QApplication::topLevelWidgets())
         w->close();

@@ -44,7 +44,7 @@ TEST_F(Grants, GrantAddsEachOnceAndRevokeTakesThemAll)
     ASSERT_EQ(r.status, 0) << r;
     EXPECT_EQ(r.out.trimmed(), "Granted to Ann: C1, (Sales), (Audit)");
     r = json({"grant", "ann", "--constant", "c1"});
-    EXPECT_EQ(r.json()["already_held"].toArray(), QJsonArray{"C1"});
+    EXPECT_EQ(r.json()["already_held"].toArray(), QJsonArray {"C1"});
     EXPECT_EQ(db->count("USERACC"), 3);
     // A row stored with a small type letter counts as held.
     db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 5, 'c')").arg(userId("Ben")));
@@ -59,9 +59,9 @@ TEST_F(Grants, GrantAddsEachOnceAndRevokeTakesThemAll)
     db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 1, 'C')").arg(userId("Ann")));
     r = json({"revoke", "Ann", "--constant", "C1", "--group", "Sales", "--constant", "C6"});
     ASSERT_EQ(r.status, 0) << r;
-    EXPECT_EQ(r.json()["removed"].toArray(), (QJsonArray{"C1", "(Sales)"}));
-    EXPECT_EQ(r.json()["not_held"].toArray(), QJsonArray{"C6"});
-    EXPECT_EQ(granted("Ann"), (std::set<int>{3, 4}));
+    EXPECT_EQ(r.json()["removed"].toArray(), (QJsonArray {"C1", "(Sales)"}));
+    EXPECT_EQ(r.json()["not_held"].toArray(), QJsonArray {"C6"});
+    EXPECT_EQ(granted("Ann"), (std::set<int> {3, 4}));
 }
 
 TEST_F(Grants, EffectiveAndWhoCanAgreeWithTheAccessTest)
@@ -80,7 +80,7 @@ TEST_F(Grants, EffectiveAndWhoCanAgreeWithTheAccessTest)
     EXPECT_EQ(ann[0]["granted_by"].toString(), "direct");
     EXPECT_EQ(ann[2]["constant"].toString(), "C3");
     EXPECT_EQ(ann[2]["granted_by"].toString(), "group Sales"); // the first group the test tries
-    EXPECT_EQ(ann[2]["also_by"].toArray(), QJsonArray{"group Audit"});
+    EXPECT_EQ(ann[2]["also_by"].toArray(), QJsonArray {"group Audit"});
     r = json({"effective", "Ben"});
     EXPECT_EQ(r.json().toArray().last()["constant"].toString(), "**Error**");
 
@@ -108,7 +108,7 @@ TEST_F(Grants, EffectiveAndWhoCanAgreeWithTheAccessTest)
     EXPECT_EQ(c3[0]["granted_by"].toString(), "group Sales");
     EXPECT_EQ(c3[1]["user"].toString(), "Ben");
     EXPECT_EQ(c3[1]["granted_by"].toString(), "direct");
-    EXPECT_EQ(c3[1]["also_by"].toArray(), QJsonArray{"group Audit"});
+    EXPECT_EQ(c3[1]["also_by"].toArray(), QJsonArray {"group Audit"});
     // Text for people.
     r = adm({"who-can", "C3"});
     EXPECT_TRUE(r.out.startsWith("id")) << r;

@@ -38,7 +38,7 @@ TEST_F(Import, EveryRowIsListedAndADryRunWritesNothing)
 {
     const AdminResult r = adm({"import-users", mixed()});
     EXPECT_EQ(r.status, 1) << r;
-    const QStringList expected{
+    const QStringList expected {
         "line 2: added Ann",
         "line 3: added Ben, Jr.",
         "line 4: refused Cid (missing columns (5 of 7))",

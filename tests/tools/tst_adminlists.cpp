@@ -19,7 +19,7 @@ TEST_F(AdminTest, ConstantsAreNamedOnceWithoutRegardToCase)
         {{"delete", "#7"}, "No access constant has the id 7."},
     };
     for (const Case& c : cases) {
-        r = adm(QStringList{"constant"} + c.args);
+        r = adm(QStringList {"constant"} + c.args);
         EXPECT_EQ(r.status, 1) << r;
         EXPECT_EQ(r.err.trimmed(), c.error) << r;
     }
@@ -70,7 +70,7 @@ TEST_F(AdminTest, GroupsHoldConstantsOnceAndGoWithTheirMemberships)
     r = json({"group", "remove-constant", "Clerks", "Export", "Close"});
     EXPECT_EQ(r.json()["removed"].toInt(), 1);
     r = json({"group", "list"});
-    EXPECT_EQ(r.json().toArray().at(0)["constants"].toArray(), QJsonArray{"Print"});
+    EXPECT_EQ(r.json().toArray().at(0)["constants"].toArray(), QJsonArray {"Print"});
 
     db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 1, 'G')").arg(ann));
     db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 1, 'C')").arg(ann));

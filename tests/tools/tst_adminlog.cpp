@@ -33,11 +33,10 @@ TEST_F(Log, ExportNamesUsersAndConstantsAsTheViewerDoes)
 {
     AdminResult r = adm({"log", "export"});
     ASSERT_EQ(r.status, 0) << r;
-    EXPECT_EQ(r.out.split('\n'), (QStringList{"Access Date,Cnt,User Name,User ID,Acc ID,Access Label",
-                                             "2026-01-05,1,\"Ann, A.\",1,,*** Logon ***",
-                                             "2026-02-10,2,\"Ann, A.\",1,1,Print",
-                                             "2026-02-11,3,Ben,2,9,Unknown",
-                                             "2026-03-01,4,Ben,2,,*** Logon ***", ""}));
+    EXPECT_EQ(r.out.split('\n'),
+              (QStringList {"Access Date,Cnt,User Name,User ID,Acc ID,Access Label",
+                            "2026-01-05,1,\"Ann, A.\",1,,*** Logon ***", "2026-02-10,2,\"Ann, A.\",1,1,Print",
+                            "2026-02-11,3,Ben,2,9,Unknown", "2026-03-01,4,Ben,2,,*** Logon ***", ""}));
 
     r = json({"log", "export", "--from", "2026-02-01", "--to", "2026-02-10"});
     ASSERT_EQ(r.status, 0) << r;

@@ -47,16 +47,18 @@ TEST_F(AdminTest, AddRefusesWhatTheEditorRefusesAndWritesNothing)
         {{"Bob"}, 1, "Password field is Required."},
         {{"Bob", "--password", QString(16, 'x')}, 1, "Password can not be longer than 15 characters."},
         {{QString(49, 'b'), "--password", "pw"}, 1, "User Name can not be longer than 48 characters."},
-        {{"Bob", "--password", "pw", "--field2", QString(31, 'f')}, 1,
+        {{"Bob", "--password", "pw", "--field2", QString(31, 'f')},
+         1,
          "User Field 2 can not be longer than 30 characters."},
         {{"ANN", "--password", "pw"}, 1, "A user named ANN already exists."},
-        {{"Bob", "--password", "pw", "--must-change", "yes", "--never-expires", "yes"}, 1,
+        {{"Bob", "--password", "pw", "--must-change", "yes", "--never-expires", "yes"},
+         1,
          "User Must Change Password at Next Login excludes Password Never Expires and User Can't Change Password."},
         {{"Bob", "--password", "pw", "--admin", "maybe"}, 2, "--admin takes yes or no, not \"maybe\"."},
         {{"Bob", "Extra", "--password", "pw"}, 2, "Usage: jovsecadm user add NAME [options]"},
     };
     for (const Case& c : cases) {
-        const AdminResult r = adm(QStringList{"user", "add"} + c.args);
+        const AdminResult r = adm(QStringList {"user", "add"} + c.args);
         EXPECT_EQ(r.status, c.status) << r;
         EXPECT_EQ(r.err.trimmed(), c.error) << r;
         EXPECT_TRUE(r.out.isEmpty()) << r;
@@ -73,9 +75,8 @@ TEST_F(AdminTest, SetChangesTheAccountAndTheUsersOwnOrTheGlobalPolicy)
     setGlobalPolicy(*db);
     ASSERT_EQ(adm({"user", "add", "Ann", "--password", "pw", "--must-change", "yes"}).status, 0);
     const int id = userId("Ann");
-    AdminResult r = adm({"user", "set", "ann", "--name", "Anna", "--password", "new", "--no-change", "yes",
-                         "--max-age", "never", "--min-age", "never", "--min-length", "8", "--history", "off",
-                         "--locking", "7"});
+    AdminResult r = adm({"user", "set", "ann", "--name", "Anna", "--password", "new", "--no-change", "yes", "--max-age",
+                         "never", "--min-age", "never", "--min-length", "8", "--history", "off", "--locking", "7"});
     ASSERT_EQ(r.status, 0) << r;
     EXPECT_EQ(db->scalar(QString("select USER_NAME || ' ' || User_Password || ' ' || PWMustChange || PWNeverExpires "
                                  "|| PWNoChange || ' ' || CustomAcctPolicy || PWKeepHist || AcctLocking || ' ' || "
@@ -155,8 +156,8 @@ TEST_F(AdminTest, ListAndShowTellWhatTheEditorShows)
     const QJsonObject o = r.json().toObject();
     EXPECT_EQ(o["name"].toString(), "Ann");
     EXPECT_EQ(o["max_days"].toInt(), 21);
-    EXPECT_EQ(o["groups"].toArray(), QJsonArray{"Clerks"});
-    EXPECT_EQ(o["constants"].toArray(), (QJsonArray{"Print", "**Error**"}));
+    EXPECT_EQ(o["groups"].toArray(), QJsonArray {"Clerks"});
+    EXPECT_EQ(o["constants"].toArray(), (QJsonArray {"Print", "**Error**"}));
 
     r = adm({"user", "show", "Ann"});
     EXPECT_TRUE(r.out.contains("groups:")) << r;

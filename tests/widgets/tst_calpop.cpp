@@ -15,7 +15,7 @@ class CalPopTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setRegionalSettings(RegionalSettings{});
+        setRegionalSettings(RegionalSettings {});
         host.setGeometry(40, 40, 200, 60);
         edit = new TDateEdit(&host);
         edit->setGeometry(10, 10, 150, 24);
@@ -82,7 +82,7 @@ struct KeyCase {
     QDate to;
 };
 
-class CalPopKeys : public CalPopTest, public ::testing::WithParamInterface<KeyCase> {};
+class CalPopKeys : public CalPopTest, public ::testing::WithParamInterface<KeyCase> { };
 
 TEST_P(CalPopKeys, MoveTheCurrentDate)
 {
@@ -94,22 +94,21 @@ TEST_P(CalPopKeys, MoveTheCurrentDate)
     EXPECT_EQ(edit->date(), c.from) << "only Enter or a click changes the edit";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, CalPopKeys,
-    ::testing::Values(KeyCase{QDate(1999, 1, 31), Qt::Key_PageDown, QDate(1999, 3, 3)},
-                      KeyCase{QDate(2000, 1, 31), Qt::Key_PageDown, QDate(2000, 3, 2)},
-                      KeyCase{QDate(1999, 1, 15), Qt::Key_PageUp, QDate(1998, 12, 15)},
-                      KeyCase{QDate(1999, 3, 31), Qt::Key_PageUp, QDate(1999, 3, 3)},
-                      KeyCase{QDate(1999, 3, 15), Qt::Key_Home, QDate(2000, 3, 15)},
-                      KeyCase{QDate(2000, 3, 15), Qt::Key_End, QDate(1999, 3, 15)},
-                      KeyCase{QDate(2000, 1, 15), Qt::Key_Home, QDate(2001, 1, 15)},
-                      KeyCase{QDate(2001, 1, 15), Qt::Key_End, QDate(2000, 1, 15)},
-                      KeyCase{QDate(2000, 2, 29), Qt::Key_Home, QDate(2001, 3, 1)},
-                      KeyCase{QDate(1999, 12, 31), Qt::Key_Right, QDate(2000, 1, 1)},
-                      KeyCase{QDate(1999, 3, 1), Qt::Key_Left, QDate(1999, 2, 28)},
-                      KeyCase{QDate(1999, 3, 3), Qt::Key_Up, QDate(1999, 2, 24)},
-                      KeyCase{QDate(1999, 3, 3), Qt::Key_Down, QDate(1999, 3, 10)},
-                      KeyCase{QDate(1999, 3, 3), Qt::Key_A, QDate(1999, 3, 3)}));
+INSTANTIATE_TEST_SUITE_P(Keys, CalPopKeys,
+                         ::testing::Values(KeyCase {QDate(1999, 1, 31), Qt::Key_PageDown, QDate(1999, 3, 3)},
+                                           KeyCase {QDate(2000, 1, 31), Qt::Key_PageDown, QDate(2000, 3, 2)},
+                                           KeyCase {QDate(1999, 1, 15), Qt::Key_PageUp, QDate(1998, 12, 15)},
+                                           KeyCase {QDate(1999, 3, 31), Qt::Key_PageUp, QDate(1999, 3, 3)},
+                                           KeyCase {QDate(1999, 3, 15), Qt::Key_Home, QDate(2000, 3, 15)},
+                                           KeyCase {QDate(2000, 3, 15), Qt::Key_End, QDate(1999, 3, 15)},
+                                           KeyCase {QDate(2000, 1, 15), Qt::Key_Home, QDate(2001, 1, 15)},
+                                           KeyCase {QDate(2001, 1, 15), Qt::Key_End, QDate(2000, 1, 15)},
+                                           KeyCase {QDate(2000, 2, 29), Qt::Key_Home, QDate(2001, 3, 1)},
+                                           KeyCase {QDate(1999, 12, 31), Qt::Key_Right, QDate(2000, 1, 1)},
+                                           KeyCase {QDate(1999, 3, 1), Qt::Key_Left, QDate(1999, 2, 28)},
+                                           KeyCase {QDate(1999, 3, 3), Qt::Key_Up, QDate(1999, 2, 24)},
+                                           KeyCase {QDate(1999, 3, 3), Qt::Key_Down, QDate(1999, 3, 10)},
+                                           KeyCase {QDate(1999, 3, 3), Qt::Key_A, QDate(1999, 3, 3)}));
 
 TEST_F(CalPopTest, EnterPutsTheDateIntoTheEditEscapeDoesNot)
 {

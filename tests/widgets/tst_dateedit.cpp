@@ -77,7 +77,7 @@ class DateEditTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setRegionalSettings(RegionalSettings{});
+        setRegionalSettings(RegionalSettings {});
         window.resize(300, 100);
         auto* layout = new QVBoxLayout(&window);
         edit = new TDateEdit(&window);
@@ -100,8 +100,8 @@ protected:
     void releaseMouseAt(int offset)
     {
         edit->setCursorPosition(offset);
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), edit->mapToGlobal(QPointF(2, 2)),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), edit->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(edit, &release);
     }
 

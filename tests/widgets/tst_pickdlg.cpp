@@ -10,7 +10,7 @@
 
 namespace {
 
-const QStringList aliases{QStringLiteral("ALPHA_SEC"), QStringLiteral("BETA_SEC"), QStringLiteral("GAMMA_SEC")};
+const QStringList aliases {QStringLiteral("ALPHA_SEC"), QStringLiteral("BETA_SEC"), QStringLiteral("GAMMA_SEC")};
 
 // Opens the list, lets act work on the dialog, and returns what PickFromList gave.
 int pickWith(std::function<void(TfrmPickList*)> act)

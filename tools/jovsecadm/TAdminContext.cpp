@@ -7,8 +7,7 @@
 
 TAdminContext::TAdminContext(const QCommandLineParser& parser, QStringList args, TAdminOutput& out)
     : m_parser(parser), m_args(std::move(args)), m_out(out)
-{
-}
+{ }
 
 TAdminContext::~TAdminContext() = default;
 

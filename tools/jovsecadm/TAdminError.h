@@ -12,8 +12,7 @@ public:
 
     TAdminError(Status status, const QString& message)
         : std::runtime_error(message.toStdString()), m_status(status), m_message(message)
-    {
-    }
+    { }
     static TAdminError refused(const QString& message) { return TAdminError(Refused, message); }
     static TAdminError usage(const QString& message) { return TAdminError(Usage, message); }
 

@@ -24,9 +24,9 @@ QList<Target> targets(TAdminContext& c, TAdminSession& s)
 {
     QList<Target> list;
     for (const QString& ref : c.values(QStringLiteral("constant")))
-        list << Target{QStringLiteral("C"), s.constant(ref)};
+        list << Target {QStringLiteral("C"), s.constant(ref)};
     for (const QString& ref : c.values(QStringLiteral("group")))
-        list << Target{QStringLiteral("G"), s.group(ref)};
+        list << Target {QStringLiteral("G"), s.group(ref)};
     if (list.isEmpty())
         throw TAdminError::usage(QStringLiteral("Name at least one --constant or --group."));
     return list;
@@ -73,7 +73,9 @@ void grant(TAdminContext& c)
             added << describe(t);
         }
     });
-    QString text = QStringLiteral("Granted to %1: %2").arg(user.name, added.isEmpty() ? QStringLiteral("nothing new") : added.join(QStringLiteral(", ")));
+    QString text =
+        QStringLiteral("Granted to %1: %2")
+            .arg(user.name, added.isEmpty() ? QStringLiteral("nothing new") : added.join(QStringLiteral(", ")));
     if (!held.isEmpty())
         text += QStringLiteral("; already held: ") + held.join(QStringLiteral(", "));
     c.out().done(text, {{QStringLiteral("added"), QJsonArray::fromStringList(added)},
@@ -88,13 +90,15 @@ void revoke(TAdminContext& c)
     QStringList removed, notHeld;
     s.transaction([&] {
         for (const Target& t : list) {
-            const int n = s.exec(
-                QStringLiteral("delete from USERACC where USER_ID = ? and ACCESS_ID = ? and upper(TYPE) = ?"),
-                {user.id, t.row.id, t.type});
+            const int n =
+                s.exec(QStringLiteral("delete from USERACC where USER_ID = ? and ACCESS_ID = ? and upper(TYPE) = ?"),
+                       {user.id, t.row.id, t.type});
             (n > 0 ? removed : notHeld) << describe(t);
         }
     });
-    QString text = QStringLiteral("Revoked from %1: %2").arg(user.name, removed.isEmpty() ? QStringLiteral("nothing") : removed.join(QStringLiteral(", ")));
+    QString text =
+        QStringLiteral("Revoked from %1: %2")
+            .arg(user.name, removed.isEmpty() ? QStringLiteral("nothing") : removed.join(QStringLiteral(", ")));
     if (!notHeld.isEmpty())
         text += QStringLiteral("; not held: ") + notHeld.join(QStringLiteral(", "));
     c.out().done(text, {{QStringLiteral("removed"), QJsonArray::fromStringList(removed)},
@@ -116,14 +120,13 @@ void effective(TAdminContext& c)
             groups << id;
     }
     QHash<int, QList<int>> held; // group -> constants
-    for (const QVariantList& r : s.rows(
-             QStringLiteral("select G.GROUP_ID, G.ACCESS_ID from GRPCOLL G join (select distinct ACCESS_ID from "
-                            "USERACC where USER_ID = ? and upper(TYPE) = 'G' and ACCESS_ID > 0) M "
-                            "on G.GROUP_ID = M.ACCESS_ID"),
-             {user.id}))
+    for (const QVariantList& r :
+         s.rows(QStringLiteral("select G.GROUP_ID, G.ACCESS_ID from GRPCOLL G join (select distinct ACCESS_ID from "
+                               "USERACC where USER_ID = ? and upper(TYPE) = 'G' and ACCESS_ID > 0) M "
+                               "on G.GROUP_ID = M.ACCESS_ID"),
+                {user.id}))
         held[r.at(0).toInt()] << r.at(1).toInt();
-    const QHash<int, QString> constantNames =
-        namesOf(s, QStringLiteral("select ACCESS_ID, ACCESS_NAME from ACCESS"));
+    const QHash<int, QString> constantNames = namesOf(s, QStringLiteral("select ACCESS_ID, ACCESS_NAME from ACCESS"));
     const QHash<int, QString> groupNames = namesOf(s, QStringLiteral("select GROUP_ID, GROUP_NAME from GROUPS"));
 
     std::map<int, QStringList> ways; // constant -> grants, in the order they are tried
@@ -138,11 +141,11 @@ void effective(TAdminContext& c)
     }
     QList<QVariantList> rows;
     for (const auto& [id, via] : ways)
-        rows << QVariantList{id, constantNames.value(id, QStringLiteral("**Error**")), via.first(),
-                             QVariant(QJsonArray::fromStringList(via.mid(1)))};
-    c.out().table({QStringLiteral("id"), QStringLiteral("constant"), QStringLiteral("granted_by"),
-                   QStringLiteral("also_by")},
-                  rows);
+        rows << QVariantList {id, constantNames.value(id, QStringLiteral("**Error**")), via.first(),
+                              QVariant(QJsonArray::fromStringList(via.mid(1)))};
+    c.out().table(
+        {QStringLiteral("id"), QStringLiteral("constant"), QStringLiteral("granted_by"), QStringLiteral("also_by")},
+        rows);
 }
 
 void whoCan(TAdminContext& c)
@@ -150,9 +153,9 @@ void whoCan(TAdminContext& c)
     TAdminSession& s = c.session();
     const TNamedRow constant = s.constant(c.arg(0));
     QStringList holding;
-    for (const QVariantList& r : s.rows(
-             QStringLiteral("select distinct GROUP_ID from GRPCOLL where ACCESS_ID = ? and GROUP_ID > 0 order by 1"),
-             {constant.id}))
+    for (const QVariantList& r :
+         s.rows(QStringLiteral("select distinct GROUP_ID from GRPCOLL where ACCESS_ID = ? and GROUP_ID > 0 order by 1"),
+                {constant.id}))
         holding << QString::number(r.at(0).toInt());
     // One pass over the grants: the direct ones and the memberships of those groups.
     QString sql = QStringLiteral("select USER_ID, ACCESS_ID, upper(TYPE) from USERACC where "
@@ -163,7 +166,7 @@ void whoCan(TAdminContext& c)
     for (int i = 0; i < holding.size(); i += kMaxList)
         sql += QStringLiteral(" or (upper(TYPE) = 'G' and ACCESS_ID in (%1))")
                    .arg(holding.mid(i, kMaxList).join(QLatin1Char(',')));
-    const QVariantList binds{constant.id};
+    const QVariantList binds {constant.id};
     std::map<int, QStringList> ways; // user -> grants in the order the access test tries them
     std::map<int, bool> hasDirect;
     const QHash<int, QString> groupNames = namesOf(s, QStringLiteral("select GROUP_ID, GROUP_NAME from GROUPS"));
@@ -186,8 +189,12 @@ void whoCan(TAdminContext& c)
     QList<QVariantList> rows;
     for (const auto& [id, via] : ways) {
         const QVariantList u = users.value(id);
-        rows << QVariantList{id, u.value(1), u.value(2).toInt() == 1, u.value(3).toInt() == 1, via.first(),
-                             QVariant(QJsonArray::fromStringList(via.mid(1)))};
+        rows << QVariantList {id,
+                              u.value(1),
+                              u.value(2).toInt() == 1,
+                              u.value(3).toInt() == 1,
+                              via.first(),
+                              QVariant(QJsonArray::fromStringList(via.mid(1)))};
     }
     c.out().table({QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("enabled"), QStringLiteral("locked"),
                    QStringLiteral("granted_by"), QStringLiteral("also_by")},

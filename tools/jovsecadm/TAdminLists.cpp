@@ -81,7 +81,7 @@ void groupList(TAdminContext& c)
         members[r.at(0).toInt()].append(r.at(1).isNull() ? QStringLiteral("Error") : r.at(1).toString());
     QList<QVariantList> rows;
     for (const QVariantList& r : s.rows(QStringLiteral("select GROUP_ID, GROUP_NAME from GROUPS order by GROUP_NAME")))
-        rows << QVariantList{r.at(0), r.at(1), QVariant(members.value(r.at(0).toInt()))};
+        rows << QVariantList {r.at(0), r.at(1), QVariant(members.value(r.at(0).toInt()))};
     c.out().table({QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("constants")}, rows);
 }
 
@@ -166,7 +166,8 @@ void constantDelete(TAdminContext& c)
     TAdminSession& s = c.session();
     const TNamedRow constant = s.constant(c.arg(0));
     TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteConstantStatements(constant.id));
-    c.out().done(QStringLiteral("Deleted access constant %1").arg(constant.name), {{QStringLiteral("id"), constant.id}});
+    c.out().done(QStringLiteral("Deleted access constant %1").arg(constant.name),
+                 {{QStringLiteral("id"), constant.id}});
 }
 
 } // namespace TAdminLists

@@ -108,16 +108,16 @@ void exportLog(TAdminContext& c)
         const int userId = q.value(2).toInt();
         const QVariant accessId = q.value(3);
         const QString userName = users.value(userId, QStringLiteral("Unknown"));
-        const QString label = accessId.isNull()
-                                  ? QStringLiteral("*** Logon ***")
-                                  : constants.value(accessId.toInt(), QStringLiteral("Unknown"));
+        const QString label = accessId.isNull() ? QStringLiteral("*** Logon ***")
+                                                : constants.value(accessId.toInt(), QStringLiteral("Unknown"));
         if (json) {
-            QJsonObject o{{QStringLiteral("access_date"), date},
-                          {QStringLiteral("count"), logCount},
-                          {QStringLiteral("user"), userName},
-                          {QStringLiteral("user_id"), userId},
-                          {QStringLiteral("access_id"), accessId.isNull() ? QJsonValue() : QJsonValue(accessId.toInt())},
-                          {QStringLiteral("access_label"), label}};
+            QJsonObject o {
+                {QStringLiteral("access_date"), date},
+                {QStringLiteral("count"), logCount},
+                {QStringLiteral("user"), userName},
+                {QStringLiteral("user_id"), userId},
+                {QStringLiteral("access_id"), accessId.isNull() ? QJsonValue() : QJsonValue(accessId.toInt())},
+                {QStringLiteral("access_label"), label}};
             *stream << (count ? ",\n" : "") << QJsonDocument(o).toJson(QJsonDocument::Compact);
         } else {
             *stream << date << ',' << logCount << ',' << csvField(userName) << ',' << userId << ','
@@ -133,7 +133,8 @@ void exportLog(TAdminContext& c)
     if (toFile) {
         file.close();
         if (file.error() != QFileDevice::NoError)
-            throw TAdminError::refused(QStringLiteral("Unable to write %1: %2").arg(file.fileName(), file.errorString()));
+            throw TAdminError::refused(
+                QStringLiteral("Unable to write %1: %2").arg(file.fileName(), file.errorString()));
         c.out().done(QStringLiteral("Exported %1 log rows to %2").arg(count).arg(file.fileName()),
                      {{QStringLiteral("rows"), count}, {QStringLiteral("file"), file.fileName()}});
     }

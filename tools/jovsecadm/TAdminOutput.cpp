@@ -31,7 +31,7 @@ QString TAdminOutput::toText(const QVariant& value)
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
         return dt.time() == QTime(0, 0) ? dt.date().toString(Qt::ISODate)
-                                         : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                                        : dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     }
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");

@@ -10,7 +10,7 @@
 
 class TAdminOutput {
 public:
-    TAdminOutput(QTextStream& out, QTextStream& err, bool json) : m_out(out), m_err(err), m_json(json) {}
+    TAdminOutput(QTextStream& out, QTextStream& err, bool json) : m_out(out), m_err(err), m_json(json) { }
 
     bool json() const { return m_json; }
     QTextStream& out() { return m_out; }

@@ -56,10 +56,7 @@ TAdminSession::~TAdminSession()
     TDatabase::dropTemporaryConnections();
 }
 
-QSqlDatabase TAdminSession::sqlDatabase() const
-{
-    return m_database->sqlDatabase();
-}
+QSqlDatabase TAdminSession::sqlDatabase() const { return m_database->sqlDatabase(); }
 
 void TAdminSession::transaction(const std::function<void()>& work)
 {
@@ -118,8 +115,8 @@ int TAdminSession::exec(const QString& sql, const QVariantList& binds)
     return affected;
 }
 
-QList<TNamedRow> TAdminSession::rowsNamed(const QString& table, const QString& idColumn,
-                                          const QString& nameColumn, const QString& name)
+QList<TNamedRow> TAdminSession::rowsNamed(const QString& table, const QString& idColumn, const QString& nameColumn,
+                                          const QString& name)
 {
     // The engine narrows the rows; the record-set comparison decides, as in the editor.
     const QList<QVariantList> found =
@@ -129,7 +126,7 @@ QList<TNamedRow> TAdminSession::rowsNamed(const QString& table, const QString& i
     QList<TNamedRow> result;
     for (const QVariantList& row : found)
         if (TFilter::compare(row.at(1), TFilter::Op::Eq, name))
-            result << TNamedRow{row.at(0).toInt(), row.at(1).toString()};
+            result << TNamedRow {row.at(0).toInt(), row.at(1).toString()};
     return result;
 }
 
@@ -139,9 +136,9 @@ TNamedRow TAdminSession::find(const QString& what, const QString& table, const Q
     static const QRegularExpression idForm(QStringLiteral("^#(-?\\d+)$"));
     const QRegularExpressionMatch m = idForm.match(reference);
     if (m.hasMatch()) {
-        const QList<QVariantList> found = rows(
-            QStringLiteral("select %1, %2 from %3 where %1 = ?").arg(idColumn, nameColumn, table),
-            {m.captured(1).toInt()});
+        const QList<QVariantList> found =
+            rows(QStringLiteral("select %1, %2 from %3 where %1 = ?").arg(idColumn, nameColumn, table),
+                 {m.captured(1).toInt()});
         if (found.isEmpty())
             throw TAdminError::refused(QStringLiteral("No %1 has the id %2.").arg(what, m.captured(1)));
         return {found.first().at(0).toInt(), found.first().at(1).toString()};
@@ -161,8 +158,8 @@ TNamedRow TAdminSession::find(const QString& what, const QString& table, const Q
 
 TNamedRow TAdminSession::user(const QString& reference)
 {
-    return find(QStringLiteral("user"), QStringLiteral("USERS"), QStringLiteral("USER_ID"),
-                QStringLiteral("USER_NAME"), reference);
+    return find(QStringLiteral("user"), QStringLiteral("USERS"), QStringLiteral("USER_ID"), QStringLiteral("USER_NAME"),
+                reference);
 }
 
 TNamedRow TAdminSession::group(const QString& reference)

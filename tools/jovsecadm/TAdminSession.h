@@ -54,8 +54,8 @@ public:
     int exec(const QString& sql, const QVariantList& binds = {});
 
 private:
-    TNamedRow find(const QString& what, const QString& table, const QString& idColumn,
-                   const QString& nameColumn, const QString& reference);
+    TNamedRow find(const QString& what, const QString& table, const QString& idColumn, const QString& nameColumn,
+                   const QString& reference);
 
     QString m_alias;
     std::unique_ptr<TDatabase> m_database;

@@ -18,8 +18,8 @@
 
 namespace {
 struct Command {
-    QString words;      // "user add"
-    QString arguments;  // "NAME"
+    QString words; // "user add"
+    QString arguments; // "NAME"
     QString description;
     QList<QCommandLineOption> options;
     int minArgs;
@@ -29,27 +29,27 @@ struct Command {
 
 QCommandLineOption valueOption(const QString& name, const QString& description, const QString& valueName)
 {
-    return QCommandLineOption(QStringList{name}, description, valueName);
+    return QCommandLineOption(QStringList {name}, description, valueName);
 }
 
 QList<QCommandLineOption> accountOptions()
 {
-    return {valueOption(QStringLiteral("password"), QStringLiteral("The user's password (at most 15 characters)."),
-                        QStringLiteral("PASSWORD")),
-            valueOption(QStringLiteral("field1"), QStringLiteral("User field 1 (at most 30 characters)."),
-                        QStringLiteral("TEXT")),
-            valueOption(QStringLiteral("field2"), QStringLiteral("User field 2 (at most 30 characters)."),
-                        QStringLiteral("TEXT")),
-            valueOption(QStringLiteral("admin"), QStringLiteral("Administrative Rights: yes or no."),
-                        QStringLiteral("YES|NO")),
-            valueOption(QStringLiteral("enabled"), QStringLiteral("Account Enabled: yes or no."),
-                        QStringLiteral("YES|NO")),
-            valueOption(QStringLiteral("must-change"),
-                        QStringLiteral("User Must Change Password at Next Login: yes or no."), QStringLiteral("YES|NO")),
-            valueOption(QStringLiteral("never-expires"), QStringLiteral("Password Never Expires: yes or no."),
-                        QStringLiteral("YES|NO")),
-            valueOption(QStringLiteral("no-change"), QStringLiteral("User Can't Change Password: yes or no."),
-                        QStringLiteral("YES|NO"))};
+    return {
+        valueOption(QStringLiteral("password"), QStringLiteral("The user's password (at most 15 characters)."),
+                    QStringLiteral("PASSWORD")),
+        valueOption(QStringLiteral("field1"), QStringLiteral("User field 1 (at most 30 characters)."),
+                    QStringLiteral("TEXT")),
+        valueOption(QStringLiteral("field2"), QStringLiteral("User field 2 (at most 30 characters)."),
+                    QStringLiteral("TEXT")),
+        valueOption(QStringLiteral("admin"), QStringLiteral("Administrative Rights: yes or no."),
+                    QStringLiteral("YES|NO")),
+        valueOption(QStringLiteral("enabled"), QStringLiteral("Account Enabled: yes or no."), QStringLiteral("YES|NO")),
+        valueOption(QStringLiteral("must-change"),
+                    QStringLiteral("User Must Change Password at Next Login: yes or no."), QStringLiteral("YES|NO")),
+        valueOption(QStringLiteral("never-expires"), QStringLiteral("Password Never Expires: yes or no."),
+                    QStringLiteral("YES|NO")),
+        valueOption(QStringLiteral("no-change"), QStringLiteral("User Can't Change Password: yes or no."),
+                    QStringLiteral("YES|NO"))};
 }
 
 QList<QCommandLineOption> policyOptions()
@@ -78,94 +78,182 @@ const QList<Command>& commands()
 {
     static const QList<Command> list = [] {
         QList<Command> c;
-        const auto dbUser = valueOption(QStringLiteral("db-user"),
-                                        QStringLiteral("The database account (default SYSDBA)."), QStringLiteral("USER"));
-        c << Command{QStringLiteral("create"), QStringLiteral("ALIAS LOCATION"),
-                     QStringLiteral("Creates a security database at LOCATION (a file, or host[/port]:path on a "
-                                    "Firebird server), registers ALIAS for it and builds the tables."),
-                     {dbUser}, 2, 2, TAdminUsers::create};
-        QList<Command> users{
+        const auto dbUser =
+            valueOption(QStringLiteral("db-user"), QStringLiteral("The database account (default SYSDBA)."),
+                        QStringLiteral("USER"));
+        c << Command {QStringLiteral("create"),
+                      QStringLiteral("ALIAS LOCATION"),
+                      QStringLiteral("Creates a security database at LOCATION (a file, or host[/port]:path on a "
+                                     "Firebird server), registers ALIAS for it and builds the tables."),
+                      {dbUser},
+                      2,
+                      2,
+                      TAdminUsers::create};
+        QList<Command> users {
             {QStringLiteral("user add"), QStringLiteral("NAME"),
              QStringLiteral("Adds a user who follows the global account policy, with a password history row."),
              accountOptions(), 1, 1, TAdminUsers::add},
             {QStringLiteral("user list"), QString(), QStringLiteral("Lists the users."), {}, 0, 0, TAdminUsers::list},
-            {QStringLiteral("user show"), QStringLiteral("USER"),
-             QStringLiteral("Shows a user's account, policy, groups and constants."), {}, 1, 1, TAdminUsers::show},
+            {QStringLiteral("user show"),
+             QStringLiteral("USER"),
+             QStringLiteral("Shows a user's account, policy, groups and constants."),
+             {},
+             1,
+             1,
+             TAdminUsers::show},
             {QStringLiteral("user set"), QStringLiteral("USER"), QStringLiteral("Changes a user's account or policy."),
              accountOptions() + policyOptions() +
-                 QList<QCommandLineOption>{valueOption(QStringLiteral("name"), QStringLiteral("A new name."),
-                                                       QStringLiteral("NAME"))},
+                 QList<QCommandLineOption> {
+                     valueOption(QStringLiteral("name"), QStringLiteral("A new name."), QStringLiteral("NAME"))},
              1, 1, TAdminUsers::set},
-            {QStringLiteral("user unlock"), QStringLiteral("USER"),
-             QStringLiteral("Clears Account Locked; the count of failed logons stays."), {}, 1, 1,
+            {QStringLiteral("user unlock"),
+             QStringLiteral("USER"),
+             QStringLiteral("Clears Account Locked; the count of failed logons stays."),
+             {},
+             1,
+             1,
              TAdminUsers::unlock},
-            {QStringLiteral("user delete"), QStringLiteral("USER"),
+            {QStringLiteral("user delete"),
+             QStringLiteral("USER"),
              QStringLiteral("Deletes a user with the user's grants, password history and log rows, all or none."),
-             {}, 1, 1, TAdminUsers::remove},
+             {},
+             1,
+             1,
+             TAdminUsers::remove},
         };
         c << users;
-        const auto constantOption = QCommandLineOption(
-            QStringList{QStringLiteral("constant")}, QStringLiteral("An access constant (may be repeated)."),
-            QStringLiteral("CONSTANT"));
-        const auto groupOption = QCommandLineOption(QStringList{QStringLiteral("group")},
-                                                    QStringLiteral("A group (may be repeated)."), QStringLiteral("GROUP"));
-        QList<Command> lists{
-            {QStringLiteral("group add"), QStringLiteral("NAME"),
-             QStringLiteral("Adds a group, with the constants given."), {constantOption}, 1, 1, TAdminLists::groupAdd},
-            {QStringLiteral("group list"), QString(), QStringLiteral("Lists the groups and their constants."), {}, 0, 0,
+        const auto constantOption =
+            QCommandLineOption(QStringList {QStringLiteral("constant")},
+                               QStringLiteral("An access constant (may be repeated)."), QStringLiteral("CONSTANT"));
+        const auto groupOption =
+            QCommandLineOption(QStringList {QStringLiteral("group")}, QStringLiteral("A group (may be repeated)."),
+                               QStringLiteral("GROUP"));
+        QList<Command> lists {
+            {QStringLiteral("group add"),
+             QStringLiteral("NAME"),
+             QStringLiteral("Adds a group, with the constants given."),
+             {constantOption},
+             1,
+             1,
+             TAdminLists::groupAdd},
+            {QStringLiteral("group list"),
+             QString(),
+             QStringLiteral("Lists the groups and their constants."),
+             {},
+             0,
+             0,
              TAdminLists::groupList},
-            {QStringLiteral("group delete"), QStringLiteral("GROUP"),
-             QStringLiteral("Deletes a group, its constants list and the users' memberships, all or none."), {}, 1, 1,
+            {QStringLiteral("group delete"),
+             QStringLiteral("GROUP"),
+             QStringLiteral("Deletes a group, its constants list and the users' memberships, all or none."),
+             {},
+             1,
+             1,
              TAdminLists::groupDelete},
-            {QStringLiteral("group add-constant"), QStringLiteral("GROUP CONSTANT..."),
-             QStringLiteral("Adds constants to a group."), {}, 2, -1, TAdminLists::groupAddConstant},
-            {QStringLiteral("group remove-constant"), QStringLiteral("GROUP CONSTANT..."),
-             QStringLiteral("Removes constants from a group."), {}, 2, -1, TAdminLists::groupRemoveConstant},
-            {QStringLiteral("constant add"), QStringLiteral("NAME"), QStringLiteral("Adds an access constant."), {}, 1, 1,
+            {QStringLiteral("group add-constant"),
+             QStringLiteral("GROUP CONSTANT..."),
+             QStringLiteral("Adds constants to a group."),
+             {},
+             2,
+             -1,
+             TAdminLists::groupAddConstant},
+            {QStringLiteral("group remove-constant"),
+             QStringLiteral("GROUP CONSTANT..."),
+             QStringLiteral("Removes constants from a group."),
+             {},
+             2,
+             -1,
+             TAdminLists::groupRemoveConstant},
+            {QStringLiteral("constant add"),
+             QStringLiteral("NAME"),
+             QStringLiteral("Adds an access constant."),
+             {},
+             1,
+             1,
              TAdminLists::constantAdd},
-            {QStringLiteral("constant list"), QString(), QStringLiteral("Lists the access constants."), {}, 0, 0,
+            {QStringLiteral("constant list"),
+             QString(),
+             QStringLiteral("Lists the access constants."),
+             {},
+             0,
+             0,
              TAdminLists::constantList},
-            {QStringLiteral("constant rename"), QStringLiteral("CONSTANT NEW-NAME"),
-             QStringLiteral("Renames an access constant."), {}, 2, 2, TAdminLists::constantRename},
-            {QStringLiteral("constant delete"), QStringLiteral("CONSTANT"),
+            {QStringLiteral("constant rename"),
+             QStringLiteral("CONSTANT NEW-NAME"),
+             QStringLiteral("Renames an access constant."),
+             {},
+             2,
+             2,
+             TAdminLists::constantRename},
+            {QStringLiteral("constant delete"),
+             QStringLiteral("CONSTANT"),
              QStringLiteral("Deletes an access constant, its direct grants and its place in groups, all or none."),
-             {}, 1, 1, TAdminLists::constantDelete},
+             {},
+             1,
+             1,
+             TAdminLists::constantDelete},
         };
         c << lists;
-        c << Command{QStringLiteral("grant"), QStringLiteral("USER"),
-                     QStringLiteral("Grants constants and group memberships to a user."),
-                     {constantOption, groupOption}, 1, 1, TAdminGrants::grant};
-        c << Command{QStringLiteral("revoke"), QStringLiteral("USER"),
-                     QStringLiteral("Takes constants and group memberships from a user."),
-                     {constantOption, groupOption}, 1, 1, TAdminGrants::revoke};
-        c << Command{QStringLiteral("effective"), QStringLiteral("USER"),
-                     QStringLiteral("Every constant the user passes, with the grant that gives it: direct, or "
-                                    "through which group, in the order the access test tries them."),
-                     {}, 1, 1, TAdminGrants::effective};
-        c << Command{QStringLiteral("who-can"), QStringLiteral("CONSTANT"),
-                     QStringLiteral("Every user who passes the constant, and how."), {}, 1, 1, TAdminGrants::whoCan};
-        c << Command{QStringLiteral("import-users"), QStringLiteral("FILE.csv"),
-                     QStringLiteral("Imports users from a CSV file with the columns name, password, field 1, "
-                                    "field 2, admin, groups, constants (lists separated by ';'). Lists every row "
-                                    "as added, skipped or refused and writes nothing unless --apply is given; "
-                                    "--apply writes all rows in one transaction, and nothing when a row is refused."),
-                     {QCommandLineOption(QStringLiteral("apply"), QStringLiteral("Write the users.")),
-                      QCommandLineOption(QStringLiteral("skip-refused"),
-                                         QStringLiteral("With --apply, write the other rows when some are refused."))},
-                     1, 1, TUserImport::command};
-        c << Command{QStringLiteral("log export"), QString(),
-                     QStringLiteral("Writes the activity log with user and constant names, oldest first."),
-                     {valueOption(QStringLiteral("from"), QStringLiteral("From this date on."), QStringLiteral("DATE")),
-                      valueOption(QStringLiteral("to"), QStringLiteral("Up to this date."), QStringLiteral("DATE")),
-                      valueOption(QStringLiteral("user"), QStringLiteral("One user's rows."), QStringLiteral("USER")),
-                      valueOption(QStringLiteral("csv"), QStringLiteral("Write CSV to this file."),
-                                  QStringLiteral("FILE"))},
-                     0, 0, TAdminLog::exportLog};
-        c << Command{QStringLiteral("log clear"), QString(),
-                     QStringLiteral("Deletes the activity log, or its rows dated before a day, in one statement."),
-                     {valueOption(QStringLiteral("before"), QStringLiteral("Only rows dated before this day."),
-                                  QStringLiteral("DATE"))},
-                     0, 0, TAdminLog::clear};
+        c << Command {QStringLiteral("grant"),
+                      QStringLiteral("USER"),
+                      QStringLiteral("Grants constants and group memberships to a user."),
+                      {constantOption, groupOption},
+                      1,
+                      1,
+                      TAdminGrants::grant};
+        c << Command {QStringLiteral("revoke"),
+                      QStringLiteral("USER"),
+                      QStringLiteral("Takes constants and group memberships from a user."),
+                      {constantOption, groupOption},
+                      1,
+                      1,
+                      TAdminGrants::revoke};
+        c << Command {QStringLiteral("effective"),
+                      QStringLiteral("USER"),
+                      QStringLiteral("Every constant the user passes, with the grant that gives it: direct, or "
+                                     "through which group, in the order the access test tries them."),
+                      {},
+                      1,
+                      1,
+                      TAdminGrants::effective};
+        c << Command {QStringLiteral("who-can"),
+                      QStringLiteral("CONSTANT"),
+                      QStringLiteral("Every user who passes the constant, and how."),
+                      {},
+                      1,
+                      1,
+                      TAdminGrants::whoCan};
+        c << Command {QStringLiteral("import-users"),
+                      QStringLiteral("FILE.csv"),
+                      QStringLiteral("Imports users from a CSV file with the columns name, password, field 1, "
+                                     "field 2, admin, groups, constants (lists separated by ';'). Lists every row "
+                                     "as added, skipped or refused and writes nothing unless --apply is given; "
+                                     "--apply writes all rows in one transaction, and nothing when a row is refused."),
+                      {QCommandLineOption(QStringLiteral("apply"), QStringLiteral("Write the users.")),
+                       QCommandLineOption(QStringLiteral("skip-refused"),
+                                          QStringLiteral("With --apply, write the other rows when some are refused."))},
+                      1,
+                      1,
+                      TUserImport::command};
+        c << Command {
+            QStringLiteral("log export"),
+            QString(),
+            QStringLiteral("Writes the activity log with user and constant names, oldest first."),
+            {valueOption(QStringLiteral("from"), QStringLiteral("From this date on."), QStringLiteral("DATE")),
+             valueOption(QStringLiteral("to"), QStringLiteral("Up to this date."), QStringLiteral("DATE")),
+             valueOption(QStringLiteral("user"), QStringLiteral("One user's rows."), QStringLiteral("USER")),
+             valueOption(QStringLiteral("csv"), QStringLiteral("Write CSV to this file."), QStringLiteral("FILE"))},
+            0,
+            0,
+            TAdminLog::exportLog};
+        c << Command {QStringLiteral("log clear"),
+                      QString(),
+                      QStringLiteral("Deletes the activity log, or its rows dated before a day, in one statement."),
+                      {valueOption(QStringLiteral("before"), QStringLiteral("Only rows dated before this day."),
+                                   QStringLiteral("DATE"))},
+                      0,
+                      0,
+                      TAdminLog::clear};
         return c;
     }();
     return list;
@@ -173,7 +261,7 @@ const QList<Command>& commands()
 
 QList<QCommandLineOption> globalOptions()
 {
-    return {QCommandLineOption(QStringList{QStringLiteral("a"), QStringLiteral("alias")},
+    return {QCommandLineOption(QStringList {QStringLiteral("a"), QStringLiteral("alias")},
                                QStringLiteral("The security database's alias (or JOVSEC_ALIAS)."),
                                QStringLiteral("ALIAS")),
             QCommandLineOption(QStringLiteral("db-password"),
@@ -181,7 +269,7 @@ QList<QCommandLineOption> globalOptions()
                                               "(or JOVSEC_PASSWORD)."),
                                QStringLiteral("PASSWORD")),
             QCommandLineOption(QStringLiteral("json"), QStringLiteral("Write the result as JSON.")),
-            QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+            QCommandLineOption(QStringList {QStringLiteral("h"), QStringLiteral("help")},
                                QStringLiteral("Show this help."))};
 }
 
@@ -230,10 +318,10 @@ const Command* findCommand(const QStringList& arguments, QStringList& words)
 
 QString generalHelp()
 {
-    QString text = QStringLiteral(
-        "Usage: jovsecadm [--alias ALIAS] [--json] COMMAND [arguments] [options]\n"
-        "Administers a security database from scripts. Exit status: 0 done, 1 refused, 2 bad usage.\n"
-        "\"jovsecadm COMMAND --help\" describes a command.\n\nCommands:\n");
+    QString text =
+        QStringLiteral("Usage: jovsecadm [--alias ALIAS] [--json] COMMAND [arguments] [options]\n"
+                       "Administers a security database from scripts. Exit status: 0 done, 1 refused, 2 bad usage.\n"
+                       "\"jovsecadm COMMAND --help\" describes a command.\n\nCommands:\n");
     for (const Command& c : commands())
         text += QStringLiteral("  ") + (c.words + QLatin1Char(' ') + c.arguments).trimmed() + QLatin1Char('\n');
     text += QStringLiteral(
@@ -275,8 +363,9 @@ int TAdminTool::run(const QStringList& arguments, QTextStream& out, QTextStream&
     parser.addPositionalArgument(command->words, QString(), command->words);
     if (!command->arguments.isEmpty())
         parser.addPositionalArgument(command->arguments, QString(), command->arguments);
-    const QString usageLine = QStringLiteral("Usage: jovsecadm %1 %2 [options]").arg(command->words, command->arguments);
-    if (!parser.parse(QStringList{QStringLiteral("jovsecadm")} + arguments)) {
+    const QString usageLine =
+        QStringLiteral("Usage: jovsecadm %1 %2 [options]").arg(command->words, command->arguments);
+    if (!parser.parse(QStringList {QStringLiteral("jovsecadm")} + arguments)) {
         err << parser.errorText() << "\n" << usageLine << "\n";
         err.flush();
         return 2;

@@ -49,8 +49,7 @@ void applyFlagOptions(TAdminContext& c, AccountFlags& f)
     flag("no-change", f.noChange);
     if (f.noChange == 1) {
         if (c.isSet(QStringLiteral("never-expires")) && f.neverExpires == 0)
-            throw TAdminError::refused(
-                QStringLiteral("User Can't Change Password goes with Password Never Expires."));
+            throw TAdminError::refused(QStringLiteral("User Can't Change Password goes with Password Never Expires."));
         f.neverExpires = 1;
     }
     if (f.mustChange == 1 && (f.neverExpires == 1 || f.noChange == 1))
@@ -70,14 +69,10 @@ void checkAccountText(const QString& name, const QString& password, const QStrin
     checkLength(field2, TSecurityRules::UserFieldLength, QStringLiteral("User Field 2"));
 }
 
-QVariant textOrNull(const QString& s)
-{
-    return s.isEmpty() ? QVariant() : QVariant(s);
-}
+QVariant textOrNull(const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); }
 
 // A policy value: a number in range, or one of the named choices.
-int policyValue(TAdminContext& c, const QString& option, int low, int high,
-                const QList<QPair<QString, int>>& named)
+int policyValue(TAdminContext& c, const QString& option, int low, int high, const QList<QPair<QString, int>>& named)
 {
     const QString text = c.value(option).trimmed();
     for (const auto& [word, value] : named)
@@ -110,9 +105,9 @@ bool anyPolicyValue(TAdminContext& c)
 // saves it, starting from what the user has now.
 void saveCustomPolicy(TAdminContext& c, TAdminSession& s, int userId)
 {
-    const QList<QVariantList> u = s.rows(
-        QStringLiteral("select PWAGING, PWKEEPHIST, ACCTLOCKING, ALLOWEDATTEMPTS from USERS where USER_ID = ?"),
-        {userId});
+    const QList<QVariantList> u =
+        s.rows(QStringLiteral("select PWAGING, PWKEEPHIST, ACCTLOCKING, ALLOWEDATTEMPTS from USERS where USER_ID = ?"),
+               {userId});
     int aging = u.first().at(0).toInt(), keep = u.first().at(1).toInt(), locking = u.first().at(2).toInt(),
         attempts = u.first().at(3).toInt();
     QList<QVariantList> h = s.rows(
@@ -154,10 +149,7 @@ void saveCustomPolicy(TAdminContext& c, TAdminSession& s, int userId)
            {maxDays, minDays, minSize, count, userId});
 }
 
-QString policyText(int custom)
-{
-    return custom == 1 ? QStringLiteral("custom") : QStringLiteral("global");
-}
+QString policyText(int custom) { return custom == 1 ? QStringLiteral("custom") : QStringLiteral("global"); }
 } // namespace
 
 namespace TAdminUsers {
@@ -166,12 +158,14 @@ void create(TAdminContext& c)
 {
     const QString alias = c.arg(0);
     QString location = c.arg(1);
-    const QString user = c.isSet(QStringLiteral("db-user")) ? c.value(QStringLiteral("db-user")) : QStringLiteral("SYSDBA");
+    const QString user =
+        c.isSet(QStringLiteral("db-user")) ? c.value(QStringLiteral("db-user")) : QStringLiteral("SYSDBA");
     QString password = c.value(QStringLiteral("db-password"));
     if (password.isEmpty())
         password = qEnvironmentVariable("JOVSEC_PASSWORD");
     if (TAliases::exists(alias))
-        throw TAdminError::refused(QStringLiteral("The alias %1 already exists in %2.").arg(alias, TAliases::configFile()));
+        throw TAdminError::refused(
+            QStringLiteral("The alias %1 already exists in %2.").arg(alias, TAliases::configFile()));
     if (!TDatabase::isServerLocation(location)) {
         location = QFileInfo(location).absoluteFilePath();
         if (QFileInfo::exists(location))
@@ -181,7 +175,7 @@ void create(TAdminContext& c)
     QString error;
     if (!TFirebirdEnv::createDatabase(location, user, password, &error))
         throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\n") + error);
-    QStringList params{QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user};
+    QStringList params {QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user};
     TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params);
     TAdminSession session(alias, password);
     const int failed = TSchema::build(alias, &error);
@@ -244,8 +238,16 @@ void list(TAdminContext& c)
         "User_LastAccess, User_AccessCount from USERS order by USER_ID"));
     QList<QVariantList> out;
     for (const QVariantList& r : rows)
-        out << QVariantList{r.at(0), r.at(1), r.at(2), r.at(3), r.at(4).toInt() == 1, r.at(5).toInt() == 1,
-                            r.at(6).toInt() == 1, policyText(r.at(7).toInt()), r.at(8), r.at(9)};
+        out << QVariantList {r.at(0),
+                             r.at(1),
+                             r.at(2),
+                             r.at(3),
+                             r.at(4).toInt() == 1,
+                             r.at(5).toInt() == 1,
+                             r.at(6).toInt() == 1,
+                             policyText(r.at(7).toInt()),
+                             r.at(8),
+                             r.at(9)};
     c.out().table({QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("field1"), QStringLiteral("field2"),
                    QStringLiteral("enabled"), QStringLiteral("admin"), QStringLiteral("locked"),
                    QStringLiteral("policy"), QStringLiteral("last_access"), QStringLiteral("access_count")},
@@ -256,42 +258,81 @@ void show(TAdminContext& c)
 {
     TAdminSession& s = c.session();
     const TNamedRow user = s.user(c.arg(0));
-    const QVariantList u = s.rows(QStringLiteral(
-        "select USER_ID, USER_NAME, User_Def1, User_Def2, User_Enabled, User_Admin, Locked, LoginAttempts, "
-        "PWMustChange, PWNeverExpires, PWNoChange, CustomAcctPolicy, PWaging, PWKeepHist, AcctLocking, "
-        "AllowedAttempts, User_LastAccess, User_AccessCount from USERS where USER_ID = ?"),
-                                           {user.id})
-                                .first();
+    const QVariantList u =
+        s.rows(QStringLiteral(
+                   "select USER_ID, USER_NAME, User_Def1, User_Def2, User_Enabled, User_Admin, Locked, LoginAttempts, "
+                   "PWMustChange, PWNeverExpires, PWNoChange, CustomAcctPolicy, PWaging, PWKeepHist, AcctLocking, "
+                   "AllowedAttempts, User_LastAccess, User_AccessCount from USERS where USER_ID = ?"),
+               {user.id})
+            .first();
     const QList<QVariantList> h = s.rows(
         QStringLiteral("select PWSETDATE, PWMAXDAYS, PWMINDAYS, PWMINSIZE, PWCOUNT from PWHIST where USER_ID = ?"),
         {user.id});
-    const QVariantList hist = h.isEmpty() ? QVariantList{QVariant(), QVariant(), QVariant(), QVariant(), QVariant()}
-                                          : h.first();
+    const QVariantList hist =
+        h.isEmpty() ? QVariantList {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()} : h.first();
     QJsonArray groups, constants;
-    for (const QVariantList& r : s.rows(QStringLiteral(
-             "select upper(A.TYPE), A.ACCESS_ID, G.GROUP_NAME, C.ACCESS_NAME from USERACC A "
-             "left join GROUPS G on G.GROUP_ID = A.ACCESS_ID left join ACCESS C on C.ACCESS_ID = A.ACCESS_ID "
-             "where A.USER_ID = ?"),
-                                        {user.id})) {
+    for (const QVariantList& r :
+         s.rows(QStringLiteral(
+                    "select upper(A.TYPE), A.ACCESS_ID, G.GROUP_NAME, C.ACCESS_NAME from USERACC A "
+                    "left join GROUPS G on G.GROUP_ID = A.ACCESS_ID left join ACCESS C on C.ACCESS_ID = A.ACCESS_ID "
+                    "where A.USER_ID = ?"),
+                {user.id})) {
         if (r.at(0).toString() == QLatin1String("G"))
             groups.append(r.at(2).isNull() ? QStringLiteral("(**Error**)") : r.at(2).toString());
         else
             constants.append(r.at(3).isNull() ? QStringLiteral("**Error**") : r.at(3).toString());
     }
     const auto flag = [](const QVariant& v) { return QVariant(v.toInt() == 1); };
-    c.out().record({QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("field1"), QStringLiteral("field2"),
-                    QStringLiteral("enabled"), QStringLiteral("admin"), QStringLiteral("locked"),
-                    QStringLiteral("login_attempts"), QStringLiteral("must_change"), QStringLiteral("never_expires"),
-                    QStringLiteral("no_change"), QStringLiteral("policy"), QStringLiteral("aging"),
-                    QStringLiteral("keep_history"), QStringLiteral("account_locking"),
-                    QStringLiteral("allowed_attempts"), QStringLiteral("last_access"), QStringLiteral("access_count"),
-                    QStringLiteral("password_set"), QStringLiteral("max_days"), QStringLiteral("min_days"),
-                    QStringLiteral("min_length"), QStringLiteral("history_count"), QStringLiteral("groups"),
+    c.out().record({QStringLiteral("id"),
+                    QStringLiteral("name"),
+                    QStringLiteral("field1"),
+                    QStringLiteral("field2"),
+                    QStringLiteral("enabled"),
+                    QStringLiteral("admin"),
+                    QStringLiteral("locked"),
+                    QStringLiteral("login_attempts"),
+                    QStringLiteral("must_change"),
+                    QStringLiteral("never_expires"),
+                    QStringLiteral("no_change"),
+                    QStringLiteral("policy"),
+                    QStringLiteral("aging"),
+                    QStringLiteral("keep_history"),
+                    QStringLiteral("account_locking"),
+                    QStringLiteral("allowed_attempts"),
+                    QStringLiteral("last_access"),
+                    QStringLiteral("access_count"),
+                    QStringLiteral("password_set"),
+                    QStringLiteral("max_days"),
+                    QStringLiteral("min_days"),
+                    QStringLiteral("min_length"),
+                    QStringLiteral("history_count"),
+                    QStringLiteral("groups"),
                     QStringLiteral("constants")},
-                   {u.at(0), u.at(1), u.at(2), u.at(3), flag(u.at(4)), flag(u.at(5)), flag(u.at(6)), u.at(7),
-                    flag(u.at(8)), flag(u.at(9)), flag(u.at(10)), policyText(u.at(11).toInt()), flag(u.at(12)),
-                    flag(u.at(13)), flag(u.at(14)), u.at(15), u.at(16), u.at(17), hist.at(0), hist.at(1), hist.at(2),
-                    hist.at(3), hist.at(4), QVariant(groups), QVariant(constants)});
+                   {u.at(0),
+                    u.at(1),
+                    u.at(2),
+                    u.at(3),
+                    flag(u.at(4)),
+                    flag(u.at(5)),
+                    flag(u.at(6)),
+                    u.at(7),
+                    flag(u.at(8)),
+                    flag(u.at(9)),
+                    flag(u.at(10)),
+                    policyText(u.at(11).toInt()),
+                    flag(u.at(12)),
+                    flag(u.at(13)),
+                    flag(u.at(14)),
+                    u.at(15),
+                    u.at(16),
+                    u.at(17),
+                    hist.at(0),
+                    hist.at(1),
+                    hist.at(2),
+                    hist.at(3),
+                    hist.at(4),
+                    QVariant(groups),
+                    QVariant(constants)});
 }
 
 void set(TAdminContext& c)
@@ -309,7 +350,7 @@ void set(TAdminContext& c)
     const QString field1 = c.isSet(QStringLiteral("field1")) ? c.value(QStringLiteral("field1")) : u.at(2).toString();
     const QString field2 = c.isSet(QStringLiteral("field2")) ? c.value(QStringLiteral("field2")) : u.at(3).toString();
     checkAccountText(name, password, field1, field2);
-    AccountFlags flags{u.at(4).toInt(), u.at(5).toInt(), u.at(6).toInt(), u.at(7).toInt(), u.at(8).toInt()};
+    AccountFlags flags {u.at(4).toInt(), u.at(5).toInt(), u.at(6).toInt(), u.at(7).toInt(), u.at(8).toInt()};
     // A flag the command sets wins over the stored one it conflicts with.
     if (c.isSet(QStringLiteral("must-change")) && c.yesNo(QStringLiteral("must-change"))) {
         if (!c.isSet(QStringLiteral("never-expires")))

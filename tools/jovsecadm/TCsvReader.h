@@ -14,7 +14,7 @@ public:
     struct Line {
         int number = 0; // 1-based line in the file
         QStringList fields;
-        QString error;  // empty when the line was read
+        QString error; // empty when the line was read
     };
 
     // Throws nothing; false with the reason when the file cannot be read.

@@ -18,10 +18,7 @@
 
 namespace {
 // Names as the editor's filters compare them: whole, letter case ignored.
-QString key(const QString& name)
-{
-    return TFilter::keyOfText(name);
-}
+QString key(const QString& name) { return TFilter::keyOfText(name); }
 
 // Name -> id of a table; a name held by several rows maps to 0 (ambiguous).
 QHash<QString, int> idsByName(TAdminSession& s, const QString& sql)
@@ -164,8 +161,8 @@ void TUserImport::check(const QString& path)
                 } else {
                     row.reason = resolve(line.fields.at(5), groups, QStringLiteral("group"), row.groups);
                     if (row.reason.isEmpty())
-                        row.reason = resolve(line.fields.at(6), constants, QStringLiteral("access constant"),
-                                             row.constants);
+                        row.reason =
+                            resolve(line.fields.at(6), constants, QStringLiteral("access constant"), row.constants);
                     if (row.reason.isEmpty())
                         row.outcome = Outcome::Added;
                 }
@@ -215,8 +212,8 @@ void TUserImport::apply()
             insertUser.finish();
             followGlobal.bindValue(QStringLiteral(":UserID"), id);
             run(followGlobal);
-            for (const auto& [ids, type] : {std::pair{&row.groups, QStringLiteral("G")},
-                                            std::pair{&row.constants, QStringLiteral("C")}})
+            for (const auto& [ids, type] :
+                 {std::pair {&row.groups, QStringLiteral("G")}, std::pair {&row.constants, QStringLiteral("C")}})
                 for (int access : *ids) {
                     grant.bindValue(0, id);
                     grant.bindValue(1, access);
@@ -259,16 +256,16 @@ void TUserImport::command(TAdminContext& c)
     if (out.json()) {
         QJsonArray rows;
         for (const Row& r : import.rows())
-            rows.append(QJsonObject{{QStringLiteral("line"), r.line},
-                                    {QStringLiteral("name"), r.name},
-                                    {QStringLiteral("result"), outcomeText(r.outcome)},
-                                    {QStringLiteral("reason"), r.reason}});
-        out.writeJson(QJsonObject{{QStringLiteral("rows"), rows},
-                                  {QStringLiteral("added"), import.count(Outcome::Added)},
-                                  {QStringLiteral("skipped"), import.count(Outcome::Skipped)},
-                                  {QStringLiteral("refused"), refused},
-                                  {QStringLiteral("written"), written},
-                                  {QStringLiteral("summary"), summary}});
+            rows.append(QJsonObject {{QStringLiteral("line"), r.line},
+                                     {QStringLiteral("name"), r.name},
+                                     {QStringLiteral("result"), outcomeText(r.outcome)},
+                                     {QStringLiteral("reason"), r.reason}});
+        out.writeJson(QJsonObject {{QStringLiteral("rows"), rows},
+                                   {QStringLiteral("added"), import.count(Outcome::Added)},
+                                   {QStringLiteral("skipped"), import.count(Outcome::Skipped)},
+                                   {QStringLiteral("refused"), refused},
+                                   {QStringLiteral("written"), written},
+                                   {QStringLiteral("summary"), summary}});
     } else {
         for (const Row& r : import.rows()) {
             out.out() << QStringLiteral("line %1: %2").arg(r.line).arg(outcomeText(r.outcome));

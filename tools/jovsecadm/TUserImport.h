@@ -31,7 +31,7 @@ public:
     };
     static constexpr int Columns = 7;
 
-    explicit TUserImport(TAdminSession& session) : m_session(session) {}
+    explicit TUserImport(TAdminSession& session) : m_session(session) { }
 
     // Reads and checks the file; throws TAdminError when it cannot be read.
     void check(const QString& path);
