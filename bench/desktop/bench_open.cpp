@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         password = QStringLiteral("masterkey");
         return true;
     });
-    Platform::installEngineLoginPrompt();
+    TDatabase::setLoginPromptHandler(&Platform::loginPrompt);
     prepareDatabase();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
