@@ -24,6 +24,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QVariant>
 
@@ -157,7 +158,8 @@ private:
     int m_rowsAffected = 0;
 
     State m_state = State::Inactive;
-    TDatabase* m_connection = nullptr;
+    // Weak: another owner may delete the connection while this record set still names it.
+    QPointer<TDatabase> m_connection;
     TRowWriter m_writer;
     std::vector<std::unique_ptr<TField>> m_fields;
     int m_dataColumns = 0;
