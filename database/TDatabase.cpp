@@ -30,29 +30,6 @@ TDatabase::LoginPromptHandler& promptHandler()
 }
 int g_connectionCounter = 0;
 
-struct Location {
-    QString host;
-    int port = -1;
-    QString path;
-};
-
-// host:path or host/port:path reach a server; anything else is a local file.
-Location parseLocation(const QString& serverName)
-{
-    static const QRegularExpression remote(QStringLiteral("^([^/:\\\\]{2,})(?:/(\\d+))?:(.+)$"));
-    Location loc;
-    const QRegularExpressionMatch m = remote.match(serverName);
-    if (m.hasMatch()) {
-        loc.host = m.captured(1);
-        if (!m.captured(2).isEmpty())
-            loc.port = m.captured(2).toInt();
-        loc.path = m.captured(3);
-    } else {
-        loc.path = serverName;
-    }
-    return loc;
-}
-
 // Another transaction changed or holds the row this work wanted to change.
 bool isConflict(const QString& engineText)
 {
@@ -132,13 +109,15 @@ void TDatabase::open()
     if (serverName.isEmpty())
         throw EDatabaseError(QStringLiteral("No SERVER NAME given for alias %1").arg(alias));
 
-    TFirebirdEnv::prepare();
+    // A local file needs the private engine folder; a server does not.
+    const TFirebirdEnv::Location loc = TFirebirdEnv::parseLocation(serverName);
+    if (!TFirebirdEnv::prepare() && !loc.isRemote())
+        throw EDatabaseError(TFirebirdEnv::refusal());
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), m_connectionName);
     if (!db.isValid())
         throw EDatabaseError(QStringLiteral("The Firebird driver (QIBASE) is not available"));
-    const Location loc = parseLocation(serverName);
     db.setHostName(loc.host);
     db.setPort(loc.port);
     db.setDatabaseName(loc.path);
@@ -326,4 +305,7 @@ void TDatabase::dropTemporaryConnections()
 
 void TDatabase::setLoginPromptHandler(LoginPromptHandler handler) { promptHandler() = std::move(handler); }
 
-bool TDatabase::isServerLocation(const QString& serverName) { return !parseLocation(serverName).host.isEmpty(); }
+bool TDatabase::isServerLocation(const QString& serverName)
+{
+    return TFirebirdEnv::parseLocation(serverName).isRemote();
+}

@@ -3,13 +3,39 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <ibase.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 bool g_prepared = false;
 QString g_privateRoot;
+QString g_refusal;
+
+// The private firebird.conf, one setting a line.
+struct Setting {
+    const char* name;
+    const char* value;
+};
+constexpr Setting kSettings[] = {
+    {"ServerMode", "SuperClassic"},
+    // A server that accepts the connection but never answers is given up on.
+    {"ConnectionTimeout", "10"},
+};
+
+QByteArray configurationText()
+{
+    QByteArray text = "# Written by JovSec: lets several programs share one database file.\n";
+    for (const Setting& setting : kSettings)
+        text += QByteArray(setting.name) + " = " + setting.value + "\n";
+    return text;
+}
 
 QString firebirdMessageFile()
 {
@@ -28,49 +54,204 @@ QString quoted(const QString& text)
     out.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + out + QLatin1Char('\'');
 }
+
+QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+struct FileHandle {
+    int fd = -1;
+    explicit FileHandle(int f) : fd(f) { }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+QString refusedFolder(const QString& folder, const QString& reason)
+{
+    return QStringLiteral("The private Firebird folder %1 cannot be used: %2. Remove it, or set "
+                          "FIREBIRD and FIREBIRD_LOCK to folders of your own.")
+        .arg(folder, reason);
+}
+
+// Makes the folder owner-only if it is missing, then checks without following a link
+// that it is a directory of this user with mode 0700. A folder inside one already
+// checked can only have been made by this user (or root), so a wider mode there is
+// narrowed instead of refused: earlier versions made "root" and "lock" 0755.
+bool trustFolder(const QString& path, bool narrowMode, QString* error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    bool created = ::mkdir(name.constData(), 0700) == 0;
+    if (!created && errno != EEXIST) {
+        *error = refusedFolder(path, systemError(errno));
+        return false;
+    }
+    FileHandle dir(::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dir.fd < 0) {
+        const int code = errno;
+        *error = refusedFolder(path, code == ELOOP || code == ENOTDIR
+                                         ? QStringLiteral("it is a symbolic link or not a folder")
+                                         : systemError(code));
+        return false;
+    }
+    struct stat st { };
+    if (::fstat(dir.fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *error = refusedFolder(path, QStringLiteral("it is not a folder"));
+        return false;
+    }
+    if (st.st_uid != ::geteuid()) {
+        *error = refusedFolder(path, QStringLiteral("it belongs to another user (uid %1)").arg(st.st_uid));
+        return false;
+    }
+    const mode_t mode = st.st_mode & 07777;
+    if (mode != 0700) {
+        // The umask may have taken bits from a folder made just now; setting 0700
+        // only gives the owner back what is his.
+        if (!created && !narrowMode) {
+            *error = refusedFolder(path, QStringLiteral("its mode is %1, not 0700")
+                                             .arg(QString::number(mode, 8).rightJustified(4, QLatin1Char('0'))));
+            return false;
+        }
+        if (::fchmod(dir.fd, 0700) != 0) {
+            *error = refusedFolder(path, systemError(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+// A temporary name beside the target in the same folder, unique to this process.
+QByteArray temporaryName(const QString& target)
+{
+    static int counter = 0;
+    return QFile::encodeName(target) + ".tmp-" + QByteArray::number(::getpid()) + "-" + QByteArray::number(++counter);
+}
+
+bool sameContent(const QByteArray& path, const QByteArray& content)
+{
+    FileHandle file(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (file.fd < 0)
+        return false;
+    struct stat st { };
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != content.size())
+        return false;
+    QByteArray current(content.size(), '\0');
+    qsizetype done = 0;
+    while (done < current.size()) {
+        const ssize_t n = ::read(file.fd, current.data() + done, size_t(current.size() - done));
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return current == content;
+}
+
+// Readers always see a whole file: the new content goes to a temporary file that is
+// renamed over the old one, and only when it differs.
+bool writeFileIfChanged(const QString& target, const QByteArray& content, QString* error)
+{
+    const QByteArray path = QFile::encodeName(target);
+    if (sameContent(path, content))
+        return true;
+    const QByteArray temporary = temporaryName(target);
+    FileHandle file(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    bool ok = file.fd >= 0;
+    for (qsizetype done = 0; ok && done < content.size();) {
+        const ssize_t n = ::write(file.fd, content.constData() + done, size_t(content.size() - done));
+        ok = n > 0;
+        done += n;
+    }
+    ok = ok && ::fsync(file.fd) == 0 && ::rename(temporary.constData(), path.constData()) == 0;
+    if (!ok) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(target, systemError(errno));
+        ::unlink(temporary.constData());
+    }
+    return ok;
+}
+
+bool linkIfChanged(const QString& target, const QString& linkTo, QString* error)
+{
+    const QByteArray path = QFile::encodeName(target);
+    const QByteArray wanted = QFile::encodeName(linkTo);
+    char current[4096];
+    const ssize_t n = ::readlink(path.constData(), current, sizeof current);
+    if (n >= 0 && QByteArray(current, n) == wanted)
+        return true;
+    const QByteArray temporary = temporaryName(target);
+    if (::symlink(wanted.constData(), temporary.constData()) != 0 ||
+        ::rename(temporary.constData(), path.constData()) != 0) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(target, systemError(errno));
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
+}
 } // namespace
 
-void TFirebirdEnv::prepare()
+TFirebirdEnv::Location TFirebirdEnv::parseLocation(const QString& location)
+{
+    static const QRegularExpression remote(QStringLiteral("^([^/:\\\\]{2,})(?:/(\\d+))?:(.+)$"));
+    Location loc;
+    const QRegularExpressionMatch m = remote.match(location);
+    if (m.hasMatch()) {
+        loc.host = m.captured(1);
+        if (!m.captured(2).isEmpty())
+            loc.port = m.captured(2).toInt();
+        loc.path = m.captured(3);
+    } else {
+        loc.path = location;
+    }
+    return loc;
+}
+
+QString TFirebirdEnv::privateFolder() { return QStringLiteral("/tmp/jovsec-firebird-") + QString::number(::geteuid()); }
+
+bool TFirebirdEnv::setUpPrivateFolder(const QString& folder, bool withLock, QString* error)
+{
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    const QString root = folder + QStringLiteral("/root");
+    if (!trustFolder(folder, false, &message) || !trustFolder(root, true, &message) ||
+        (withLock && !trustFolder(folder + QStringLiteral("/lock"), true, &message)))
+        return false;
+    if (!writeFileIfChanged(root + QStringLiteral("/firebird.conf"), configurationText(), &message))
+        return false;
+    const QString msg = firebirdMessageFile();
+    return msg.isEmpty() || linkIfChanged(root + QStringLiteral("/firebird.msg"), msg, &message);
+}
+
+bool TFirebirdEnv::prepare()
 {
     if (g_prepared)
-        return;
+        return g_refusal.isEmpty();
     g_prepared = true;
     if (qEnvironmentVariableIsSet("FIREBIRD"))
-        return;
+        return true;
 
-    const QString base = QDir::tempPath() + QStringLiteral("/jovsec-firebird-") + QString::number(getuid());
-    const QString root = base + QStringLiteral("/root");
-    QDir().mkpath(root);
-    QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QFile conf(root + QStringLiteral("/firebird.conf"));
-    if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        conf.write("# Written by JovSec: lets several programs share one database file.\n"
-                   "ServerMode = SuperClassic\n"
-                   "# A server that accepts the connection but never answers is given up on.\n"
-                   "ConnectionTimeout = 10\n");
-    conf.close();
-    const QString msg = firebirdMessageFile();
-    const QString link = root + QStringLiteral("/firebird.msg");
-    if (!msg.isEmpty() && !QFileInfo::exists(link))
-        QFile::link(msg, link);
-    qputenv("FIREBIRD", QFile::encodeName(root));
-
-    if (!qEnvironmentVariableIsSet("FIREBIRD_LOCK")) {
-        const QString lock = base + QStringLiteral("/lock");
-        QDir().mkpath(lock);
-        qputenv("FIREBIRD_LOCK", QFile::encodeName(lock));
+    const bool ownLock = !qEnvironmentVariableIsSet("FIREBIRD_LOCK");
+    const QString folder = privateFolder();
+    if (!setUpPrivateFolder(folder, ownLock, &g_refusal)) {
+        if (g_refusal.isEmpty())
+            g_refusal = refusedFolder(folder, QStringLiteral("it cannot be prepared"));
+        qWarning("%s", qPrintable(g_refusal));
+        return false;
     }
-    g_privateRoot = root;
+    g_privateRoot = folder + QStringLiteral("/root");
+    qputenv("FIREBIRD", QFile::encodeName(g_privateRoot));
+    if (ownLock)
+        qputenv("FIREBIRD_LOCK", QFile::encodeName(folder + QStringLiteral("/lock")));
+    return true;
 }
 
 QString TFirebirdEnv::privateRoot() { return g_privateRoot; }
 
-bool TFirebirdEnv::createDatabase(const QString& location, const QString& user, const QString& password, QString* error)
+QString TFirebirdEnv::refusal() { return g_refusal; }
+
+namespace {
+bool executeCreate(const QString& statement, QString* error)
 {
-    prepare();
-    const QString statement = QStringLiteral("CREATE DATABASE ") + quoted(location) + QStringLiteral(" USER ") +
-                              quoted(user.isEmpty() ? QStringLiteral("SYSDBA") : user) + QStringLiteral(" PASSWORD ") +
-                              quoted(password) + QStringLiteral(" PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8");
     const QByteArray sql = statement.toUtf8();
     ISC_STATUS_ARRAY status {};
     isc_db_handle db = 0;
@@ -91,4 +272,96 @@ bool TFirebirdEnv::createDatabase(const QString& location, const QString& user, 
     }
     isc_detach_database(status, &db);
     return true;
+}
+
+// Moves a finished file to its name unless something is there already.
+bool moveIntoPlace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without RENAME_NOREPLACE: a hard link fails just the same on an
+    // existing name.
+    if (::link(from.constData(), to.constData()) != 0)
+        return false;
+    ::unlink(from.constData());
+    return true;
+}
+
+// Nobody but this user can open the new file while it is made: it is created in a
+// fresh owner-only folder beside the target, set to 0600 and then moved into place.
+bool createLocalDatabase(const QString& statementStart, const QString& location, const QString& statementEnd,
+                         QString* error)
+{
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    const QFileInfo target(location);
+    const QByteArray targetPath = QFile::encodeName(target.absoluteFilePath());
+    QByteArray folder = QFile::encodeName(target.absolutePath()) + "/.jovsec-new-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        message = QStringLiteral("Cannot create %1: %2").arg(location, systemError(errno));
+        return false;
+    }
+    const QByteArray made = folder + "/new.fdb";
+    bool ok = executeCreate(statementStart + quoted(QFile::decodeName(made)) + statementEnd, &message);
+    if (ok && (::chmod(made.constData(), 0600) != 0 || !moveIntoPlace(made, targetPath))) {
+        message = QStringLiteral("Cannot create %1: %2").arg(location, systemError(errno));
+        ok = false;
+    }
+    ::unlink(made.constData());
+    ::rmdir(folder.constData());
+    return ok;
+}
+} // namespace
+
+bool TFirebirdEnv::createDatabase(const QString& location, const QString& user, const QString& password, QString* error)
+{
+    const bool ready = prepare();
+    const QString start = QStringLiteral("CREATE DATABASE ");
+    const QString rest = QStringLiteral(" USER ") + quoted(user.isEmpty() ? QStringLiteral("SYSDBA") : user) +
+                         QStringLiteral(" PASSWORD ") + quoted(password) +
+                         QStringLiteral(" PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8");
+    if (parseLocation(location).isRemote())
+        return executeCreate(start + quoted(location) + rest, error);
+    if (!ready) {
+        if (error)
+            *error = g_refusal;
+        return false;
+    }
+    return createLocalDatabase(start, location, rest, error);
+}
+
+bool TFirebirdEnv::copyDatabase(const QString& source, const QString& target, QString* error)
+{
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly)) {
+        message = QStringLiteral("Cannot read %1: %2").arg(source, from.errorString());
+        return false;
+    }
+    const QByteArray targetPath = QFile::encodeName(target);
+    const int fd = ::open(targetPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+        message = QStringLiteral("Cannot create %1: %2").arg(target, systemError(errno));
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(targetPath.constData());
+        }
+        return false;
+    }
+    QFile to;
+    bool ok = to.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    while (ok && !from.atEnd()) {
+        const QByteArray block = from.read(1 << 16);
+        ok = !block.isEmpty() && to.write(block) == block.size();
+    }
+    ok = ok && to.flush();
+    if (!ok) {
+        message = QStringLiteral("Cannot copy %1 to %2: %3").arg(source, target, to.errorString());
+        to.close();
+        ::unlink(targetPath.constData());
+    }
+    return ok;
 }

@@ -7,19 +7,54 @@
 // set FIREBIRD, the layer points FIREBIRD at a private root whose firebird.conf says
 // ServerMode = SuperClassic, and FIREBIRD_LOCK at a private lock folder shared by all
 // of this user's programs.
+//
+// Every program of one OS user must use the same lock folder, or two lock tables on
+// one file damage it. So the folder is derived from the user id alone, never from
+// TMPDIR, HOME or anything else a session can vary: /tmp/jovsec-firebird-<uid>. It is
+// on local storage (the lock files are shared memory mapped by every process; a home
+// folder may be on NFS). Because /tmp is shared with other users, the folder and its
+// sub-folders are checked before use without following links: a real directory,
+// owned by this user, mode 0700. One that fails is refused and not used.
 
 #include <QString>
 
 class TFirebirdEnv {
 public:
     // Idempotent; must run before the client library loads (the layer calls it
-    // before its first connection).
-    static void prepare();
-    // The private root in use (empty when the user set FIREBIRD).
+    // before its first connection). Returns false when the private folder was
+    // refused; refusal() says why, and local databases cannot be opened.
+    static bool prepare();
+    // The private root in use (empty when the user set FIREBIRD or it was refused).
     static QString privateRoot();
+    // Why the private folder was refused; empty when it is in use or not needed.
+    static QString refusal();
+
+    // This OS user's private folder; it depends on the user id only.
+    static QString privateFolder();
+    // Creates (owner-only) or verifies the private folder with its "root" and, when
+    // asked, "lock" sub-folders, and brings the configuration files in root up to
+    // date: each is written to a temporary file and renamed into place, only when
+    // its content differs. Returns false, with a message naming the folder in
+    // error, and writes nothing when a folder cannot be trusted.
+    static bool setUpPrivateFolder(const QString& folder, bool withLock, QString* error);
 
     // Creates an empty database file (UTF8, dialect 3). A location of the form
-    // host[/port]:path creates it through a server. Returns false with the engine's
-    // text in error.
+    // host[/port]:path creates it through a server; a local file is made mode 0600
+    // whatever the umask, since only its permissions protect it. Returns false with
+    // the engine's text in error.
     static bool createDatabase(const QString& location, const QString& user, const QString& password, QString* error);
+
+    // Copies a database file (the prime database) to a new local file of mode 0600.
+    // Refuses to replace an existing file. Returns false with a message in error.
+    static bool copyDatabase(const QString& source, const QString& target, QString* error);
+
+    // A database location: host:path or host/port:path reach a server; anything
+    // else is a local file.
+    struct Location {
+        QString host;
+        int port = -1;
+        QString path;
+        bool isRemote() const { return !host.isEmpty(); }
+    };
+    static Location parseLocation(const QString& location);
 };

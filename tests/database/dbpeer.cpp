@@ -1,5 +1,9 @@
-// A second program on the same security database: adds a user and prints how many
-// users it sees. Used by the sharing test.
+// Another program on the same machine, started by the tests.
+//
+//   jovsec_dbpeer ALIAS NAME   adds a user to the security database and prints how
+//                              many users it sees
+//   jovsec_dbpeer --folders    prints the lock folder the layer chose, or the reason
+//                              the private folder was refused (exit code 3)
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 
@@ -8,9 +12,17 @@
 
 int main(int argc, char** argv)
 {
-    TFirebirdEnv::prepare();
+    const bool ready = TFirebirdEnv::prepare();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 2 && args[1] == "--folders") {
+        if (!ready) {
+            QTextStream(stderr) << TFirebirdEnv::refusal() << "\n";
+            return 3;
+        }
+        QTextStream(stdout) << qEnvironmentVariable("FIREBIRD_LOCK") << "\n";
+        return 0;
+    }
     if (args.size() != 3)
         return 2;
     try {
