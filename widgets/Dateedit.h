@@ -66,7 +66,7 @@ public:
     int secondSeparator() const { return m_sep2; }
     TDateButton* button() const { return m_button; }
 
-    // Selects part 1, 2 or 3 of the text.
+    // Selects the first, second or third date field of the text.
     void selectPart(int part);
 
 signals:

@@ -181,7 +181,7 @@ TEST_F(DateEditTest, TypingPartByPart)
     EXPECT_EQ(edit->currentPart(), 3);
     EXPECT_EQ(edit->selectedText(), "1999");
     type("2004/");
-    EXPECT_EQ(edit->text(), "3/7/2004") << "the separator in part 3 does nothing";
+    EXPECT_EQ(edit->text(), "3/7/2004") << "a separator typed in the year does nothing";
     EXPECT_EQ(edit->currentPart(), 3);
     QTest::keyClick(edit, Qt::Key_Backspace);
     EXPECT_EQ(edit->text(), "3/7/200");
