@@ -9,8 +9,9 @@ class EDatabaseError : public std::runtime_error {
 public:
     // Why the work failed, as far as the layer could tell: a passing trouble that
     // running the work again may cure (a concurrent writer held the row, or the
-    // connection broke and has been reopened), or anything else.
-    enum class Reason { Unknown, Engine, Conflict, Broken };
+    // connection broke and has been reopened), a row that stayed locked longer than
+    // the connection waits, or anything else.
+    enum class Reason { Unknown, Engine, Conflict, Broken, LockTimeout };
 
     explicit EDatabaseError(const QString& message, Reason reason = Reason::Unknown)
         : std::runtime_error(message.toStdString()), m_message(message), m_reason(reason)

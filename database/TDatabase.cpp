@@ -3,6 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TAliases.h"
 #include "database/TFirebirdEnv.h"
+#include "database/TLockWatch.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -29,6 +30,7 @@ TDatabase::LoginPromptHandler& promptHandler()
     return handler;
 }
 int g_connectionCounter = 0;
+int g_defaultLockTimeout = TDatabase::kLockTimeout;
 
 // Another transaction changed or holds the row this work wanted to change.
 bool isConflict(const QString& engineText)
@@ -230,6 +232,25 @@ void TDatabase::perform(const std::function<void()>& work)
             throw;
         }
     }
+}
+
+int TDatabase::defaultLockTimeout() { return g_defaultLockTimeout; }
+
+void TDatabase::setDefaultLockTimeout(int milliseconds) { g_defaultLockTimeout = milliseconds; }
+
+void TDatabase::performWaiting(const std::function<void()>& work)
+{
+    perform([&] {
+        TLockWatch watch(sqlDatabase(), m_lockTimeout);
+        try {
+            work();
+        } catch (EDatabaseError& failure) {
+            if (watch.fired())
+                throw EDatabaseError(QStringLiteral("lock time-out on wait transaction"),
+                                     EDatabaseError::Reason::LockTimeout);
+            throw;
+        }
+    });
 }
 
 void TDatabase::commit()

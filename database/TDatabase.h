@@ -62,6 +62,20 @@ public:
     // The tries a unit of work gets against concurrent writers.
     static constexpr int kConflictAttempts = 30;
 
+    // How long a statement that changes rows, or reads rows to lock them, waits for a
+    // row that another transaction holds (a program stopped in the middle of its
+    // write, a frozen peer) before it gives up; 0 waits as long as it takes.
+    int lockTimeout() const { return m_lockTimeout; }
+    void setLockTimeout(int milliseconds) { m_lockTimeout = milliseconds; }
+    // What new connections start with.
+    static int defaultLockTimeout();
+    static void setDefaultLockTimeout(int milliseconds);
+    static constexpr int kLockTimeout = 10000;
+    // perform() for work that may wait on another transaction's row: each try waits at
+    // most lockTimeout(), then fails marked LockTimeout with the engine's own words
+    // for it, and is not tried again.
+    void performWaiting(const std::function<void()>& work);
+
     bool isTemporary() const { return m_temporary; }
     // The parameters in effect: the alias's, with those given here replacing them.
     QStringList effectiveParams() const;
@@ -100,5 +114,6 @@ private:
     bool m_temporary = false;
     bool m_inTransaction = false;
     int m_users = 0;
+    int m_lockTimeout = defaultLockTimeout();
     QString m_connectionName;
 };

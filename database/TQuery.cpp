@@ -70,7 +70,7 @@ void TQuery::execSQL()
     TDatabase* db = acquireConnection();
     const QString text = m_statement.engineText();
     try {
-        db->perform([&] {
+        db->performWaiting([&] {
             QSqlQuery q(db->sqlDatabase());
             if (!m_statement.run(q, text)) {
                 const QString error = q.lastError().text();
@@ -96,8 +96,10 @@ void TQuery::open()
     TDatabase* db = acquireConnection();
     const QString text = m_statement.engineText();
     QSqlRecord record;
+    // Only a select that locks its rows can wait on another transaction.
+    const auto perform = TStatementText::locksRows(text) ? &TDatabase::performWaiting : &TDatabase::perform;
     try {
-        db->perform([&] {
+        (db->*perform)([&] {
             QSqlQuery q(db->sqlDatabase());
             q.setForwardOnly(true);
             if (!m_statement.run(q, text)) {
@@ -500,14 +502,14 @@ void TQuery::post()
     int newRow;
     if (m_state == State::Insert) {
         if (writeThrough)
-            m_connection->perform([&] { m_writer.insert(m_connection->sqlDatabase(), m_buffer, m_assigned); });
+            m_connection->performWaiting([&] { m_writer.insert(m_connection->sqlDatabase(), m_buffer, m_assigned); });
         const int at = std::clamp(m_insertRow, 0, m_rows.size());
         m_rows.insert(at, m_buffer);
         newRow = at;
     } else {
         const int row = currentRow();
         if (writeThrough)
-            m_connection->perform(
+            m_connection->performWaiting(
                 [&] { m_writer.update(m_connection->sqlDatabase(), m_rows.copy(row), m_buffer, m_assigned); });
         else if (m_cachedUpdates)
             m_rows.keepOriginal(row);
@@ -539,7 +541,7 @@ void TQuery::deleteRecord()
         throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     if (m_requestLive && !m_cachedUpdates) {
         acquireConnection();
-        m_connection->perform([&] { m_writer.remove(m_connection->sqlDatabase(), m_rows.copy(row)); });
+        m_connection->performWaiting([&] { m_writer.remove(m_connection->sqlDatabase(), m_rows.copy(row)); });
     }
     m_rows.erase(row);
     const int pos = m_pos;

@@ -156,6 +156,13 @@ bool TStatementText::changesRows(const QString& text)
     return dml.match(text).hasMatch();
 }
 
+bool TStatementText::locksRows(const QString& text)
+{
+    static const QRegularExpression lock(QStringLiteral("\\bwith\\s+lock\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return lock.match(text).hasMatch();
+}
+
 QString TStatementText::tableOf(const QString& sql)
 {
     static const QRegularExpression from(QStringLiteral("\\bfrom\\s+([A-Za-z_][A-Za-z0-9_$]*)"),

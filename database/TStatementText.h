@@ -35,6 +35,8 @@ public:
     // What kind of statement a text is.
     static bool returnsRowSet(const QString& engineText);
     static bool changesRows(const QString& engineText);
+    // Whether a select locks the rows it reads (WITH LOCK), and so may wait on them.
+    static bool locksRows(const QString& engineText);
     // The table named after "from", upper case; empty when there is none.
     static QString tableOf(const QString& text);
 

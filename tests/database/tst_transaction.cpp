@@ -6,6 +6,10 @@
 #include "database/TTransaction.h"
 #include "tests/support/TestDatabase.h"
 
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 namespace {
@@ -83,4 +87,88 @@ TEST(Transaction, ConflictsThatNeverEndAreGivenUpOn)
                                    }),
                  EDatabaseError);
     EXPECT_EQ(runs, TDatabase::kConflictAttempts);
+}
+
+// Another program's transaction holds a row (it is stopped half-way through its write).
+class LockedRow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        userId = db.addUser("Held", "pw");
+        holder = QSqlDatabase::addDatabase("QIBASE", "holder");
+        holder.setDatabaseName(db.path());
+        holder.setUserName("SYSDBA");
+        holder.setPassword("masterkey");
+        ASSERT_TRUE(holder.open()) << qPrintable(holder.lastError().text());
+        ASSERT_TRUE(holder.transaction());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec(QString("update USERS set LOGINATTEMPTS = 2 where USER_ID = %1").arg(userId)));
+        TDatabase::connectionFor(db.alias())->setLockTimeout(300);
+    }
+    void TearDown() override
+    {
+        holder.rollback();
+        holder.close();
+        holder = QSqlDatabase();
+        QSqlDatabase::removeDatabase("holder");
+    }
+    void release() { ASSERT_TRUE(holder.rollback()); }
+
+    TestDatabase db;
+    QSqlDatabase holder;
+    int userId = 0;
+};
+
+TEST_F(LockedRow, AWriteGivesUpAfterTheLockTimeoutAndTheConnectionGoesOn)
+{
+    TQuery update;
+    update.setDatabaseName(db.alias());
+    update.setSQL(QString("update USERS set LOCKED = 1 where USER_ID = %1").arg(userId));
+    QElapsedTimer waited;
+    waited.start();
+    try {
+        update.execSQL();
+        FAIL() << "the write did not wait for the held row";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.reason(), EDatabaseError::Reason::LockTimeout) << qPrintable(e.message());
+        EXPECT_EQ(e.message(), "lock time-out on wait transaction");
+    }
+    // Not before its time, and not forever (without a limit it waits as long as the holder).
+    EXPECT_GE(waited.elapsed(), 250);
+    EXPECT_LT(waited.elapsed(), 30000);
+
+    // The cancel ended that wait only: the next work on the connection runs.
+    EXPECT_EQ(db.scalar(QString("select LOCKED from USERS where USER_ID = %1").arg(userId)), "0");
+    release();
+    update.execSQL();
+    EXPECT_EQ(db.scalar(QString("select LOCKED from USERS where USER_ID = %1").arg(userId)), "1");
+    TQuery read;
+    read.setDatabaseName(db.alias());
+    read.setSQL("select count(*) from USERS");
+    read.open();
+    EXPECT_EQ(read.field(0)->asInteger(), 1);
+}
+
+TEST_F(LockedRow, ASelectThatLocksGivesUpInsideATransactionAndNothingIsKept)
+{
+    int runs = 0;
+    try {
+        TTransaction::run(db.alias(), [&] {
+            ++runs;
+            insertUser(db.alias(), "Written");
+            TQuery locking;
+            locking.setDatabaseName(db.alias());
+            locking.setSQL(QString("select * from USERS where USER_ID = %1 with lock").arg(userId));
+            locking.open();
+        });
+        FAIL() << "the locking select did not wait for the held row";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.reason(), EDatabaseError::Reason::LockTimeout) << qPrintable(e.message());
+    }
+    EXPECT_EQ(runs, 1); // a timeout is not a conflict to try again
+    release();
+    EXPECT_EQ(db.count("USERS"), 1);
+    // The connection is usable again for a transaction of its own.
+    TTransaction::run(db.alias(), [&] { insertUser(db.alias(), "After"); });
+    EXPECT_EQ(db.count("USERS"), 2);
 }

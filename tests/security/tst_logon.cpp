@@ -4,10 +4,13 @@
 #include "security/CSPwdunt.h"
 #include "tests/security/SecurityFixture.h"
 
+#include "database/TDatabase.h"
 #include "database/TQuery.h"
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -290,6 +293,30 @@ TEST_F(Logon, UnreachableSecurityFilesRefuseWithTheirMessage)
     EXPECT_FALSE(c.LogonEx("Anyone", "pw"));
     EXPECT_EQ(messages.texts(), (QStringList {"Unable to Access Security Files", "Unable to Access Security Files"}));
     EXPECT_EQ(FormLogon, nullptr);
+}
+
+TEST_F(Logon, AnAccountRowHeldByAStoppedProgramDelaysTheLogonOnlyForTheLockTimeout)
+{
+    const int id = db->addUser("Alice", "Secret", "AcctLocking", "1");
+    QSqlDatabase holder = QSqlDatabase::addDatabase("QIBASE", "holder");
+    holder.setDatabaseName(db->path());
+    holder.setUserName("SYSDBA");
+    holder.setPassword("masterkey");
+    ASSERT_TRUE(holder.open());
+    ASSERT_TRUE(holder.transaction());
+    QSqlQuery(holder).exec(QString("update USERS set User_Def1 = 'busy' where User_Id = %1").arg(id));
+    {
+        auto d = dialog("alice", "wrong");
+        TDatabase::connectionFor(db->alias())->setLockTimeout(300);
+        int result = QDialog::Accepted;
+        EXPECT_FALSE(d->FormClose(result));
+        EXPECT_EQ(messages.texts(), (QStringList {kInvalid, "Error updating user information"}));
+    }
+    holder.rollback();
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase("holder");
+    EXPECT_EQ(userInt(id, "LoginAttempts"), 0);
 }
 
 TEST_F(Logon, LogonExRules)
