@@ -135,3 +135,30 @@ TEST_F(ServerRestart, ATransactionBrokenByARestartRunsAgainWhole)
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(names(), "Ann,Cy2,Di2");
 }
+
+TEST_F(ServerRestart, AWaitForARowHeldOnTheServerEndsAtTheLockTimeout)
+{
+    TDatabase holder;
+    holder.setAliasName("JOVSEC_RESTART");
+    holder.setDatabaseName("HOLDER");
+    holder.setLoginPrompt(false);
+    holder.startTransaction();
+    TQuery hold;
+    hold.setDatabaseName("HOLDER");
+    hold.setSQL("update USERS set USER_DEF1 = 'held' where USER_NAME = 'Ann'");
+    hold.execSQL();
+
+    live.setLockTimeout(300);
+    TQuery change;
+    change.setDatabaseName("LIVE");
+    change.setSQL("update USERS set USER_DEF2 = 'changed' where USER_NAME = 'Ann'");
+    try {
+        change.execSQL();
+        FAIL() << "the write did not wait for the held row";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.reason(), EDatabaseError::Reason::LockTimeout) << qPrintable(e.message());
+    }
+    holder.rollback();
+    change.execSQL();
+    EXPECT_EQ(names(), "Ann");
+}
