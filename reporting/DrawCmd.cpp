@@ -7,6 +7,18 @@
 
 int Rnd(double value) { return int(std::nearbyint(value)); }
 
+bool TDrawState::operator==(const TDrawState& other) const
+{
+    return PenWidth == other.PenWidth && BrushStyle == other.BrushStyle && BrushColor == other.BrushColor &&
+           Margin == other.Margin && Boxed == other.Boxed && Format == other.Format && Font == other.Font;
+}
+
+const TDrawStatePtr& defaultDrawState()
+{
+    static const TDrawStatePtr state(new TDrawState);
+    return state;
+}
+
 namespace {
 
 int Trunc(double value) { return int(value); }
@@ -49,25 +61,25 @@ void TLineCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, Q
 
 TBoxCmd::Geometry TBoxCmd::previewGeometry(double scale) const
 {
-    return {Trunc(X1 * scale), Trunc(Y1 * scale), Trunc(X2 * scale), Trunc(Y2 * scale), Trunc(PenWidth * scale)};
+    return {Trunc(X1 * scale), Trunc(Y1 * scale), Trunc(X2 * scale), Trunc(Y2 * scale), Trunc(State->PenWidth * scale)};
 }
 
 TBoxCmd::Geometry TBoxCmd::printGeometry(int offsetX, int offsetY, double scaleX, double scaleY) const
 {
     return {Trunc(X1 * scaleX) + offsetX, Trunc(Y1 * scaleY) + offsetY, Trunc(X2 * scaleX) + offsetX,
-            Trunc(Y2 * scaleY) + offsetY, printPen(scaleX, scaleY, PenWidth)};
+            Trunc(Y2 * scaleY) + offsetY, printPen(scaleX, scaleY, State->PenWidth)};
 }
 
 void TBoxCmd::drawBox(QPainter& canvas, const Geometry& g, bool extendFill) const
 {
     canvas.save();
     setPenWidth(canvas, g.pen);
-    if (BrushStyle == Qt::NoBrush) {
+    if (State->BrushStyle == Qt::NoBrush) {
         canvas.setBrush(Qt::NoBrush);
         const QPoint corners[] = {{g.x1, g.y1}, {g.x1, g.y2}, {g.x2, g.y2}, {g.x2, g.y1}, {g.x1, g.y1}};
         canvas.drawPolyline(corners, 5);
     } else {
-        canvas.setBrush(QBrush(QColor::fromRgba(BrushColor), Qt::BrushStyle(BrushStyle)));
+        canvas.setBrush(QBrush(QColor::fromRgba(State->BrushColor), Qt::BrushStyle(State->BrushStyle)));
         const int grow = extendFill ? 1 : 0;
         canvas.drawRect(QRect(QPoint(g.x1, g.y1), QPoint(g.x2 + grow - 1, g.y2 + grow - 1)));
     }
@@ -89,9 +101,10 @@ void drawEllipse(QPainter& canvas, const TBoxCmd& cmd, int x1, int y1, int x2, i
 {
     canvas.save();
     setPenWidth(canvas, pen);
-    canvas.setBrush(cmd.BrushStyle == Qt::NoBrush
+    const TDrawState& state = *cmd.State;
+    canvas.setBrush(state.BrushStyle == Qt::NoBrush
                         ? QBrush(Qt::NoBrush)
-                        : QBrush(QColor::fromRgba(cmd.BrushColor), Qt::BrushStyle(cmd.BrushStyle)));
+                        : QBrush(QColor::fromRgba(state.BrushColor), Qt::BrushStyle(state.BrushStyle)));
     canvas.drawEllipse(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
     canvas.restore();
 }
@@ -135,28 +148,32 @@ int TTextBoxCmd::qtFlags(quint16 format)
 
 void TTextBoxCmd::Draw(QPainter& canvas, double scale) const
 {
-    if (Boxed)
+    const TDrawState& s = *State;
+    if (s.Boxed)
         TBoxCmd::Draw(canvas, scale);
     canvas.save();
-    canvas.setFont(Font.atPixelHeight(Rnd(scale * Font.size() / 72)));
-    canvas.setPen(Font.color);
+    canvas.setFont(s.Font.atPixelHeight(Rnd(scale * s.Font.size() / 72)));
+    canvas.setPen(s.Font.color);
     canvas.setBrush(Qt::NoBrush);
-    const QRect r(QPoint(Rnd(scale * (X1 + Margin)), Rnd(scale * (Y1 + Margin))),
-                  QPoint(Rnd(scale * (X2 - Margin)) - 1, Rnd(scale * (Y2 - Margin)) - 1));
-    canvas.drawText(r, qtFlags(Format | tfNoPrefix), Text);
+    const double m = s.Margin;
+    const QRect r(QPoint(Rnd(scale * (X1 + m)), Rnd(scale * (Y1 + m))),
+                  QPoint(Rnd(scale * (X2 - m)) - 1, Rnd(scale * (Y2 - m)) - 1));
+    canvas.drawText(r, qtFlags(s.Format | tfNoPrefix), Text);
     canvas.restore();
 }
 
 void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
-    if (Boxed)
+    const TDrawState& s = *State;
+    if (s.Boxed)
         TBoxCmd::PrintTo(offsetX, offsetY, scaleX, scaleY, canvas);
-    canvas.setFont(Font.atPointSize());
-    canvas.setPen(Font.color);
+    canvas.setFont(s.Font.atPointSize());
+    canvas.setPen(s.Font.color);
     canvas.setBrush(Qt::NoBrush);
-    const QRect r(QPoint(Rnd(scaleX * (X1 + Margin)) + offsetX, Rnd(scaleY * (Y1 + Margin)) + offsetY),
-                  QPoint(Rnd(scaleX * (X2 - Margin)) + offsetX - 1, Rnd(scaleY * (Y2 - Margin)) + offsetY - 1));
-    canvas.drawText(r, qtFlags(Format | tfNoPrefix), Text);
+    const double m = s.Margin;
+    const QRect r(QPoint(Rnd(scaleX * (X1 + m)) + offsetX, Rnd(scaleY * (Y1 + m)) + offsetY),
+                  QPoint(Rnd(scaleX * (X2 - m)) + offsetX - 1, Rnd(scaleY * (Y2 - m)) + offsetY - 1));
+    canvas.drawText(r, qtFlags(s.Format | tfNoPrefix), Text);
 }
 
 // ---------------------------------------------------------------- rotated text
@@ -164,9 +181,10 @@ void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY
 void TRotateTextCmd::drawAt(QPainter& canvas, int x, int y, int pixelHeight) const
 {
     canvas.save();
-    const QFont font = Font.atPixelHeight(pixelHeight);
+    const TFont& f = State->Font;
+    const QFont font = f.atPixelHeight(pixelHeight);
     canvas.setFont(font);
-    canvas.setPen(Font.color);
+    canvas.setPen(f.color);
     canvas.setBrush(Qt::NoBrush);
     canvas.translate(x, y);
     // Tenths of a degree, as the angle is stored for the platform font.
@@ -178,12 +196,12 @@ void TRotateTextCmd::drawAt(QPainter& canvas, int x, int y, int pixelHeight) con
 
 void TRotateTextCmd::Draw(QPainter& canvas, double scale) const
 {
-    drawAt(canvas, Rnd(scale * X), Rnd(scale * Y), Rnd(Font.size() * scale / 72));
+    drawAt(canvas, Rnd(scale * X), Rnd(scale * Y), Rnd(State->Font.size() * scale / 72));
 }
 
 void TRotateTextCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const
 {
-    drawAt(canvas, Rnd(scaleX * X) + offsetX, Rnd(scaleY * Y) + offsetY, Rnd(Font.size() * scaleY / 72));
+    drawAt(canvas, Rnd(scaleX * X) + offsetX, Rnd(scaleY * Y) + offsetY, Rnd(State->Font.size() * scaleY / 72));
 }
 
 // ---------------------------------------------------------------- pictures

@@ -8,12 +8,34 @@
 #include "reporting/TFont.h"
 
 #include <QImage>
+#include <QSharedData>
 #include <QString>
 
 class QPainter;
 
 // Rounds to the nearest integer, halves to even.
 int Rnd(double value);
+
+// The drawing state a command is recorded in: pen and brush of boxes and ellipses,
+// and for text its margin, box, font and format. A report records long runs of
+// commands in one state, so its commands share one copy of it (copied on write)
+// instead of each carrying its own font and colours. Fields a command does not use
+// keep their defaults.
+struct TDrawState : public QSharedData {
+    double PenWidth = 0;
+    quint8 BrushStyle = Qt::NoBrush;
+    QRgb BrushColor = 0xffffffff;
+    double Margin = 0;
+    bool Boxed = false;
+    quint16 Format = 0;
+    TFont Font;
+
+    bool operator==(const TDrawState& other) const;
+};
+using TDrawStatePtr = QSharedDataPointer<TDrawState>;
+
+// The state of commands made without a window: every field at its default.
+const TDrawStatePtr& defaultDrawState();
 
 class TDrawCmd {
 public:
@@ -43,9 +65,9 @@ public:
     void PrintTo(int offsetX, int offsetY, double scaleX, double scaleY, QPainter& canvas) const override;
 
     double X1 = 0, X2 = 0, Y1 = 0, Y2 = 0; // left, right, top, bottom
-    double PenWidth = 0;
-    quint8 BrushStyle = Qt::NoBrush;
-    QRgb BrushColor = 0xffffffff;
+    // Pen width, brush style and colour; for text boxes also margin, box, font and
+    // format.
+    TDrawStatePtr State = defaultDrawState();
 
 protected:
     // The box in device pixels; the preview's right and bottom edges reach one
@@ -82,11 +104,7 @@ public:
     // The toolkit's text flags for a format of text-drawing flags.
     static int qtFlags(quint16 format);
 
-    double Margin = 0;
-    bool Boxed = false;
     QString Text;
-    TFont Font;
-    quint16 Format = 0;
 };
 
 class TRotateTextCmd : public TDrawCmd {
@@ -96,7 +114,7 @@ public:
 
     double X = 0, Y = 0;
     QString Text;
-    TFont Font;
+    TDrawStatePtr State = defaultDrawState(); // the font
     double Angle = 0; // degrees, counter-clockwise
 
 private:

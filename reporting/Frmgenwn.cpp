@@ -3,6 +3,7 @@
 #include "reporting/Plswtunt.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -86,6 +87,12 @@ TFormGenWin::TFormGenWin(QWidget* owner) : QFrame(owner)
     m_pageImage = new TPageImage(this);
     m_pageImage->resize(850, 1100);
     m_scrollBox->setWidget(m_pageImage);
+    // Moves are passed on with or without a button held. Drags and drops go to the
+    // scroll box alone, the page image lying inside it, so the owner sees one enter
+    // and one leave per drag over the window.
+    m_scrollBox->viewport()->setMouseTracking(true);
+    m_pageImage->setMouseTracking(true);
+    m_scrollBox->viewport()->setAcceptDrops(true);
     m_scrollBox->viewport()->installEventFilter(this);
     m_pageImage->installEventFilter(this);
     auto* layout = new QHBoxLayout(this);
@@ -95,7 +102,7 @@ TFormGenWin::TFormGenWin(QWidget* owner) : QFrame(owner)
 
 TFormGenWin::~TFormGenWin()
 {
-    m_commands.clear();
+    clearCommands();
     m_destroying = true;
     notifyNavigator();
     m_pageImage->removeEventFilter(this);
@@ -202,29 +209,53 @@ void TFormGenWin::Line(double x1, double y1, double x2, double y2)
     cmd->PenWidth = m_penWidth;
 }
 
-namespace {
-
-void fillBox(TBoxCmd* cmd, double x1, double y1, double x2, double y2, double pen, const QBrush& brush)
+void TFormGenWin::setBox(TBoxCmd* cmd, double x1, double y1, double x2, double y2)
 {
     cmd->X1 = x1;
     cmd->Y1 = y1;
     cmd->X2 = x2;
     cmd->Y2 = y2;
-    cmd->PenWidth = pen;
-    cmd->BrushStyle = quint8(brush.style());
-    cmd->BrushColor = brush.color().rgba();
 }
 
-} // namespace
+TDrawState TFormGenWin::boxState() const
+{
+    TDrawState state;
+    state.PenWidth = m_penWidth;
+    state.BrushStyle = quint8(m_textBrush.style());
+    state.BrushColor = m_textBrush.color().rgba();
+    return state;
+}
+
+TDrawStatePtr TFormGenWin::shareState(const TDrawState& state)
+{
+    // Reports switch between a few states (heading, body, title), so the last few
+    // states made are the ones worth looking at.
+    constexpr size_t recent = 16;
+    for (size_t i = m_states.size(); i > 0 && m_states.size() - i < recent; --i)
+        if (*m_states[i - 1].constData() == state)
+            return m_states[i - 1];
+    m_states.emplace_back(new TDrawState(state));
+    return m_states.back();
+}
+
+void TFormGenWin::clearCommands()
+{
+    m_commands.clear();
+    m_states.clear();
+}
 
 void TFormGenWin::Box(double x1, double y1, double x2, double y2)
 {
-    fillBox(addCommand<TBoxCmd>(), x1, y1, x2, y2, m_penWidth, m_textBrush);
+    TBoxCmd* cmd = addCommand<TBoxCmd>();
+    setBox(cmd, x1, y1, x2, y2);
+    cmd->State = shareState(boxState());
 }
 
 void TFormGenWin::Ellipse(double x1, double y1, double x2, double y2)
 {
-    fillBox(addCommand<TEllipseCmd>(), x1, y1, x2, y2, m_penWidth, m_textBrush);
+    TEllipseCmd* cmd = addCommand<TEllipseCmd>();
+    setBox(cmd, x1, y1, x2, y2);
+    cmd->State = shareState(boxState());
 }
 
 quint16 TFormGenWin::textFormat() const
@@ -246,12 +277,14 @@ quint16 TFormGenWin::textFormat() const
 void TFormGenWin::TextRect(const QString& text, double x1, double y1, double x2, double y2)
 {
     TTextBoxCmd* cmd = addCommand<TTextBoxCmd>();
-    fillBox(cmd, x1, y1, x2, y2, m_penWidth, m_textBrush);
-    cmd->Margin = m_textMargin;
-    cmd->Boxed = m_boxText;
+    setBox(cmd, x1, y1, x2, y2);
+    TDrawState state = boxState();
+    state.Margin = m_textMargin;
+    state.Boxed = m_boxText;
+    state.Font = m_textFont;
+    state.Format = textFormat();
+    cmd->State = shareState(state);
     cmd->Text = text;
-    cmd->Font = m_textFont;
-    cmd->Format = textFormat();
 }
 
 void TFormGenWin::StrRect(const QString& text, double x1, double y1, double x2, double y2)
@@ -266,7 +299,9 @@ void TFormGenWin::RotateText(const QString& text, double x, double y, double ang
     cmd->X = x;
     cmd->Y = y;
     cmd->Text = text;
-    cmd->Font = m_textFont;
+    TDrawState state;
+    state.Font = m_textFont;
+    cmd->State = shareState(state);
     cmd->Angle = angle;
 }
 
@@ -301,12 +336,12 @@ void TFormGenWin::AddLine(const QString& text)
     if (text.isEmpty())
         return;
     TTextBoxCmd* cmd = addCommand<TTextBoxCmd>();
-    fillBox(cmd, m_multiX, m_multiY, m_pageWidth, m_pageHeight, m_penWidth, m_textBrush);
-    cmd->Margin = 0;
-    cmd->Boxed = false;
+    setBox(cmd, m_multiX, m_multiY, m_pageWidth, m_pageHeight);
+    TDrawState state = boxState();
+    state.Font = m_textFont;
+    state.Format = tfNoClip;
+    cmd->State = shareState(state);
     cmd->Text = text;
-    cmd->Font = m_textFont;
-    cmd->Format = tfNoClip;
     m_multiY += m_textFont.size() / 72.0;
 }
 
@@ -314,7 +349,7 @@ void TFormGenWin::AddLine(const QString& text)
 
 void TFormGenWin::Execute()
 {
-    m_commands.clear();
+    clearCommands();
     m_pageCount = 1;
     m_currentPage = 1;
     applyPageSize();
@@ -335,7 +370,7 @@ void TFormGenWin::Execute()
 
 void TFormGenWin::Clear()
 {
-    m_commands.clear();
+    clearCommands();
     const QColor color = m_textFont.color;
     m_textFont = TFont(QStringLiteral("Times Roman"), 10);
     m_textFont.color = color;
@@ -479,7 +514,8 @@ bool TFormGenWin::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonRelease: {
         auto* e = static_cast<QMouseEvent*>(event);
         emit mouseReleased(e->button(), position(e));
-        if (widget->rect().contains(e->position().toPoint()))
+        // A click is the left button let go over the surface it went down on.
+        if (e->button() == Qt::LeftButton && widget->rect().contains(e->position().toPoint()))
             emit clicked();
         break;
     }
@@ -489,8 +525,54 @@ bool TFormGenWin::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseMove:
         emit mouseMoved(position(static_cast<QMouseEvent*>(event)));
         break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        return passOnDrag(widget, event);
     default:
-        break;
+        return QFrame::eventFilter(watched, event);
     }
-    return QFrame::eventFilter(watched, event);
+    // Handled here: the page image would otherwise hand the event on to the scroll
+    // box, and the owner would hear it twice.
+    event->accept();
+    return true;
+}
+
+bool TFormGenWin::passOnDrag(QWidget* surface, QEvent* event)
+{
+    if (event->type() == QEvent::DragLeave) {
+        if (OnDragOver)
+            OnDragOver(nullptr, m_dragPosition, dsDragLeave);
+        m_dropAccepted = false;
+        return true;
+    }
+    auto* e = static_cast<QDropEvent*>(event);
+    m_dragPosition = surface->mapTo(this, e->position().toPoint());
+    if (event->type() == QEvent::Drop) {
+        const bool accepted = m_dropAccepted && OnDragDrop;
+        m_dropAccepted = false;
+        if (!accepted) {
+            e->ignore();
+            return true;
+        }
+        e->acceptProposedAction();
+        OnDragDrop(e->source(), m_dragPosition);
+        return true;
+    }
+    if (!OnDragOver) {
+        e->ignore();
+        return true;
+    }
+    const bool entering = event->type() == QEvent::DragEnter;
+    m_dropAccepted = OnDragOver(e->source(), m_dragPosition, entering ? dsDragEnter : dsDragMove);
+    // An enter is taken whatever the answer, or the toolkit sends no moves: the
+    // drag may reach a place where a drop is welcome.
+    if (m_dropAccepted || entering)
+        e->acceptProposedAction();
+    else
+        e->ignore();
+    if (entering && !m_dropAccepted)
+        e->setDropAction(Qt::IgnoreAction);
+    return true;
 }

@@ -19,6 +19,8 @@ class QScrollArea;
 class TPageImage;
 
 enum TFrmGenOption { foShowDialog = 1, foShowPrint = 2 };
+// Where a drag over the window stands: it came in, it left, or it moved inside.
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
 using TFrmGenOptions = int;
 
 class TFormGenWin : public QFrame {
@@ -38,6 +40,13 @@ public:
 
     // Called by Execute to fill the window.
     std::function<void(TFormGenWin*)> OnBuildReport;
+    // A drag over the scroll box or the page image, at a position in the window's
+    // client coordinates; the answer says whether a drop would be taken there. The
+    // source is the widget the drag started from, null when it came from another
+    // program. Without a handler the window takes no drops.
+    std::function<bool(QObject* source, QPoint position, TDragState state)> OnDragOver;
+    // A drop that the last OnDragOver answer accepted.
+    std::function<void(QObject* source, QPoint position)> OnDragDrop;
 
     TFont& textFont() { return m_textFont; }
     void setTextFont(const TFont& font) { m_textFont = font; }
@@ -147,10 +156,17 @@ private:
     friend class TFormGenWinPrinter;
     template <class Cmd>
     Cmd* addCommand();
+    void clearCommands();
+    static void setBox(TBoxCmd* cmd, double x1, double y1, double x2, double y2);
+    // The pen and brush state of a new box, ellipse or text box.
+    TDrawState boxState() const;
+    // The state given, shared with earlier commands recorded in the same state.
+    TDrawStatePtr shareState(const TDrawState& state);
     void applyPageSize();
     void resizePageImage(int width, int height);
     void updatePageImage();
     quint16 textFormat() const;
+    bool passOnDrag(QWidget* surface, QEvent* event);
 
     int m_phyWidth = 85;
     int m_phyHeight = 110;
@@ -177,9 +193,12 @@ private:
     int m_printCopies = 0;
     bool m_printCollate = false;
     std::vector<std::unique_ptr<TDrawCmd>> m_commands;
+    std::vector<TDrawStatePtr> m_states; // the states the commands share
     QPointer<QObject> m_navigator;
     std::function<void()> m_notify;
     bool m_destroying = false;
+    QPoint m_dragPosition; // of the last drag event, for the leave
+    bool m_dropAccepted = false; // the last OnDragOver answer
 
     QScrollArea* m_scrollBox;
     TPageImage* m_pageImage;

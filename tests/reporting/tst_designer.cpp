@@ -189,7 +189,7 @@ TEST_F(Designer, FieldEditorsActAtOnceAndSurviveCancel)
     report.Execute();
     const TTextBoxCmd* heading = findText(win, 1, "Number");
     ASSERT_TRUE(heading);
-    EXPECT_TRUE(heading->Format & tfCenter);
+    EXPECT_TRUE(heading->State->Format & tfCenter);
     EXPECT_EQ(report.fields(), (QStringList {"User_Name", "Missing", "User_ID"})); // Cancel wrote nothing
 }
 

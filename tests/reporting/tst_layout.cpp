@@ -67,7 +67,7 @@ TEST_F(Layout, RowsFlowOverPagesWithHeadingsAndNumbersOnEach)
         ASSERT_TRUE(number) << p;
         EXPECT_DOUBLE_EQ(number->Y1, 8.5 - 0.8);
         EXPECT_DOUBLE_EQ(number->Y2, 8.5);
-        EXPECT_TRUE(number->Format & tfCenter);
+        EXPECT_TRUE(number->State->Format & tfCenter);
         for (const TTextBoxCmd* t : textBoxes(win, p)) {
             if (t->Text.startsWith("Feature")) {
                 EXPECT_LE(t->Y1, 8.5 - 1.0 + 0.3) << t->Text.toStdString();
@@ -96,7 +96,7 @@ TEST_F(Layout, UpperRightPageNumberWithoutTitle)
     const TTextBoxCmd* number = findText(win, 2, "p. 2");
     ASSERT_TRUE(number);
     EXPECT_DOUBLE_EQ(number->Y1, 0.5);
-    EXPECT_TRUE(number->Format & tfRight);
+    EXPECT_TRUE(number->State->Format & tfRight);
     win.textFont() = report.titleFont();
     const double titleLine = 1.25 * win.GetTextHeight("X");
     const TTextBoxCmd* heading = findText(win, 2, "ACCESS_ID");
@@ -124,8 +124,8 @@ TEST_F(Layout, DateSharesTheSubTitleLineOnlyWhereTheyCannotCollide)
         const TTextBoxCmd* date = findText(win, 1, today);
         ASSERT_TRUE(sub && date);
         EXPECT_EQ(date->Y1 == sub->Y1, c.shared) << c.centred << " " << c.position;
-        EXPECT_EQ(bool(sub->Format & tfCenter), c.centred);
-        EXPECT_EQ(date->Format & 3, c.position == dpCenter ? 1 : c.position == dpRight ? 2 : 0);
+        EXPECT_EQ(bool(sub->State->Format & tfCenter), c.centred);
+        EXPECT_EQ(date->State->Format & 3, c.position == dpCenter ? 1 : c.position == dpRight ? 2 : 0);
     }
     EXPECT_EQ(report.dateFormat(), "ddddd");
 }
@@ -156,10 +156,10 @@ TEST_F(Layout, ColumnsAreAsWideAsTheirHeadingOrSampleAndClipLongValues)
     ASSERT_TRUE(value);
     EXPECT_DOUBLE_EQ(value->X1, nameHead->X1);
     EXPECT_DOUBLE_EQ(value->X2, nameHead->X2);
-    EXPECT_FALSE(value->Format & tfNoClip);
-    EXPECT_FALSE(value->Format & tfWordBreak);
+    EXPECT_FALSE(value->State->Format & tfNoClip);
+    EXPECT_FALSE(value->State->Format & tfWordBreak);
     // Integers are right-aligned; one dash under each heading.
-    EXPECT_TRUE(findText(win, 1, "1")->Format & tfRight);
+    EXPECT_TRUE(findText(win, 1, "1")->State->Format & tfRight);
     EXPECT_EQ(countOf(win, [](const TDrawCmd& c) { return c.Page == 1 && dynamic_cast<const TLineCmd*>(&c); }), 3);
 }
 

@@ -132,28 +132,28 @@ TEST(PreviewWindow, PrimitivesRecordTheWindowStateOfTheMoment)
     const auto* t = dynamic_cast<const TTextBoxCmd*>(win.commands().back().get());
     ASSERT_TRUE(t);
     EXPECT_EQ(t->Page, 2);
-    EXPECT_EQ(t->Format, 256 + 1 + 36);
-    EXPECT_TRUE(t->Boxed);
-    EXPECT_DOUBLE_EQ(t->Margin, 0.1);
-    EXPECT_DOUBLE_EQ(t->PenWidth, 0.03);
-    EXPECT_EQ(t->BrushStyle, Qt::SolidPattern);
-    EXPECT_EQ(QColor::fromRgba(t->BrushColor), QColor(Qt::yellow));
-    EXPECT_EQ(t->Font.name(), "Arial");
-    EXPECT_TRUE(t->Font.bold());
+    EXPECT_EQ(t->State->Format, 256 + 1 + 36);
+    EXPECT_TRUE(t->State->Boxed);
+    EXPECT_DOUBLE_EQ(t->State->Margin, 0.1);
+    EXPECT_DOUBLE_EQ(t->State->PenWidth, 0.03);
+    EXPECT_EQ(t->State->BrushStyle, Qt::SolidPattern);
+    EXPECT_EQ(QColor::fromRgba(t->State->BrushColor), QColor(Qt::yellow));
+    EXPECT_EQ(t->State->Font.name(), "Arial");
+    EXPECT_TRUE(t->State->Font.bold());
     EXPECT_EQ(t->X1, 1);
     EXPECT_EQ(t->Y1, 2);
     EXPECT_EQ(t->X2, 3);
     EXPECT_EQ(t->Y2, 4);
     // The command keeps its own font: later changes do not reach it.
     win.textFont() = TFont("Arial", 8);
-    EXPECT_EQ(t->Font.size(), 14);
+    EXPECT_EQ(t->State->Font.size(), 14);
 
     win.setAlignment(Qt::AlignRight);
     win.setWordWrap(true);
     win.setClipText(true);
     win.setSingleLine(false);
     win.StrRect("x", 0, 0, 1, 1);
-    EXPECT_EQ(dynamic_cast<const TTextBoxCmd*>(win.commands().back().get())->Format, 16 + 2);
+    EXPECT_EQ(dynamic_cast<const TTextBoxCmd*>(win.commands().back().get())->State->Format, 16 + 2);
 
     win.Box(0, 0, 1, 1);
     win.Ellipse(0, 0, 1, 1);
@@ -181,8 +181,8 @@ TEST(PreviewWindow, AddLineStepsByTheFontSizeAndSkipsEmptyLines)
     EXPECT_DOUBLE_EQ(second->Y1, 2.25);
     EXPECT_DOUBLE_EQ(second->X2, 8.5);
     EXPECT_DOUBLE_EQ(second->Y2, 11);
-    EXPECT_EQ(second->Format, 256);
-    EXPECT_EQ(second->Margin, 0);
+    EXPECT_EQ(second->State->Format, 256);
+    EXPECT_EQ(second->State->Margin, 0);
     EXPECT_DOUBLE_EQ(win.multiLineY(), 2.5);
 }
 
@@ -230,7 +230,7 @@ TEST(PreviewWindow, ClearResetsTheDrawingStateButKeepsAlignmentBrushAndPercent)
     EXPECT_EQ(win.zoomPercent(), 50);
     // Text placed after Clear takes the alignment set before it.
     win.StrRect("b", 0, 0, 1, 1);
-    EXPECT_TRUE(dynamic_cast<const TTextBoxCmd*>(win.commands().back().get())->Format & tfRight);
+    EXPECT_TRUE(dynamic_cast<const TTextBoxCmd*>(win.commands().back().get())->State->Format & tfRight);
 }
 
 TEST(PreviewWindow, PagingStopsAtBothEndsAndTellsTheNavigatorOnlyOfChanges)
@@ -337,13 +337,13 @@ TEST(PageCommands, TextIsClippedToItsBoxUnlessClippingIsOff)
     text.Y1 = 0.1;
     text.X2 = 0.6;
     text.Y2 = 0.5;
-    text.Margin = 0.025;
+    text.State->Margin = 0.025;
     text.Text = "WWWWWWWWWWWWWWWWWWWW";
-    text.Font = TFont("Arial", 12);
+    text.State->Font = TFont("Arial", 12);
     QImage clipped = paintCommand(text, 400, [&](QPainter& p) { text.Draw(p, 100); });
     EXPECT_GT(darkPixels(clipped, QRect(10, 10, 48, 40)), 0);
     EXPECT_EQ(darkPixels(clipped, QRect(59, 0, 340, 400)), 0);
-    text.Format = tfNoClip;
+    text.State->Format = tfNoClip;
     QImage spilled = paintCommand(text, 400, [&](QPainter& p) { text.Draw(p, 100); });
     EXPECT_GT(darkPixels(spilled, QRect(59, 0, 340, 400)), 0);
 }
@@ -383,4 +383,45 @@ TEST(PreviewWindow, PaintingShowsTheCurrentPageAndLeavesTheRecordingAlone)
     EXPECT_EQ(darkPixels(page2, QRect(100, 100, 300, 100)), 0);
     EXPECT_GT(darkPixels(page2, QRect(495, 495, 210, 210)), 100);
     EXPECT_EQ(snapshot(), before);
+}
+
+TEST(PreviewWindow, CommandsRecordedInOneStateShareOneCopyOfIt)
+{
+    TFormGenWin win;
+    const auto text = [&](int i) { return dynamic_cast<const TTextBoxCmd*>(win.commands()[size_t(i)].get()); };
+    const auto box = [&](int i) { return dynamic_cast<const TBoxCmd*>(win.commands()[size_t(i)].get()); };
+    win.setTextFont(TFont("Arial", 12));
+    win.StrRect("a", 0, 0, 1, 1);
+    win.StrRect("b", 0, 1, 1, 2);
+    win.setTextFont(TFont("Arial", 12, true));
+    win.StrRect("heading", 0, 2, 1, 3);
+    // An equal font made anew, as a layout does for every row.
+    win.setTextFont(TFont("Arial", 12));
+    win.StrRect("c", 0, 3, 1, 4);
+    win.setAlignment(Qt::AlignRight);
+    win.StrRect("d", 0, 4, 1, 5);
+    win.Box(0, 0, 1, 1);
+    win.Box(1, 1, 2, 2);
+    win.setPenWidth(0.02);
+    win.Box(2, 2, 3, 3);
+
+    EXPECT_EQ(text(0)->State.constData(), text(1)->State.constData());
+    EXPECT_EQ(text(0)->State.constData(), text(3)->State.constData());
+    EXPECT_NE(text(0)->State.constData(), text(2)->State.constData());
+    EXPECT_NE(text(0)->State.constData(), text(4)->State.constData());
+    EXPECT_EQ(box(5)->State.constData(), box(6)->State.constData());
+    EXPECT_NE(box(6)->State.constData(), box(7)->State.constData());
+    // Each command still draws in the state it was recorded in.
+    EXPECT_FALSE(text(0)->State->Font.bold());
+    EXPECT_TRUE(text(2)->State->Font.bold());
+    EXPECT_EQ(text(3)->State->Format & 3, 0);
+    EXPECT_EQ(text(4)->State->Format & 3, tfRight);
+    EXPECT_DOUBLE_EQ(box(6)->State->PenWidth, 0.01);
+    EXPECT_DOUBLE_EQ(box(7)->State->PenWidth, 0.02);
+
+    // A command changed on its own gets its own copy: the others keep theirs.
+    TTextBoxCmd single;
+    single.State->Margin = 0.5;
+    EXPECT_DOUBLE_EQ(defaultDrawState()->Margin, 0);
+    EXPECT_DOUBLE_EQ(single.State->Margin, 0.5);
 }
