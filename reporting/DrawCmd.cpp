@@ -34,6 +34,26 @@ void setPenWidth(QPainter& canvas, int width)
 
 int printPen(double scaleX, double scaleY, double width) { return Rnd((scaleX + scaleY) / 2 * width); }
 
+// Draws a text box's text in the canvas's font. Clipping cuts text at the box's
+// sides and drops lines below its bottom, but never cuts into the first line: a
+// row is laid out one line high at screen resolution, and the font rounded to the
+// pixels of another scale can be a pixel taller, which would cost the letters their
+// descenders.
+void drawBoxText(QPainter& canvas, const QRect& box, quint16 format, const QString& text)
+{
+    const int flags = TTextBoxCmd::qtFlags(format | tfNoPrefix);
+    QRect area = box;
+    const int line = canvas.fontMetrics().height();
+    if (!(flags & Qt::TextDontClip) && area.height() < line) {
+        const int grow = line - area.height();
+        if (flags & Qt::AlignVCenter)
+            area.adjust(0, -grow / 2, 0, grow - grow / 2);
+        else
+            area.setHeight(line);
+    }
+    canvas.drawText(area, flags, text);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- lines
@@ -158,7 +178,7 @@ void TTextBoxCmd::Draw(QPainter& canvas, double scale) const
     const double m = s.Margin;
     const QRect r(QPoint(Rnd(scale * (X1 + m)), Rnd(scale * (Y1 + m))),
                   QPoint(Rnd(scale * (X2 - m)) - 1, Rnd(scale * (Y2 - m)) - 1));
-    canvas.drawText(r, qtFlags(s.Format | tfNoPrefix), Text);
+    drawBoxText(canvas, r, s.Format, Text);
     canvas.restore();
 }
 
@@ -173,7 +193,7 @@ void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY
     const double m = s.Margin;
     const QRect r(QPoint(Rnd(scaleX * (X1 + m)) + offsetX, Rnd(scaleY * (Y1 + m)) + offsetY),
                   QPoint(Rnd(scaleX * (X2 - m)) + offsetX - 1, Rnd(scaleY * (Y2 - m)) + offsetY - 1));
-    canvas.drawText(r, qtFlags(s.Format | tfNoPrefix), Text);
+    drawBoxText(canvas, r, s.Format, Text);
 }
 
 // ---------------------------------------------------------------- rotated text

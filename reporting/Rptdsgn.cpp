@@ -20,6 +20,20 @@ constexpr double rowGap = 0.01;
 constexpr double lineAdvance = 1.25; // title, sub-title and date lines, in "X" heights
 constexpr double dividerDrop = 1.1; // divider under the heading row, in "G" heights
 
+// The text of a value in a column. Dates read as the user's short date, like the
+// date line above them, with the time of day when there is one.
+QString cellText(const TField& field, const Platform::RegionalSettings& regional)
+{
+    const QMetaType::Type type = field.dataType();
+    if ((type != QMetaType::QDateTime && type != QMetaType::QDate) || field.isNull())
+        return field.asString();
+    const QDateTime stamp = field.asDateTime();
+    QString text = Platform::formatDate(QStringLiteral("ddddd"), stamp.date(), regional);
+    if (stamp.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + stamp.time().toString(QStringLiteral("HH:mm:ss"));
+    return text;
+}
+
 Qt::Alignment horizontal(Qt::Alignment a)
 {
     if (a & Qt::AlignHCenter)
@@ -41,6 +55,7 @@ struct TReportDesign::Build {
     double divider = 0;
     bool dividerSet = false;
     bool pageStarted = false;
+    Platform::RegionalSettings regional = Platform::regionalSettings();
 
     double xHeight(const TFont& font)
     {
@@ -143,7 +158,7 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
             if (!field)
                 continue;
             win->setAlignment(horizontal(field->alignment()));
-            win->StrRect(field->asString(), b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + rowHeight + 2 * b.m);
+            win->StrRect(cellText(*field, b.regional), b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + rowHeight + 2 * b.m);
             b.x += b.width[i] + 2 * b.m;
         }
         m_dataSet->next();

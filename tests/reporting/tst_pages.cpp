@@ -425,3 +425,43 @@ TEST(PreviewWindow, CommandsRecordedInOneStateShareOneCopyOfIt)
     EXPECT_DOUBLE_EQ(defaultDrawState()->Margin, 0);
     EXPECT_DOUBLE_EQ(single.State->Margin, 0.5);
 }
+
+TEST(PageCommands, ARowOneLineHighKeepsItsDescendersAtEveryScale)
+{
+    // Rows as a report lays them out: one line of the body font measured at screen
+    // resolution, plus the margins.
+    TFormGenWin win;
+    win.setTextFont(TFont("Arial", 12));
+    win.setWordWrap(false);
+    const double rowHeight = win.GetTextHeight("X") + 2 * win.textMargin();
+    for (int i = 0; i < 8; ++i) {
+        const double top = 0.1 + i * 0.013; // the rounding falls differently on each
+        win.StrRect("gjpqy Managers", 0.1, top, 2.4, top + rowHeight);
+    }
+    // Each row drawn as recorded, and again without clipping.
+    const auto render = [](const TTextBoxCmd& cmd, double scale, bool print) {
+        QImage image(Rnd(2.5 * scale), Rnd(0.4 * scale), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        if (print)
+            cmd.PrintTo(0, 0, scale, scale, p);
+        else
+            cmd.Draw(p, scale);
+        return image;
+    };
+    for (const auto& [scale, print] : {std::pair {100.0, false}, {50.0, false}, {200.0, false}, {600.0, true}}) {
+        for (const auto& cmd : win.commands()) {
+            const auto& row = dynamic_cast<const TTextBoxCmd&>(*cmd);
+            TTextBoxCmd unclipped;
+            unclipped.X1 = row.X1;
+            unclipped.X2 = row.X2;
+            unclipped.Y1 = row.Y1;
+            unclipped.Y2 = row.Y2;
+            unclipped.Text = row.Text;
+            unclipped.State = row.State;
+            unclipped.State->Format |= tfNoClip;
+            EXPECT_EQ(render(row, scale, print), render(unclipped, scale, print))
+                << "row at " << row.Y1 << " in, " << scale << " pixels per inch";
+        }
+    }
+}

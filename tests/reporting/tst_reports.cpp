@@ -2,6 +2,7 @@
 #include "database/TQuery.h"
 #include "desktop/Usgdlunt.h"
 #include "widgets/Dateedit.h"
+#include "platform/RegionalSettings.h"
 #include "reporting/Frmgennav.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
@@ -134,7 +135,10 @@ TEST_F(Reports, AccessConstantsAndGroups)
 
 TEST_F(Reports, UsageCoversBothEndDaysWithItsLookUps)
 {
+    // Dates read as the short date of the regional settings, times where there are.
+    Platform::setRegionalSettings(Platform::RegionalSettings {});
     run(2);
+    Platform::setRegionalSettings(std::nullopt);
     EXPECT_EQ(rangeQuestions, 1);
     const QStringList texts = pageTexts(preview(), 1);
     EXPECT_TRUE(texts.contains("Usage Report"));
@@ -146,10 +150,10 @@ TEST_F(Reports, UsageCoversBothEndDaysWithItsLookUps)
     EXPECT_EQ(texts.count("Unknown"), 2);
     EXPECT_EQ(texts.count("Ann"), 2);
     EXPECT_EQ(texts.count("Bob"), 1);
-    EXPECT_TRUE(texts.contains("2026-01-10"));
-    EXPECT_TRUE(texts.contains("2026-01-12 15:30:00"));
-    EXPECT_FALSE(texts.contains("2026-01-09"));
-    EXPECT_FALSE(texts.contains("2026-01-13"));
+    EXPECT_TRUE(texts.contains("1/10/2026"));
+    EXPECT_TRUE(texts.contains("1/12/2026 15:30:00"));
+    EXPECT_FALSE(texts.contains("1/9/2026"));
+    EXPECT_FALSE(texts.contains("1/13/2026"));
     EXPECT_FALSE(window->sqlLog->active());
     EXPECT_FALSE(window->sqlUsers->active());
 
@@ -243,10 +247,12 @@ TEST_F(Reports, UsageAsksThroughTheRangeDialog)
             d->OKBtn->click();
         }
     });
+    Platform::setRegionalSettings(Platform::RegionalSettings {});
     run(2);
+    Platform::setRegionalSettings(std::nullopt);
     EXPECT_EQ(caption, "Select Ranges");
     const QStringList texts = pageTexts(preview(), 1);
-    EXPECT_TRUE(texts.contains("2026-01-11"));
-    EXPECT_FALSE(texts.contains("2026-01-10"));
-    EXPECT_FALSE(texts.contains("2026-01-12"));
+    EXPECT_TRUE(texts.contains("1/11/2026"));
+    EXPECT_FALSE(texts.contains("1/10/2026"));
+    EXPECT_FALSE(texts.contains("1/12/2026"));
 }
