@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,13 +35,23 @@ int alignIndex(Qt::Alignment a)
     return h == Qt::AlignHCenter ? 1 : h == Qt::AlignRight ? 2 : 0;
 }
 
+// The font dialog lists installed faces only, so it is shown the face a report's
+// name stands for ("Arial" is drawn with Liberation Sans); otherwise it would offer
+// its own default face, and OK alone would change the report's font. A face left as
+// it was keeps the report's name for it.
 bool chooseFont(TFont& font, QWidget* parent)
 {
+    const QString drawnWith = QFontInfo(font.font).family();
+    QFont shown = font.font;
+    shown.setFamily(drawnWith);
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, font.font, parent, QStringLiteral("Font"), QFontDialog::ScalableFonts);
-    if (ok)
-        font.font = chosen;
-    return ok;
+    QFont chosen = QFontDialog::getFont(&ok, shown, parent, QStringLiteral("Font"), QFontDialog::ScalableFonts);
+    if (!ok)
+        return false;
+    if (chosen.family() == drawnWith)
+        chosen.setFamily(font.name());
+    font.font = chosen;
+    return true;
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QCheckBox>
+#include <QFontDialog>
+#include <QTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,6 +100,35 @@ TEST_F(Designer, ShowsTheDefinitionAndWritesItBackOnOk)
     report.Execute();
     EXPECT_TRUE(findText(win, 1, "Page 1"));
     EXPECT_EQ(win.phyWidth(), 85);
+}
+
+TEST_F(Designer, TheFontDialogStartsOnTheFaceTheReportIsDrawnWith)
+{
+    ASSERT_TRUE(dialog->FormShow());
+    // The real dialog: it is shown the Liberation face that stands for "Arial".
+    QString offered;
+    QString pick;
+    const auto answer = [&] {
+        if (auto* d = qobject_cast<QFontDialog*>(QApplication::activeModalWidget())) {
+            offered = d->currentFont().family();
+            if (!pick.isEmpty())
+                d->setCurrentFont(QFont(pick, 14));
+            d->accept();
+        }
+    };
+    QTimer::singleShot(0, answer);
+    dialog->btnHeading->click();
+    EXPECT_EQ(offered, "Liberation Sans");
+    // OK without a change keeps the report's own face name.
+    pick = "Liberation Serif";
+    QTimer::singleShot(0, answer);
+    dialog->btnBody->click();
+    dialog->bbtnOkClick();
+    EXPECT_EQ(report.headingFont().name(), "Arial");
+    EXPECT_TRUE(report.headingFont().bold());
+    EXPECT_EQ(report.headingFont().size(), 12);
+    EXPECT_EQ(report.bodyFont().name(), "Liberation Serif");
+    EXPECT_EQ(report.bodyFont().size(), 14);
 }
 
 TEST_F(Designer, MovingAddingAndRemovingFields)
