@@ -1,5 +1,6 @@
 #include "reporting/Secdbunt.h"
 
+#include "database/EDatabaseError.h"
 #include "database/TQuery.h"
 #include "desktop/Usgdlunt.h"
 #include "platform/MessageBox.h"
@@ -110,6 +111,20 @@ QString lookup(TQuery* q, const QString& keyColumn, const QString& key, const QS
     return value;
 }
 
+// Runs a command of the window's buttons. An engine error that the command does
+// not catch is shown with the engine's text, as the desktop shows its own, and the
+// program goes on: no exception may leave a slot of the toolkit.
+void guarded(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const EDatabaseError& e) {
+        Platform::showError(e.message());
+    } catch (const std::exception& e) {
+        Platform::showError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
 QIcon glyph(int kind)
 {
     QPixmap pixmap(20, 20);
@@ -210,9 +225,10 @@ void TFormSecDB::createControls()
     spbtnExecute = tool(QStringLiteral("spbtnExecute"), QStringLiteral("Preview Report"), 0);
     spbtnDesign = tool(QStringLiteral("spbtnDesign"), QStringLiteral("Modify Report"), 1);
     spbtnSavePdf = tool(QStringLiteral("spbtnSavePdf"), QStringLiteral("Save as PDF"), 2);
-    connect(spbtnExecute, &QToolButton::clicked, this, [this] { spbtnExecuteClick(spbtnExecute); });
-    connect(spbtnDesign, &QToolButton::clicked, this, [this] { spbtnExecuteClick(spbtnDesign); });
-    connect(spbtnSavePdf, &QToolButton::clicked, this, &TFormSecDB::SaveAsPdfClick);
+    connect(spbtnExecute, &QToolButton::clicked, this,
+            [this] { guarded([this] { spbtnExecuteClick(spbtnExecute); }); });
+    connect(spbtnDesign, &QToolButton::clicked, this, [this] { guarded([this] { spbtnExecuteClick(spbtnDesign); }); });
+    connect(spbtnSavePdf, &QToolButton::clicked, this, [this] { guarded([this] { SaveAsPdfClick(); }); });
 
     fgwMain = new TFormGenWin(this);
     fgwMain->setObjectName(QStringLiteral("fgwMain"));

@@ -110,6 +110,22 @@ TEST_F(Reports, WindowControlsAndCaption)
     EXPECT_EQ(preview().commandCount(), 0);
 }
 
+TEST_F(Reports, AnEngineErrorIsShownAndTheWindowGoesOn)
+{
+    run(0);
+    const QStringList before = pageTexts(preview(), 1);
+    db->exec("drop table LOG");
+    MessageRecorder messages;
+    EXPECT_NO_THROW(run(2));
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown[0].kind, Platform::MsgKind::Error);
+    EXPECT_TRUE(messages.last().contains("LOG", Qt::CaseInsensitive)) << messages.last().toStdString();
+    // The build did not happen: the earlier report stays.
+    EXPECT_EQ(pageTexts(preview(), 1), before);
+    EXPECT_NO_THROW(run(1));
+    EXPECT_TRUE(pageTexts(preview(), 1).contains("Groups Report"));
+}
+
 TEST_F(Reports, AccessConstantsAndGroups)
 {
     run(0);
