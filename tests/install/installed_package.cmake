@@ -16,6 +16,7 @@ foreach(f
     bin/SecDesk
     ${LIBDIR}/jovsec/SecDesk
     ${LIBDIR}/jovsec/Jovcssec.gdb
+    ${LIBDIR}/jovsec/jovsecadm
     ${LIBDIR}/libJovCSSecurity.so
     include/JovCSSecurity/security/JovCSsec.h
     include/JovCSSecurity/security/TJovCSsecureWidget.h
@@ -37,6 +38,13 @@ file(REAL_PATH ${prefix}/bin/SecDesk real)
 file(REAL_PATH ${prefix}/${LIBDIR}/jovsec/SecDesk expected)
 if(NOT real STREQUAL expected)
   message(FATAL_ERROR "bin/SecDesk leads to ${real}, not ${expected}")
+endif()
+
+# The installed administration tool creates a security database with its alias.
+run(${CMAKE_COMMAND} -E env JOVSEC_CONFIG=${WORK_DIR}/aliases.ini
+    ${prefix}/${LIBDIR}/jovsec/jovsecadm create INSTALLED_SEC ${WORK_DIR}/installed_sec.gdb)
+if(NOT EXISTS ${WORK_DIR}/installed_sec.gdb OR NOT run_output MATCHES "INSTALLED_SEC")
+  message(FATAL_ERROR "jovsecadm create said: ${run_output}")
 endif()
 
 # The example application, as a project of its own.
