@@ -1,6 +1,7 @@
 #include "database/TSchema.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TField.h"
 #include "database/TQuery.h"
 
 namespace {
@@ -46,9 +47,32 @@ QStringList TSchema::buildStatements()
     };
 }
 
+namespace {
+// Indexes by constant: the holders of one constant or group are found without
+// reading every grant or every group's list.
+struct Index {
+    const char* name;
+    const char* on;
+};
+const Index kIndexes[] = {{"USERACC_ACCESS_ID", "USERACC (ACCESS_ID)"}, {"GRPCOLL_ACCESS_ID", "GRPCOLL (ACCESS_ID)"}};
+
+QString indexStatement(const Index& index)
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2").arg(QLatin1String(index.name), QLatin1String(index.on));
+}
+} // namespace
+
+QStringList TSchema::indexStatements()
+{
+    QStringList statements;
+    for (const Index& index : kIndexes)
+        statements << indexStatement(index);
+    return statements;
+}
+
 int TSchema::build(const QString& databaseName, QString* error)
 {
-    const QStringList statements = buildStatements();
+    const QStringList statements = buildStatements() + indexStatements();
     for (int i = 0; i < statements.size(); ++i) {
         TQuery statement;
         statement.setDatabaseName(databaseName);
@@ -62,4 +86,26 @@ int TSchema::build(const QString& databaseName, QString* error)
         }
     }
     return -1;
+}
+
+int TSchema::addMissingIndexes(const QString& databaseName)
+{
+    int added = 0;
+    for (const Index& index : kIndexes) {
+        TQuery lookup;
+        lookup.setDatabaseName(databaseName);
+        lookup.setSQL(QStringLiteral("select count(*) from RDB$INDICES where RDB$INDEX_NAME = :name"));
+        lookup.setParamString(QStringLiteral("name"), QLatin1String(index.name));
+        lookup.open();
+        const bool present = lookup.field(0)->asInteger() > 0;
+        lookup.close();
+        if (present)
+            continue;
+        TQuery statement;
+        statement.setDatabaseName(databaseName);
+        statement.setSQL(indexStatement(index));
+        statement.execSQL();
+        ++added;
+    }
+    return added;
 }

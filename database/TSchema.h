@@ -8,10 +8,18 @@ class TSchema {
 public:
     // The twenty statements, in the order they must run.
     static QStringList buildStatements();
-    // Runs the statements one at a time on the database name, stopping at the first
-    // failure. Returns -1 when all ran, else the 0-based index of the failed
-    // statement, with the engine's text in error.
+    // Indexes added after the twenty, run after them: USERACC and GRPCOLL by
+    // ACCESS_ID, so the holders of one constant or group are found without reading
+    // every grant.
+    static QStringList indexStatements();
+    // Runs the build statements and then the index statements one at a time on the
+    // database name, stopping at the first failure. Returns -1 when all ran, else
+    // the 0-based index of the failed statement in that sequence, with the engine's
+    // text in error.
     static int build(const QString& databaseName, QString* error = nullptr);
+    // Adds the indexes of indexStatements() that a database made before them lacks.
+    // Returns how many were added; throws EDatabaseError when one cannot be made.
+    static int addMissingIndexes(const QString& databaseName);
 
     // The prime database's file name, created beside the desktop program.
     static QString primeDatabaseName() { return QStringLiteral("Jovcssec.gdb"); }

@@ -147,7 +147,7 @@ void TFormAdmin::BuildSecurityTables(const QString& alias)
     sqlBuildSecurity->setSQL(QString());
     // Each statement commits on its own; the first failure ends the build and leaves
     // what already ran in place.
-    for (const QString& statement : TSchema::buildStatements()) {
+    for (const QString& statement : TSchema::buildStatements() + TSchema::indexStatements()) {
         sqlBuildSecurity->setSQL(statement);
         try {
             sqlBuildSecurity->execSQL();

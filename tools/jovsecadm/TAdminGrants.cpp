@@ -120,9 +120,10 @@ void effective(TAdminContext& c)
             groups << id;
     }
     QHash<int, QList<int>> held; // group -> constants
+    // "+ 0": by user, not through the index by ACCESS_ID, which would read every grant.
     for (const QVariantList& r :
          s.rows(QStringLiteral("select G.GROUP_ID, G.ACCESS_ID from GRPCOLL G join (select distinct ACCESS_ID from "
-                               "USERACC where USER_ID = ? and upper(TYPE) = 'G' and ACCESS_ID > 0) M "
+                               "USERACC where USER_ID = ? and upper(TYPE) = 'G' and ACCESS_ID + 0 > 0) M "
                                "on G.GROUP_ID = M.ACCESS_ID"),
                 {user.id}))
         held[r.at(0).toInt()] << r.at(1).toInt();
@@ -154,7 +155,8 @@ void whoCan(TAdminContext& c)
     const TNamedRow constant = s.constant(c.arg(0));
     QStringList holding;
     for (const QVariantList& r :
-         s.rows(QStringLiteral("select distinct GROUP_ID from GRPCOLL where ACCESS_ID = ? and GROUP_ID > 0 order by 1"),
+         s.rows(QStringLiteral(
+                    "select distinct GROUP_ID from GRPCOLL where ACCESS_ID = ? and GROUP_ID + 0 > 0 order by 1"),
                 {constant.id}))
         holding << QString::number(r.at(0).toInt());
     // One pass over the grants: the direct ones and the memberships of those groups.
