@@ -2,6 +2,8 @@
 // The constants generator: the dialog that chooses where the access constants go
 // (the clipboard, a Pascal include file or a C++ header), and the texts written.
 
+#include "desktop/TAccessConstants.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -15,18 +17,6 @@ class QPushButton;
 class QWidget;
 class TQuery;
 class TRadioGroup;
-
-// One row of ACCESS.
-struct TAccessConstant {
-    int id = 0;
-    QString name;
-};
-
-// "  dsc_<name>" filled to 23 characters, "=<id>;", CRLF; one line per row.
-QByteArray PascalConstants(const QList<TAccessConstant>& constants);
-// A header a secured application includes: one inline constexpr int per row, names
-// made valid C++ identifiers. renamed receives "old -> new" for each name changed.
-QByteArray CppConstants(const QString& alias, const QList<TAccessConstant>& constants, QStringList* renamed = nullptr);
 
 class TfrmGenerate : public QDialog {
     Q_OBJECT

@@ -2,10 +2,12 @@
 
 #include "TAdminContext.h"
 #include "TAdminError.h"
+#include "TAdminGenerate.h"
 #include "TAdminGrants.h"
 #include "TAdminLists.h"
 #include "TAdminLog.h"
 #include "TAdminOutput.h"
+#include "TAdminReport.h"
 #include "TAdminUsers.h"
 #include "TUserImport.h"
 
@@ -25,6 +27,7 @@ struct Command {
     int minArgs;
     int maxArgs; // -1: any number
     std::function<void(TAdminContext&)> run;
+    bool graphical = false; // draws pages: needs a QApplication
 };
 
 QCommandLineOption valueOption(const QString& name, const QString& description, const QString& valueName)
@@ -254,6 +257,38 @@ const QList<Command>& commands()
                       0,
                       0,
                       TAdminLog::clear};
+        c << Command {QStringLiteral("generate"),
+                      QString(),
+                      QStringLiteral("Writes the C++ header of the access constants, as SecDesk's Generate does. "
+                                     "With --check it writes nothing and exits with 1 when the file differs from "
+                                     "what the database gives, so a build can stop on an old header."),
+                      {valueOption(QStringLiteral("cpp"), QStringLiteral("The header file."), QStringLiteral("FILE")),
+                       QCommandLineOption(QStringLiteral("check"),
+                                          QStringLiteral("Compare the file with the database; write nothing."))},
+                      0,
+                      0,
+                      TAdminGenerate::generate};
+        c << Command {
+            QStringLiteral("report"),
+            QStringLiteral("NAME"),
+            QStringLiteral("Writes one of the reports to a PDF file: \"Access Constants\", \"Groups\", \"Usage\", "
+                           "\"Users\" or \"Users (w/ Access)\" (letter case ignored). The Usage report covers "
+                           "--from to --to, by default the whole log."),
+            {valueOption(QStringLiteral("pdf"), QStringLiteral("The PDF file to write."), QStringLiteral("FILE")),
+             valueOption(QStringLiteral("from"), QStringLiteral("Usage: from this date on."), QStringLiteral("DATE")),
+             valueOption(QStringLiteral("to"), QStringLiteral("Usage: up to this date."), QStringLiteral("DATE"))},
+            1,
+            1,
+            TAdminReport::report,
+            true};
+        c << Command {QStringLiteral("add-indexes"),
+                      QString(),
+                      QStringLiteral("Adds the indexes that databases made by earlier versions lack (the grants by "
+                                     "constant, which who-can reads); does nothing when they are there."),
+                      {},
+                      0,
+                      0,
+                      TAdminGenerate::addIndexes};
         return c;
     }();
     return list;
@@ -338,6 +373,13 @@ QString commandHelp(QCommandLineParser& parser)
     return text;
 }
 } // namespace
+
+bool TAdminTool::needsGraphics(const QStringList& arguments)
+{
+    QStringList words;
+    const Command* command = findCommand(arguments, words);
+    return command && command->graphical;
+}
 
 int TAdminTool::run(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {

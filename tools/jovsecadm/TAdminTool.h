@@ -12,4 +12,7 @@ class TAdminTool {
 public:
     // Runs one command line (without the program's name).
     static int run(const QStringList& arguments, QTextStream& out, QTextStream& err);
+    // Whether the command line's command draws pages (report) and so needs a
+    // QApplication; the others run on a QCoreApplication, with no display.
+    static bool needsGraphics(const QStringList& arguments);
 };

@@ -1,0 +1,208 @@
+// What jovsecadm writes to files: the C++ header of the access constants (the same
+// bytes as the desktop's Generate, and --check for a build), the five reports as
+// PDF files read back with pdftotext, and the index older databases lack.
+#include "tests/tools/AdminFixture.h"
+
+#include "database/TQuery.h"
+#include "desktop/Gendlunt.h"
+#include "editor/TRadioGroup.h"
+#include "tests/support/ModalPoller.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+
+namespace {
+class Files : public AdminTest {
+protected:
+    void SetUp() override
+    {
+        AdminTest::SetUp();
+        for (const char* name : {"Edit Users", "Order Entry/Edit"})
+            db->exec(QStringLiteral("insert into ACCESS (ACCESS_NAME) values ('%1')").arg(name));
+    }
+    void TearDown() override
+    {
+        ++modalPollerGeneration();
+        AdminTest::TearDown();
+    }
+    QByteArray read(const QString& path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // The header SecDesk's Generate writes for the test database.
+    QByteArray desktopHeader()
+    {
+        whenModal([this](QWidget* modal) {
+            auto* d = qobject_cast<TfrmGenerate*>(modal);
+            d->setDirectory(tmp.path());
+            d->rgrpGen->setItemIndex(TfrmGenerate::ToCppHeader);
+            d->edFile->setText("desktop.h");
+            d->bbtnOk->click();
+        });
+        TQuery statement;
+        GenerateConstants(nullptr, statement, db->alias());
+        TDatabase::dropTemporaryConnections();
+        return read(tmp.path() + "/desktop.h");
+    }
+    // The text of a PDF file, as pdftotext reads it.
+    static QString pdfText(const QString& path)
+    {
+        QProcess p;
+        p.start("pdftotext", {"-layout", path, "-"});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            return "<pdftotext failed: " + QString::fromUtf8(p.readAllStandardError()) + ">";
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+};
+} // namespace
+
+TEST_F(Files, TheHeaderIsTheDesktopsAndCheckFollowsTheDatabase)
+{
+    const QByteArray desktop = desktopHeader();
+    ASSERT_TRUE(desktop.contains("inline constexpr int dsc_Order_Entry_Edit = 2;\n")) << desktop.toStdString();
+    const QString mine = tmp.path() + "/mine.h";
+    AdminResult r = adm({"generate", "--cpp", mine});
+    ASSERT_EQ(r.status, 0) << r;
+    EXPECT_EQ(read(mine), desktop);
+    EXPECT_TRUE(r.out.contains("dsc_Order_Entry/Edit -> dsc_Order_Entry_Edit")) << r;
+
+    // The desktop's file passes the check, and nothing is written by it.
+    const QString desktopFile = tmp.path() + "/desktop.h";
+    r = adm({"generate", "--cpp", desktopFile, "--check"});
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_TRUE(r.err.isEmpty()) << r;
+
+    db->exec("insert into ACCESS (ACCESS_NAME) values ('Print')");
+    r = adm({"generate", "--cpp", desktopFile, "--check"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.contains("out of date")) << r;
+    EXPECT_EQ(read(desktopFile), desktop) << "--check writes nothing";
+    // A renamed constant changes the header too.
+    ASSERT_EQ(adm({"generate", "--cpp", desktopFile}).status, 0);
+    EXPECT_EQ(adm({"generate", "--cpp", desktopFile, "--check"}).status, 0);
+    ASSERT_EQ(adm({"constant", "rename", "Print", "Print Forms"}).status, 0);
+    EXPECT_EQ(adm({"generate", "--cpp", desktopFile, "--check"}).status, 1);
+
+    r = adm({"generate", "--cpp", tmp.path() + "/none.h", "--check"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.contains("does not exist")) << r;
+    EXPECT_FALSE(QFile::exists(tmp.path() + "/none.h"));
+
+    EXPECT_EQ(adm({"generate"}).status, 2) << "--cpp is required";
+    r = adm({"generate", "--cpp", tmp.path() + "/no/such/dir/x.h"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.startsWith("Unable to Save File.")) << r;
+}
+
+TEST_F(Files, EveryReportIsWrittenAsAPdfWithItsTitleAndRows)
+{
+    const int ann = db->addUser("Ann", "pw");
+    db->exec("insert into GROUPS (GROUP_NAME) values ('Clerks')");
+    db->exec("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (1, 2)");
+    db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 1, 'C')").arg(ann));
+    db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 1, 'G')").arg(ann));
+    for (const char* date : {"2026-01-05", "2026-02-10", "2026-03-01"})
+        db->exec(QString("insert into LOG (ACCESS_DATE, USER_ID, ACCESS_ID) values ('%1', %2, 1)").arg(date).arg(ann));
+
+    struct Case {
+        QString name;
+        QString title;
+        QStringList rows; // words of one row, in order
+    } cases[] = {
+        {"access constants", "Access Constants Report", {"2", "Order Entry/Edit"}},
+        {"GROUPS", "Groups Report", {"1", "Clerks", "2", "Order Entry/Edit"}},
+        {"Usage", "Usage Report", {"2", "2026-02-10", "Ann", "Edit Users"}},
+        {"users", "User Report", {"1", "Ann"}},
+        {"Users (w/ Access)", "User Access Report", {"1", "Ann", "G", "Clerks"}},
+    };
+    for (const Case& c : cases) {
+        const QString pdf = tmp.path() + "/report.pdf";
+        QFile::remove(pdf);
+        const AdminResult r = adm({"report", c.name, "--pdf", pdf});
+        ASSERT_EQ(r.status, 0) << r;
+        const QString text = pdfText(pdf);
+        EXPECT_TRUE(text.contains(c.title)) << text.toStdString();
+        EXPECT_TRUE(text.contains("Alias: " + db->alias())) << text.toStdString();
+        EXPECT_TRUE(text.simplified().contains(c.rows.join(' '))) << qPrintable(c.name) << ":\n" << text.toStdString();
+    }
+}
+
+TEST_F(Files, UsageCoversTheLogOrTheRangeGiven)
+{
+    const int ann = db->addUser("Ann", "pw");
+    for (const char* date : {"2026-01-05", "2026-02-10", "2026-03-01"})
+        db->exec(QString("insert into LOG (ACCESS_DATE, USER_ID, ACCESS_ID) values ('%1', %2, 1)").arg(date).arg(ann));
+    const QString pdf = tmp.path() + "/usage.pdf";
+    AdminResult r = json({"report", "usage", "--pdf", pdf});
+    ASSERT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.json()["from"].toString(), "2026-01-05");
+    EXPECT_EQ(r.json()["to"].toString(), "2026-03-01");
+    QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains("2026-01-05") && text.contains("2026-03-01")) << text.toStdString();
+
+    r = adm({"report", "usage", "--from", "2026-02-01", "--to", "2026-02-28", "--pdf", pdf});
+    ASSERT_EQ(r.status, 0) << r;
+    text = pdfText(pdf);
+    EXPECT_TRUE(text.contains("2026-02-10")) << text.toStdString();
+    EXPECT_FALSE(text.contains("2026-01-05") || text.contains("2026-03-01")) << text.toStdString();
+
+    EXPECT_EQ(adm({"report", "usage", "--from", "2026-02-30", "--pdf", pdf}).status, 2);
+    EXPECT_EQ(adm({"report", "usage", "--from", "2026-03-01", "--to", "2026-02-01", "--pdf", pdf}).status, 2);
+    EXPECT_EQ(adm({"report", "groups", "--from", "2026-03-01", "--pdf", pdf}).status, 2);
+}
+
+TEST_F(Files, ABadReportNameListsTheReports)
+{
+    const QString pdf = tmp.path() + "/x.pdf";
+    AdminResult r = adm({"report", "Userz", "--pdf", pdf});
+    EXPECT_EQ(r.status, 2) << r;
+    EXPECT_EQ(r.err.trimmed(), "There is no report named \"Userz\". The reports are: Access Constants, Groups, "
+                               "Usage, Users, Users (w/ Access).");
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(adm({"report", "users"}).status, 2) << "--pdf is required";
+    r = adm({"report", "users", "--pdf", tmp.path() + "/no/such/dir/x.pdf"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.startsWith("Unable to write the file")) << r;
+}
+
+TEST_F(Files, TheProgramDrawsReportsWithoutADisplay)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    p.setProcessEnvironment(env);
+    const QString pdf = tmp.path() + "/constants.pdf";
+    p.start(JOVSECADM_PROGRAM, {"--alias", db->alias(), "report", "Access Constants", "--pdf", pdf});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(pdfText(pdf).contains("Edit Users"));
+    // The other commands do not load the graphical platform at all.
+    p.start(JOVSECADM_PROGRAM, {"--alias", db->alias(), "constant", "list"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(p.readAllStandardError().isEmpty());
+}
+
+TEST_F(Files, AddIndexesGivesAnOlderDatabaseTheIndexesByConstantOnce)
+{
+    const auto indexes = [this] {
+        return integer("select count(*) from RDB$INDICES where RDB$INDEX_NAME in ('USERACC_ACCESS_ID', "
+                       "'GRPCOLL_ACCESS_ID')");
+    };
+    EXPECT_EQ(indexes(), 2) << "a new database has them";
+    db->exec("drop index USERACC_ACCESS_ID");
+    db->exec("drop index GRPCOLL_ACCESS_ID");
+    ASSERT_EQ(indexes(), 0);
+    AdminResult r = json({"add-indexes"});
+    ASSERT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.json()["added"].toInt(), 2);
+    EXPECT_EQ(indexes(), 2);
+    r = json({"add-indexes"});
+    EXPECT_EQ(r.json()["added"].toInt(), 0) << r;
+}
