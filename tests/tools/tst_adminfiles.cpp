@@ -6,6 +6,7 @@
 #include "database/TQuery.h"
 #include "desktop/Gendlunt.h"
 #include "editor/TRadioGroup.h"
+#include "platform/RegionalSettings.h"
 #include "tests/support/ModalPoller.h"
 
 #include <QDir>
@@ -15,6 +16,12 @@
 #include <QPushButton>
 
 namespace {
+// A date as the reports write it: the short date of the regional settings.
+QString shortDate(int year, int month, int day)
+{
+    return Platform::formatDate(QStringLiteral("ddddd"), QDate(year, month, day));
+}
+
 class Files : public AdminTest {
 protected:
     void SetUp() override
@@ -115,7 +122,7 @@ TEST_F(Files, EveryReportIsWrittenAsAPdfWithItsTitleAndRows)
     } cases[] = {
         {"access constants", "Access Constants Report", {"2", "Order Entry/Edit"}},
         {"GROUPS", "Groups Report", {"1", "Clerks", "2", "Order Entry/Edit"}},
-        {"Usage", "Usage Report", {"2", "2026-02-10", "Ann", "Edit Users"}},
+        {"Usage", "Usage Report", {"2", shortDate(2026, 2, 10), "Ann", "Edit Users"}},
         {"users", "User Report", {"1", "Ann"}},
         {"Users (w/ Access)", "User Access Report", {"1", "Ann", "G", "Clerks"}},
     };
@@ -142,13 +149,13 @@ TEST_F(Files, UsageCoversTheLogOrTheRangeGiven)
     EXPECT_EQ(r.json()["from"].toString(), "2026-01-05");
     EXPECT_EQ(r.json()["to"].toString(), "2026-03-01");
     QString text = pdfText(pdf);
-    EXPECT_TRUE(text.contains("2026-01-05") && text.contains("2026-03-01")) << text.toStdString();
+    EXPECT_TRUE(text.contains(shortDate(2026, 1, 5)) && text.contains(shortDate(2026, 3, 1))) << text.toStdString();
 
     r = adm({"report", "usage", "--from", "2026-02-01", "--to", "2026-02-28", "--pdf", pdf});
     ASSERT_EQ(r.status, 0) << r;
     text = pdfText(pdf);
-    EXPECT_TRUE(text.contains("2026-02-10")) << text.toStdString();
-    EXPECT_FALSE(text.contains("2026-01-05") || text.contains("2026-03-01")) << text.toStdString();
+    EXPECT_TRUE(text.contains(shortDate(2026, 2, 10))) << text.toStdString();
+    EXPECT_FALSE(text.contains(shortDate(2026, 1, 5)) || text.contains(shortDate(2026, 3, 1))) << text.toStdString();
 
     EXPECT_EQ(adm({"report", "usage", "--from", "2026-02-30", "--pdf", pdf}).status, 2);
     EXPECT_EQ(adm({"report", "usage", "--from", "2026-03-01", "--to", "2026-02-01", "--pdf", pdf}).status, 2);
