@@ -341,27 +341,38 @@ bool TFirebirdEnv::copyDatabase(const QString& source, const QString& target, QS
         message = QStringLiteral("Cannot read %1: %2").arg(source, from.errorString());
         return false;
     }
-    const QByteArray targetPath = QFile::encodeName(target);
-    const int fd = ::open(targetPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+    // As a created database: made owner-only in a fresh folder of this user's beside
+    // the target, so nobody opens it half copied, then moved to its name unless
+    // something is there already.
+    const QFileInfo info(target);
+    QByteArray folder = QFile::encodeName(info.absolutePath()) + "/.jovsec-new-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
         message = QStringLiteral("Cannot create %1: %2").arg(target, systemError(errno));
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(targetPath.constData());
-        }
         return false;
     }
+    const QByteArray made = folder + "/new.fdb";
+    const int fd = ::open(made.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const QString openError = fd < 0 ? systemError(errno) : QString();
     QFile to;
-    bool ok = to.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    bool ok = fd >= 0 && ::fchmod(fd, 0600) == 0;
+    if (fd >= 0 && !to.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ok = false;
+    }
     while (ok && !from.atEnd()) {
         const QByteArray block = from.read(1 << 16);
         ok = !block.isEmpty() && to.write(block) == block.size();
     }
-    ok = ok && to.flush();
-    if (!ok) {
-        message = QStringLiteral("Cannot copy %1 to %2: %3").arg(source, target, to.errorString());
-        to.close();
-        ::unlink(targetPath.constData());
+    ok = ok && to.flush() && ::fsync(to.handle()) == 0;
+    if (!ok)
+        message = QStringLiteral("Cannot copy %1 to %2: %3")
+                      .arg(source, target, openError.isEmpty() ? to.errorString() : openError);
+    to.close();
+    if (ok && !moveIntoPlace(made, QFile::encodeName(info.absoluteFilePath()))) {
+        message = QStringLiteral("Cannot create %1: %2").arg(target, systemError(errno));
+        ok = false;
     }
+    ::unlink(made.constData());
+    ::rmdir(folder.constData());
     return ok;
 }

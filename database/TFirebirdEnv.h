@@ -44,8 +44,9 @@ public:
     // the engine's text in error.
     static bool createDatabase(const QString& location, const QString& user, const QString& password, QString* error);
 
-    // Copies a database file (the prime database) to a new local file of mode 0600.
-    // Refuses to replace an existing file. Returns false with a message in error.
+    // Copies a database file (the prime database) to a new local file of mode 0600:
+    // the copy is made in a private folder beside the target and moved into place,
+    // never replacing an existing file. Returns false with a message in error.
     static bool copyDatabase(const QString& source, const QString& target, QString* error);
 
     // A database location: host:path or host/port:path reach a server; anything

@@ -15,7 +15,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -27,16 +26,6 @@ QString localFolder(QString folder)
     if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
         folder = QDir::homePath() + folder.mid(1);
     return QDir::cleanPath(QDir(folder).absolutePath());
-}
-
-// Copies the prime database without ever replacing a file. The new file can be read
-// and written by its owner only: it holds the users' passwords.
-bool copyPrime(const QString& prime, const QString& location)
-{
-    if (QFileInfo::exists(location) || !QFile::copy(prime, location))
-        return false;
-    QFile::setPermissions(location, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return true;
 }
 } // namespace
 
@@ -112,10 +101,18 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
                 BuildFailed = true;
                 return;
             }
-        } else {
-            // A failed copy shows up as the connection failure below.
-            copyPrime(prime, location);
+        } else if (!TFirebirdEnv::copyDatabase(prime, location, nullptr) &&
+                   (QFileInfo::exists(location) || QFileInfo(location).isSymLink())) {
+            // The copy never replaces a file. One that appeared since the check above,
+            // or a link that the check saw through, is somebody else's: nothing
+            // connects to it or builds tables in it.
+            Platform::showError(QStringLiteral("Security database found at this location. Either remove database, "
+                                               "select a new directory or a new alias."));
+            BuildFailed = true;
+            return;
         }
+        // Any other failed copy shows up as the connection failure below. The copy
+        // is owner-only: it holds the users' passwords.
 
         Database1->close();
         Database1->setAliasName(alias);

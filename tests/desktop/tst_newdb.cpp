@@ -151,6 +151,26 @@ TEST_F(NewDatabase, AFileAtTheTypedPlaceEndsNewBeforeAnythingIsMade)
     EXPECT_EQ(existing.readAll(), "not a database");
 }
 
+// A name that the existence checks pass over (a link to nowhere) is still taken: the
+// copy does not replace it or write through it, and nothing connects to it.
+TEST_F(NewDatabase, TheCopyNeverReplacesWhatIsAtTheTarget)
+{
+    QTemporaryDir elsewhere;
+    const QString pointedTo = elsewhere.path() + "/theirs.gdb";
+    const QString target = folder.path() + "/linked.gdb";
+    ASSERT_TRUE(QFile::link(pointedTo, target));
+    fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path(), "linked.gdb"});
+    window->New1->trigger();
+    EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias}));
+    EXPECT_TRUE(logins.isEmpty());
+    EXPECT_EQ(QFileInfo(target).symLinkTarget(), pointedTo);
+    EXPECT_FALSE(QFile::exists(pointedTo));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System),
+              QStringList({"linked.gdb"}))
+        << "work files were left";
+    EXPECT_TRUE(window->OpenAlias.isEmpty());
+}
+
 TEST_F(NewDatabase, AListedAliasWhoseFileExistsCopiesNothing)
 {
     TestDatabase db(true, "LISTED_SEC");
