@@ -1,11 +1,9 @@
 #include "desktop/Dirslunt.h"
 
 #include "database/TAliases.h"
-#include "platform/MessageBox.h"
 #include "widgets/Jovgroup.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,89 +11,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
 #include <QToolButton>
-#include <QVBoxLayout>
 
-QString masterPasswordNote()
+TFormOpenSecurity::TFormOpenSecurity(QWidget* owner)
+    : TAliasAccountDialog(QStringLiteral("FormOpenSecurity"), QStringLiteral("Security Information"), owner)
 {
-    return QStringLiteral("IMPORTANT: User ID & Password are case sensitive required fields.  The User ID & "
-                          "Password must exist in the InterBase security database. The Password must also be "
-                          "entered in security component.");
-}
-
-void numberStep(TOrderedGroupBox* group, int order)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setBold(true);
-    group->setLabelOrder(order);
-    group->setLabelColor(Qt::red);
-    group->setLabelFont(font, Qt::white);
-    group->setLabelType(ltNumeric);
-}
-
-namespace {
-TOrderedGroupBox* stepGroup(const char* name, const QString& caption, int order, QWidget* parent)
-{
-    auto* group = new TOrderedGroupBox(caption, parent);
-    group->setObjectName(QLatin1String(name));
-    numberStep(group, order);
-    return group;
-}
-
-QLabel* note(const char* name, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setWordWrap(true);
-    return label;
-}
-
-QLineEdit* edit(const char* name, QWidget* parent)
-{
-    auto* line = new QLineEdit(parent);
-    line->setObjectName(QLatin1String(name));
-    return line;
-}
-} // namespace
-
-TFormOpenSecurity::TFormOpenSecurity(QWidget* owner) : QDialog(owner)
-{
-    setObjectName(QStringLiteral("FormOpenSecurity"));
-    setWindowTitle(QStringLiteral("Security Information"));
-
-    grpAlias = stepGroup("grpAlias", QStringLiteral("Alias:"), 1, this);
-    lblAliasNote = note("lblAliasNote", QStringLiteral("Select Alias or enter a new Alias to be created."), grpAlias);
-    cmboxAlias = new QComboBox(grpAlias);
-    cmboxAlias->setObjectName(QStringLiteral("cmboxAlias"));
     cmboxAlias->setEditable(true);
     cmboxAlias->setInsertPolicy(QComboBox::NoInsert);
-    auto* aliasLayout = new QVBoxLayout(grpAlias);
-    aliasLayout->addWidget(lblAliasNote);
-    aliasLayout->addWidget(cmboxAlias);
 
-    grpPassword = stepGroup("grpPassword", QStringLiteral("Master User ID && Password:"), 2, this);
-    lblPassNote = note("lblPassNote", masterPasswordNote(), grpPassword);
-    lblUserID = new QLabel(QStringLiteral("&User ID:"), grpPassword);
-    lblUserID->setObjectName(QStringLiteral("lblUserID"));
-    edUserID = edit("edUserID", grpPassword);
-    lblUserID->setBuddy(edUserID);
-    lblPassword = new QLabel(QStringLiteral("&Password:"), grpPassword);
-    lblPassword->setObjectName(QStringLiteral("lblPassword"));
-    edPassword = edit("edPassword", grpPassword);
-    lblPassword->setBuddy(edPassword);
-    auto* passLayout = new QGridLayout(grpPassword);
-    passLayout->addWidget(lblPassNote, 0, 0, 1, 4);
-    passLayout->addWidget(lblUserID, 1, 0);
-    passLayout->addWidget(edUserID, 1, 1);
-    passLayout->addWidget(lblPassword, 1, 2);
-    passLayout->addWidget(edPassword, 1, 3);
-
-    grpDirectory = stepGroup("grpDirectory", QStringLiteral("Security Database Information:"), 3, this);
+    grpDirectory = addStep("grpDirectory", QStringLiteral("Security Database Information:"));
     lblDBDirectory = new QLabel(QStringLiteral("Security Database &Location:"), grpDirectory);
     lblDBDirectory->setObjectName(QStringLiteral("lblDBDirectory"));
-    edDBDirectory = edit("edDBDirectory", grpDirectory);
+    edDBDirectory = lineEdit("edDBDirectory", grpDirectory);
     edDBDirectory->setToolTip(QStringLiteral("A folder on this computer, or host:folder or host/port:folder on a "
                                              "Firebird server"));
     lblDBDirectory->setBuddy(edDBDirectory);
@@ -105,7 +32,7 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget* owner) : QDialog(owner)
     btnDBLocation->setToolTip(QStringLiteral("Select Security Database Location"));
     lblDatabaseName = new QLabel(QStringLiteral("Security Database &Name:"), grpDirectory);
     lblDatabaseName->setObjectName(QStringLiteral("lblDatabaseName"));
-    edDatabaseName = edit("edDatabaseName", grpDirectory);
+    edDatabaseName = lineEdit("edDatabaseName", grpDirectory);
     lblDatabaseName->setBuddy(edDatabaseName);
     auto* dirLayout = new QGridLayout(grpDirectory);
     dirLayout->addWidget(lblDBDirectory, 0, 0, 1, 2);
@@ -113,23 +40,6 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget* owner) : QDialog(owner)
     dirLayout->addWidget(btnDBLocation, 1, 1);
     dirLayout->addWidget(lblDatabaseName, 2, 0, 1, 2);
     dirLayout->addWidget(edDatabaseName, 3, 0);
-
-    auto* buttons = new QDialogButtonBox(this);
-    bbnOk = buttons->addButton(QDialogButtonBox::Ok);
-    bbnOk->setObjectName(QStringLiteral("bbnOk"));
-    bbnCancel = buttons->addButton(QDialogButtonBox::Cancel);
-    bbnCancel->setObjectName(QStringLiteral("bbnCancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(grpAlias);
-    layout->addWidget(grpPassword);
-    layout->addWidget(grpDirectory);
-    layout->addWidget(buttons);
-    // A fixed dialog border: the dialog keeps the size its contents need.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(460);
 
     SaveDialog1 = new QFileDialog(this, QStringLiteral("Select Security Database Location"));
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
@@ -140,20 +50,13 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget* owner) : QDialog(owner)
     // Only chooses a place; nothing is written, so no overwrite question.
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
 
+    // The buttons come after the third step when tabbing.
+    setTabOrder(edDatabaseName, bbnOk);
+    setTabOrder(bbnOk, bbnCancel);
+
     connect(cmboxAlias, &QComboBox::editTextChanged, this, &TFormOpenSecurity::cmboxAliasChange);
     connect(cmboxAlias, &QComboBox::currentIndexChanged, this, &TFormOpenSecurity::cmboxAliasChange);
     connect(btnDBLocation, &QToolButton::clicked, this, &TFormOpenSecurity::btnDBLocationClick);
-}
-
-void TFormOpenSecurity::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous()) {
-        FormShow();
-        adjustSize();
-        if (QScreen* screen = this->screen())
-            move(screen->availableGeometry().center() - rect().center());
-    }
-    QDialog::showEvent(event);
 }
 
 void TFormOpenSecurity::FormShow()
@@ -209,11 +112,6 @@ void TFormOpenSecurity::takeDatabaseFile(const QString& path)
 
 bool TFormOpenSecurity::FormCloseQuery()
 {
-    auto refuse = [](const QString& text, QWidget* control) {
-        Platform::showError(text);
-        control->setFocus();
-        return false;
-    };
     if (cmboxAlias->currentText().isEmpty())
         return refuse(QStringLiteral("An Alias must be either selected or created."), cmboxAlias);
     if (edPassword->text().isEmpty())
@@ -228,11 +126,4 @@ bool TFormOpenSecurity::FormCloseQuery()
             return refuse(QStringLiteral("A Security Database Name must be entered."), edDatabaseName);
     }
     return true;
-}
-
-void TFormOpenSecurity::done(int result)
-{
-    if (result == QDialog::Accepted && !FormCloseQuery())
-        return;
-    QDialog::done(result);
 }
