@@ -1,35 +1,21 @@
 #pragma once
 // Shared set-up of the component tests: a real security database with its PROGRAM
-// row, a component started on it without logging anybody on, every message recorded,
-// and a poller that acts on a modal dialog once exec() has shown it.
+// row, a component started on it without logging anybody on, every message recorded.
+// Dialogs shown by exec() are driven with whenModal (tests/support/ModalPoller.h).
 
 #include "database/TDatabase.h"
 #include "platform/Application.h"
 #include "security/JovCSsec.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QApplication>
 #include <QDate>
-#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-
-// Arms a poller that runs action on the first modal dialog that shows. It keeps
-// looking for a bounded number of event-loop turns, so a dialog that never shows
-// fails the test's expectations instead of hanging.
-inline void whenModal(std::function<void(QWidget*)> action, int turnsLeft = 2000)
-{
-    QTimer::singleShot(0, [action = std::move(action), turnsLeft]() mutable {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            action(modal);
-        else if (turnsLeft > 0)
-            whenModal(std::move(action), turnsLeft - 1);
-    });
-}
 
 // The controls a Tab press visits, in order, starting with first.
 inline QList<QWidget*> tabOrder(QWidget* first)
@@ -52,6 +38,7 @@ protected:
 
     void TearDown() override
     {
+        ++modalPollerGeneration();
         component.reset();
         for (QWidget* w : QApplication::topLevelWidgets())
             w->close();
