@@ -5,27 +5,19 @@
 #include "BenchDatabase.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "database/TFirebirdEnv.h"
-#include "database/TSchema.h"
 #include "database/TQuery.h"
 #include "desktop/TLogQuery.h"
 #include "desktop/Vwlogunt.h"
 #include "platform/MessageBox.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSqlError>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTableView>
 #include <benchmark/benchmark.h>
 
-#include <ibase.h>
-
 #include <cstdio>
 #include <memory>
-#include <string>
 
 namespace {
 const QString kDir = QStringLiteral("/tmp/jovsec-bench-desktop");
@@ -35,13 +27,6 @@ const QString kClearAlias = QStringLiteral("JOVSEC_BENCH_CLEARLOG");
 constexpr int kLogRows = 1000000;
 constexpr int kUsers = 1000;
 constexpr int kConstants = 200;
-
-QString usersBlock()
-{
-    return QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                   "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw'); I = I + 1; END END")
-        .arg(kUsers);
-}
 
 QString logBlock()
 {
@@ -54,73 +39,15 @@ QString logBlock()
         .arg(kConstants);
 }
 
-// Forced writes make every page write synchronous: right for users' databases, but
-// generating a million rows that way rewrites the file for the better part of an hour.
-void setForcedWrites(const QString& path, bool on)
-{
-    std::string dpb(1, char(isc_dpb_version1));
-    const auto add = [&dpb](char tag, const std::string& value) {
-        dpb += tag;
-        dpb += char(value.size());
-        dpb += value;
-    };
-    add(isc_dpb_user_name, "SYSDBA");
-    add(isc_dpb_password, "masterkey");
-    add(isc_dpb_force_write, std::string(1, on ? 1 : 0));
-    ISC_STATUS_ARRAY status {};
-    isc_db_handle db = 0;
-    const QByteArray file = path.toLocal8Bit();
-    if (isc_attach_database(status, 0, file.constData(), &db, short(dpb.size()), dpb.data()))
-        qFatal("cannot switch forced writes of %s", qPrintable(path));
-    isc_detach_database(status, &db);
-}
-
-void addAlias(const QString& alias, const QString& path)
-{
-    TAliases::addAlias(alias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA", "PASSWORD=masterkey"});
-}
-
-// The log database, generated once with asynchronous writes and then switched back
-// to forced writes, as a database made by New has them.
+// The log database, generated once and given forced writes, as a database made by New
+// has them.
 void prepareLogDatabase()
 {
-    const QString path = kDir + "/security.gdb";
-    if (!QFile::exists(kDir + "/ready") || !QFile::exists(path)) {
-        QDir().mkpath(kDir);
-        QFile::remove(path);
-        QElapsedTimer timer;
-        timer.start();
-        QString error;
-        if (!TFirebirdEnv::createDatabase(path, "SYSDBA", "masterkey", &error))
-            qFatal("cannot create %s: %s", qPrintable(path), qPrintable(error));
-        setForcedWrites(path, false);
-        addAlias(kAlias, path);
-        if (TSchema::build(kAlias, &error) >= 0)
-            qFatal("build failed: %s", qPrintable(error));
-        {
-            TDatabase connection;
-            connection.setAliasName(kAlias);
-            connection.setDatabaseName(kAlias);
-            connection.setLoginPrompt(false);
-            connection.startTransaction();
-            for (const QString& block :
-                 {usersBlock(), BenchDatabase::constantsBlock(kConstants), logBlock(), BenchDatabase::programRow()}) {
-                QSqlQuery q(connection.sqlDatabase());
-                if (!q.exec(block))
-                    qFatal("generation failed: %s", qPrintable(q.lastError().text()));
-            }
-            connection.commit();
-            connection.close();
-        }
-        TDatabase::dropTemporaryConnections();
-        setForcedWrites(path, true);
-        QFile ready(kDir + "/ready");
-        if (!ready.open(QIODevice::WriteOnly))
-            qFatal("cannot write the ready marker");
-        std::fprintf(stderr, "generated %s in %.1f s\n", qPrintable(path), timer.elapsed() / 1000.0);
-    }
-    addAlias(kAlias, path);
-    addAlias(kClearAlias, kClearDir + "/security.gdb");
+    BenchDatabase::prepare(kDir, kAlias,
+                           {BenchDatabase::usersBlock(kUsers), BenchDatabase::constantsBlock(kConstants), logBlock(),
+                            BenchDatabase::programRow()});
+    TAliases::addAlias(kClearAlias, "INTRBASE",
+                       {"SERVER NAME=" + kClearDir + "/security.gdb", "USER NAME=SYSDBA", "PASSWORD=masterkey"});
 }
 
 // Clear Log empties its database: each run starts from a copy of the full one.
@@ -133,7 +60,7 @@ void freshClearCopy()
         qFatal("cannot copy the log database");
     // For comparison: JOVSEC_BENCH_ASYNC=1 measures without forced writes.
     if (qEnvironmentVariableIntValue("JOVSEC_BENCH_ASYNC") == 1)
-        setForcedWrites(kClearDir + "/security.gdb", false);
+        BenchDatabase::setForcedWrites(kClearDir + "/security.gdb", false);
 }
 
 // Resident set size of this process, in bytes.
@@ -231,16 +158,4 @@ void BM_ClearLog(benchmark::State& state)
 BENCHMARK(BM_ClearLog)->Unit(benchmark::kMillisecond)->Iterations(2);
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    BenchDatabase::setUp(kDir);
-    QApplication app(argc, argv);
-    BenchDatabase::printMessages();
-    prepareLogDatabase();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    TDatabase::dropTemporaryConnections();
-    return 0;
-}
+int main(int argc, char** argv) { return BenchDatabase::run(argc, argv, kDir, prepareLogDatabase); }

@@ -23,16 +23,11 @@ constexpr int kUsers = 10000;
 
 void prepareDatabase()
 {
-    BenchDatabase::prepare(
-        kDir, kAlias,
-        {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                 "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
-                 "I = I + 1; END END")
-             .arg(kUsers),
-         "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE) SELECT USER_ID, User_PASSWORD, CURRENT_DATE FROM USERS",
-         BenchDatabase::constantsBlock(200), BenchDatabase::groupsBlock(20, 10, 200),
-         BenchDatabase::grantsBlock(kUsers, 10, 200, 2, 20),
-         "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench Orders', 1, 0)"});
+    BenchDatabase::prepare(kDir, kAlias,
+                           {BenchDatabase::usersBlock(kUsers), BenchDatabase::passwordHistoryRows(),
+                            BenchDatabase::constantsBlock(200), BenchDatabase::groupsBlock(20, 10, 200),
+                            BenchDatabase::grantsBlock(kUsers, 10, 200, 2, 20),
+                            "INSERT INTO PROGRAM (Security_Label, Enabled, LOGENABLED) VALUES ('Bench Orders', 1, 0)"});
 }
 
 void checkOpen(benchmark::State& state, const TFormAdmin& window)
@@ -75,23 +70,16 @@ BENCHMARK(BM_OpenAlone)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    BenchDatabase::setUp(kDir);
-    QApplication app(argc, argv);
-    // The window's geometry goes to a folder of the benchmark's own.
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    BenchDatabase::printMessages();
-    // The log-in prompt is answered at once, as by a user who has typed ahead.
-    Platform::setLoginHandler([](const QString&, QString&, QString& password) {
-        password = QStringLiteral("masterkey");
-        return true;
+    return BenchDatabase::run(argc, argv, kDir, [] {
+        // The window's geometry goes to a folder of the benchmark's own.
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        // The log-in prompt is answered at once, as by a user who has typed ahead.
+        Platform::setLoginHandler([](const QString&, QString&, QString& password) {
+            password = QStringLiteral("masterkey");
+            return true;
+        });
+        TDatabase::setLoginPromptHandler(&Platform::loginPrompt);
+        prepareDatabase();
     });
-    TDatabase::setLoginPromptHandler(&Platform::loginPrompt);
-    prepareDatabase();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    TDatabase::dropTemporaryConnections();
-    return 0;
 }

@@ -13,7 +13,6 @@
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -98,16 +97,4 @@ void BM_OpenWholeUseracc(benchmark::State& state)
 BENCHMARK(BM_OpenWholeUseracc)->Unit(benchmark::kMillisecond)->Iterations(2);
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    BenchDatabase::setUp(kDir);
-    QApplication app(argc, argv);
-    BenchDatabase::printMessages();
-    prepareDatabase();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    TDatabase::dropTemporaryConnections();
-    return 0;
-}
+int main(int argc, char** argv) { return BenchDatabase::run(argc, argv, kDir, prepareDatabase); }

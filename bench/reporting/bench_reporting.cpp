@@ -13,7 +13,6 @@
 #include "reporting/Rptdsgn.h"
 #include "reporting/Secdbunt.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -37,11 +36,7 @@ void prepareDatabase()
 {
     BenchDatabase::prepare(
         kDir, kAlias,
-        {QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-                 "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
-                 "I = I + 1; END END")
-             .arg(kUsers),
-         "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE) SELECT USER_ID, User_PASSWORD, CURRENT_DATE FROM USERS",
+        {BenchDatabase::usersBlock(kUsers), BenchDatabase::passwordHistoryRows(),
          BenchDatabase::constantsBlock(kConstants),
          // Every tenth entry is a logon (no constant).
          QString("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < %1) DO BEGIN "
@@ -167,16 +162,4 @@ void BM_SavePdf(benchmark::State& state)
 BENCHMARK(BM_SavePdf)->Unit(benchmark::kMillisecond)->Iterations(3);
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    BenchDatabase::setUp(kDir);
-    QApplication app(argc, argv);
-    BenchDatabase::printMessages();
-    prepareDatabase();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    TDatabase::dropTemporaryConnections();
-    return 0;
-}
+int main(int argc, char** argv) { return BenchDatabase::run(argc, argv, kDir, prepareDatabase); }

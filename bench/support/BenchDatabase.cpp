@@ -7,13 +7,18 @@
 #include "database/TTransaction.h"
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <benchmark/benchmark.h>
+#include <ibase.h>
+
 #include <cstdio>
+#include <string>
 
 namespace {
 void addAlias(const QString& alias, const QString& path)
@@ -36,6 +41,7 @@ void generate(const QString& path, const QString& alias, const QStringList& bloc
     QString error;
     if (!TFirebirdEnv::createDatabase(path, "SYSDBA", "masterkey", &error))
         qFatal("cannot create %s: %s", qPrintable(path), qPrintable(error));
+    BenchDatabase::setForcedWrites(path, false);
     addAlias(alias, path);
     if (TSchema::build(alias, &error) >= 0)
         qFatal("build failed: %s", qPrintable(error));
@@ -53,6 +59,8 @@ void generate(const QString& path, const QString& alias, const QStringList& bloc
         transaction.commit();
     }
     connection.close();
+    TDatabase::dropTemporaryConnections();
+    BenchDatabase::setForcedWrites(path, true);
 }
 } // namespace
 
@@ -72,6 +80,39 @@ void printMessages()
     });
 }
 
+int run(int argc, char** argv, const QString& dir, const std::function<void()>& prepare)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    setUp(dir);
+    QApplication app(argc, argv);
+    printMessages();
+    prepare();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TDatabase::dropTemporaryConnections();
+    return 0;
+}
+
+void setForcedWrites(const QString& path, bool on)
+{
+    std::string dpb(1, char(isc_dpb_version1));
+    const auto add = [&dpb](char tag, const std::string& value) {
+        dpb += tag;
+        dpb += char(value.size());
+        dpb += value;
+    };
+    add(isc_dpb_user_name, "SYSDBA");
+    add(isc_dpb_password, "masterkey");
+    add(isc_dpb_force_write, std::string(1, on ? 1 : 0));
+    ISC_STATUS_ARRAY status {};
+    isc_db_handle db = 0;
+    const QByteArray file = QFile::encodeName(path);
+    if (isc_attach_database(status, 0, file.constData(), &db, short(dpb.size()), dpb.data()))
+        qFatal("cannot switch forced writes of %s", qPrintable(path));
+    isc_detach_database(status, &db);
+}
+
 void prepare(const QString& dir, const QString& alias, const QStringList& blocks)
 {
     QDir().mkpath(dir);
@@ -89,6 +130,20 @@ void prepare(const QString& dir, const QString& alias, const QStringList& blocks
     } else {
         addAlias(alias, path);
     }
+}
+
+QString usersBlock(int users)
+{
+    return QString("EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                   "INSERT INTO USERS (USER_NAME, User_PASSWORD) VALUES ('user' || :I, 'pw' || :I); "
+                   "I = I + 1; END END")
+        .arg(users);
+}
+
+QString passwordHistoryRows()
+{
+    return QStringLiteral(
+        "INSERT INTO PWHIST (USER_ID, PW1, PWSETDATE) SELECT USER_ID, User_PASSWORD, CURRENT_DATE FROM USERS");
 }
 
 QString constantsBlock(int constants)
