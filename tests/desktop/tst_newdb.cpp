@@ -327,6 +327,25 @@ TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+TEST_F(SecurityInformation, TabVisitsTheStepsInOrderThenTheButtons)
+{
+    TFormOpenSecurity dialog(window.get());
+    QList<QWidget*> chain;
+    QWidget* w = dialog.cmboxAlias;
+    do {
+        chain << w;
+        w = w->nextInFocusChain();
+    } while (w && w != dialog.cmboxAlias);
+    const QList<QWidget*> expected {dialog.cmboxAlias,     dialog.edUserID, dialog.edPassword, dialog.edDBDirectory,
+                                    dialog.edDatabaseName, dialog.bbnOk,    dialog.bbnCancel};
+    qsizetype last = -1;
+    for (QWidget* control : expected) {
+        const qsizetype at = chain.indexOf(control);
+        EXPECT_GT(at, last) << qPrintable(control->objectName());
+        last = at;
+    }
+}
+
 TEST_F(SecurityInformation, AChosenFileFillsFolderAndName)
 {
     TFormOpenSecurity dialog(window.get());
