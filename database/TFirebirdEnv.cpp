@@ -27,6 +27,11 @@ constexpr Setting kSettings[] = {
     {"ServerMode", "SuperClassic"},
     // A server that accepts the connection but never answers is given up on.
     {"ConnectionTimeout", "10"},
+    // Each attachment's page cache, in pages, filled only as pages are used. The
+    // 256 pages of this mode's default cannot hold a large table's indexes, so
+    // removing many rows (the reader after Clear Log collects them) writes an index
+    // page out, synchronously, for nearly every row.
+    {"DefaultDbCachePages", "4096"},
 };
 
 QByteArray configurationText()
