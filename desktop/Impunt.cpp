@@ -4,6 +4,7 @@
 #include "database/TDatabase.h"
 #include "database/TDbfTable.h"
 #include "database/TTable.h"
+#include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -29,12 +30,7 @@ const QString kUsersFile = QStringLiteral("PRVSEC1.DBF");
 const QString kRightsFile = QStringLiteral("PRVSEC3.DBF");
 const QString kSystemFile = QStringLiteral("PRVSEC4.DBF");
 
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using Platform::named;
 
 const MapObj* findOld(const std::vector<MapObj>& map, qint64 oldId)
 {

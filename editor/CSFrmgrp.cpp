@@ -5,7 +5,9 @@
 #include "editor/TDBEdit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
+#include "platform/FormControls.h"
 #include "platform/MessageBox.h"
+#include "platform/UnicodeText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,14 +18,9 @@
 
 TFormCSGroup* FormCSGroup = nullptr;
 
-namespace {
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using Platform::named;
 
+namespace {
 QString pairFilter(const QVariant& groupId, int accessId)
 {
     return QStringLiteral("(Group_Id='") + groupId.toString() + QStringLiteral("') and (Access_Id='") +
@@ -41,11 +38,15 @@ TFormCSGroup::TFormCSGroup(QWidget* owner) : QDialog(owner)
     lbSelected = named(new TListBox, "lbSelected");
     lbComplete = named(new TListBox, "lbComplete");
     spbtnAdd = named(new QToolButton, "spbtnAdd");
-    spbtnAdd->setArrowType(Qt::LeftArrow);
+    Platform::makeArrowButton(spbtnAdd, Qt::LeftArrow);
+    spbtnAdd->setToolTip(QStringLiteral("Add the selected constant to the group"));
     spbtnDel = named(new QToolButton, "spbtnDel");
-    spbtnDel->setArrowType(Qt::RightArrow);
-    bbtnOk = named(new QPushButton(QStringLiteral("OK")), "bbtnOk");
-    bbtnCancel = named(new QPushButton(QStringLiteral("Cancel")), "bbtnCancel");
+    Platform::makeArrowButton(spbtnDel, Qt::RightArrow);
+    spbtnDel->setToolTip(QStringLiteral("Take the selected constant out of the group"));
+    bbtnOk = named(new QPushButton(QStringLiteral("&OK")), "bbtnOk");
+    bbtnOk->setToolTip(QStringLiteral("Store the group's name and close"));
+    bbtnCancel = named(new QPushButton(QStringLiteral("&Cancel")), "bbtnCancel");
+    bbtnCancel->setToolTip(QStringLiteral("Close without storing the group's name"));
 
     auto* layout = new QVBoxLayout(this);
     auto* name = new QHBoxLayout;
@@ -223,7 +224,7 @@ void TFormCSGroup::lbSelectedDragDrop(QObject*) { SelectAccess(); }
 
 void TFormCSGroup::bbtnOkClick()
 {
-    if (missingName())
+    if (missingName() || !Platform::acceptsAsUnicode(dbedGroupName, QStringLiteral("Group Name")))
         return; // the dialog stays open
     if (dsGroup->state() == TQuery::State::Edit || dsGroup->state() == TQuery::State::Insert)
         dsGroup->post();

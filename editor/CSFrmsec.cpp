@@ -10,6 +10,7 @@
 #include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
+#include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -30,14 +31,9 @@
 
 TFormCSMain* FormCSMain = nullptr;
 
-namespace {
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using Platform::named;
 
+namespace {
 TQuery* recordSet(QObject* owner, const char* name, const QString& sql)
 {
     auto* q = new TQuery(owner);
@@ -48,11 +44,21 @@ TQuery* recordSet(QObject* owner, const char* name, const QString& sql)
     return q;
 }
 
-QToolButton* speedButton(const char* name, const QString& caption, QWidget* parent)
+// The caption holds the accelerator: "&Add" on the users' row, "A&dd" on the lists'
+// rows below it, so that no two buttons shown together share a letter.
+QToolButton* speedButton(const char* name, const QString& caption, const QString& tip, QWidget* parent)
 {
     auto* b = named(new QToolButton(parent), name);
     b->setText(caption);
+    b->setToolTip(tip);
     b->setAutoRaise(true);
+    return b;
+}
+
+QToolButton* arrowButton(const char* name, Qt::ArrowType arrow, const QString& tip, QWidget* parent)
+{
+    auto* b = speedButton(name, QString(), tip, parent);
+    Platform::makeArrowButton(b, arrow);
     return b;
 }
 
@@ -147,7 +153,8 @@ void TFormCSMain::buildWindow()
     m_currentPage = UserSheet;
     main->addWidget(PageControl1);
 
-    btnOk = named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
+    btnOk = named(new QPushButton(QStringLiteral("&OK"), this), "btnOk");
+    btnOk->setToolTip(QStringLiteral("Close the setup editor, keeping every change"));
     btnOk->setDefault(false);
     btnOk->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
@@ -164,9 +171,9 @@ QWidget* TFormCSMain::buildUserSheet()
     auto* grid = new QGridLayout(page);
 
     dblkUserName = named(new TDBLookupComboBox(page), "dblkUserName");
-    spbtnAddUser = speedButton("spbtnAddUser", QStringLiteral("Add"), page);
-    spbtnEditUser = speedButton("spbtnEditUser", QStringLiteral("Edit"), page);
-    spbtnDelUser = speedButton("spbtnDelUser", QStringLiteral("Del"), page);
+    spbtnAddUser = speedButton("spbtnAddUser", QStringLiteral("&Add"), QStringLiteral("Add a new user"), page);
+    spbtnEditUser = speedButton("spbtnEditUser", QStringLiteral("Ed&it"), QStringLiteral("Edit the chosen user"), page);
+    spbtnDelUser = speedButton("spbtnDelUser", QStringLiteral("D&el"), QStringLiteral("Delete the chosen user"), page);
     auto* users = new QHBoxLayout;
     users->addWidget(new QLabel(QStringLiteral("Users:")));
     users->addWidget(dblkUserName, 1);
@@ -181,10 +188,10 @@ QWidget* TFormCSMain::buildUserSheet()
     left->addWidget(lbUsrAccess);
     grid->addLayout(left, 1, 0);
 
-    spbtnAddAccess = speedButton("spbtnAddAccess", QString(), page);
-    spbtnAddAccess->setArrowType(Qt::LeftArrow);
-    spbtnDelAccess = speedButton("spbtnDelAccess", QString(), page);
-    spbtnDelAccess->setArrowType(Qt::RightArrow);
+    spbtnAddAccess = arrowButton("spbtnAddAccess", Qt::LeftArrow,
+                                 QStringLiteral("Grant the selected group or constant to the user"), page);
+    spbtnDelAccess = arrowButton("spbtnDelAccess", Qt::RightArrow,
+                                 QStringLiteral("Take the selected access away from the user"), page);
     auto* arrows = new QVBoxLayout;
     arrows->addStretch(1);
     arrows->addWidget(spbtnAddAccess);
@@ -195,9 +202,11 @@ QWidget* TFormCSMain::buildUserSheet()
     tnbkLists = named(new QTabWidget(page), "tnbkLists");
     tsGroups = named(new QWidget, "tsGroups");
     lbGroups = named(new TListBox(tsGroups), "lbGroups");
-    spbtnAddGroup = speedButton("spbtnAddGroup", QStringLiteral("Add"), tsGroups);
-    spbtnEditGroup = speedButton("spbtnEditGroup", QStringLiteral("Edit"), tsGroups);
-    spbtnDelGroup = speedButton("spbtnDelGroup", QStringLiteral("Del"), tsGroups);
+    spbtnAddGroup = speedButton("spbtnAddGroup", QStringLiteral("A&dd"), QStringLiteral("Add a new group"), tsGroups);
+    spbtnEditGroup = speedButton("spbtnEditGroup", QStringLiteral("Edi&t"),
+                                 QStringLiteral("Edit the selected group and its constants"), tsGroups);
+    spbtnDelGroup =
+        speedButton("spbtnDelGroup", QStringLiteral("De&l"), QStringLiteral("Delete the selected group"), tsGroups);
     auto* groups = new QVBoxLayout(tsGroups);
     groups->addWidget(lbGroups);
     auto* groupButtons = new QHBoxLayout;
@@ -209,9 +218,12 @@ QWidget* TFormCSMain::buildUserSheet()
 
     tsConstants = named(new QWidget, "tsConstants");
     lbConstants = named(new TListBox(tsConstants), "lbConstants");
-    spbtnAccAdd = speedButton("spbtnAccAdd", QStringLiteral("Add"), tsConstants);
-    spbtnAccEdit = speedButton("spbtnAccEdit", QStringLiteral("Edit"), tsConstants);
-    spbtnAccDel = speedButton("spbtnAccDel", QStringLiteral("Del"), tsConstants);
+    spbtnAccAdd =
+        speedButton("spbtnAccAdd", QStringLiteral("A&dd"), QStringLiteral("Add a new access constant"), tsConstants);
+    spbtnAccEdit = speedButton("spbtnAccEdit", QStringLiteral("Edi&t"),
+                               QStringLiteral("Rename the selected access constant"), tsConstants);
+    spbtnAccDel = speedButton("spbtnAccDel", QStringLiteral("De&l"),
+                              QStringLiteral("Delete the selected access constant"), tsConstants);
     auto* constants = new QVBoxLayout(tsConstants);
     constants->addWidget(lbConstants);
     auto* constantButtons = new QHBoxLayout;
@@ -233,7 +245,8 @@ QWidget* TFormCSMain::buildAccountSheet()
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
 
-    btnGAPSettings = named(new QPushButton(QStringLiteral("Global Settings"), page), "btnGAPSettings");
+    btnGAPSettings = named(new QPushButton(QStringLiteral("&Global Settings"), page), "btnGAPSettings");
+    btnGAPSettings->setToolTip(QStringLiteral("Change the global account policy"));
     btnGAPSettings->setAutoDefault(false);
     auto* top = new QHBoxLayout;
     top->addStretch(1);
@@ -259,6 +272,9 @@ QWidget* TFormCSMain::buildAccountSheet()
     // Lengths limit typing only: eventFilter filters the keys, leaving may put "001".
     options.typedLengthOnly = true;
     options.uniquenessText = QStringLiteral("5");
+    options.lockingDimsLabels = true;
+    // Unchosen, the day and length edits show where a new choice starts.
+    options.unchosenNumbers = TPolicyPages::Numbers {21, 1, 5, 5, 0};
     m_policyPages = std::make_unique<TPolicyPages>(pcCAP, options);
     tsPasswordAging = m_policyPages->agingPage;
     tsPasswordRestrictions = m_policyPages->restrictionsPage;

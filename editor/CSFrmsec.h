@@ -33,6 +33,7 @@ class TPolicyPages;
 class TQuery;
 class TRadioGroup;
 class TUpDown;
+struct TAccountPolicy;
 
 class TFormCSMain : public QDialog {
     Q_OBJECT
@@ -91,6 +92,8 @@ public:
     void spbtnAddGroupClick();
     void spbtnEditGroupClick();
     void spbtnDelGroupClick();
+    // The tool tip of a constant in the list: its id, the number TestAccess takes.
+    static QString constantIdText(int accessId);
 
     // User access
     void sqlUsrAccCalcFields(TQuery& dataSet);
@@ -193,8 +196,10 @@ private:
     void guarded(const std::function<void()>& handler);
     void pageChanging(QWidget* leaving);
     void clearPolicyControls();
+    // Shows the user's policy from the USERS and PWHIST rows.
     void loadPolicy(int userId);
-    void loadPasswordRestrictions(int userId);
+    // Adds the user's missing PWHIST row, holding the user id alone.
+    void addHistoryRow(int userId);
     void saveSelectedUser();
     // Reads the selected user's USERACC rows into sqlUsrAcc.
     void openUserAccess(int userId);
@@ -202,10 +207,11 @@ private:
     void openUserHistory(int userId);
     // Puts the user's history row (under the current filter) into edit or insert mode.
     void editUserHistory(int userId);
+    // Stores a policy as the selected user's, marked custom or following the global one.
+    void storeUserPolicy(const TAccountPolicy& policy, bool custom);
     // Runs the statements in one transaction: all or none. Throws EDatabaseError.
     void runInTransaction(const QStringList& statements);
     void numericExit(QLineEdit* edit, TUpDown* spin);
-    void setUpDown(QLineEdit* edit, TUpDown* spin, int value);
     void showUserDialog(int userId, bool adding);
     void showGroupDialog();
     void fillAccessList();

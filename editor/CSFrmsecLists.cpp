@@ -10,6 +10,7 @@
 #include "editor/TListBox.h"
 #include "editor/TSecurityRules.h"
 #include "platform/MessageBox.h"
+#include "platform/UnicodeText.h"
 
 #include <memory>
 
@@ -32,6 +33,12 @@ bool labelTooLong(const QString& label)
     Platform::showError(TSecurityRules::accessLabelTooLong());
     return true;
 }
+
+// A label the constant can hold: valid text of at most 20 characters.
+bool labelRefused(const QString& label)
+{
+    return !Platform::acceptsAsUnicode(label, QStringLiteral("Access Label")) || labelTooLong(label);
+}
 } // namespace
 
 void TFormCSMain::UpdateAccessInformation()
@@ -40,6 +47,14 @@ void TFormCSMain::UpdateAccessInformation()
     sqlAccess->close();
     sqlAccess->open();
     lbConstants->setEntries(entriesOf(sqlAccess, "Access_Name", "Access_ID"));
+    // The id is what a secured application passes to TestAccess.
+    for (int i = 0; i < lbConstants->entryCount(); ++i)
+        lbConstants->item(i)->setToolTip(constantIdText(lbConstants->entryId(i)));
+}
+
+QString TFormCSMain::constantIdText(int accessId)
+{
+    return QStringLiteral("Id %1: pass %1 to TestAccess to ask for this constant").arg(accessId);
 }
 
 void TFormCSMain::UpdateGroupInformation()
@@ -54,7 +69,7 @@ void TFormCSMain::spbtnAccAddClick()
 {
     QString label;
     if (Platform::inputBox(QStringLiteral("Add New Access Constant"), QStringLiteral("Access Label"), label) &&
-        !label.isEmpty() && !labelTooLong(label)) {
+        !label.isEmpty() && !labelRefused(label)) {
         TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_Name"), label));
         if (sqlAccess->isEmpty()) {
             sqlAccess->append();
@@ -74,8 +89,10 @@ void TFormCSMain::spbtnAccEditClick()
         return;
     const QString oldName = lbConstants->entryText(index);
     QString label = oldName;
-    if (!Platform::inputBox(QStringLiteral("Edit Access Constant"), QStringLiteral("Access Label"), label) ||
-        label.isEmpty() || labelTooLong(label))
+    const QString id = QString::number(lbConstants->entryId(index));
+    if (!Platform::inputBox(QStringLiteral("Edit Access Constant"), QStringLiteral("Access Label"), label,
+                            {QStringLiteral("Id (for TestAccess):"), id}) ||
+        label.isEmpty() || labelRefused(label))
         return;
     {
         TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_Name"), label));

@@ -23,37 +23,34 @@
 #include <memory>
 
 namespace {
-// The number an edit holds, or the fallback when its text is not an integer.
-int numberIn(const QLineEdit* edit, int fallback)
-{
-    bool ok = false;
-    const int n = edit->text().trimmed().toInt(&ok);
-    return ok ? n : fallback;
-}
-
-int intOf(const TQuery* q, const char* column) { return q->fieldByName(QLatin1String(column))->asInteger(); }
-
 void setInt(TQuery* q, const char* column, int value) { q->fieldByName(QLatin1String(column))->setAsInteger(value); }
 } // namespace
 
 void TFormCSMain::SaveUserInformation()
 {
+    // What the user's policy page stores where an edit holds no integer.
+    constexpr TPolicyPages::Numbers fallbacks {0, 0, 0, 5, 0};
+    storeUserPolicy(m_policyPages->chosen(fallbacks), true);
+}
+
+void TFormCSMain::SaveGAPToUser() { storeUserPolicy(TAccountPolicy::ofProgram(*sqlProgram), false); }
+
+void TFormCSMain::storeUserPolicy(const TAccountPolicy& policy, bool custom)
+{
     const int id = selectedUserId();
-    const QString failed = QStringLiteral("Error: Counld Not Updated Password Restrictions");
+    const QString restrictionsFailed = QStringLiteral("Error: Counld Not Updated Password Restrictions");
     {
         TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), id));
         if (!sqlUsers->isEmpty()) {
             try {
                 sqlUsers->edit();
-                setInt(sqlUsers, "CUSTOMACCTPOLICY", 1);
-                setInt(sqlUsers, "PWAGING", dbchkPWAgingEnabled->isChecked() ? 1 : 0);
-                setInt(sqlUsers, "PWKEEPHIST", grpUniqueness->itemIndex());
-                setInt(sqlUsers, "ACCTLOCKING", rbtnAccountLocking->isChecked() ? 1 : 0);
-                setInt(sqlUsers, "ALLOWEDATTEMPTS", numberIn(meditNumOfAttempts, 0));
+                setInt(sqlUsers, "CUSTOMACCTPOLICY", custom ? 1 : 0);
+                policy.storeInUser(*sqlUsers);
                 sqlUsers->post();
             } catch (const EDatabaseError&) {
                 sqlUsers->cancel();
-                Platform::showError(failed);
+                Platform::showError(custom ? restrictionsFailed
+                                           : QStringLiteral("Error: Counld Not Updated Users Account Policy"));
             }
         }
     }
@@ -62,16 +59,11 @@ void TFormCSMain::SaveUserInformation()
     TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), id));
     try {
         editUserHistory(id);
-        setInt(sqlPWHist, "PWMaxDays", grpMaxAge->itemIndex() > 0 ? numberIn(meditMaxAge, 0) : 0);
-        const int minAge = grpMinAge->itemIndex();
-        setInt(sqlPWHist, "PWMinDays", minAge == 0 ? 0 : minAge == 1 ? 99999 : numberIn(meditMinAge, 0));
-        setInt(sqlPWHist, "PWMinSize", grpMinLength->itemIndex() > 0 ? numberIn(meditMinLength, 0) : 0);
-        if (grpUniqueness->itemIndex() == 1)
-            setInt(sqlPWHist, "PWCount", numberIn(meditUniqueness, 5));
+        policy.storeInHistory(*sqlPWHist);
         sqlPWHist->post();
     } catch (const EDatabaseError&) {
         sqlPWHist->cancel();
-        Platform::showError(failed);
+        Platform::showError(restrictionsFailed);
     }
 }
 
@@ -83,42 +75,6 @@ void TFormCSMain::editUserHistory(int userId)
         setInt(sqlPWHist, "User_Id", userId);
     } else {
         sqlPWHist->edit();
-    }
-}
-
-void TFormCSMain::SaveGAPToUser()
-{
-    const int id = selectedUserId();
-    {
-        TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), id));
-        if (!sqlUsers->isEmpty()) {
-            try {
-                sqlUsers->edit();
-                setInt(sqlUsers, "CUSTOMACCTPOLICY", 0);
-                setInt(sqlUsers, "PWAGING", intOf(sqlProgram, "GLB_PWAGING"));
-                setInt(sqlUsers, "PWKEEPHIST", intOf(sqlProgram, "GLB_PWKEEPHIST"));
-                setInt(sqlUsers, "ACCTLOCKING", intOf(sqlProgram, "GLB_ACCTLOCKING"));
-                setInt(sqlUsers, "ALLOWEDATTEMPTS", intOf(sqlProgram, "GLB_ALLOWEDATTEMPTS"));
-                sqlUsers->post();
-            } catch (const EDatabaseError&) {
-                sqlUsers->cancel();
-                Platform::showError(QStringLiteral("Error: Counld Not Updated Users Account Policy"));
-            }
-        }
-    }
-
-    openUserHistory(id);
-    TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), id));
-    try {
-        editUserHistory(id);
-        setInt(sqlPWHist, "PWMaxDays", intOf(sqlProgram, "GLB_PWMAXDAYS"));
-        setInt(sqlPWHist, "PWMinDays", intOf(sqlProgram, "GLB_PWMINDAYS"));
-        setInt(sqlPWHist, "PWMinSize", intOf(sqlProgram, "GLB_PWMINSIZE"));
-        setInt(sqlPWHist, "PWCount", intOf(sqlProgram, "GLB_PWCOUNT"));
-        sqlPWHist->post();
-    } catch (const EDatabaseError&) {
-        sqlPWHist->cancel();
-        Platform::showError(QStringLiteral("Error: Counld Not Updated Password Restrictions"));
     }
 }
 
@@ -167,10 +123,7 @@ void TFormCSMain::btnGAPSettingsClick()
 
     auto dialog = std::make_unique<TFrmGAPSettings>(this);
     FrmGAPSettings = dialog.get();
-    dialog->loadPolicy(intOf(sqlProgram, "GLB_PWMAXDAYS"), intOf(sqlProgram, "GLB_PWMINDAYS"),
-                       intOf(sqlProgram, "GLB_PWAGING"), intOf(sqlProgram, "GLB_PWMINSIZE"),
-                       intOf(sqlProgram, "GLB_PWKEEPHIST"), intOf(sqlProgram, "GLB_PWCOUNT"),
-                       intOf(sqlProgram, "GLB_ACCTLOCKING"), intOf(sqlProgram, "GLB_ALLOWEDATTEMPTS"));
+    dialog->loadPolicy(TAccountPolicy::ofProgram(*sqlProgram));
     const int result = dialog->exec();
     if (result != QDialog::Accepted) {
         dialog.reset();
@@ -179,30 +132,20 @@ void TFormCSMain::btnGAPSettingsClick()
     }
 
     sqlProgram->edit();
-    const int maxAge = dialog->grpMaxAge->itemIndex();
-    setInt(sqlProgram, "GLB_PWMAXDAYS", maxAge > 0 ? numberIn(dialog->meditMaxAge, 21) : 0);
-    const int minAge = dialog->grpMinAge->itemIndex();
-    setInt(sqlProgram, "GLB_PWMINDAYS", minAge == 0 ? 0 : minAge == 1 ? 99999 : numberIn(dialog->meditMinAge, 1));
-    setInt(sqlProgram, "GLB_PWAGING", dialog->ckbxPWAgingEnabled->isChecked() ? 1 : 0);
-    setInt(sqlProgram, "GLB_PWMINSIZE",
-           dialog->grpMinLength->itemIndex() > 0 ? numberIn(dialog->meditMinLength, 5) : 0);
-    setInt(sqlProgram, "GLB_PWKEEPHIST", dialog->grpUniqueness->itemIndex());
-    if (dialog->grpUniqueness->itemIndex() == 1)
-        setInt(sqlProgram, "GLB_PWCOUNT", numberIn(dialog->meditUniqueness, 5));
-    setInt(sqlProgram, "GLB_ACCTLOCKING", dialog->rbtnAccountLocking->isChecked() ? 1 : 0);
-    setInt(sqlProgram, "GLB_ALLOWEDATTEMPTS", numberIn(dialog->meditNumOfAttempts, 3));
+    dialog->policy().storeInProgram(*sqlProgram);
     sqlProgram->post();
     sqlProgram->close();
     sqlProgram->open();
+    const TAccountPolicy global = TAccountPolicy::ofProgram(*sqlProgram);
 
     sqlUpdate->setDatabaseName(SecAlias);
     sqlUpdate->setSQL(QStringLiteral("UPDATE USERS SET PWAGING = :PWAGING, PWKEEPHIST = :PWKEEPHIST, ") +
                       QStringLiteral("ACCTLOCKING = :ACCTLOCKING, ALLOWEDATTEMPTS = :ALLOWEDATTEMPTS ") +
                       QStringLiteral("WHERE CUSTOMACCTPOLICY=0"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWAGING"), intOf(sqlProgram, "GLB_PWAGING"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWKEEPHIST"), intOf(sqlProgram, "GLB_PWKEEPHIST"));
-    sqlUpdate->setParamInteger(QStringLiteral("ACCTLOCKING"), intOf(sqlProgram, "GLB_ACCTLOCKING"));
-    sqlUpdate->setParamInteger(QStringLiteral("ALLOWEDATTEMPTS"), intOf(sqlProgram, "GLB_ALLOWEDATTEMPTS"));
+    sqlUpdate->setParamInteger(QStringLiteral("PWAGING"), global.aging);
+    sqlUpdate->setParamInteger(QStringLiteral("PWKEEPHIST"), global.keepHistory);
+    sqlUpdate->setParamInteger(QStringLiteral("ACCTLOCKING"), global.acctLocking);
+    sqlUpdate->setParamInteger(QStringLiteral("ALLOWEDATTEMPTS"), global.allowedAttempts);
     try {
         sqlUpdate->execSQL();
     } catch (const EDatabaseError&) {
@@ -216,10 +159,10 @@ void TFormCSMain::btnGAPSettingsClick()
     sqlUpdate->setSQL(QStringLiteral("UPDATE PWHist SET PWMAXDAYS = :PWMAXDAYS, PWMINDAYS = :PWMINDAYS, ") +
                       QStringLiteral("PWCOUNT = :PWCOUNT, PWMINSIZE = :PWMINSIZE ") +
                       QStringLiteral("WHERE User_ID = :UserID"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWMAXDAYS"), intOf(sqlProgram, "GLB_PWMAXDAYS"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWMINDAYS"), intOf(sqlProgram, "GLB_PWMINDAYS"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWCOUNT"), intOf(sqlProgram, "GLB_PWCOUNT"));
-    sqlUpdate->setParamInteger(QStringLiteral("PWMINSIZE"), intOf(sqlProgram, "GLB_PWMINSIZE"));
+    sqlUpdate->setParamInteger(QStringLiteral("PWMAXDAYS"), global.maxDays);
+    sqlUpdate->setParamInteger(QStringLiteral("PWMINDAYS"), global.minDays);
+    sqlUpdate->setParamInteger(QStringLiteral("PWCOUNT"), global.count.value_or(0));
+    sqlUpdate->setParamInteger(QStringLiteral("PWMINSIZE"), global.minSize);
     {
         // One transaction for the whole walk: a commit per user would cost a disk
         // flush each. A failing user ends the walk; those done before it stay done.

@@ -10,6 +10,7 @@
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
+#include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TSecurityRules.h"
 #include "editor/TUpDown.h"
@@ -47,12 +48,6 @@ void TFormCSMain::dblkUserNameDropDown()
         saveSelectedUser();
 }
 
-void TFormCSMain::setUpDown(QLineEdit* edit, TUpDown* spin, int value)
-{
-    edit->setText(QString::number(value));
-    spin->setPosition(value);
-}
-
 void TFormCSMain::clearPolicyControls()
 {
     grpCAP->setEnabled(false);
@@ -82,7 +77,6 @@ void TFormCSMain::UpdateUserInformation()
     openUserAccess(id);
     fillAccessList();
     loadPolicy(id);
-    loadPasswordRestrictions(id);
 }
 
 void TFormCSMain::openUserAccess(int userId)
@@ -116,100 +110,50 @@ void TFormCSMain::fillAccessList()
 
 void TFormCSMain::loadPolicy(int userId)
 {
-    TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), userId));
-    if (sqlUsers->isEmpty())
-        return;
-    grpCAP->setEnabled(true);
-    setFontColor(grpCAP, Qt::black);
-
-    const int custom = intOf(sqlUsers, "CUSTOMACCTPOLICY");
-    if (custom == 1)
-        rbtnUseCustomPolicy->setChecked(true);
-    else if (custom == 0)
-        rbtnUseGLBPolicy->setChecked(true);
-    rbtnUseGLBPolicyClick();
-
-    const int keepHistory = intOf(sqlUsers, "PWKEEPHIST");
-    grpUniqueness->setItemIndex(keepHistory);
-    meditUniqueness->setEnabled(keepHistory == 1);
-    spinUniqueness->setEnabled(keepHistory == 1);
-
-    const bool aging = intOf(sqlUsers, "PWAGING") == 1;
-    dbchkPWAgingEnabled->setChecked(aging);
-    grpMaxAge->setEnabled(aging);
-    grpMinAge->setEnabled(aging);
-    meditMaxAge->setEnabled(aging && grpMaxAge->itemIndex() == 1);
-    spinMaxAge->setEnabled(aging && grpMaxAge->itemIndex() == 1);
-    meditMinAge->setEnabled(aging && grpMinAge->itemIndex() == 2);
-    spinMinAge->setEnabled(aging && grpMinAge->itemIndex() == 2);
-
-    const int locking = intOf(sqlUsers, "ACCTLOCKING");
-    if (locking == 1)
-        rbtnAccountLocking->setChecked(true);
-    else if (locking == 0)
-        rbtnNoLocking->setChecked(true);
-    setUpDown(meditNumOfAttempts, spinAllowedAttempts, intOf(sqlUsers, "ALLOWEDATTEMPTS"));
-    for (QWidget* w :
-         std::initializer_list<QWidget*> {meditNumOfAttempts, spinAllowedAttempts, lblLocking1, lblLocking2})
-        w->setEnabled(locking == 1);
-}
-
-void TFormCSMain::loadPasswordRestrictions(int userId)
-{
-    openUserHistory(userId);
-    TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), userId));
-    if (sqlPWHist->isEmpty()) {
-        try {
-            sqlPWHist->insert();
-            sqlPWHist->fieldByName(QStringLiteral("User_Id"))->setAsInteger(userId);
-            // The new row holds the user id alone; the columns read as 0 until the
-            // user's policy is saved.
-            for (const char* column : {"PWMAXDAYS", "PWMINDAYS", "PWMINSIZE", "PWCOUNT"})
-                sqlPWHist->fieldByName(QLatin1String(column))->clear();
-            sqlPWHist->post();
-            if (!sqlPWHist->findFirst())
-                throw EDatabaseError(QStringLiteral("The new row was not found"));
-        } catch (const EDatabaseError&) {
-            sqlPWHist->cancel();
-            Platform::showError(QStringLiteral("Error Creating Password History Record"));
+    TAccountPolicy policy;
+    {
+        TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), userId));
+        // A user deleted meanwhile by another program shows the history row alone.
+        if (!sqlUsers->isEmpty()) {
+            grpCAP->setEnabled(true);
+            setFontColor(grpCAP, Qt::black);
+            const int custom = intOf(sqlUsers, "CUSTOMACCTPOLICY");
+            if (custom == 1)
+                rbtnUseCustomPolicy->setChecked(true);
+            else if (custom == 0)
+                rbtnUseGLBPolicy->setChecked(true);
+            rbtnUseGLBPolicyClick();
+            policy.readUserRow(*sqlUsers);
         }
     }
 
-    const int maxDays = intOf(sqlPWHist, "PWMAXDAYS");
-    if (maxDays != 0) {
-        grpMaxAge->setItemIndex(1);
-        setUpDown(meditMaxAge, spinMaxAge, maxDays);
-    } else {
-        grpMaxAge->setItemIndex(0);
-        setUpDown(meditMaxAge, spinMaxAge, 21);
-        meditMaxAge->setEnabled(false);
-        spinMaxAge->setEnabled(false);
-    }
+    openUserHistory(userId);
+    TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), userId));
+    if (sqlPWHist->isEmpty())
+        addHistoryRow(userId);
+    policy.readHistoryRow(*sqlPWHist);
+    // A user who never remembered passwords shows the global count to start from.
+    if (policy.count.value_or(0) <= 0)
+        policy.count = intOf(sqlProgram, "GLB_PWCount");
+    m_policyPages->show(policy);
+}
 
-    const int minDays = intOf(sqlPWHist, "PWMINDAYS");
-    if (minDays == 0 || minDays == 99999) {
-        grpMinAge->setItemIndex(minDays == 0 ? 0 : 1);
-        setUpDown(meditMinAge, spinMinAge, 1);
-        meditMinAge->setEnabled(false);
-        spinMinAge->setEnabled(false);
-    } else {
-        grpMinAge->setItemIndex(2);
-        setUpDown(meditMinAge, spinMinAge, minDays);
+void TFormCSMain::addHistoryRow(int userId)
+{
+    try {
+        sqlPWHist->insert();
+        sqlPWHist->fieldByName(QStringLiteral("User_Id"))->setAsInteger(userId);
+        // The new row holds the user id alone; the columns read as 0 until the
+        // user's policy is saved.
+        for (const char* column : {"PWMAXDAYS", "PWMINDAYS", "PWMINSIZE", "PWCOUNT"})
+            sqlPWHist->fieldByName(QLatin1String(column))->clear();
+        sqlPWHist->post();
+        if (!sqlPWHist->findFirst())
+            throw EDatabaseError(QStringLiteral("The new row was not found"));
+    } catch (const EDatabaseError&) {
+        sqlPWHist->cancel();
+        Platform::showError(QStringLiteral("Error Creating Password History Record"));
     }
-
-    const int minSize = intOf(sqlPWHist, "PWMINSIZE");
-    if (minSize != 0) {
-        grpMinLength->setItemIndex(1);
-        setUpDown(meditMinLength, spinMinLength, minSize);
-    } else {
-        grpMinLength->setItemIndex(0);
-        setUpDown(meditMinLength, spinMinLength, 5);
-        meditMinLength->setEnabled(false);
-        spinMinLength->setEnabled(false);
-    }
-
-    const int count = intOf(sqlPWHist, "PWCOUNT");
-    setUpDown(meditUniqueness, spinUniqueness, count > 0 ? count : intOf(sqlProgram, "GLB_PWCount"));
 }
 
 void TFormCSMain::showUserDialog(int userId, bool adding)
@@ -219,8 +163,8 @@ void TFormCSMain::showUserDialog(int userId, bool adding)
     dialog->qryUpdateUsers->setDatabaseName(SecAlias);
     dialog->iUserId = userId;
     dialog->bbtnAnother->setVisible(adding);
-    dialog->lblDef1->setText(sqlProgram->fieldByName(QStringLiteral("Label1"))->asString() + QLatin1Char(':'));
-    dialog->lblDef2->setText(sqlProgram->fieldByName(QStringLiteral("Label2"))->asString() + QLatin1Char(':'));
+    dialog->lblDef1->setText(TformCSUser::fieldCaption(sqlProgram->fieldByName(QStringLiteral("Label1"))->asString()));
+    dialog->lblDef2->setText(TformCSUser::fieldCaption(sqlProgram->fieldByName(QStringLiteral("Label2"))->asString()));
     dialog->exec();
     dialog.reset();
     FormCSUser = nullptr;
@@ -234,7 +178,7 @@ void TFormCSMain::spbtnAddUserClick()
     sqlUsers->open();
     // Every user gets a password history row, set today, with the global limits.
     sqlUpdate->setDatabaseName(SecAlias);
-    TSecurityRules::addMissingHistoryRows(*sqlUpdate, TGlobalPolicy::fromProgram(*sqlProgram));
+    TSecurityRules::addMissingHistoryRows(*sqlUpdate, TAccountPolicy::ofProgram(*sqlProgram));
 
     sqlPWHist->close();
     sqlPWHist->open();

@@ -7,7 +7,9 @@
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
 #include "editor/TSecurityRules.h"
+#include "platform/FormControls.h"
 #include "platform/MessageBox.h"
+#include "platform/UnicodeText.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -18,14 +20,9 @@
 
 TformCSUser* FormCSUser = nullptr;
 
-namespace {
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using Platform::named;
 
+namespace {
 TDBEdit* boundEdit(const char* name, TQuery* q, const char* column, int maxLength)
 {
     auto* e = named(new TDBEdit, name);
@@ -89,9 +86,12 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     bold.setBold(true);
     lblOverride->setFont(bold);
     bbtnAnother = named(new QPushButton(QStringLiteral("&Another")), "bbtnAnother");
+    bbtnAnother->setToolTip(QStringLiteral("Store this user and start on another"));
     bbtnAnother->setVisible(false);
-    bbtnOk = named(new QPushButton(QStringLiteral("OK")), "bbtnOk");
-    bbtnCancel = named(new QPushButton(QStringLiteral("Cancel")), "bbtnCancel");
+    bbtnOk = named(new QPushButton(QStringLiteral("&OK")), "bbtnOk");
+    bbtnOk->setToolTip(QStringLiteral("Store the user and close"));
+    bbtnCancel = named(new QPushButton(QStringLiteral("&Cancel")), "bbtnCancel");
+    bbtnCancel->setToolTip(QStringLiteral("Close without storing the user"));
     bbtnOk->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
@@ -129,6 +129,11 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     connect(dbchkExpireNow, &QCheckBox::clicked, this, [this] { dbchkExpireNowClick(); });
     connect(dbchkNoPWChange, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
     connect(dbchkNeverExpires, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
+}
+
+QString TformCSUser::fieldCaption(const QString& label)
+{
+    return label.trimmed().isEmpty() ? QString() : label + QLatin1Char(':');
 }
 
 TformCSUser::~TformCSUser()
@@ -203,6 +208,11 @@ bool TformCSUser::FormCloseQuery()
 
 bool TformCSUser::applyStatement(bool insert)
 {
+    if (!Platform::acceptsAsUnicode(dbedName, QStringLiteral("Name")) ||
+        !Platform::acceptsAsUnicode(dbedPassword, QStringLiteral("Password")) ||
+        !Platform::acceptsAsUnicode(dbedUserDef1, QStringLiteral("first user field")) ||
+        !Platform::acceptsAsUnicode(dbedUserDef2, QStringLiteral("second user field")))
+        return false;
     try {
         // The Firebird driver cannot hand a null to the parameter of a NOT NULL
         // column (it sends an empty text instead), so the refusal the table gives an

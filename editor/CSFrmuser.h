@@ -19,6 +19,10 @@ public:
     explicit TformCSUser(QWidget* owner = nullptr);
     ~TformCSUser() override;
 
+    // The caption of a user field's label: the label set in the setup editor with a
+    // colon, or nothing when no label is set.
+    static QString fieldCaption(const QString& label);
+
     // The user to edit; 0 adds users.
     int iUserId = 0;
 

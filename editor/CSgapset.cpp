@@ -3,6 +3,7 @@
 #include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
+#include "platform/FormControls.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -14,20 +15,7 @@
 
 TFrmGAPSettings* FrmGAPSettings = nullptr;
 
-namespace {
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-void showNumber(QLineEdit* edit, TUpDown* spin, int value)
-{
-    edit->setText(QString::number(value));
-    spin->setPosition(value);
-}
-} // namespace
+using Platform::named;
 
 TFrmGAPSettings::TFrmGAPSettings(QWidget* owner) : QDialog(owner)
 {
@@ -49,9 +37,11 @@ TFrmGAPSettings::TFrmGAPSettings(QWidget* owner) : QDialog(owner)
     m_pages->adoptControls(*this);
     PageControl2->setCurrentIndex(0);
 
-    BitBtn1 = named(new QPushButton(QStringLiteral("OK")), "BitBtn1");
+    BitBtn1 = named(new QPushButton(QStringLiteral("&OK")), "BitBtn1");
     BitBtn1->setDefault(true);
-    BitBtn2 = named(new QPushButton(QStringLiteral("Cancel")), "BitBtn2");
+    BitBtn1->setToolTip(QStringLiteral("Store this policy and give it to every user who follows the global policy"));
+    BitBtn2 = named(new QPushButton(QStringLiteral("&Cancel")), "BitBtn2");
+    BitBtn2->setToolTip(QStringLiteral("Close without changing the global policy"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl2);
     auto* buttons = new QHBoxLayout;
@@ -59,7 +49,8 @@ TFrmGAPSettings::TFrmGAPSettings(QWidget* owner) : QDialog(owner)
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);
     layout->addLayout(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(380, 300)));
+    // The layout sizes the dialog: wide enough for every tab of the pages whole.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
@@ -78,53 +69,13 @@ TFrmGAPSettings::~TFrmGAPSettings()
         FrmGAPSettings = nullptr;
 }
 
-void TFrmGAPSettings::loadPolicy(int maxDays, int minDays, int aging, int minSize, int keepHistory, int count,
-                                 int locking, int allowedAttempts)
+void TFrmGAPSettings::loadPolicy(const TAccountPolicy& policy) { m_pages->show(policy); }
+
+TAccountPolicy TFrmGAPSettings::policy() const
 {
-    if (maxDays <= 0) {
-        grpMaxAge->setItemIndex(0);
-    } else {
-        grpMaxAge->setItemIndex(1);
-        showNumber(meditMaxAge, spinMaxAge, maxDays);
-    }
-    m_pages->maxAgeChosen();
-
-    if (minDays == 0) {
-        grpMinAge->setItemIndex(0);
-    } else if (minDays == 99999) {
-        grpMinAge->setItemIndex(1);
-    } else {
-        grpMinAge->setItemIndex(2);
-        showNumber(meditMinAge, spinMinAge, minDays);
-    }
-    m_pages->minAgeChosen();
-
-    ckbxPWAgingEnabled->setChecked(aging == 1);
-    grpMaxAge->setEnabled(aging == 1);
-    grpMinAge->setEnabled(aging == 1);
-    if (aging != 1) {
-        TPolicyPages::enable(meditMaxAge, spinMaxAge, false);
-        TPolicyPages::enable(meditMinAge, spinMinAge, false);
-    }
-
-    if (minSize <= 0) {
-        grpMinLength->setItemIndex(0);
-    } else {
-        grpMinLength->setItemIndex(1);
-        showNumber(meditMinLength, spinMinLength, minSize);
-    }
-    m_pages->minLengthChosen();
-
-    grpUniqueness->setItemIndex(keepHistory);
-    showNumber(meditUniqueness, spinUniqueness, count);
-    m_pages->uniquenessChosen();
-
-    if (locking == 1)
-        rbtnAccountLocking->setChecked(true);
-    else if (locking == 0)
-        rbtnNoLocking->setChecked(true);
-    showNumber(meditNumOfAttempts, spinAllowedAttempts, allowedAttempts);
-    TPolicyPages::enable(meditNumOfAttempts, spinAllowedAttempts, locking == 1);
+    // What OK stores where an edit holds no integer.
+    constexpr TPolicyPages::Numbers fallbacks {21, 1, 5, 5, 3};
+    return m_pages->chosen(fallbacks);
 }
 
 void TFrmGAPSettings::ckbxPWAgingEnabledClick() { m_pages->agingEnablesByChoice(); }

@@ -3,6 +3,8 @@
 // PROGRAM row and, after OK, stores what it shows and hands it on to every user who
 // follows the global policy.
 
+#include "editor/TAccountPolicy.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -24,8 +26,9 @@ public:
     ~TFrmGAPSettings() override;
 
     // Shows the stored global policy (the GLB_ columns of PROGRAM).
-    void loadPolicy(int maxDays, int minDays, int aging, int minSize, int keepHistory, int count, int locking,
-                    int allowedAttempts);
+    void loadPolicy(const TAccountPolicy& policy);
+    // The policy the dialog shows, as OK stores it.
+    TAccountPolicy policy() const;
 
     void ckbxPWAgingEnabledClick();
     void grpMaxAgeClick();

@@ -2,6 +2,7 @@
 
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
+#include "platform/FormControls.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -15,14 +16,9 @@
 
 const char* const TPolicyPages::maxTypedProperty = "maxTypedLength";
 
-namespace {
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using Platform::named;
 
+namespace {
 QLineEdit* numericEdit(const char* name, int maxLength, bool typedLengthOnly, const QString& text)
 {
     auto* e = named(new QLineEdit, name);
@@ -31,9 +27,24 @@ QLineEdit* numericEdit(const char* name, int maxLength, bool typedLengthOnly, co
     else
         e->setMaxLength(maxLength);
     e->setText(text);
-    e->setFixedWidth(36);
+    // Room for the longest number at the font's size, whatever the screen's dpi.
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(maxLength + 1, QLatin1Char('0'))) + 12);
     e->setAlignment(Qt::AlignRight);
     return e;
+}
+
+void showNumber(QLineEdit* edit, TUpDown* spin, int value)
+{
+    edit->setText(QString::number(value));
+    spin->setPosition(value);
+}
+
+// The number an edit holds, or the fallback when its text is not an integer.
+int numberIn(const QLineEdit* edit, int fallback)
+{
+    bool ok = false;
+    const int n = edit->text().trimmed().toInt(&ok);
+    return ok ? n : fallback;
 }
 
 // The spin starts at the number the edit shows.
@@ -50,7 +61,7 @@ TUpDown* upDown(const char* name, QLineEdit* edit, int maximum)
 }
 } // namespace
 
-TPolicyPages::TPolicyPages(QTabWidget* tabs, const Options& options)
+TPolicyPages::TPolicyPages(QTabWidget* tabs, const Options& options) : m_options(options)
 {
     const bool typedOnly = options.typedLengthOnly;
     const QString one = QStringLiteral("1");
@@ -116,6 +127,10 @@ TPolicyPages::TPolicyPages(QTabWidget* tabs, const Options& options)
     locking->addWidget(rbtnNoLocking);
     locking->addStretch(1);
 
+    // All three tabs show whole at any font size: without scroll buttons and elision
+    // the tab bar asks its form for room for every tab.
+    tabs->setUsesScrollButtons(false);
+    tabs->setElideMode(Qt::ElideNone);
     tabs->addTab(agingPage, QStringLiteral("Password Aging"));
     tabs->addTab(restrictionsPage, QStringLiteral("Password Restrictions"));
     tabs->addTab(lockingPage, QStringLiteral("Account Locking"));
@@ -161,4 +176,72 @@ void TPolicyPages::lockingChosen(bool withLabels) const
         lblLocking2->setEnabled(on);
     }
     spinAllowedAttempts->setEnabled(on);
+}
+
+void TPolicyPages::show(const TAccountPolicy& policy) const
+{
+    const std::optional<Numbers>& unchosen = m_options.unchosenNumbers;
+    const bool aging = policy.aging == 1;
+    agingEnabled->setChecked(aging);
+
+    grpMaxAge->setItemIndex(policy.expires() ? 1 : 0);
+    if (policy.expires())
+        showNumber(meditMaxAge, spinMaxAge, policy.maxDays);
+    else if (unchosen)
+        showNumber(meditMaxAge, spinMaxAge, unchosen->maxDays);
+
+    const int minItem = policy.minDays == 0 ? 0 : policy.minDays == TAccountPolicy::kNeverAllowChange ? 1 : 2;
+    grpMinAge->setItemIndex(minItem);
+    if (minItem == 2)
+        showNumber(meditMinAge, spinMinAge, policy.minDays);
+    else if (unchosen)
+        showNumber(meditMinAge, spinMinAge, unchosen->minDays);
+
+    grpMinLength->setItemIndex(policy.hasMinLength() ? 1 : 0);
+    if (policy.hasMinLength())
+        showNumber(meditMinLength, spinMinLength, policy.minSize);
+    else if (unchosen)
+        showNumber(meditMinLength, spinMinLength, unchosen->minSize);
+
+    grpUniqueness->setItemIndex(policy.keepHistory);
+    if (policy.count)
+        showNumber(meditUniqueness, spinUniqueness, *policy.count);
+
+    // A value other than 1 or 0 leaves both buttons as they are.
+    if (policy.acctLocking == 1)
+        rbtnAccountLocking->setChecked(true);
+    else if (policy.acctLocking == 0)
+        rbtnNoLocking->setChecked(true);
+    showNumber(meditNumOfAttempts, spinAllowedAttempts, policy.allowedAttempts);
+
+    grpMaxAge->setEnabled(aging);
+    grpMinAge->setEnabled(aging);
+    enable(meditMaxAge, spinMaxAge, aging && policy.expires());
+    enable(meditMinAge, spinMinAge, aging && minItem == 2);
+    enable(meditMinLength, spinMinLength, policy.hasMinLength());
+    enable(meditUniqueness, spinUniqueness, policy.keepHistory == 1);
+    const bool locking = policy.acctLocking == 1;
+    enable(meditNumOfAttempts, spinAllowedAttempts, locking);
+    if (m_options.lockingDimsLabels) {
+        lblLocking1->setEnabled(locking);
+        lblLocking2->setEnabled(locking);
+    }
+}
+
+TAccountPolicy TPolicyPages::chosen(const Numbers& fallbacks) const
+{
+    TAccountPolicy p;
+    p.aging = agingEnabled->isChecked() ? 1 : 0;
+    p.maxDays = grpMaxAge->itemIndex() > 0 ? numberIn(meditMaxAge, fallbacks.maxDays) : 0;
+    const int minItem = grpMinAge->itemIndex();
+    p.minDays = minItem == 0   ? 0
+                : minItem == 1 ? TAccountPolicy::kNeverAllowChange
+                               : numberIn(meditMinAge, fallbacks.minDays);
+    p.minSize = grpMinLength->itemIndex() > 0 ? numberIn(meditMinLength, fallbacks.minSize) : 0;
+    p.keepHistory = grpUniqueness->itemIndex();
+    if (p.keepHistory == 1)
+        p.count = numberIn(meditUniqueness, fallbacks.count);
+    p.acctLocking = rbtnAccountLocking->isChecked() ? 1 : 0;
+    p.allowedAttempts = numberIn(meditNumOfAttempts, fallbacks.allowedAttempts);
+    return p;
 }

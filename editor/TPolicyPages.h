@@ -1,11 +1,16 @@
 #pragma once
 // TPolicyPages: the three account policy pages ("Password Aging", "Password
 // Restrictions", "Account Locking") that the setup editor and the global policy
-// dialog both show, and the enabling rules of their controls. Each form names its
-// check box and pages, connects the controls to its own handlers and keeps its own
-// pointers to them (see adoptControls).
+// dialog both show, the one mapping between an account policy and their controls,
+// and the enabling rules of the controls. Each form names its check box and pages,
+// connects the controls to its own handlers and keeps its own pointers to them (see
+// adoptControls).
+
+#include "editor/TAccountPolicy.h"
 
 #include <QString>
+
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -18,6 +23,15 @@ class TUpDown;
 
 class TPolicyPages {
 public:
+    // Numbers the edits give or show where the controls or the policy give none.
+    struct Numbers {
+        int maxDays;
+        int minDays;
+        int minSize;
+        int count;
+        int allowedAttempts;
+    };
+
     // Where the two forms differ.
     struct Options {
         const char* agingCheckName; // the "Password Aging Enabled" check box
@@ -29,6 +43,11 @@ public:
         bool typedLengthOnly = false;
         // What meditUniqueness shows at first (the others show "1").
         QString uniquenessText = QStringLiteral("1");
+        // Whether the two labels around the attempts edit are dimmed with it.
+        bool lockingDimsLabels = false;
+        // What the day and length edits show, disabled, while their choice does not
+        // use them (maxDays, minDays, minSize); none: they keep what they show.
+        std::optional<Numbers> unchosenNumbers;
     };
 
     // The property holding an edit's typing limit when Options::typedLengthOnly.
@@ -36,6 +55,13 @@ public:
 
     // Creates the pages and their controls and adds the pages to tabs.
     TPolicyPages(QTabWidget* tabs, const Options& options);
+
+    // Shows a policy: its choices and numbers, with the controls enabled as they
+    // follow from them. The uniqueness edit shows policy.count when it is set.
+    void show(const TAccountPolicy& policy) const;
+    // The policy the controls show; an edit that holds no integer gives the
+    // fallback. The count is set only while "Remember" is chosen.
+    TAccountPolicy chosen(const Numbers& fallbacks) const;
 
     // Gives a form's members of the same names the shared controls.
     template <typename Form>
@@ -99,4 +125,7 @@ public:
     QLabel* lblLocking2;
     QLineEdit* meditNumOfAttempts;
     TUpDown* spinAllowedAttempts;
+
+private:
+    Options m_options;
 };

@@ -7,23 +7,6 @@
 
 #include <QDate>
 
-TGlobalPolicy TGlobalPolicy::fromProgram(const TQuery& program)
-{
-    const auto value = [&program](const char* column) {
-        return program.fieldByName(QLatin1String(column))->asInteger();
-    };
-    TGlobalPolicy p;
-    p.maxDays = value("GLB_PWMAXDAYS");
-    p.minDays = value("GLB_PWMINDAYS");
-    p.minSize = value("GLB_PWMINSIZE");
-    p.count = value("GLB_PWCOUNT");
-    p.aging = value("GLB_PWAGING");
-    p.keepHistory = value("GLB_PWKEEPHIST");
-    p.acctLocking = value("GLB_ACCTLOCKING");
-    p.allowedAttempts = value("GLB_ALLOWEDATTEMPTS");
-    return p;
-}
-
 QStringList TSecurityRules::deleteUserStatements(int userId)
 {
     const QString key = QString::number(userId) + QLatin1Char(';');
@@ -59,7 +42,7 @@ QStringList TSecurityRules::insertUserStatement()
                            ":User_Enabled,:User_Admin,:LOCKED,:PWMustChange,:PWNeverExpires,:PWNoChange) ; ")};
 }
 
-void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TGlobalPolicy& policy)
+void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TAccountPolicy& policy)
 {
     statement.setSQL(
         QStringLiteral("insert into PWHist (User_ID, PWSetDate, PWMaxDays, PWMinDays, PWMinSize, PWCount) "
@@ -70,7 +53,7 @@ void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TGlobalPolic
     statement.setParamInteger(QStringLiteral("PWMaxDays"), policy.maxDays);
     statement.setParamInteger(QStringLiteral("PWMinDays"), policy.minDays);
     statement.setParamInteger(QStringLiteral("PWMinSize"), policy.minSize);
-    statement.setParamInteger(QStringLiteral("PWCount"), policy.count);
+    statement.setParamInteger(QStringLiteral("PWCount"), policy.count.value_or(0));
     statement.execSQL();
 }
 
@@ -86,7 +69,7 @@ QString TSecurityRules::globalPolicyHistoryStatement()
                           "PWCOUNT = :PWCOUNT, PWMINSIZE = :PWMINSIZE WHERE User_ID = :UserID");
 }
 
-void TSecurityRules::applyGlobalPolicy(TQuery& statement, int userId, const TGlobalPolicy& policy)
+void TSecurityRules::applyGlobalPolicy(TQuery& statement, int userId, const TAccountPolicy& policy)
 {
     statement.setSQL(globalPolicyUserStatement());
     statement.setParamInteger(QStringLiteral("PWAGING"), policy.aging);
@@ -98,7 +81,7 @@ void TSecurityRules::applyGlobalPolicy(TQuery& statement, int userId, const TGlo
     statement.setSQL(globalPolicyHistoryStatement());
     statement.setParamInteger(QStringLiteral("PWMAXDAYS"), policy.maxDays);
     statement.setParamInteger(QStringLiteral("PWMINDAYS"), policy.minDays);
-    statement.setParamInteger(QStringLiteral("PWCOUNT"), policy.count);
+    statement.setParamInteger(QStringLiteral("PWCOUNT"), policy.count.value_or(0));
     statement.setParamInteger(QStringLiteral("PWMINSIZE"), policy.minSize);
     statement.setParamInteger(QStringLiteral("UserID"), userId);
     statement.execSQL();

@@ -6,26 +6,12 @@
 // that finds one grant. The setup editor and the command-line administration tool
 // both use them, so a row made by either is the same row.
 
+#include "editor/TAccountPolicy.h"
+
 #include <QString>
 #include <QStringList>
 
 class TQuery;
-
-// The global account policy as the PROGRAM row holds it (a column without a value
-// reads as 0).
-struct TGlobalPolicy {
-    int maxDays = 0;
-    int minDays = 0;
-    int minSize = 0;
-    int count = 0;
-    int aging = 0;
-    int keepHistory = 0;
-    int acctLocking = 0;
-    int allowedAttempts = 0;
-
-    // From the current row of a record set over PROGRAM.
-    static TGlobalPolicy fromProgram(const TQuery& program);
-};
 
 class TSecurityRules {
 public:
@@ -60,10 +46,10 @@ public:
     static QStringList insertUserStatement();
     // Gives every user without a password history row one, set today, with the
     // global limits. Runs on the statement's database; throws EDatabaseError.
-    static void addMissingHistoryRows(TQuery& statement, const TGlobalPolicy& policy);
+    static void addMissingHistoryRows(TQuery& statement, const TAccountPolicy& policy);
     // Copies the global policy into one user's USERS and PWHIST rows and marks the
     // user as following it. Throws EDatabaseError.
-    static void applyGlobalPolicy(TQuery& statement, int userId, const TGlobalPolicy& policy);
+    static void applyGlobalPolicy(TQuery& statement, int userId, const TAccountPolicy& policy);
     // Its two statements, with the parameters PWAGING, PWKEEPHIST, ACCTLOCKING,
     // ALLOWEDATTEMPTS, UserID and PWMAXDAYS, PWMINDAYS, PWCOUNT, PWMINSIZE, UserID.
     static QString globalPolicyUserStatement();

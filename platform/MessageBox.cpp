@@ -94,6 +94,31 @@ bool inputBox(const QString& caption, const QString& prompt, QString& value)
     return true;
 }
 
+bool inputBox(const QString& caption, const QString& prompt, QString& value, const ReadOnlyField& shown)
+{
+    if (inputHandler())
+        return inputHandler()(caption, prompt, value);
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    auto* layout = new QFormLayout(&dialog);
+    auto* fixed = new QLineEdit(shown.value, &dialog);
+    fixed->setObjectName(QStringLiteral("edShown"));
+    fixed->setReadOnly(true);
+    auto* edit = new QLineEdit(value, &dialog);
+    edit->setObjectName(QStringLiteral("edValue"));
+    layout->addRow(shown.label, fixed);
+    layout->addRow(prompt, edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    edit->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = edit->text();
+    return true;
+}
+
 bool loginPrompt(const QString& databaseName, QString& userName, QString& password)
 {
     if (loginHandler())

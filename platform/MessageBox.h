@@ -23,6 +23,14 @@ bool askYesNo(const QString& text, MsgKind kind = MsgKind::Confirmation);
 // A modal one-line input box; returns whether OK was pressed, with the text in value.
 bool inputBox(const QString& caption, const QString& prompt, QString& value);
 
+// A value the input box shows read-only above its edit (the row's id, say), so the
+// user can read and copy it. An installed input handler is not shown it.
+struct ReadOnlyField {
+    QString label;
+    QString value;
+};
+bool inputBox(const QString& caption, const QString& prompt, QString& value, const ReadOnlyField& shown);
+
 // The engine's log-in prompt: asks for user name and password of a database.
 bool loginPrompt(const QString& databaseName, QString& userName, QString& password);
 

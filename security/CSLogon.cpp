@@ -4,7 +4,9 @@
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "database/TTransaction.h"
+#include "platform/FormControls.h"
 #include "platform/MessageBox.h"
+#include "platform/UnicodeText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,15 +16,11 @@
 
 TFormCSLogon* FormLogon = nullptr;
 
+using Platform::named;
+
 namespace {
 QChar latinUpper(QChar c) { return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32) : c; }
 
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 } // namespace
 
 TFormCSLogon::TFormCSLogon(QWidget* parent) : QDialog(parent)
@@ -128,11 +126,15 @@ bool TFormCSLogon::FormClose(int& result)
         return true;
     }
     if (result == Accepted && focusWidget() == edUserName) {
-        moveFocusOn(edUserName);
+        Platform::focusNextControl(edUserName);
         return false;
     }
     if (result != Accepted)
         return true;
+    // Refused before any lookup: such text can be neither stored nor matched.
+    if (!Platform::acceptsAsUnicode(edUserName, QStringLiteral("User Name")) ||
+        !Platform::acceptsAsUnicode(edPassword, QStringLiteral("Password")))
+        return false;
     try {
         return attempt(result);
     } catch (const EDatabaseError&) {
@@ -251,14 +253,4 @@ void TFormCSLogon::writeBack(const Counters& row, Outcome outcome)
                            row.counting != 1 ? row.attempts : (invalid ? row.attempts + 1 : 0));
     update.setParamInteger(QStringLiteral("User_ID"), row.userId);
     update.execSQL();
-}
-
-void TFormCSLogon::moveFocusOn(QWidget* from)
-{
-    for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
-        if (w->window() == this && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(this)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
-        }
-    }
 }

@@ -64,7 +64,6 @@ private:
     bool attempt(int& result);
     void refuseAndStay();
     void writeBack(const Counters& row, Outcome outcome);
-    void moveFocusOn(QWidget* from);
 };
 
 extern TFormCSLogon* FormLogon;

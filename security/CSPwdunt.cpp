@@ -2,7 +2,9 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TQuery.h"
+#include "platform/FormControls.h"
 #include "platform/MessageBox.h"
+#include "platform/UnicodeText.h"
 
 #include <QDate>
 #include <QGridLayout>
@@ -16,18 +18,13 @@
 
 TFormCSPassword* FormPassword = nullptr;
 
+using Platform::named;
+
 namespace {
 constexpr int kHistorySlots = 25;
 
 // Empty but not null: unused history slots and a blank password hold empty text.
 QString emptyText() { return QStringLiteral(""); }
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QLabel* rightLabel(const QString& text, const char* name, QWidget* parent)
 {
@@ -127,7 +124,7 @@ bool TFormCSPassword::FormClose(int& result)
 {
     QWidget* focused = focusWidget();
     if (result == Accepted && (focused == edPassword || focused == edPassword1)) {
-        moveFocusOn(focused);
+        Platform::focusNextControl(focused);
         return false;
     }
     if (result != Accepted) {
@@ -151,6 +148,10 @@ bool TFormCSPassword::checksPass()
 {
     const QString current = edPassword->text();
     const QString fresh = edPassword1->text();
+    if (!Platform::acceptsAsUnicode(edPassword, QStringLiteral("Current Password")) ||
+        !Platform::acceptsAsUnicode(edPassword1, QStringLiteral("New Password")) ||
+        !Platform::acceptsAsUnicode(edPassword2, QStringLiteral("Verify Password")))
+        return false;
     if (current != sqlUsers->fieldByName(QStringLiteral("User_Password"))->asString()) {
         refuse(QStringLiteral("Current password is invalid."), edPassword);
         return false;
@@ -232,14 +233,4 @@ bool TFormCSPassword::store()
             QStringLiteral("Error updating password history information, password history not changed."));
     }
     return true;
-}
-
-void TFormCSPassword::moveFocusOn(QWidget* from)
-{
-    for (QWidget* w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
-        if (w->window() == this && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(this)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
-        }
-    }
 }

@@ -55,7 +55,6 @@ private:
     // Stores the new password and shifts the history; false when the password itself
     // could not be stored.
     bool store();
-    void moveFocusOn(QWidget* from);
 };
 
 extern TFormCSPassword* FormPassword;

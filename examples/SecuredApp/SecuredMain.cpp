@@ -70,9 +70,13 @@ void TFormSecuredMain::refreshUser()
     lblUser->setText(active ? QStringLiteral("Logged on: %1").arg(Security->UserName())
                             : QStringLiteral("Nobody is logged on"));
     actLogOff->setEnabled(active);
-    actChangePassword->setEnabled(active);
+    // The supervisor's password is the database account's: the component always
+    // refuses to change it, so the command is not offered to the supervisor.
+    actChangePassword->setEnabled(active && !isSupervisor());
     actSetup->setEnabled(Security->UserAdmin());
 }
+
+bool TFormSecuredMain::isSupervisor() const { return Security->Active() && Security->UserID() == 0; }
 
 void TFormSecuredMain::guarded(AccessConstant constant, const QString& feature)
 {

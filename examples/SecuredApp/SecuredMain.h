@@ -22,6 +22,8 @@ public:
     TJovCSsecure* security() const { return Security; }
     // Brings the status bar and the commands in line with who is logged on.
     void refreshUser();
+    // Whether the supervisor (the database account, user id 0) is logged on.
+    bool isSupervisor() const;
 
     QAction* actLogOn = nullptr;
     QAction* actLogOff = nullptr;

@@ -174,7 +174,7 @@ TNamedRow TAdminSession::constant(const QString& reference)
                 QStringLiteral("ACCESS_NAME"), reference);
 }
 
-TGlobalPolicy TAdminSession::globalPolicy()
+TAccountPolicy TAdminSession::globalPolicy()
 {
     TQuery program;
     program.setDatabaseName(m_alias);
@@ -186,5 +186,5 @@ TGlobalPolicy TAdminSession::globalPolicy()
         program.open();
     }
     program.first();
-    return TGlobalPolicy::fromProgram(program);
+    return TAccountPolicy::ofProgram(program);
 }

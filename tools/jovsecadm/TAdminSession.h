@@ -46,7 +46,7 @@ public:
 
     // The PROGRAM row's global policy; adds the row, as the editor does on showing,
     // when the table is empty.
-    TGlobalPolicy globalPolicy();
+    TAccountPolicy globalPolicy();
 
     // Reads a small result: every row as values in column order.
     QList<QVariantList> rows(const QString& sql, const QVariantList& binds = {});

@@ -124,8 +124,9 @@ void saveCustomPolicy(TAdminContext& c, TAdminSession& s, int userId)
     if (c.isSet(QStringLiteral("max-age")))
         maxDays = policyValue(c, QStringLiteral("max-age"), 1, 999, {{QStringLiteral("never"), 0}});
     if (c.isSet(QStringLiteral("min-age")))
-        minDays = policyValue(c, QStringLiteral("min-age"), 1, 999,
-                              {{QStringLiteral("immediate"), 0}, {QStringLiteral("never"), 99999}});
+        minDays = policyValue(
+            c, QStringLiteral("min-age"), 1, 999,
+            {{QStringLiteral("immediate"), 0}, {QStringLiteral("never"), TAccountPolicy::kNeverAllowChange}});
     if (c.isSet(QStringLiteral("min-length")))
         minSize = policyValue(c, QStringLiteral("min-length"), 1, 15, {{QStringLiteral("blank"), 0}});
     if (c.isSet(QStringLiteral("history"))) {
@@ -201,7 +202,7 @@ void add(TAdminContext& c)
     int id = 0;
     try {
         s.transaction([&] {
-            const TGlobalPolicy policy = s.globalPolicy();
+            const TAccountPolicy policy = s.globalPolicy();
             TQuery& q = s.statement();
             q.setSQL(TSecurityRules::insertUserStatement());
             q.setParamString(QStringLiteral("User_Name"), name);
@@ -380,7 +381,7 @@ void set(TAdminContext& c)
                    {name, password, textOrNull(field1), textOrNull(field2), flags.enabled, flags.admin,
                     flags.mustChange, flags.neverExpires, flags.noChange, user.id});
             if (policy == QLatin1String("global")) {
-                const TGlobalPolicy global = s.globalPolicy();
+                const TAccountPolicy global = s.globalPolicy();
                 TSecurityRules::addMissingHistoryRows(s.statement(), global);
                 TSecurityRules::applyGlobalPolicy(s.statement(), user.id, global);
             } else if (policy == QLatin1String("custom") || anyPolicyValue(c)) {

@@ -175,7 +175,7 @@ void TUserImport::check(const QString& path)
 void TUserImport::apply()
 {
     m_session.transaction([this] {
-        const TGlobalPolicy policy = m_session.globalPolicy();
+        const TAccountPolicy policy = m_session.globalPolicy();
         QSqlQuery insertUser(m_session.sqlDatabase());
         QString insertText = TSecurityRules::insertUserStatement().join(QLatin1Char('\n')).trimmed();
         if (insertText.endsWith(QLatin1Char(';')))
