@@ -153,6 +153,11 @@ void TDateEdit::focusOutEvent(QFocusEvent* event)
     // A menu or the calendar popup taking the focus for a moment is no leaving.
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
         return;
+    takeTypedText();
+}
+
+void TDateEdit::takeTypedText()
+{
     if (const std::optional<QDate> typed = Platform::parseShortDate(text())) {
         setDate(Platform::dateValue(*typed));
         // Text typed in another shape reads back in the display format.
@@ -171,6 +176,10 @@ void TDateEdit::keyPressEvent(QKeyEvent* event)
     if (typed.isEmpty() || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
         event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
         event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        // Enter closes a dialog through its default button while the focus stays
+        // here: the date typed so far is taken first, as leaving the field would.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            takeTypedText();
         QLineEdit::keyPressEvent(event);
         return;
     }

@@ -81,6 +81,8 @@ protected:
 
 private:
     void locateSeparators();
+    // Reads the typed text into Date, or shows today for text that is no date.
+    void takeTypedText();
     void setPart(quint16 year, quint16 month, quint16 day);
 
     double m_date = 0;

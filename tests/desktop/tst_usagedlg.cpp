@@ -37,3 +37,17 @@ TEST(UsageDialog, StartsAtTheStoredRangeAndReturnsTheChosenDates)
     EXPECT_EQ(FrmUsageDlg, nullptr);
     Platform::setRegionalSettings(std::nullopt);
 }
+
+TEST(UsageDialog, EnterInTheEndingDateTakesTheDateTypedThere)
+{
+    Platform::setRegionalSettings(Platform::RegionalSettings {});
+    TFrmUsageDlg dialog;
+    whenModal([&](QWidget*) {
+        dialog.dedEnd->setFocus();
+        dialog.dedEnd->setText("12/31/2001");
+        QTest::keyClick(dialog.dedEnd, Qt::Key_Return);
+    });
+    ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.dedEnd->date(), QDate(2001, 12, 31));
+    Platform::setRegionalSettings(std::nullopt);
+}
