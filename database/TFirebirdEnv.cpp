@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <ibase.h>
 #include <sys/stat.h>
@@ -27,11 +28,9 @@ constexpr Setting kSettings[] = {
     {"ServerMode", "SuperClassic"},
     // A server that accepts the connection but never answers is given up on.
     {"ConnectionTimeout", "10"},
-    // Each attachment's page cache, in pages, filled only as pages are used. The
-    // 256 pages of this mode's default cannot hold a large table's indexes, so
-    // removing many rows (the reader after Clear Log collects them) writes an index
-    // page out, synchronously, for nearly every row.
-    {"DefaultDbCachePages", "4096"},
+    // The page cache stays at this mode's default: every page an attachment caches
+    // is also a lock it holds, so a larger cache makes every program's work slower.
+    // The one job that needs a large one asks for it (collectGarbage).
 };
 
 QByteArray configurationText()
@@ -255,6 +254,19 @@ QString TFirebirdEnv::privateRoot() { return g_privateRoot; }
 QString TFirebirdEnv::refusal() { return g_refusal; }
 
 namespace {
+QString statusText(const ISC_STATUS* status)
+{
+    QString text;
+    const ISC_STATUS* vector = status;
+    char buffer[512];
+    while (fb_interpret(buffer, sizeof buffer, &vector)) {
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += QString::fromLocal8Bit(buffer);
+    }
+    return text;
+}
+
 bool executeCreate(const QString& statement, QString* error)
 {
     const QByteArray sql = statement.toUtf8();
@@ -262,17 +274,8 @@ bool executeCreate(const QString& statement, QString* error)
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr)) {
-        if (error) {
-            QString text;
-            const ISC_STATUS* vector = status;
-            char buffer[512];
-            while (fb_interpret(buffer, sizeof buffer, &vector)) {
-                if (!text.isEmpty())
-                    text += QLatin1Char('\n');
-                text += QString::fromLocal8Bit(buffer);
-            }
-            *error = text;
-        }
+        if (error)
+            *error = statusText(status);
         return false;
     }
     isc_detach_database(status, &db);
@@ -379,5 +382,48 @@ bool TFirebirdEnv::copyDatabase(const QString& source, const QString& target, QS
     }
     ::unlink(made.constData());
     ::rmdir(folder.constData());
+    return ok;
+}
+
+bool TFirebirdEnv::collectGarbage(const QString& location, const QString& user, const QString& password,
+                                  const QString& table, QString* error)
+{
+    // A connection of its own with a page cache large enough to hold the table's
+    // indexes: with the engine's small default, removing the index entries of a
+    // million deleted rows writes an index page out for nearly every row.
+    constexpr int kCachePages = 4096;
+    std::string dpb(1, char(isc_dpb_version1));
+    const auto add = [&dpb](char item, const QByteArray& value) {
+        dpb += item;
+        dpb += char(value.size());
+        dpb.append(value.constData(), size_t(value.size()));
+    };
+    add(isc_dpb_user_name, (user.isEmpty() ? QStringLiteral("SYSDBA") : user).toUtf8());
+    add(isc_dpb_password, password.toUtf8());
+    add(isc_dpb_lc_ctype, QByteArrayLiteral("UTF8"));
+    const int pages = kCachePages;
+    add(isc_dpb_num_buffers, QByteArray(reinterpret_cast<const char*>(&pages), sizeof pages));
+
+    const QByteArray path = location.toUtf8();
+    ISC_STATUS_ARRAY status {};
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    bool ok = isc_attach_database(status, 0, path.constData(), &db, short(dpb.size()), dpb.data()) == 0 &&
+              isc_start_transaction(status, &tr, 1, &db, 0, nullptr) == 0;
+    if (ok) {
+        // Reading every row of the table is what makes the engine remove the old versions.
+        const QByteArray sql =
+            QStringLiteral("execute block as declare n bigint; begin select count(*) from %1 into :n; end")
+                .arg(table)
+                .toUtf8();
+        ok = isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr) == 0;
+    }
+    if (!ok && error)
+        *error = statusText(status);
+    ISC_STATUS_ARRAY ignored {};
+    if (tr)
+        isc_commit_transaction(ignored, &tr);
+    if (db)
+        isc_detach_database(ignored, &db);
     return ok;
 }

@@ -48,6 +48,11 @@ public:
     // the copy is made in a private folder beside the target and moved into place,
     // never replacing an existing file. Returns false with a message in error.
     static bool copyDatabase(const QString& source, const QString& target, QString* error);
+    // Reads a table whose rows were deleted en masse, on a connection of its own with a
+    // large page cache, so the engine removes the old row versions and their index
+    // entries now rather than in the next program that reads the table.
+    static bool collectGarbage(const QString& location, const QString& user, const QString& password,
+                               const QString& table, QString* error);
 
     // A database location: host:path or host/port:path reach a server; anything
     // else is a local file.

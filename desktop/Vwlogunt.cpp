@@ -2,6 +2,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
+#include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 #include "desktop/TLogQuery.h"
 #include "platform/MessageBox.h"
@@ -14,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 TfrmViewLog* frmViewLog = nullptr;
@@ -126,6 +128,19 @@ void TfrmViewLog::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
 }
 
+namespace {
+// The deleted rows' old versions are removed in the background on a connection of
+// its own, so that neither this program nor the next that reads the log waits for it.
+void collectLogGarbage(const QSqlDatabase& connection)
+{
+    const QString location = connection.databaseName();
+    const QString user = connection.userName();
+    const QString password = connection.password();
+    QThreadPool::globalInstance()->start(
+        [=] { TFirebirdEnv::collectGarbage(location, user, password, QStringLiteral("LOG"), nullptr); });
+}
+} // namespace
+
 void TfrmViewLog::btnClearLogClick()
 {
     if (!Platform::askYesNo(QStringLiteral("Are you sure you want to clear the Log?")))
@@ -144,6 +159,7 @@ void TfrmViewLog::btnClearLogClick()
         if (deleted) {
             db->commit();
             cleared = true;
+            collectLogGarbage(db->sqlDatabase());
         } else {
             db->rollback();
         }

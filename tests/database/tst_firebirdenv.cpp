@@ -1,6 +1,7 @@
 // The private engine folder: refused when someone else could have prepared it, one
 // per OS user whatever the session, its configuration never half-written; and
 // database files that only their owner can open.
+#include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 #include "tests/support/TestDatabase.h"
@@ -270,5 +271,52 @@ TEST(DatabaseFile, AnExistingFileIsNeitherRecreatedNorOverwritten)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "precious");
     EXPECT_EQ(entries(dir.path()), QStringList({"existing.gdb"}));
+}
+
+// Old versions the reading connection had to remove itself (garbage collection), in
+// any table.
+int collectedByReading(const TestDatabase& db)
+{
+    TQuery read;
+    read.setDatabaseName(db.alias());
+    read.setSQL("select count(*) from USERS");
+    read.open();
+    read.close();
+    TQuery stats;
+    stats.setDatabaseName(db.alias());
+    stats.setSQL("select r.MON$RECORD_PURGES + r.MON$RECORD_EXPUNGES from MON$ATTACHMENTS a "
+                 "join MON$RECORD_STATS r on r.MON$STAT_ID = a.MON$STAT_ID "
+                 "where a.MON$ATTACHMENT_ID = CURRENT_CONNECTION");
+    stats.open();
+    return stats.field(0)->asInteger();
+}
+
+TEST(DatabaseFile, DeletedRowsAreCollectedOnAConnectionOfTheirOwn)
+{
+    const QString fill = "insert into USERS (USER_NAME, User_PASSWORD) select first 300 "
+                         "'u' || (a.RDB$RELATION_ID * 1000 + b.RDB$RELATION_ID), 'pw' "
+                         "from RDB$RELATIONS a cross join RDB$RELATIONS b";
+    {
+        TestDatabase db; // the next reader collects them
+        db.exec(fill);
+        db.exec("delete from USERS");
+        EXPECT_GE(collectedByReading(db), 300);
+    }
+    TDatabase::dropTemporaryConnections();
+    {
+        TestDatabase db;
+        db.exec(fill);
+        db.exec("delete from USERS");
+        QString error;
+        ASSERT_TRUE(TFirebirdEnv::collectGarbage(db.path(), "SYSDBA", "masterkey", "USERS", &error))
+            << qPrintable(error);
+        // A few at most, of the engine's own tables: the 300 deleted users are gone.
+        EXPECT_LT(collectedByReading(db), 20);
+        EXPECT_EQ(db.count("USERS"), 0);
+    }
+    TDatabase::dropTemporaryConnections();
+    QString error;
+    EXPECT_FALSE(TFirebirdEnv::collectGarbage("/nonexistent/none.gdb", "SYSDBA", "masterkey", "LOG", &error));
+    EXPECT_FALSE(error.isEmpty());
 }
 } // namespace

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -36,6 +37,8 @@ protected:
     {
         ++modalPollerGeneration();
         TDatabase::dropTemporaryConnections();
+        // A clear collects the deleted rows in the background; the database stays until then.
+        QThreadPool::globalInstance()->waitForDone();
     }
     void addLog(int userId, const QString& accessId, const QString& date = "2001-03-04")
     {
