@@ -7,10 +7,9 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QElapsedTimer>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 const QString kConflict = "deadlock update conflicts with concurrent update concurrent transaction number is 42";
@@ -95,27 +94,14 @@ protected:
     void SetUp() override
     {
         userId = db.addUser("Held", "pw");
-        holder = QSqlDatabase::addDatabase("QIBASE", "holder");
-        holder.setDatabaseName(db.path());
-        holder.setUserName("SYSDBA");
-        holder.setPassword("masterkey");
-        ASSERT_TRUE(holder.open()) << qPrintable(holder.lastError().text());
-        ASSERT_TRUE(holder.transaction());
-        QSqlQuery hold(holder);
-        ASSERT_TRUE(hold.exec(QString("update USERS set LOGINATTEMPTS = 2 where USER_ID = %1").arg(userId)));
+        holder = std::make_unique<HeldRows>(
+            db, QString("update USERS set LOGINATTEMPTS = 2 where USER_ID = %1").arg(userId));
         TDatabase::connectionFor(db.alias())->setLockTimeout(300);
     }
-    void TearDown() override
-    {
-        holder.rollback();
-        holder.close();
-        holder = QSqlDatabase();
-        QSqlDatabase::removeDatabase("holder");
-    }
-    void release() { ASSERT_TRUE(holder.rollback()); }
+    void release() { holder->release(); }
 
     TestDatabase db;
-    QSqlDatabase holder;
+    std::unique_ptr<HeldRows> holder;
     int userId = 0;
 };
 

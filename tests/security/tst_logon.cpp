@@ -9,8 +9,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -36,6 +34,27 @@ protected:
         d->show();
         d->edPassword->setFocus();
         return d;
+    }
+    // Answers the logon dialog, then the password change it asks for, as a user would.
+    void logOnChangingPassword(const QString& name, const QString& oldPassword, const QString& newPassword)
+    {
+        whenModal([=](QWidget* w) {
+            auto* d = qobject_cast<TFormCSLogon*>(w);
+            ASSERT_NE(d, nullptr);
+            d->edUserName->setText(name);
+            d->edPassword->setText(oldPassword);
+            d->edPassword->setFocus();
+            whenModal([=](QWidget* next) {
+                auto* p = qobject_cast<TFormCSPassword*>(next);
+                ASSERT_NE(p, nullptr);
+                p->edPassword->setText(oldPassword);
+                p->edPassword1->setText(newPassword);
+                p->edPassword2->setText(newPassword);
+                p->bbnOk->setFocus();
+                p->bbnOk->click();
+            });
+            d->bbtnOk->click();
+        });
     }
 };
 
@@ -256,23 +275,7 @@ TEST_F(Logon, ExpiredPasswordIsChangedBeforeTheLogonCompletes)
     const int id = db->addUser("Gus", "old11", "PWMustChange", "1");
     db->exec(QString("update PWHIST set PWSETDATE = '2001-01-01', PWMINDAYS = 0 where USER_ID = %1").arg(id));
     TJovCSsecure& c = start();
-    whenModal([](QWidget* w) {
-        auto* d = qobject_cast<TFormCSLogon*>(w);
-        ASSERT_NE(d, nullptr);
-        d->edUserName->setText("Gus");
-        d->edPassword->setText("old11");
-        d->edPassword->setFocus();
-        whenModal([](QWidget* next) {
-            auto* p = qobject_cast<TFormCSPassword*>(next);
-            ASSERT_NE(p, nullptr);
-            p->edPassword->setText("old11");
-            p->edPassword1->setText("new22");
-            p->edPassword2->setText("new22");
-            p->bbnOk->setFocus();
-            p->bbnOk->click();
-        });
-        d->bbtnOk->click();
-    });
+    logOnChangingPassword("Gus", "old11", "new22");
     EXPECT_TRUE(c.Logon());
     EXPECT_EQ(messages.texts(), QStringList {kExpired});
     EXPECT_EQ(c.UserID(), id);
@@ -298,24 +301,14 @@ TEST_F(Logon, UnreachableSecurityFilesRefuseWithTheirMessage)
 TEST_F(Logon, AnAccountRowHeldByAStoppedProgramDelaysTheLogonOnlyForTheLockTimeout)
 {
     const int id = db->addUser("Alice", "Secret", "AcctLocking", "1");
-    QSqlDatabase holder = QSqlDatabase::addDatabase("QIBASE", "holder");
-    holder.setDatabaseName(db->path());
-    holder.setUserName("SYSDBA");
-    holder.setPassword("masterkey");
-    ASSERT_TRUE(holder.open());
-    ASSERT_TRUE(holder.transaction());
-    QSqlQuery(holder).exec(QString("update USERS set User_Def1 = 'busy' where User_Id = %1").arg(id));
     {
+        HeldRows holder(*db, QString("update USERS set User_Def1 = 'busy' where User_Id = %1").arg(id));
         auto d = dialog("alice", "wrong");
         TDatabase::connectionFor(db->alias())->setLockTimeout(300);
         int result = QDialog::Accepted;
         EXPECT_FALSE(d->FormClose(result));
         EXPECT_EQ(messages.texts(), (QStringList {kInvalid, "Error updating user information"}));
     }
-    holder.rollback();
-    holder.close();
-    holder = QSqlDatabase();
-    QSqlDatabase::removeDatabase("holder");
     EXPECT_EQ(userInt(id, "LoginAttempts"), 0);
 }
 
@@ -381,23 +374,7 @@ TEST_F(Logon, ForcedChangeIsNotHeldBackByTheMinimumAgeButAVoluntaryOneIs)
     const int id = db->addUser("Hal", "old11", "PWMustChange", "1");
     db->exec(QString("update PWHIST set PWMINDAYS = 5 where USER_ID = %1").arg(id));
     TJovCSsecure& c = start();
-    whenModal([](QWidget* w) {
-        auto* d = qobject_cast<TFormCSLogon*>(w);
-        ASSERT_NE(d, nullptr);
-        d->edUserName->setText("Hal");
-        d->edPassword->setText("old11");
-        d->edPassword->setFocus();
-        whenModal([](QWidget* next) {
-            auto* p = qobject_cast<TFormCSPassword*>(next);
-            ASSERT_NE(p, nullptr);
-            p->edPassword->setText("old11");
-            p->edPassword1->setText("new22");
-            p->edPassword2->setText("new22");
-            p->bbnOk->setFocus();
-            p->bbnOk->click();
-        });
-        d->bbtnOk->click();
-    });
+    logOnChangingPassword("Hal", "old11", "new22");
     EXPECT_TRUE(c.Logon());
     EXPECT_EQ(messages.texts(), QStringList {kExpired});
     EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID=%1").arg(id)), "new22");

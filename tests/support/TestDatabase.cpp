@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <stdexcept>
 
 void useTestConfig()
@@ -103,3 +105,26 @@ void TestDatabase::addProgram(int enabled, int logEnabled) const
              .arg(enabled)
              .arg(logEnabled));
 }
+
+HeldRows::HeldRows(const TestDatabase& db, const QString& update) : m_name(QStringLiteral("held_rows"))
+{
+    m_connection = QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), m_name);
+    m_connection.setDatabaseName(db.path());
+    m_connection.setUserName(QStringLiteral("SYSDBA"));
+    m_connection.setPassword(QStringLiteral("masterkey"));
+    if (!m_connection.open() || !m_connection.transaction())
+        throw std::runtime_error(("cannot hold rows: " + m_connection.lastError().text()).toStdString());
+    QSqlQuery hold(m_connection);
+    if (!hold.exec(update))
+        throw std::runtime_error(("cannot hold rows: " + hold.lastError().text()).toStdString());
+}
+
+HeldRows::~HeldRows()
+{
+    release();
+    m_connection.close();
+    m_connection = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void HeldRows::release() { m_connection.rollback(); }

@@ -2,6 +2,7 @@
 // A real security database for one test: a fresh Firebird file in a temporary
 // folder, a private alias file, the system's own build statements.
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -37,3 +38,19 @@ private:
 
 // Points JOVSEC_CONFIG at a private alias file for the whole test program.
 void useTestConfig();
+
+// Rows another program has changed in a transaction it has not ended (a program stopped
+// half-way through its write): they stay locked until release() or the end of scope.
+class HeldRows {
+public:
+    // Throws std::runtime_error when the rows cannot be taken.
+    HeldRows(const TestDatabase& db, const QString& update);
+    ~HeldRows();
+    HeldRows(const HeldRows&) = delete;
+    HeldRows& operator=(const HeldRows&) = delete;
+    void release();
+
+private:
+    QString m_name;
+    QSqlDatabase m_connection;
+};
