@@ -8,6 +8,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QString kTypeKey = QStringLiteral("Type");
 const QString kParamsKey = QStringLiteral("Params");
@@ -46,6 +51,31 @@ bool saved(QSettings& settings)
     return settings.status() == QSettings::NoError;
 }
 
+// A group whose only member is this user: the private group many systems give each
+// user, which a umask of 002 makes folders writable for.
+bool ownGroup(gid_t gid)
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    const group* g = ::getgrgid(gid);
+    return user && g && user->pw_gid == gid && QByteArray(g->gr_name) == QByteArray(user->pw_name) &&
+           (!g->gr_mem || !g->gr_mem[0]);
+}
+
+// Why a file or folder of the alias file cannot be trusted; empty when it can or
+// does not exist.
+QString untrusted(const QString& path)
+{
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    if (st.st_uid != ::geteuid() && st.st_uid != 0)
+        return QStringLiteral("%1 belongs to another user (uid %2)").arg(path).arg(st.st_uid);
+    if ((st.st_mode & S_IWOTH) || ((st.st_mode & S_IWGRP) && !ownGroup(st.st_gid)))
+        return QStringLiteral("other users can write to %1 (mode %2)")
+            .arg(path, QString::number(st.st_mode & 07777, 8).rightJustified(4, QLatin1Char('0')));
+    return QString();
+}
+
 QString nameOf(const QString& line)
 {
     const int eq = line.indexOf(QLatin1Char('='));
@@ -64,20 +94,61 @@ QString TAliases::configFile()
     return base + QStringLiteral("/JovSec/aliases.ini");
 }
 
+QString TAliases::refusal()
+{
+    const QString file = configFile();
+    const QFileInfo info(file);
+    // The folder that holds the file, and where a link leads, the folder of the file
+    // itself.
+    QStringList places {info.absolutePath(), info.absoluteFilePath()};
+    const QString target = info.canonicalFilePath();
+    if (!target.isEmpty() && target != info.absoluteFilePath())
+        places << QFileInfo(target).absolutePath();
+    for (const QString& place : places) {
+        const QString reason = untrusted(place);
+        if (!reason.isEmpty())
+            return QStringLiteral("The alias file %1 is not used: %2. Only you may write to it and its folder "
+                                  "(chmod go-w), or another user could point your programs at a database of "
+                                  "theirs.")
+                .arg(file, reason);
+    }
+    return QString();
+}
+
+QString TAliases::nameProblem(const QString& alias)
+{
+    if (alias.trimmed().isEmpty())
+        return QStringLiteral("An alias name cannot be empty or only blanks.");
+    if (alias.contains(QLatin1Char('/')) || alias.contains(QLatin1Char('\\')))
+        return QStringLiteral("The alias name \"%1\" cannot contain a slash (/ or \\).").arg(alias);
+    return QString();
+}
+
 QStringList TAliases::aliasNames()
 {
+    if (!refusal().isEmpty())
+        return {};
     QSettings settings(configFile(), QSettings::IniFormat);
     return settings.childGroups();
 }
 
 bool TAliases::exists(const QString& alias)
 {
+    if (!refusal().isEmpty())
+        return false;
     QSettings settings(configFile(), QSettings::IniFormat);
     return !storedName(settings, alias).isEmpty();
 }
 
-bool TAliases::addAlias(const QString& alias, const QString& driverType, const QStringList& params)
+bool TAliases::addAlias(const QString& alias, const QString& driverType, const QStringList& params, QString* error)
 {
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    message = nameProblem(alias);
+    if (message.isEmpty())
+        message = refusal();
+    if (!message.isEmpty())
+        return false;
     const QString file = configFile();
     prepareOwnerOnlyFile(file);
     QSettings settings(file, QSettings::IniFormat);
@@ -88,11 +159,16 @@ bool TAliases::addAlias(const QString& alias, const QString& driverType, const Q
     settings.setValue(kTypeKey, driverType);
     settings.setValue(kParamsKey, params);
     settings.endGroup();
-    return saved(settings);
+    if (saved(settings))
+        return true;
+    message = QStringLiteral("Cannot save the alias file %1.").arg(file);
+    return false;
 }
 
 bool TAliases::deleteAlias(const QString& alias)
 {
+    if (!refusal().isEmpty())
+        return false;
     QSettings settings(configFile(), QSettings::IniFormat);
     const QString old = storedName(settings, alias);
     if (old.isEmpty())
@@ -103,6 +179,8 @@ bool TAliases::deleteAlias(const QString& alias)
 
 QString TAliases::driverType(const QString& alias)
 {
+    if (!refusal().isEmpty())
+        return QString();
     QSettings settings(configFile(), QSettings::IniFormat);
     const QString name = storedName(settings, alias);
     return name.isEmpty() ? QString() : settings.value(name + QLatin1Char('/') + kTypeKey).toString();
@@ -110,6 +188,8 @@ QString TAliases::driverType(const QString& alias)
 
 QStringList TAliases::params(const QString& alias)
 {
+    if (!refusal().isEmpty())
+        return {};
     QSettings settings(configFile(), QSettings::IniFormat);
     const QString name = storedName(settings, alias);
     if (name.isEmpty())

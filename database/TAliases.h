@@ -7,6 +7,11 @@
 //
 // A parameter may hold a database password in clear, so the file is created and
 // rewritten readable and writable by its owner only.
+//
+// The file tells the programs which database to trust, so, as ssh does with its keys,
+// it is used only when it and its folder belong to this user (or root) and nobody
+// else can write to them; otherwise it is read as holding no alias, nothing is
+// written to it, and refusal() says why.
 
 #include <QString>
 #include <QStringList>
@@ -14,12 +19,20 @@
 class TAliases {
 public:
     static QString configFile();
+    // Why the alias file is not used, naming the file or folder at fault; empty when
+    // it is used.
+    static QString refusal();
+
+    // Why a name cannot be an alias (empty, only blanks, or with a slash, which the
+    // file would read as a path); empty when it can.
+    static QString nameProblem(const QString& alias);
 
     static QStringList aliasNames();
     static bool exists(const QString& alias);
-    // Adds (or replaces) an alias and saves the configuration; false when it cannot
-    // be saved.
-    static bool addAlias(const QString& alias, const QString& driverType, const QStringList& params);
+    // Adds (or replaces) an alias and saves the configuration; false, with the reason
+    // in error, when the name is refused or it cannot be saved.
+    static bool addAlias(const QString& alias, const QString& driverType, const QStringList& params,
+                         QString* error = nullptr);
     static bool deleteAlias(const QString& alias);
     static QString driverType(const QString& alias);
     // The alias's parameters as NAME=VALUE lines; empty when there is no such alias.

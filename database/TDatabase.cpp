@@ -5,6 +5,7 @@
 #include "database/TFirebirdEnv.h"
 #include "database/TLockWatch.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -14,8 +15,10 @@
 #include <chrono>
 #include <thread>
 
+#include <fcntl.h>
 #include <ibase.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +42,14 @@ bool isConflict(const QString& engineText)
         QStringLiteral("update conflicts with concurrent update|deadlock|lock conflict on no wait"),
         QRegularExpression::CaseInsensitiveOption);
     return conflict.match(engineText).hasMatch();
+}
+
+QString serverSilent(const QString& location)
+{
+    return QStringLiteral("The Firebird server of %1 did not answer for %2 seconds; the connection to it was "
+                          "given up, and the work it was doing is not known to be done.")
+        .arg(location)
+        .arg(2 * TLockWatch::kServerCheck.count());
 }
 } // namespace
 
@@ -92,6 +103,9 @@ void TDatabase::open()
     if (connected())
         return;
     const QString alias = m_aliasName.isEmpty() ? m_databaseName : m_aliasName;
+    const QString refused = TAliases::refusal();
+    if (!refused.isEmpty())
+        throw EDatabaseError(refused);
     if (!TAliases::exists(alias))
         throw EDatabaseError(QStringLiteral("Alias not found: %1").arg(alias));
     const QString driver = TAliases::driverType(alias);
@@ -115,6 +129,10 @@ void TDatabase::open()
     const TFirebirdEnv::Location loc = TFirebirdEnv::parseLocation(serverName);
     if (!TFirebirdEnv::prepare() && !loc.isRemote())
         throw EDatabaseError(TFirebirdEnv::refusal());
+    m_server = loc.isRemote() ? TLockWatch::server(serverName, user, password) : nullptr;
+    m_filePath.clear();
+    if (!loc.isRemote())
+        checkLocalFile(loc.path);
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), m_connectionName);
@@ -131,6 +149,50 @@ void TDatabase::open()
         db.close();
         throw EDatabaseError(text);
     }
+    // A file swapped for another between the check and the engine's open.
+    checkFileInPlace();
+}
+
+void TDatabase::checkLocalFile(const QString& path)
+{
+    // The file opened, not its name: a link to another user's file is that file.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return; // the engine says why it cannot open it
+    struct stat st { };
+    const bool known = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!known)
+        return;
+    if (st.st_uid != ::geteuid())
+        throw EDatabaseError(
+            QStringLiteral("The database file %1 belongs to another user (uid %2) and this program runs as uid %3. "
+                           "A local database file can be opened only by the programs of the user who owns it: "
+                           "programs of other users would damage it. To share a database between users, put it "
+                           "on a Firebird server (SERVER NAME=host:path).")
+                .arg(path)
+                .arg(st.st_uid)
+                .arg(::geteuid()));
+    m_filePath = path;
+    m_fileDevice = st.st_dev;
+    m_fileInode = st.st_ino;
+}
+
+void TDatabase::checkFileInPlace()
+{
+    if (m_filePath.isEmpty())
+        return;
+    struct stat st { };
+    if (::stat(QFile::encodeName(m_filePath).constData(), &st) == 0 && st.st_dev == m_fileDevice &&
+        st.st_ino == m_fileInode)
+        return;
+    const QString path = m_filePath;
+    close();
+    throw EDatabaseError(QStringLiteral("The database file %1 was deleted or replaced while this program had it "
+                                        "open: what was written since went to the old file and is lost. Open "
+                                        "the database again.")
+                             .arg(path));
 }
 
 void TDatabase::close()
@@ -138,6 +200,12 @@ void TDatabase::close()
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.isOpen()) {
+        m_inTransaction = false;
+        return;
+    }
+    // A server that stopped answering is given up on here too.
+    TLockWatch watch(db, 0, m_server);
     if (m_inTransaction) {
         db.rollback();
         m_inTransaction = false;
@@ -173,6 +241,7 @@ bool TDatabase::alive() const
     // A copy of the driver's handle: the ping must not change the driver's own.
     isc_db_handle attachment = *static_cast<const isc_db_handle*>(handle.constData());
     ISC_STATUS_ARRAY status {};
+    TLockWatch watch(db, 0, m_server);
     return fb_ping(status, &attachment) == 0;
 }
 
@@ -182,7 +251,18 @@ bool TDatabase::reopen()
         return false;
     close(); // drops the transaction the break has ended
     QSqlDatabase db = sqlDatabase();
-    return db.open();
+    if (!db.open())
+        return false;
+    if (!m_filePath.isEmpty()) {
+        // The file at the path now is the one open.
+        try {
+            checkLocalFile(m_filePath);
+        } catch (const EDatabaseError&) {
+            db.close();
+            return false;
+        }
+    }
+    return true;
 }
 
 EDatabaseError::Reason TDatabase::recover(EDatabaseError& failure)
@@ -210,12 +290,21 @@ void TDatabase::pauseAfterConflict(int attempt)
 
 void TDatabase::perform(const std::function<void()>& work)
 {
+    performWatched(work, 0);
+    // Work outside a transaction has committed on its own; it is done only if it
+    // went to the file at the path.
+    if (!m_inTransaction)
+        checkFileInPlace();
+}
+
+void TDatabase::performWatched(const std::function<void()>& work, int lockTimeout)
+{
     using Reason = EDatabaseError::Reason;
     bool reopened = false;
     for (int attempt = 1;; ++attempt) {
         const bool inTransaction = m_inTransaction;
         try {
-            work();
+            watched(work, lockTimeout);
             return;
         } catch (EDatabaseError& failure) {
             const Reason reason = recover(failure);
@@ -240,33 +329,59 @@ void TDatabase::setDefaultLockTimeout(int milliseconds) { g_defaultLockTimeout =
 
 void TDatabase::performWaiting(const std::function<void()>& work)
 {
-    perform([&] {
-        TLockWatch watch(sqlDatabase(), m_lockTimeout);
+    performWatched(work, m_lockTimeout);
+    if (!m_inTransaction)
+        checkFileInPlace();
+}
+
+void TDatabase::watched(const std::function<void()>& work, int lockTimeout)
+{
+    bool fired = false;
+    bool abandoned = false;
+    {
+        TLockWatch watch(sqlDatabase(), lockTimeout, m_server);
         try {
             work();
-        } catch (EDatabaseError& failure) {
-            if (watch.fired())
-                throw EDatabaseError(QStringLiteral("lock time-out on wait transaction"),
-                                     EDatabaseError::Reason::LockTimeout);
-            throw;
+            return;
+        } catch (const EDatabaseError&) {
+            fired = watch.fired();
+            abandoned = watch.abandoned();
+            if (!fired && !abandoned)
+                throw;
         }
-    });
+    }
+    if (abandoned) {
+        // The aborted connection is closed at once (the client does not ask the
+        // server); the next work opens it again.
+        close();
+        throw EDatabaseError(serverSilent(QString::fromUtf8(m_server->location)), EDatabaseError::Reason::Engine);
+    }
+    throw EDatabaseError(QStringLiteral("lock time-out on wait transaction"), EDatabaseError::Reason::LockTimeout);
 }
 
 void TDatabase::commit()
 {
-    QSqlDatabase db = sqlDatabase();
     m_inTransaction = false;
-    if (!db.commit())
-        throw EDatabaseError(db.lastError().text());
+    watched(
+        [this] {
+            QSqlDatabase db = sqlDatabase();
+            if (!db.commit())
+                throw EDatabaseError(db.lastError().text());
+        },
+        0);
+    checkFileInPlace();
 }
 
 void TDatabase::rollback()
 {
-    QSqlDatabase db = sqlDatabase();
     m_inTransaction = false;
-    if (!db.rollback())
-        throw EDatabaseError(db.lastError().text());
+    watched(
+        [this] {
+            QSqlDatabase db = sqlDatabase();
+            if (!db.rollback())
+                throw EDatabaseError(db.lastError().text());
+        },
+        0);
 }
 
 QSqlDatabase TDatabase::sqlDatabase() const { return QSqlDatabase::database(m_connectionName, false); }

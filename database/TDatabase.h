@@ -5,14 +5,25 @@
 //
 // SERVER NAME holds the location: a local path opens the file with the embedded
 // engine, host:path or host/port:path reaches a Firebird server.
+//
+// A local file is opened only when it belongs to the program's effective user: the
+// programs of other users (root included) keep lock tables of their own, and two lock
+// tables on one file damage it. Sharing between users goes through a server. While it
+// is open, a write is reported as done only when the file at the path is still the
+// one opened (not deleted or replaced meanwhile).
+//
+// Every call on a server connection is bounded (see TLockWatch): a server that stops
+// answering ends the call with a failure within about ten seconds.
 
 #include "database/EDatabaseError.h"
+#include "database/TLockWatch.h"
 
 #include <QObject>
 #include <QSqlDatabase>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class TDatabase : public QObject {
     Q_OBJECT
@@ -33,7 +44,8 @@ public:
     bool loginPrompt() const { return m_loginPrompt; }
     void setLoginPrompt(bool on) { m_loginPrompt = on; }
 
-    // Throws EDatabaseError with the engine's text.
+    // Throws EDatabaseError with the engine's text, or with the reason a local file
+    // is refused.
     void open();
     void close();
     bool connected() const;
@@ -50,7 +62,11 @@ public:
     //   (TTransaction::run), so the failure is passed on marked as a conflict;
     // - a connection that broke under the work (the server restarted) is reopened
     //   and the work runs once more; inside a transaction, which the break has
-    //   ended, the failure is passed on marked as broken.
+    //   ended, the failure is passed on marked as broken;
+    // - on a server that stops answering, the work fails (see TLockWatch) and the
+    //   connection is closed, to be opened again by the next work.
+    // Work outside a transaction, which commits on its own, fails when the local file
+    // was deleted or replaced meanwhile.
     // work throws EDatabaseError; the last failure is passed on.
     void perform(const std::function<void()>& work);
     // Sorts out a failure of work on this connection: reopens a broken connection
@@ -102,6 +118,15 @@ public:
     void detach() { --m_users; }
 
 private:
+    // Runs work under a watch: the lock timeout when lockTimeout > 0, and on a server
+    // connection the check that the server still answers.
+    void performWatched(const std::function<void()>& work, int lockTimeout);
+    void watched(const std::function<void()>& work, int lockTimeout);
+    // Refuses a local file of another user; notes which file was opened.
+    void checkLocalFile(const QString& path);
+    // Throws EDatabaseError (and closes the connection) when the local file opened is
+    // no longer the one at its path.
+    void checkFileInPlace();
     // Whether the engine still answers on the open connection.
     bool alive() const;
     // Closes a broken connection and opens it again with the same settings.
@@ -116,4 +141,10 @@ private:
     int m_users = 0;
     int m_lockTimeout = defaultLockTimeout();
     QString m_connectionName;
+    // The server of a server connection, for the watch.
+    std::shared_ptr<const TLockWatch::Server> m_server;
+    // The local file opened: its path and identity.
+    QString m_filePath;
+    quint64 m_fileDevice = 0;
+    quint64 m_fileInode = 0;
 };

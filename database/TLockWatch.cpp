@@ -3,7 +3,7 @@
 #include <QSqlDriver>
 #include <QVariant>
 
-#include <chrono>
+#include <algorithm>
 #include <condition_variable>
 #include <list>
 #include <mutex>
@@ -15,11 +15,38 @@ using Clock = std::chrono::steady_clock;
 
 struct TLockWatch::Entry {
     isc_db_handle attachment = 0;
-    Clock::time_point deadline;
+    Clock::time_point cancelAt = Clock::time_point::max();
+    Clock::time_point checkAt = Clock::time_point::max();
+    std::shared_ptr<const Server> server;
     bool fired = false;
+    bool abandoned = false;
+    bool checking = false;
 };
 
 namespace {
+
+// Whether the server answers a new connection within kServerCheck. Any answer counts,
+// a refusal included; only silence, or a connection that cannot be made, does not.
+bool serverAnswers(const TLockWatch::Server& server)
+{
+    ISC_STATUS_ARRAY status {};
+    isc_db_handle probe = 0;
+    if (isc_attach_database(status, 0, server.location.constData(), &probe, short(server.parameters.size()),
+                            server.parameters.constData()) == 0) {
+        isc_detach_database(status, &probe);
+        return true;
+    }
+    switch (status[1]) {
+    case isc_connect_reject:
+    case isc_network_error:
+    case isc_net_connect_err:
+    case isc_net_read_err:
+    case isc_net_write_err:
+        return false;
+    default:
+        return true;
+    }
+}
 
 // One thread serves every armed watch of the process; it starts with the first.
 class Watchdog {
@@ -46,12 +73,13 @@ public:
         m_wake.notify_all();
     }
 
-    // After this returns the entry's operation is never cancelled again.
+    // After this returns the entry's operation is never cancelled again. Whether the
+    // watch cancelled or aborted it.
     bool disarm(const std::shared_ptr<TLockWatch::Entry>& entry)
     {
         std::lock_guard lock(m_mutex);
         m_entries.remove(entry);
-        return entry->fired;
+        return entry->fired || entry->abandoned;
     }
 
     bool fired(const std::shared_ptr<TLockWatch::Entry>& entry)
@@ -60,31 +88,70 @@ public:
         return entry->fired;
     }
 
+    bool abandoned(const std::shared_ptr<TLockWatch::Entry>& entry)
+    {
+        std::lock_guard lock(m_mutex);
+        return entry->abandoned;
+    }
+
 private:
+    bool armed(const std::shared_ptr<TLockWatch::Entry>& entry) const
+    {
+        return std::find(m_entries.begin(), m_entries.end(), entry) != m_entries.end();
+    }
+
     void watch()
     {
         std::unique_lock lock(m_mutex);
         while (!m_stopping) {
             Clock::time_point next = Clock::time_point::max();
-            for (const auto& entry : m_entries)
-                if (!entry->fired)
-                    next = std::min(next, entry->deadline);
-            if (next == Clock::time_point::max()) {
-                m_wake.wait(lock);
-                continue;
-            }
-            m_wake.wait_until(lock, next);
-            const Clock::time_point now = Clock::now();
             for (const auto& entry : m_entries) {
-                if (entry->fired || entry->deadline > now)
-                    continue;
-                // Under the lock, so a statement that finished meanwhile cannot have
-                // been disarmed and its connection gone on to other work.
-                ISC_STATUS_ARRAY status {};
-                fb_cancel_operation(status, &entry->attachment, fb_cancel_raise);
-                entry->fired = true;
+                if (!entry->fired)
+                    next = std::min(next, entry->cancelAt);
+                if (!entry->abandoned && !entry->checking)
+                    next = std::min(next, entry->checkAt);
             }
+            if (next == Clock::time_point::max())
+                m_wake.wait(lock);
+            else
+                m_wake.wait_until(lock, next);
+            const Clock::time_point now = Clock::now();
+            std::shared_ptr<TLockWatch::Entry> due;
+            for (const auto& entry : m_entries) {
+                // Under the lock, so a call that finished meanwhile cannot have been
+                // disarmed and its connection gone on to other work.
+                if (!entry->fired && entry->cancelAt <= now) {
+                    ISC_STATUS_ARRAY status {};
+                    fb_cancel_operation(status, &entry->attachment, fb_cancel_raise);
+                    entry->fired = true;
+                }
+                if (!due && !entry->abandoned && !entry->checking && entry->checkAt <= now)
+                    due = entry;
+            }
+            if (due)
+                check(due, lock);
         }
+    }
+
+    // Checks the server of a call that has not come back, without holding the lock
+    // while it waits for the answer.
+    void check(const std::shared_ptr<TLockWatch::Entry>& entry, std::unique_lock<std::mutex>& lock)
+    {
+        entry->checking = true;
+        const std::shared_ptr<const TLockWatch::Server> server = entry->server;
+        lock.unlock();
+        const bool answers = serverAnswers(*server);
+        lock.lock();
+        entry->checking = false;
+        if (!armed(entry))
+            return;
+        if (answers) {
+            entry->checkAt = Clock::now() + TLockWatch::kServerCheck;
+            return;
+        }
+        ISC_STATUS_ARRAY status {};
+        fb_cancel_operation(status, &entry->attachment, fb_cancel_abort);
+        entry->abandoned = true;
     }
 
     std::mutex m_mutex;
@@ -102,22 +169,47 @@ Watchdog& watchdog()
 
 } // namespace
 
-TLockWatch::TLockWatch(const QSqlDatabase& connection, int milliseconds)
+std::shared_ptr<const TLockWatch::Server> TLockWatch::server(const QString& location, const QString& user,
+                                                             const QString& password)
 {
-    if (milliseconds <= 0 || !connection.isOpen() || !connection.driver())
+    auto result = std::make_shared<Server>();
+    result->location = location.toUtf8();
+    QByteArray& dpb = result->parameters;
+    dpb += char(isc_dpb_version1);
+    const auto add = [&dpb](char item, const QByteArray& value) {
+        dpb += item;
+        dpb += char(value.size());
+        dpb += value;
+    };
+    add(isc_dpb_user_name, user.toUtf8());
+    add(isc_dpb_password, password.toUtf8());
+    const qint32 seconds = qint32(kServerCheck.count());
+    add(isc_dpb_connect_timeout, QByteArray(reinterpret_cast<const char*>(&seconds), sizeof seconds));
+    return result;
+}
+
+TLockWatch::TLockWatch(const QSqlDatabase& connection, int milliseconds, std::shared_ptr<const Server> server)
+{
+    if ((milliseconds <= 0 && !server) || !connection.isOpen() || !connection.driver())
         return;
     const QVariant handle = connection.driver()->handle();
     if (!handle.isValid() || !handle.constData())
         return;
     m_entry = std::make_shared<Entry>();
     m_entry->attachment = *static_cast<const isc_db_handle*>(handle.constData());
-    m_entry->deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const Clock::time_point now = Clock::now();
+    if (milliseconds > 0)
+        m_entry->cancelAt = now + std::chrono::milliseconds(milliseconds);
+    if (server) {
+        m_entry->server = std::move(server);
+        m_entry->checkAt = now + kServerCheck;
+    }
     watchdog().arm(m_entry);
 }
 
 TLockWatch::~TLockWatch()
 {
-    if (!m_entry || !watchdog().disarm(m_entry))
+    if (!m_entry || !watchdog().disarm(m_entry) || m_entry->abandoned)
         return;
     // A cancel that arrived as the statement finished on its own would otherwise be
     // kept by the engine for the connection's next call; a ping takes it.
@@ -126,3 +218,5 @@ TLockWatch::~TLockWatch()
 }
 
 bool TLockWatch::fired() const { return m_entry && watchdog().fired(m_entry); }
+
+bool TLockWatch::abandoned() const { return m_entry && watchdog().abandoned(m_entry); }

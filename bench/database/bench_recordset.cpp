@@ -34,7 +34,11 @@ void prepareDatabase()
     if (done)
         return;
     done = true;
-    qputenv("JOVSEC_CONFIG", (QDir::tempPath() + "/jovsec-bench-aliases.ini").toLocal8Bit());
+    // The alias file is used only in a folder nobody else can write to.
+    const QString folder = QDir::tempPath() + "/jovsec-bench-recordset";
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("JOVSEC_CONFIG", (folder + "/aliases.ini").toLocal8Bit());
     const QString path = QDir::tempPath() + "/jovsec-bench-recordset-v1.gdb";
     TAliases::addAlias(kAlias, "INTRBASE", {"SERVER NAME=" + path, "USER NAME=SYSDBA"});
     if (QFile::exists(path))

@@ -9,10 +9,16 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -161,4 +167,40 @@ TEST_F(ServerRestart, AWaitForARowHeldOnTheServerEndsAtTheLockTimeout)
     holder.rollback();
     change.execSQL();
     EXPECT_EQ(names(), "Ann");
+}
+
+TEST_F(ServerRestart, AFrozenServerEndsACallWithinSecondsAndABusyOneIsLeftToFinish)
+{
+    live.setLockTimeout(0); // the server's silence alone must end a call
+    // A statement that keeps a live server busy for 8 seconds.
+    TQuery busy;
+    busy.setDatabaseName("LIVE");
+    busy.setSQL("execute block as declare t timestamp; begin t = cast('NOW' as timestamp); "
+                "while (datediff(millisecond from t to cast('NOW' as timestamp)) < 8000) do t = t; end");
+    EXPECT_NO_THROW(busy.execSQL());
+
+    QFile pidFile(serverDir + "/server.pid");
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(pidFile.readAll().trimmed().toInt());
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    // Without a bound the call would last as long as the freeze.
+    std::promise<void> resumed;
+    std::thread wake([pid, done = resumed.get_future()] {
+        done.wait_for(std::chrono::seconds(40));
+        ::kill(pid, SIGCONT);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        insert("Eve");
+        ADD_FAILURE() << "a write on a frozen server was reported as done";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.message().contains("did not answer")) << qPrintable(e.message());
+    }
+    const qint64 elapsed = timer.elapsed();
+    resumed.set_value();
+    wake.join();
+    EXPECT_LT(elapsed, 15000);
+    EXPECT_TRUE(names().startsWith("Ann")) << qPrintable(names());
 }

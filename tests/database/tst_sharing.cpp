@@ -1,16 +1,40 @@
-// Two programs use one local security database at the same time, and a Firebird
-// server is reached by host/port:path with its accounts enforced.
+// Two programs use one local security database at the same time, only one user's
+// programs open a local file, and a Firebird server is reached by host/port:path with
+// its accounts enforced.
 #include "database/EDatabaseError.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 #include "database/TSchema.h"
+#include "database/TTransaction.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+QByteArray digest(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+}
+
+void insertUser(const QString& databaseName, const QString& name)
+{
+    TQuery q;
+    q.setDatabaseName(databaseName);
+    q.setSQL("insert into USERS (USER_NAME, User_PASSWORD) values (:n, 'pw')");
+    q.setParamString("n", name);
+    q.execSQL();
+}
+} // namespace
 
 TEST(Sharing, TwoProcessesReadAndWriteOneLocalDatabase)
 {
@@ -40,6 +64,70 @@ TEST(Sharing, TwoProcessesReadAndWriteOneLocalDatabase)
     users.close();
     users.open();
     EXPECT_EQ(users.recordCount(), 2);
+}
+
+TEST(Sharing, ALocalFileOfAnotherUserIsRefusedEvenThroughALinkAndLeftUnchanged)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving the file to another user needs root";
+    TestDatabase db;
+    const QString link = db.dir() + "/link.gdb";
+    ASSERT_TRUE(QFile::link(db.path(), link));
+    TAliases::addAlias("JOVSEC_LINKED", "INTRBASE", {"SERVER NAME=" + link, "USER NAME=SYSDBA"});
+    ASSERT_EQ(::chown(QFile::encodeName(db.path()).constData(), 4242, 4242), 0);
+    const QByteArray before = digest(db.path());
+
+    for (const QString& alias : {db.alias(), QString("JOVSEC_LINKED")}) {
+        TDatabase other;
+        other.setAliasName(alias);
+        other.setLoginPrompt(false);
+        try {
+            other.open();
+            ADD_FAILURE() << "another user's file was opened through " << qPrintable(alias);
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.message().contains("belongs to another user (uid 4242)")) << qPrintable(e.message());
+            EXPECT_TRUE(e.message().contains("Firebird server")) << qPrintable(e.message());
+        }
+        EXPECT_FALSE(other.connected());
+    }
+    EXPECT_EQ(digest(db.path()), before);
+    TAliases::deleteAlias("JOVSEC_LINKED");
+}
+
+TEST(Sharing, AWriteToAFileDeletedOrReplacedUnderTheProgramIsReportedAsFailed)
+{
+    TestDatabase db;
+    TDatabase live;
+    live.setAliasName(db.alias());
+    live.setDatabaseName("LIVE");
+    live.setLoginPrompt(false);
+    live.open();
+    insertUser("LIVE", "Ann");
+
+    // Replaced by a copy, as a restore from a backup does: the write goes to the old file.
+    const QString copy = db.dir() + "/copy.gdb";
+    ASSERT_TRUE(QFile::copy(db.path(), copy));
+    ASSERT_EQ(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(db.path()).constData()), 0);
+    try {
+        insertUser("LIVE", "Bob");
+        ADD_FAILURE() << "a write to the replaced file was reported as done";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.message().contains("deleted or replaced")) << qPrintable(e.message());
+    }
+    // The next write goes to the file now at the path.
+    insertUser("LIVE", "Cy");
+    EXPECT_EQ(db.scalar("select list(USER_NAME) from (select USER_NAME from USERS order by USER_ID)"), "Ann,Cy");
+
+    // Deleted inside a transaction: its commit is not reported as done.
+    try {
+        TTransaction::run(live, [&] {
+            insertUser("LIVE", "Di");
+            ASSERT_TRUE(QFile::remove(db.path()));
+        });
+        ADD_FAILURE() << "a transaction committed to a deleted file was reported as done";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.message().contains("deleted or replaced")) << qPrintable(e.message());
+    }
 }
 
 class ServerMode : public ::testing::Test {
