@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <fcntl.h>
 #include <ibase.h>
@@ -194,6 +195,14 @@ bool linkIfChanged(const QString& target, const QString& linkTo, QString* error)
 }
 } // namespace
 
+void TFirebirdEnv::pinLocalTimeZone()
+{
+    if (qEnvironmentVariableIsSet("TZ"))
+        return;
+    qputenv("TZ", ":/etc/localtime");
+    ::tzset();
+}
+
 TFirebirdEnv::Location TFirebirdEnv::parseLocation(const QString& location)
 {
     static const QRegularExpression remote(QStringLiteral("^([^/:\\\\]{2,})(?:/(\\d+))?:(.+)$"));
@@ -231,6 +240,7 @@ bool TFirebirdEnv::prepare()
     if (g_prepared)
         return g_refusal.isEmpty();
     g_prepared = true;
+    pinLocalTimeZone();
     if (qEnvironmentVariableIsSet("FIREBIRD"))
         return true;
 

@@ -24,6 +24,12 @@ public:
     // before its first connection). Returns false when the private folder was
     // refused; refusal() says why, and local databases cannot be opened.
     static bool prepare();
+    // With TZ unset the C library looks at /etc/localtime again for every date the
+    // driver converts (one file-status call a row). Unless the user has set TZ, this
+    // sets it to ":/etc/localtime", the same zone read once; local times are exactly
+    // those of before. A program then keeps the zone it started with when the
+    // system's zone is changed under it. Called by prepare().
+    static void pinLocalTimeZone();
     // The private root in use (empty when the user set FIREBIRD or it was refused).
     static QString privateRoot();
     // Why the private folder was refused; empty when it is in use or not needed.

@@ -49,12 +49,15 @@ QStringList TSchema::buildStatements()
 
 namespace {
 // Indexes by constant: the holders of one constant or group are found without
-// reading every grant or every group's list.
+// reading every grant or every group's list. The index by the upper-cased user name
+// lets a logon by name read the one user's row.
 struct Index {
     const char* name;
     const char* on;
 };
-const Index kIndexes[] = {{"USERACC_ACCESS_ID", "USERACC (ACCESS_ID)"}, {"GRPCOLL_ACCESS_ID", "GRPCOLL (ACCESS_ID)"}};
+const Index kIndexes[] = {{"USERACC_ACCESS_ID", "USERACC (ACCESS_ID)"},
+                          {"GRPCOLL_ACCESS_ID", "GRPCOLL (ACCESS_ID)"},
+                          {"USERS_UPPER_NAME", "USERS COMPUTED BY (upper(USER_NAME))"}};
 
 QString indexStatement(const Index& index)
 {

@@ -7,6 +7,8 @@
 #include "platform/MessageBox.h"
 #include "security/TAccessIndex.h"
 
+#include <algorithm>
+
 namespace {
 // USERS.USER_NAME holds 48 characters.
 constexpr int kNameLengthPlusOne = 49;
@@ -53,19 +55,26 @@ void TJovCSsecure::prepareLogonByName(TQuery& users, TQuery& history, const QStr
 {
     users.setDatabaseName(FAlias);
     history.setDatabaseName(FAlias);
-    if (!FUserGrantsOnly) {
+    // The engine's upper() and the record-set filter agree on the letters of plain
+    // ASCII only; a name with other letters is matched against every row, as before.
+    const bool plain = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!plain) {
         users.setSQL(QStringLiteral("Select * from Users Order By User_Name"));
         history.setSQL(QStringLiteral("Select * from PWHist Order By User_ID"));
         return;
     }
-    // A large site reads the one user's rows. The record-set filter still decides
-    // which row matches; the engine's upper() only narrows what is fetched. A name
-    // longer than the column cannot match, so 49 characters of it are enough.
+    // Only the one user's rows are read, through the index by the upper-cased name.
+    // The record-set filter still decides which row matches; the engine's upper()
+    // only narrows what is fetched. A name longer than the column cannot match, so
+    // 49 characters of it are enough.
     const QString key = name.left(kNameLengthPlusOne);
     users.setSQL(QStringLiteral("Select * from Users where upper(User_Name) = "
                                 "upper(cast(:User_Name as varchar(49))) Order By User_Name"));
     users.setParamString(QStringLiteral("User_Name"), key);
-    history.setSQL(QStringLiteral("Select P.* from PWHist P join Users U on U.User_ID = P.User_ID "
+    // The outer join makes the engine find the user first and then the user's
+    // history by its index; an inner join lets it walk every history row. A user
+    // without history gives a row of nulls, which matches no user id.
+    history.setSQL(QStringLiteral("Select P.* from Users U left join PWHist P on P.User_ID = U.User_ID "
                                   "where upper(U.User_Name) = upper(cast(:User_Name as varchar(49))) "
                                   "Order By P.User_ID"));
     history.setParamString(QStringLiteral("User_Name"), key);

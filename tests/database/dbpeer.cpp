@@ -4,10 +4,13 @@
 //                              many users it sees
 //   jovsec_dbpeer --folders    prints the lock folder the layer chose, or the reason
 //                              the private folder was refused (exit code 3)
+//   jovsec_dbpeer --localtime S... prints TZ, then the local time of each S seconds
+//                              since the epoch
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QTextStream>
 
 int main(int argc, char** argv)
@@ -21,6 +24,13 @@ int main(int argc, char** argv)
             return 3;
         }
         QTextStream(stdout) << qEnvironmentVariable("FIREBIRD_LOCK") << "\n";
+        return 0;
+    }
+    if (args.size() > 1 && args[1] == "--localtime") {
+        QTextStream out(stdout);
+        out << qEnvironmentVariable("TZ") << "\n";
+        for (const QString& seconds : args.mid(2))
+            out << QDateTime::fromSecsSinceEpoch(seconds.toLongLong()).toString("yyyy-MM-dd HH:mm:ss") << "\n";
         return 0;
     }
     if (args.size() != 3)

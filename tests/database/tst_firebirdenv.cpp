@@ -217,6 +217,35 @@ TEST(PrivateFolderChoice, AFolderPreparedByAnotherUserStopsTheProgram)
     EXPECT_TRUE(entries(attackers.path()).isEmpty()) << qPrintable(entries(attackers.path()).join(", "));
 }
 
+// Local time is read from the system's zone file once instead of at every date,
+// and stays what the system shows, also on both sides of a daylight-saving change.
+// A zone the user chose is kept.
+TEST(PrivateFolderChoice, LocalTimeIsTheSystemsAndAChosenZoneIsKept)
+{
+    const QStringList instants = {"1774745999", "1774746000", "1792889999", "1792890000", "1767225600"};
+    auto run = [&](const QString& program, const QStringList& args, const QString& tz) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("TZ");
+        if (!tz.isEmpty())
+            env.insert("TZ", tz);
+        process.setProcessEnvironment(env);
+        process.start(program, args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    };
+    const QString peer = QCoreApplication::applicationDirPath() + "/jovsec_dbpeer";
+    for (const QString& zone : {QString(), QString("Europe/Berlin")}) {
+        QStringList expected;
+        for (const QString& seconds : instants)
+            expected << run("date", {"-d", "@" + seconds, "+%Y-%m-%d %H:%M:%S"}, zone).value(0);
+        QStringList shown = run(peer, QStringList {"--localtime"} + instants, zone);
+        ASSERT_EQ(shown.size(), instants.size() + 1);
+        EXPECT_EQ(shown.takeFirst(), zone.isEmpty() ? ":/etc/localtime" : zone);
+        EXPECT_EQ(shown, expected) << qPrintable(zone);
+    }
+}
+
 // Every program rewrites a stale configuration as it starts, while the others read
 // it: none of them may see it half-written.
 TEST(PrivateFolderChoice, EightProgramsStartingAtOnceOnOneFileAllSucceed)

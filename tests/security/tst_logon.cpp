@@ -215,6 +215,36 @@ TEST_F(Logon, RealDialogLogsTheUserOnWithBookkeeping)
     EXPECT_EQ(logRows(QString("USER_ID=%1 and ACCESS_ID is null").arg(id)), 1);
 }
 
+// A logon by name reads the one user's rows through the index by the upper-cased name,
+// not every user's; a name with letters beyond ASCII still finds its user in any case.
+TEST_F(Logon, LogonExReadsOnlyTheUsersOwnRows)
+{
+    db->exec(
+        "insert into USERS (USER_NAME, USER_PASSWORD, USER_ENABLED) with recursive n (i) as "
+        "(select 0 from RDB$DATABASE union all select i + 1 from n where i < 399) select 'User' || i, 'pw', 1 from n");
+    db->exec("insert into PWHIST (USER_ID, PW1, PWSETDATE, PWMAXDAYS, PWMINDAYS) "
+             "select USER_ID, 'pw', current_date, 0, 0 from USERS");
+    const int accented = db->addUser("\u00e4rger", "pw");
+    TJovCSsecure& c = start();
+    const auto rowsRead = [this] {
+        TQuery stats;
+        stats.setDatabaseName(db->alias());
+        stats.setSQL("select sum(r.MON$RECORD_SEQ_READS + r.MON$RECORD_IDX_READS) from MON$ATTACHMENTS a "
+                     "join MON$TABLE_STATS t on t.MON$STAT_ID = a.MON$STAT_ID "
+                     "join MON$RECORD_STATS r on r.MON$STAT_ID = t.MON$RECORD_STAT_ID "
+                     "where a.MON$ATTACHMENT_ID = CURRENT_CONNECTION and t.MON$TABLE_NAME in ('USERS', 'PWHIST')");
+        stats.open();
+        return stats.field(0)->asInteger();
+    };
+    const int before = rowsRead();
+    ASSERT_TRUE(c.LogonEx("uSER250", "pw"));
+    EXPECT_EQ(c.UserName(), "User250");
+    EXPECT_LT(rowsRead() - before, 10) << "every user's row was read";
+    ASSERT_TRUE(c.LogonEx("\u00c4RGER", "PW"));
+    EXPECT_EQ(c.UserID(), accented);
+    EXPECT_FALSE(c.LogonEx("User2500", "pw"));
+}
+
 TEST_F(Logon, SupervisorTakesOverOnlyWithOk)
 {
     const int id = db->addUser("Erin", "pw");
