@@ -354,7 +354,11 @@ void TFormAdmin::Generate1Click() { GenerateConstants(this, *sqlBuildSecurity, O
 
 void TFormAdmin::Reporting1Click()
 {
-    // One reports window per open database: made on first use, destroyed by Close.
+    // One reports window per open database: made on first use, destroyed by Close
+    // and by opening another database.
+    const auto* open = qobject_cast<TFormSecDB*>(ReportsWindow.data());
+    if (open && open->AliasName != OpenAlias)
+        delete ReportsWindow.data();
     if (!ReportsWindow) {
         auto* reports = new TFormSecDB(this);
         reports->AliasName = OpenAlias;

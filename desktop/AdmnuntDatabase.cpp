@@ -193,6 +193,9 @@ void TFormAdmin::OpenSecurityAlias(const QString& alias)
         Database1->close();
         TDatabase::dropTemporaryConnections();
     }
+    // The reports window works on the open database only: the one open before is
+    // closed now, even when this alias names it (its file may have moved since).
+    delete ReportsWindow.data();
     UpdateCommandState();
 }
 

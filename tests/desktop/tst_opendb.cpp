@@ -3,6 +3,8 @@
 #include "DesktopFixture.h"
 
 #include "desktop/TblsOnlyUnt.h"
+#include "reporting/Frmgenwn.h"
+#include "reporting/Secdbunt.h"
 #include "widgets/Pickdlg.h"
 
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace {
 // Picks the alias in the pick list once it shows; an empty name cancels.
@@ -219,4 +222,36 @@ TEST_F(OpenClose, ReportingShowsOneReportsWindowThatCloseDestroys)
     EXPECT_TRUE(reports->isVisible());
     window->Close1->trigger();
     EXPECT_FALSE(reports);
+}
+
+TEST_F(OpenClose, ReportingFollowsTheOpenDatabase)
+{
+    TestDatabase first;
+    TestDatabase second(true, "JOVSEC_OTHER");
+    for (const char* group : {"Clerks", "Managers"})
+        second.exec(QString("insert into GROUPS (GROUP_NAME) values ('%1')").arg(group));
+    second.exec("insert into ACCESS (ACCESS_NAME) values ('Print Reports')");
+    second.exec("insert into GRPCOLL (GROUP_ID, ACCESS_ID) select GROUP_ID, 1 from GROUPS");
+    pickAlias(first.alias());
+    window->Open1->trigger();
+    window->Reporting1->trigger();
+    QPointer<QWidget> old = window->ReportsWindow;
+    ASSERT_TRUE(old);
+
+    pickAlias(second.alias());
+    window->Open1->trigger();
+    ASSERT_EQ(window->OpenAlias, second.alias());
+    EXPECT_FALSE(old) << "the window of the database no longer open";
+    window->Reporting1->trigger();
+    auto* reports = qobject_cast<TFormSecDB*>(window->ReportsWindow.data());
+    ASSERT_TRUE(reports);
+    EXPECT_EQ(reports->windowTitle(), "Security in " + second.alias());
+    reports->fgwMain->setOptions(0);
+    reports->cmboxReportType->setCurrentIndex(1);
+    reports->spbtnExecute->click();
+    QStringList texts;
+    for (const auto& cmd : reports->fgwMain->commands())
+        if (auto* t = dynamic_cast<const TTextBoxCmd*>(cmd.get()))
+            texts << t->Text;
+    EXPECT_TRUE(texts.contains("Clerks") && texts.contains("Managers")) << qPrintable(texts.join("|"));
 }
