@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
+
 TQuery::TQuery(QObject* owner) : QObject(owner) { }
 
 TQuery::~TQuery()
@@ -142,8 +144,10 @@ void TQuery::open()
         QString name = f.name();
         for (int n = 1; findField(name); ++n)
             name = f.name() + QLatin1Char('_') + QString::number(n);
-        m_fields.push_back(std::make_unique<TField>(
-            this, c, name, type, f.length() > 0 && type == QMetaType::QString ? f.length() : 0, false));
+        // The engine gives a text column's length in bytes of the connection's
+        // character set, UTF-8: up to four bytes a character.
+        const int chars = f.length() > 0 && type == QMetaType::QString ? std::max(1, int(f.length()) / 4) : 0;
+        m_fields.push_back(std::make_unique<TField>(this, c, name, type, chars, false));
         columns << f.name();
         for (const auto& old : previous)
             if (old->fieldName().compare(name, Qt::CaseInsensitive) == 0)
