@@ -165,13 +165,7 @@ QVariant TLogQuery::data(const QModelIndex& index, int role) const
     const int row = index.row();
     switch (index.column()) {
     case ColAccessDate: {
-        const QDateTime when = column(row, m_source[0]).toDateTime();
-        if (!when.isValid())
-            return QString();
-        QString text = Platform::formatDate(QStringLiteral("ddddd"), when.date());
-        if (when.time() != QTime(0, 0))
-            text += QLatin1Char(' ') + when.time().toString(QStringLiteral("h:mm:ss AP"));
-        return text;
+        return Platform::formatDateTime(column(row, m_source[0]).toDateTime());
     }
     case ColLogCount:
         return column(row, m_source[1]);

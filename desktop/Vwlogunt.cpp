@@ -6,6 +6,7 @@
 #include "database/TQuery.h"
 #include "desktop/TLogQuery.h"
 #include "platform/MessageBox.h"
+#include "platform/RegionalSettings.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -80,15 +81,18 @@ TfrmViewLog::TfrmViewLog(QWidget* owner) : QDialog(owner)
     OKBtn->setFocus();
 }
 
-// A column is as wide as its display width in characters, and never narrower than its title.
+// A column is as wide as its display width in characters, and never narrower than its
+// title; the date column holds any date-time whole.
 int TfrmViewLog::columnWidth(int column) const
 {
     const QFontMetrics cells(DBGrid1->font());
     const QFontMetrics titles(DBGrid1->horizontalHeader()->font());
     const QString title = sqlLog->headerData(column, Qt::Horizontal).toString();
-    return std::max(TLogQuery::displayWidth(column) * cells.horizontalAdvance(QLatin1Char('0')),
-                    titles.horizontalAdvance(title)) +
-           16;
+    int width = std::max(TLogQuery::displayWidth(column) * cells.horizontalAdvance(QLatin1Char('0')),
+                         titles.horizontalAdvance(title));
+    if (column == TLogQuery::ColAccessDate)
+        width = std::max(width, cells.horizontalAdvance(Platform::widestDateTime(Platform::regionalSettings())));
+    return width + 16;
 }
 
 TfrmViewLog::~TfrmViewLog()

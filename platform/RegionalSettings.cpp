@@ -127,6 +127,24 @@ QString formatDate(const QString& pattern, const QDate& date, const RegionalSett
 
 QString formatDate(const QString& pattern, const QDate& date) { return formatDate(pattern, date, regionalSettings()); }
 
+QString formatDateTime(const QDateTime& moment, const RegionalSettings& settings)
+{
+    if (!moment.isValid())
+        return QString();
+    QString text = formatDate(QStringLiteral("ddddd"), moment.date(), settings);
+    if (moment.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + moment.time().toString(QStringLiteral("HH:mm:ss"));
+    return text;
+}
+
+QString formatDateTime(const QDateTime& moment) { return formatDateTime(moment, regionalSettings()); }
+
+QString widestDateTime(const RegionalSettings& settings)
+{
+    // Two-digit day and month; digits share one width in report and grid fonts.
+    return formatDateTime(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)), settings);
+}
+
 std::optional<QDate> parseShortDate(const QString& text, const RegionalSettings& settings)
 {
     // The order of day, month and year in the format.

@@ -32,6 +32,12 @@ void setRegionalSettings(const std::optional<RegionalSettings>& settings);
 // Formats a date, with its time of day where the pattern asks for none.
 QString formatDate(const QString& pattern, const QDate& date, const RegionalSettings& settings);
 QString formatDate(const QString& pattern, const QDate& date);
+// The one way the system shows a date-time: the short date, followed by the 24-hour
+// time of day ("1/12/2026 15:30:00") unless the time is midnight.
+QString formatDateTime(const QDateTime& moment, const RegionalSettings& settings);
+QString formatDateTime(const QDateTime& moment);
+// The widest text formatDateTime gives, for columns that must hold any date-time.
+QString widestDateTime(const RegionalSettings& settings);
 
 // Reads text typed in the short date format: day, month and year numbers split by the
 // separator, in the format's order. Two numbers mean the current year; a two-digit

@@ -38,20 +38,32 @@ int printPen(double scaleX, double scaleY, double width) { return Rnd((scaleX + 
 // sides and drops lines below its bottom, but never cuts into the first line: a
 // row is laid out one line high at screen resolution, and the font rounded to the
 // pixels of another scale can be a pixel taller, which would cost the letters their
-// descenders.
-void drawBoxText(QPainter& canvas, const QRect& box, quint16 format, const QString& text)
+// descenders. A single line too long for its box ends in an ellipsis, so that a
+// reader sees it was cut; one that is only a little wider at this resolution than
+// where it was measured may reach into the box's margin instead.
+void drawBoxText(QPainter& canvas, const QRect& box, quint16 format, const QString& text, int margin)
 {
-    const int flags = TTextBoxCmd::qtFlags(format | tfNoPrefix);
+    int flags = TTextBoxCmd::qtFlags(format | tfNoPrefix);
     QRect area = box;
-    const int line = canvas.fontMetrics().height();
-    if (!(flags & Qt::TextDontClip) && area.height() < line) {
-        const int grow = line - area.height();
-        if (flags & Qt::AlignVCenter)
-            area.adjust(0, -grow / 2, 0, grow - grow / 2);
-        else
-            area.setHeight(line);
+    const QFontMetrics metrics = canvas.fontMetrics();
+    const int line = metrics.height();
+    QString shown = text;
+    if (!(flags & Qt::TextDontClip)) {
+        if (area.height() < line) {
+            const int grow = line - area.height();
+            if (flags & Qt::AlignVCenter)
+                area.adjust(0, -grow / 2, 0, grow - grow / 2);
+            else
+                area.setHeight(line);
+        }
+        const bool oneLine = !(flags & Qt::TextWordWrap) && !text.contains(QLatin1Char('\n'));
+        const int width = oneLine ? metrics.horizontalAdvance(text) : 0;
+        if (width > area.width() + margin)
+            shown = metrics.elidedText(text, Qt::ElideRight, area.width());
+        else if (width > area.width())
+            flags |= Qt::TextDontClip;
     }
-    canvas.drawText(area, flags, text);
+    canvas.drawText(area, flags, shown);
 }
 
 } // namespace
@@ -178,7 +190,7 @@ void TTextBoxCmd::Draw(QPainter& canvas, double scale) const
     const double m = s.Margin;
     const QRect r(QPoint(Rnd(scale * (X1 + m)), Rnd(scale * (Y1 + m))),
                   QPoint(Rnd(scale * (X2 - m)) - 1, Rnd(scale * (Y2 - m)) - 1));
-    drawBoxText(canvas, r, s.Format, Text);
+    drawBoxText(canvas, r, s.Format, Text, Rnd(scale * m));
     canvas.restore();
 }
 
@@ -193,7 +205,7 @@ void TTextBoxCmd::PrintTo(int offsetX, int offsetY, double scaleX, double scaleY
     const double m = s.Margin;
     const QRect r(QPoint(Rnd(scaleX * (X1 + m)) + offsetX, Rnd(scaleY * (Y1 + m)) + offsetY),
                   QPoint(Rnd(scaleX * (X2 - m)) + offsetX - 1, Rnd(scaleY * (Y2 - m)) + offsetY - 1));
-    drawBoxText(canvas, r, s.Format, Text);
+    drawBoxText(canvas, r, s.Format, Text, Rnd(scaleX * m));
 }
 
 // ---------------------------------------------------------------- rotated text

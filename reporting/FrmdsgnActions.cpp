@@ -425,10 +425,8 @@ void TfrmReportDesigner::frmgenPreviewBuildReport(TFormGenWin* sender)
         win->setAlignment(align);
         const QString label = f->displayLabel();
         const double t = win->GetTextWidth(label);
-        win->setTextFont(m_fonts[3]);
-        const double sample = win->GetTextWidth(QString(f->displayWidth(), QLatin1Char('o')));
+        const double w = TReportDesign::columnWidth(win, *f, m_fonts[2], m_fonts[3]);
         win->setTextFont(m_fonts[2]);
-        const double w = std::max(t, sample);
         win->StrRect(label, x, y, x + w + 2 * m, y + xHeight() + 2 * m);
         d = y + win->GetTextHeight(QStringLiteral("G")) + 0.05;
         if (divider == 2) {

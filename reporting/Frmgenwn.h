@@ -86,6 +86,9 @@ public:
     void setPrintCopies(int copies) { m_printCopies = copies; }
     bool printCollate() const { return m_printCollate; }
     void setPrintCollate(bool on) { m_printCollate = on; }
+    // The name of a print job, and the title of a PDF file that Print writes.
+    QString documentTitle() const { return m_documentTitle; }
+    void setDocumentTitle(const QString& title) { m_documentTitle = title; }
 
     // The recording, in creation order.
     const std::vector<std::unique_ptr<TDrawCmd>>& commands() const { return m_commands; }
@@ -192,6 +195,7 @@ private:
     int m_printToPage = 0;
     int m_printCopies = 0;
     bool m_printCollate = false;
+    QString m_documentTitle;
     std::vector<std::unique_ptr<TDrawCmd>> m_commands;
     std::vector<TDrawStatePtr> m_states; // the states the commands share
     QPointer<QObject> m_navigator;

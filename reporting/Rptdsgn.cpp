@@ -20,18 +20,18 @@ constexpr double rowGap = 0.01;
 constexpr double lineAdvance = 1.25; // title, sub-title and date lines, in "X" heights
 constexpr double dividerDrop = 1.1; // divider under the heading row, in "G" heights
 
+bool isDateTime(const TField& field)
+{
+    return field.dataType() == QMetaType::QDateTime || field.dataType() == QMetaType::QDate;
+}
+
 // The text of a value in a column. Dates read as the user's short date, like the
 // date line above them, with the time of day when there is one.
 QString cellText(const TField& field, const Platform::RegionalSettings& regional)
 {
-    const QMetaType::Type type = field.dataType();
-    if ((type != QMetaType::QDateTime && type != QMetaType::QDate) || field.isNull())
+    if (!isDateTime(field) || field.isNull())
         return field.asString();
-    const QDateTime stamp = field.asDateTime();
-    QString text = Platform::formatDate(QStringLiteral("ddddd"), stamp.date(), regional);
-    if (stamp.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + stamp.time().toString(QStringLiteral("HH:mm:ss"));
-    return text;
+    return Platform::formatDateTime(field.asDateTime(), regional);
 }
 
 Qt::Alignment horizontal(Qt::Alignment a)
@@ -50,6 +50,7 @@ struct TReportDesign::Build {
     TFormGenWin* win;
     std::vector<TField*> columns; // by position in Fields; null where the record set lacks the name
     double width[maxColumns] = {};
+    double labelWidth[maxColumns] = {};
     double w = 0, h = 0, m = 0;
     double x = 0, y = 0;
     double divider = 0;
@@ -96,6 +97,7 @@ void TReportDesign::Execute()
         ~Restore() { win->OnBuildReport = std::move(saved); }
     } restore {win, win->OnBuildReport};
     win->OnBuildReport = [this](TFormGenWin* sender) { BuildReport(sender); };
+    win->setDocumentTitle(m_title);
     win->Execute();
 }
 
@@ -140,6 +142,7 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
     m_dataSet->first();
     for (const QString& name : m_fields)
         b.columns.push_back(m_dataSet->findField(name));
+    measureColumns(b);
 
     while (!m_dataSet->eof()) {
         if (b.y > b.h - bottomLimit) {
@@ -166,6 +169,57 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
     }
     if (b.pageStarted)
         pageFooter(b);
+}
+
+double TReportDesign::columnWidth(TFormGenWin* win, const TField& field, const TFont& headingFont,
+                                  const TFont& bodyFont, double* least)
+{
+    win->setTextFont(headingFont);
+    double minimum = win->GetTextWidth(field.displayLabel());
+    win->setTextFont(bodyFont);
+    if (isDateTime(field))
+        minimum = std::max(minimum, win->GetTextWidth(Platform::widestDateTime(Platform::regionalSettings())));
+    if (least)
+        *least = minimum;
+    return std::max(minimum, win->GetTextWidth(QString(field.displayWidth(), QLatin1Char('o'))));
+}
+
+// Gives each column its width: its heading, its display width in letters "o", and
+// for date-times room for any date-time. Columns that together would run past the
+// paper give up the room beyond their heading (and date-time) alike; only when even
+// that is too wide do all shrink alike, their cut texts ending in an ellipsis.
+void TReportDesign::measureColumns(Build& b)
+{
+    double least[maxColumns] = {};
+    double total = 0;
+    double spare = 0;
+    double margins = 0;
+    for (size_t i = 0; i < b.columns.size(); ++i) {
+        const TField* field = b.columns[i];
+        if (!field)
+            continue;
+        b.width[i] = columnWidth(b.win, *field, m_headingFont, m_bodyFont, &least[i]);
+        b.win->setTextFont(m_headingFont);
+        b.labelWidth[i] = b.win->GetTextWidth(field->displayLabel());
+        total += b.width[i] + 2 * b.m;
+        spare += b.width[i] - least[i];
+        margins += 2 * b.m;
+    }
+    const double room = b.w - leftMargin - rightMargin;
+    const double excess = total - room;
+    if (excess <= 0)
+        return;
+    if (excess <= spare) {
+        for (size_t i = 0; i < b.columns.size(); ++i)
+            b.width[i] -= (b.width[i] - least[i]) * excess / spare;
+        return;
+    }
+    const double headings = total - spare - margins;
+    if (headings <= 0)
+        return;
+    const double scale = std::max(0.0, room - margins) / headings;
+    for (size_t i = 0; i < b.columns.size(); ++i)
+        b.width[i] = least[i] * scale;
 }
 
 void TReportDesign::pageHeader(Build& b)
@@ -222,16 +276,11 @@ void TReportDesign::pageHeader(Build& b)
         const Qt::Alignment align = horizontal(field->alignment());
         win->setAlignment(align);
         const QString label = field->displayLabel();
-        const double labelWidth = win->GetTextWidth(label);
-        win->setTextFont(m_bodyFont);
-        const double sampleWidth = win->GetTextWidth(QString(field->displayWidth(), QLatin1Char('o')));
-        win->setTextFont(m_headingFont);
-        b.width[i] = std::max(labelWidth, sampleWidth);
         win->StrRect(label, b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + headX + 2 * b.m);
         b.divider = b.y + dividerDrop * headG;
         b.dividerSet = true;
         if (m_dividerStyle == dvsDash) {
-            const double t = labelWidth;
+            const double t = std::min(b.labelWidth[i], b.width[i]);
             const double s = align == Qt::AlignRight     ? b.x + b.width[i] - t
                              : align == Qt::AlignHCenter ? b.x + (b.width[i] - t) / 2
                                                          : b.x;

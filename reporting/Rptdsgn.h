@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QStringList>
 
+class TField;
 class TFormGenWin;
 class TQuery;
 
@@ -65,12 +66,20 @@ public:
     // 0 by 0 for an unknown index.
     static QSize paperSize(int index);
 
+    // The width in inches of a column's text area before the columns are fitted
+    // to the paper: the wider of its heading in the heading font and its display
+    // width in letters "o" in the body font, and for a date-time at least the
+    // widest date-time; least, when given, receives the heading (or date-time) part.
+    static double columnWidth(TFormGenWin* win, const TField& field, const TFont& headingFont, const TFont& bodyFont,
+                              double* least = nullptr);
+
     void Execute();
     bool Design();
     void BuildReport(TFormGenWin* sender);
 
 private:
     struct Build;
+    void measureColumns(Build& b);
     void pageHeader(Build& b);
     void pageFooter(Build& b);
 

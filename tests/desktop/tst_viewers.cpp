@@ -190,3 +190,13 @@ TEST_F(ViewerTest, UserListIsAlphabetical)
     empty.FormShow();
     EXPECT_EQ(empty.lbUsers->count(), 0);
 }
+
+TEST_F(ViewerTest, LogDateTimesReadAsInTheReportsAndShowWhole)
+{
+    const int bob = db->addUser("bob", "pw");
+    addLog(bob, "NULL", "2026-12-28 14:30:05");
+    auto viewer = showLog();
+    const QString stamp = rowTexts(*viewer->sqlLog, 0).at(0);
+    EXPECT_EQ(stamp, "12/28/2026 14:30:05");
+    EXPECT_GT(viewer->DBGrid1->columnWidth(0), viewer->DBGrid1->fontMetrics().horizontalAdvance(stamp) + 6);
+}
