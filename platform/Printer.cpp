@@ -12,6 +12,7 @@
 namespace Platform {
 namespace {
 QPrinter* g_printer = nullptr;
+bool g_chosen = false;
 
 void freePrinter()
 {
@@ -59,7 +60,12 @@ bool printerSetup(QWidget* parent)
     for (QDialogButtonBox* box : dialog.findChildren<QDialogButtonBox*>())
         if (QPushButton* ok = box->button(QDialogButtonBox::Ok))
             ok->setText(QStringLiteral("OK"));
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    g_chosen = true;
+    return true;
 }
+
+bool printerChosen() { return g_chosen; }
 
 } // namespace Platform

@@ -14,5 +14,8 @@ QPrinter& printer();
 bool printersInstalled();
 // Runs the printer set-up dialog on printer(); true when the user confirmed it.
 bool printerSetup(QWidget* parent);
+// Whether the user has confirmed the printer set-up dialog in this run: where no
+// printer is installed, its PDF file and copies are then what printing uses.
+bool printerChosen();
 
 } // namespace Platform

@@ -116,6 +116,16 @@ void TFormGenWin::Print()
     // The printer chosen in Print Setup, with its settings; else a PDF file.
     std::unique_ptr<QPrinter> local;
     QPrinter* chosen = Reporting::programPrinter();
+    // Print Setup's copies count unless the window asks for its own.
+    const int setupCopies = chosen ? chosen->copyCount() : 1;
+    const bool setupCollate = chosen && chosen->collateCopies();
+    if (chosen && isPdf(*chosen)) {
+        // The PDF file chosen in Print Setup, written on a printer of this job's own
+        // so that the report's paper does not become the program's.
+        local = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        preparePdf(*local, chosen->outputFileName(), *this);
+        chosen = local.get();
+    }
     if (!chosen) {
         local = std::make_unique<QPrinter>(QPrinter::HighResolution);
         const QString printerName = Reporting::currentPrinterName();
@@ -132,9 +142,21 @@ void TFormGenWin::Print()
     choice.maxPage = m_pageCount;
     choice.fromPage = m_currentPage;
     choice.toPage = m_currentPage;
-    if (m_printCopies > 0)
-        choice.copies = m_printCopies;
-    choice.collate = m_printCollate;
+    choice.copies = m_printCopies > 0 ? m_printCopies : std::max(setupCopies, 1);
+    choice.collate = m_printCollate || (m_printCopies <= 0 && setupCollate);
+    printer.setDocName(m_documentTitle);
+    printer.setCreator(QStringLiteral("SecDesk"));
+    // The program's printer keeps its Print Setup copies for the next job.
+    struct RestoreCopies {
+        QPrinter& printer;
+        int copies;
+        bool collate;
+        ~RestoreCopies()
+        {
+            printer.setCopyCount(copies);
+            printer.setCollateCopies(collate);
+        }
+    } restoreCopies {printer, printer.copyCount(), printer.collateCopies()};
 
     std::unique_ptr<TfrmPrintAbort> abortBox;
     QString error;

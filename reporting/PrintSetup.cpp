@@ -40,9 +40,11 @@ QString currentPrinterName()
 
 QPrinter* programPrinter()
 {
-    if (printerHandler() || !Platform::printersInstalled())
+    if (printerHandler())
         return nullptr;
-    return &Platform::printer();
+    if (Platform::printersInstalled() || Platform::printerChosen())
+        return &Platform::printer();
+    return nullptr;
 }
 
 bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)

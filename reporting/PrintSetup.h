@@ -27,8 +27,9 @@ struct TPrintChoice {
 // The printer reports print on: the one chosen in Print Setup, else the system's
 // default; empty when no printer is installed (printing then writes a PDF file).
 QString currentPrinterName();
-// The program's printer with the settings of Print Setup; null where no printer is
-// installed or a test chose the printer.
+// The program's printer with the settings of Print Setup (where no printer is
+// installed, the PDF file and copies chosen there); null where no printer is
+// installed and Print Setup was not confirmed, or a test chose the printer.
 QPrinter* programPrinter();
 
 // Shows the print dialog for the printer; false when the user cancels.

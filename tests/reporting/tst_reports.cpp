@@ -7,12 +7,16 @@
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
 #include "reporting/Secdbunt.h"
+#include "platform/Printer.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QComboBox>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QDialog>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -271,4 +275,87 @@ TEST_F(Reports, UsageAsksThroughTheRangeDialog)
     EXPECT_TRUE(texts.contains("1/11/2026"));
     EXPECT_FALSE(texts.contains("1/10/2026"));
     EXPECT_FALSE(texts.contains("1/12/2026"));
+}
+
+TEST_F(Reports, TheDefaultUsersReportFitsItsPaperAndMarksCutCells)
+{
+    db->addUser("Maximilian Alexander Fitzgerald-Worthington", "m1", "LOCKED", "1");
+    run(3);
+    const double right = preview().phyWidth() / 10.0 - 0.5;
+    for (const TTextBoxCmd* t : textBoxes(preview(), 1))
+        EXPECT_LE(t->X2, right + 1e-9) << t->Text.toStdString();
+    // The columns give up the room beyond their headings, never a heading.
+    TFormGenWin& win = *window->fgwMain;
+    win.setTextFont(TFont("Arial", 12, true));
+    for (const char* heading : {"ID", "Name", "LastAccess", "Acct. Locking", "Acct. Locked"}) {
+        const TTextBoxCmd* t = findText(preview(), 1, heading);
+        ASSERT_TRUE(t) << heading;
+        EXPECT_GE(t->X2 - t->X1 - 2 * win.textMargin() + 1e-9, win.GetTextWidth(heading)) << heading;
+    }
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("users.pdf");
+    ASSERT_TRUE(window->SaveAsPdf(file));
+    const QString text = pdfPages(file).join("\n");
+    for (const char* heading : {"ID", "Field 2", "LastAccess", "Acct. Locking", "Acct. Locked"})
+        EXPECT_TRUE(text.contains(heading)) << heading;
+    // A name too long for its column ends in an ellipsis instead of stopping mid-word.
+    EXPECT_FALSE(text.contains("Fitzgerald-Worthington"));
+    EXPECT_TRUE(text.contains(QRegularExpression("Max\\S*( \\S*)?…"))) << text.toStdString();
+}
+
+TEST_F(Reports, DateTimesGetAColumnWideEnoughAndOneFormat)
+{
+    Platform::setRegionalSettings(Platform::RegionalSettings {});
+    run(2);
+    const TTextBoxCmd* stamp = findText(preview(), 1, "1/12/2026 15:30:00");
+    ASSERT_TRUE(stamp);
+    TFormGenWin& win = *window->fgwMain;
+    win.setTextFont(TFont("Arial", 12));
+    EXPECT_GE(stamp->X2 - stamp->X1 - 2 * win.textMargin() + 1e-9, win.GetTextWidth("12/28/2026 23:58:58"));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("usage.pdf");
+    ASSERT_TRUE(window->SaveAsPdf(file));
+    Platform::setRegionalSettings(std::nullopt);
+    EXPECT_TRUE(pdfPages(file).join("\n").contains("1/12/2026 15:30:00"));
+}
+
+TEST_F(Reports, TextColumnsTakeTheirWidthInCharacters)
+{
+    // USER_DEF1 is a VARCHAR(30); the report does not list it, so the designer offers it
+    // with its declared width.
+    run(4);
+    window->qryUserAcc->open();
+    const TField* def1 = window->qryUserAcc->findField("USER_DEF1");
+    ASSERT_TRUE(def1);
+    EXPECT_EQ(def1->displayWidth(), 30);
+    window->qryUserAcc->close();
+}
+
+TEST_F(Reports, PrintWritesThePdfFileAndCopiesChosenInPrintSetup)
+{
+    if (Platform::printersInstalled())
+        GTEST_SKIP() << "a printer is installed";
+    QTemporaryDir dir;
+    const QString file = dir.filePath("setup.pdf");
+    int questions = 0;
+    Reporting::setPdfFileHandler([&](const QString&) {
+        ++questions;
+        return dir.filePath("asked.pdf");
+    });
+    QPrinter& printer = Platform::printer();
+    printer.setOutputFileName(file);
+    printer.setCopyCount(2);
+    // Print Setup shows these settings and the user confirms them.
+    whenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+    ASSERT_TRUE(Platform::printerSetup(window.get()));
+
+    run(3);
+    window->fgnReport->button(1)->click();
+    Reporting::setPdfFileHandler({});
+    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(pdfInfo(file, "Pages"), "2");
+    EXPECT_EQ(pdfInfo(file, "Title"), "User Report");
+    EXPECT_EQ(printer.copyCount(), 2) << "kept for the next print";
+    printer.setCopyCount(1);
 }
