@@ -48,8 +48,10 @@ QByteArray CppConstants(const QString& alias, const QList<TAccessConstant>& cons
         name.replace(invalid, QStringLiteral("_"));
         // Double underscores are reserved to the implementation.
         name.replace(doubled, QStringLiteral("_"));
-        if (used.contains(name))
-            name += QLatin1Char('_') + QString::number(c.id);
+        // A name taken already gets the row's id, as often as it takes: "A.B" (6)
+        // becomes dsc_A_B_6, which "A B 6" (5) may hold, so it ends as dsc_A_B_6_6.
+        while (used.contains(name))
+            name += (name.endsWith(QLatin1Char('_')) ? QString() : QStringLiteral("_")) + QString::number(c.id);
         used.insert(name);
         if (name != plain && renamed)
             *renamed << plain + QStringLiteral(" -> ") + name;

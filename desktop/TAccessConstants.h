@@ -19,7 +19,8 @@ struct TAccessConstant {
 // "  dsc_<name>" filled to 23 characters, "=<id>;", CRLF; one line per row.
 QByteArray PascalConstants(const QList<TAccessConstant>& constants);
 // A header a secured application includes: one inline constexpr int per row, names
-// made valid C++ identifiers. renamed receives "old -> new" for each name changed.
+// made valid C++ identifiers and distinct whatever the labels. renamed receives
+// "old -> new" for each name changed.
 QByteArray CppConstants(const QString& alias, const QList<TAccessConstant>& constants, QStringList* renamed = nullptr);
 // Every row of ACCESS of the database named databaseName, by id, read through the
 // statement given (left closed). Throws EDatabaseError.

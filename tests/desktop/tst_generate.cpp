@@ -56,6 +56,45 @@ TEST(GeneratorText, CppHeaderMakesNamesValidAndListsThem)
         << "no date: a rerun gives the same bytes";
 }
 
+// Labels that meet after renaming, also with the id a taken name gets: the header
+// compiles and every constant keeps its own name and its own id.
+TEST(GeneratorText, CppHeaderNamesStayDistinctWhenRenamedLabelsCollide)
+{
+    const QList<TAccessConstant> constants {{4, "A B"}, {5, "A B 6"}, {6, "A.B"},  {7, "A."},
+                                            {8, "A_"},  {9, "A 8"},   {10, "A-8"}, {11, "A B 6 6"}};
+    QTemporaryDir dir;
+    QFile header(QDir(dir.path()).filePath("collide.h"));
+    ASSERT_TRUE(header.open(QIODevice::WriteOnly));
+    header.write(CppConstants("X", constants));
+    header.close();
+
+    // A program that prints every constant the header defines, in its order.
+    QFile source(QDir(dir.path()).filePath("use.cpp"));
+    ASSERT_TRUE(header.open(QIODevice::ReadOnly) && source.open(QIODevice::WriteOnly));
+    source.write("#include \"collide.h\"\n#include <cstdio>\nint main() {\n");
+    int defined = 0;
+    for (const QByteArray& line : header.readAll().split('\n'))
+        if (line.startsWith("inline constexpr int ")) {
+            const QByteArray name = line.mid(21, line.indexOf(' ', 21) - 21);
+            EXPECT_FALSE(name.contains("__")) << name.constData();
+            source.write("std::printf(\"%d \", " + name + ");\n");
+            ++defined;
+        }
+    source.write("}\n");
+    source.close();
+    EXPECT_EQ(defined, constants.size());
+
+    QProcess compiler;
+    compiler.setWorkingDirectory(dir.path());
+    compiler.start(JOVSEC_TEST_CXX, {"-std=c++17", "-Wall", "-Werror", "use.cpp", "-o", "use"});
+    ASSERT_TRUE(compiler.waitForFinished(60000));
+    ASSERT_EQ(compiler.exitCode(), 0) << compiler.readAllStandardError().toStdString();
+    QProcess run;
+    run.start(QDir(dir.path()).filePath("use"), {});
+    ASSERT_TRUE(run.waitForFinished(10000));
+    EXPECT_EQ(run.readAllStandardOutput(), "4 5 6 7 8 9 10 11 ");
+}
+
 class GenerateTest : public ::testing::Test {
 protected:
     void SetUp() override
