@@ -156,17 +156,19 @@ void TfrmViewLog::btnClearLogClick()
     try {
         db = TDatabase::connectionFor(sqlLog->databaseName());
         db->startTransaction();
-        // Prepared after the transaction began, so the delete runs inside it.
-        QSqlQuery remove(db->sqlDatabase());
-        const bool deleted = remove.exec(QStringLiteral("delete from LOG"));
-        remove.clear();
-        if (deleted) {
-            db->commit();
-            cleared = true;
-            collectLogGarbage(db->sqlDatabase());
-        } else {
-            db->rollback();
-        }
+        // Prepared after the transaction began, so the delete runs inside it; a log row
+        // another program holds is waited for only as long as the lock timeout.
+        db->performWaiting([db] {
+            QSqlQuery remove(db->sqlDatabase());
+            const bool deleted = remove.exec(QStringLiteral("delete from LOG"));
+            const QString error = remove.lastError().text();
+            remove.clear();
+            if (!deleted)
+                throw EDatabaseError(error);
+        });
+        db->commit();
+        cleared = true;
+        collectLogGarbage(db->sqlDatabase());
     } catch (const EDatabaseError&) {
         if (db && db->inTransaction()) {
             try {

@@ -168,6 +168,24 @@ TEST_F(ViewerTest, ClearLogIsAllOrNothing)
     EXPECT_FALSE(TDatabase::connectionFor(db->alias())->inTransaction());
 }
 
+TEST_F(ViewerTest, ClearLogGivesUpOnARowAnotherProgramHoldsWithItsMessage)
+{
+    const int bob = db->addUser("bob", "pw");
+    for (int i = 0; i < 3; ++i)
+        addLog(bob, "NULL");
+    auto viewer = showLog();
+    {
+        HeldRows holder(*db, "update LOG set LOGCOUNT = LOGCOUNT where LOGCOUNT = 2");
+        TDatabase::connectionFor(db->alias())->setLockTimeout(300);
+        messages.answers = {Platform::MsgResult::Yes};
+        viewer->btnClearLogClick();
+    }
+    EXPECT_EQ(messages.last(), "Unable to open Log Table Exclusively.");
+    EXPECT_EQ(db->count("LOG"), 3) << "no row may be lost";
+    EXPECT_EQ(viewer->result(), QDialog::Rejected);
+    EXPECT_FALSE(TDatabase::connectionFor(db->alias())->inTransaction());
+}
+
 TEST_F(ViewerTest, UserListIsAlphabetical)
 {
     for (const char* name : {"zed", "Amy", "bob", "carl"})

@@ -109,6 +109,44 @@ TEST_F(AdminTest, UnlockKeepsTheFailedLogonCount)
     EXPECT_EQ(integer(QString("select Locked * 10 + LoginAttempts from USERS where USER_ID = %1").arg(id)), 3);
 }
 
+// A program stopped half-way through a change holds the rows: every write gives up
+// after the lock timeout with a message and changes nothing.
+TEST_F(AdminTest, WritesGiveUpOnRowsAnotherProgramHolds)
+{
+    const int ann = db->addUser("Ann", "pw", "Locked", "1");
+    db->exec("insert into USERS (USER_NAME, User_PASSWORD) values ('Ben', 'pw')");
+    const int ben = userId("Ben");
+    db->exec("insert into ACCESS (ACCESS_NAME) values ('Print')");
+    db->exec(QString("insert into LOG (ACCESS_DATE, USER_ID) values ('2026-01-05', %1)").arg(ann));
+    const QString holdAnn = QString("update USERS set LOGINATTEMPTS = 2 where USER_ID = %1").arg(ann);
+    const struct {
+        QString held;
+        QStringList command;
+    } cases[] = {
+        {holdAnn, {"user", "set", "Ann", "--field1", "changed"}},
+        {holdAnn, {"user", "unlock", "Ann"}},
+        {QString("delete from USERS where USER_ID = %1").arg(ben), {"grant", "Ben", "--constant", "Print"}},
+        {"update LOG set ACCESS_ID = 1", {"log", "clear"}},
+    };
+    struct ShortLockTimeout {
+        ShortLockTimeout() { TDatabase::setDefaultLockTimeout(300); }
+        ~ShortLockTimeout() { TDatabase::setDefaultLockTimeout(TDatabase::kLockTimeout); }
+    } shortTimeout;
+    for (const auto& k : cases) {
+        AdminResult r;
+        {
+            HeldRows holder(*db, k.held);
+            r = adm(k.command);
+        }
+        EXPECT_EQ(r.status, 1) << r;
+        EXPECT_TRUE(r.err.contains("lock time-out on wait transaction")) << r;
+        EXPECT_TRUE(r.err.contains("within 0.3 seconds")) << r;
+    }
+    EXPECT_EQ(db->scalar(QString("select LOCKED || coalesce(User_Def1, '-') from USERS where USER_ID = %1").arg(ann)),
+              "1-");
+    EXPECT_EQ(db->count("USERACC") * 10 + db->count("LOG"), 1);
+}
+
 TEST_F(AdminTest, DeletingAUserTakesAllItsRowsOrNone)
 {
     const auto fill = [this](const QString& name) {

@@ -6,6 +6,7 @@
 #include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
+#include "database/TStatementText.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -74,44 +75,75 @@ void TAdminSession::transaction(const std::function<void()>& work)
     }
 }
 
+void TAdminSession::runStatement(const QString& sql, const std::function<void()>& work)
+{
+    // A plain select never waits on another program's rows.
+    if (TStatementText::changesRows(sql) || TStatementText::locksRows(sql))
+        write(work);
+    else
+        work();
+}
+
+void TAdminSession::write(const std::function<void()>& work)
+{
+    try {
+        m_database->performWaiting(work);
+    } catch (const EDatabaseError& e) {
+        if (e.reason() != EDatabaseError::Reason::LockTimeout)
+            throw;
+        throw EDatabaseError(e.message() +
+                                 QStringLiteral("\nThe change did not finish within %1 seconds: another program "
+                                                "holds a row it changes (a program stopped half-way through a "
+                                                "change?). Nothing was changed; try again when it has finished.")
+                                     .arg(m_database->lockTimeout() / 1000.0),
+                             EDatabaseError::Reason::LockTimeout);
+    }
+}
+
 QList<QVariantList> TAdminSession::rows(const QString& sql, const QVariantList& binds)
 {
-    QSqlQuery q(sqlDatabase());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
-    bindAll(q, binds);
-    if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
     QList<QVariantList> result;
-    const int columns = q.record().count();
-    // An INSERT ... RETURNING gives one row, which the driver would repeat forever.
-    static const QRegularExpression select(QStringLiteral("^\\s*(SELECT|WITH)\\b"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const bool singleton = !select.match(sql).hasMatch();
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            row << readValue(q.value(c));
-        result << row;
-        if (singleton)
-            break;
-    }
-    q.clear();
+    runStatement(sql, [&] {
+        result.clear();
+        QSqlQuery q(sqlDatabase());
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            throw EDatabaseError(q.lastError().text());
+        bindAll(q, binds);
+        if (!q.exec())
+            throw EDatabaseError(q.lastError().text());
+        const int columns = q.record().count();
+        // An INSERT ... RETURNING gives one row, which the driver would repeat forever.
+        static const QRegularExpression select(QStringLiteral("^\\s*(SELECT|WITH)\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const bool singleton = !select.match(sql).hasMatch();
+        while (q.next()) {
+            QVariantList row;
+            row.reserve(columns);
+            for (int c = 0; c < columns; ++c)
+                row << readValue(q.value(c));
+            result << row;
+            if (singleton)
+                break;
+        }
+        q.clear();
+    });
     return result;
 }
 
 int TAdminSession::exec(const QString& sql, const QVariantList& binds)
 {
-    QSqlQuery q(sqlDatabase());
-    if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
-    bindAll(q, binds);
-    if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
-    const int affected = q.numRowsAffected();
-    q.clear();
+    int affected = 0;
+    runStatement(sql, [&] {
+        QSqlQuery q(sqlDatabase());
+        if (!q.prepare(sql))
+            throw EDatabaseError(q.lastError().text());
+        bindAll(q, binds);
+        if (!q.exec())
+            throw EDatabaseError(q.lastError().text());
+        affected = q.numRowsAffected();
+        q.clear();
+    });
     return affected;
 }
 

@@ -52,8 +52,14 @@ public:
     QList<QVariantList> rows(const QString& sql, const QVariantList& binds = {});
     // Runs one statement with positional binds; returns the rows affected.
     int exec(const QString& sql, const QVariantList& binds = {});
+    // Runs work that changes rows: it waits at most the lock timeout for a row another
+    // program holds, then fails with a message that says so.
+    void write(const std::function<void()>& work);
 
 private:
+    // Runs work, which carries out sql; a statement that changes or locks rows waits
+    // at most the lock timeout for a row another program holds.
+    void runStatement(const QString& sql, const std::function<void()>& work);
     TNamedRow find(const QString& what, const QString& table, const QString& idColumn, const QString& nameColumn,
                    const QString& reference);
 

@@ -205,20 +205,20 @@ void TUserImport::apply()
             insertUser.bindValue(QStringLiteral(":PWMustChange"), 0);
             insertUser.bindValue(QStringLiteral(":PWNeverExpires"), 0);
             insertUser.bindValue(QStringLiteral(":PWNoChange"), 0);
-            run(insertUser);
+            m_session.write([&] { run(insertUser); });
             if (!insertUser.next())
                 throw EDatabaseError(QStringLiteral("The new user's id was not returned"));
             const int id = insertUser.value(0).toInt();
             insertUser.finish();
             followGlobal.bindValue(QStringLiteral(":UserID"), id);
-            run(followGlobal);
+            m_session.write([&] { run(followGlobal); });
             for (const auto& [ids, type] :
                  {std::pair {&row.groups, QStringLiteral("G")}, std::pair {&row.constants, QStringLiteral("C")}})
                 for (int access : *ids) {
                     grant.bindValue(0, id);
                     grant.bindValue(1, access);
                     grant.bindValue(2, type);
-                    run(grant);
+                    m_session.write([&] { run(grant); });
                 }
         }
         TSecurityRules::addMissingHistoryRows(m_session.statement(), policy);
