@@ -108,3 +108,16 @@ TEST_F(Import, AFailureHalfWayWritesNothing)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith("Unable to open ")) << r;
 }
+
+// Something that is not a file of users (an endless device, one endless line) is
+// refused with a message before it fills the memory.
+TEST_F(Import, EndlessInputIsRefused)
+{
+    AdminResult r = adm({"import-users", "/dev/zero", "--apply"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_EQ(r.err.trimmed(), "/dev/zero is not a CSV file of users: line 1 is longer than 65536 bytes.");
+    const QString longLine = file("long.csv", "Amy,pw,,,,,\n" + QByteArray(70000, 'x') + "\n");
+    r = adm({"import-users", longLine, "--apply"});
+    EXPECT_TRUE(r.err.contains("line 2 is longer than")) << r;
+    EXPECT_EQ(db->count("USERS"), 1);
+}

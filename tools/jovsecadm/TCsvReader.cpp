@@ -68,19 +68,37 @@ bool TCsvReader::read(const QString& path, QString* error)
         *error = QStringLiteral("Unable to open %1: %2").arg(path, file.errorString());
         return false;
     }
-    QByteArray data = file.readAll();
-    if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
     m_lines.clear();
     int number = 0;
-    qsizetype start = 0;
-    while (start < data.size()) {
-        qsizetype end = data.indexOf('\n', start);
-        if (end < 0)
-            end = data.size();
+    qint64 total = 0;
+    // Read line by line with limits: a device such as /dev/zero never ends and has no
+    // line breaks.
+    for (;;) {
+        QByteArray bytes = file.readLine(MaxLineBytes + 2);
+        if (bytes.isEmpty())
+            break;
         ++number;
-        QByteArray bytes = data.mid(start, end - start);
-        start = end + 1;
+        total += bytes.size();
+        if (bytes.size() > MaxLineBytes && !bytes.endsWith('\n')) {
+            *error = QStringLiteral("%1 is not a CSV file of users: line %2 is longer than %3 bytes.")
+                         .arg(path)
+                         .arg(number)
+                         .arg(MaxLineBytes);
+            m_lines.clear();
+            return false;
+        }
+        if (total > MaxFileBytes || number > MaxLines) {
+            *error = QStringLiteral("%1 is too large: a CSV file of users may hold at most %2 lines and %3 MB.")
+                         .arg(path)
+                         .arg(MaxLines)
+                         .arg(MaxFileBytes / (1024 * 1024));
+            m_lines.clear();
+            return false;
+        }
+        if (number == 1 && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
         if (bytes.endsWith('\r'))
             bytes.chop(1);
         if (bytes.trimmed().isEmpty())
@@ -94,6 +112,11 @@ bool TCsvReader::read(const QString& path, QString* error)
         else
             line.fields = split(text, &line.error);
         m_lines.push_back(std::move(line));
+    }
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("Unable to read %1: %2").arg(path, file.errorString());
+        m_lines.clear();
+        return false;
     }
     return true;
 }

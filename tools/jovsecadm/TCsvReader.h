@@ -17,7 +17,13 @@ public:
         QString error; // empty when the line was read
     };
 
-    // Throws nothing; false with the reason when the file cannot be read.
+    // A line of users is far shorter; a longer one means the file is something else.
+    static constexpr qint64 MaxLineBytes = 64 * 1024;
+    static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+    static constexpr int MaxLines = 1000000;
+
+    // Throws nothing; false with the reason when the file cannot be read, or has a
+    // line or a size beyond the limits.
     bool read(const QString& path, QString* error);
     const std::vector<Line>& lines() const { return m_lines; }
 
