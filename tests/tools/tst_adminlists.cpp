@@ -79,3 +79,28 @@ TEST_F(AdminTest, GroupsHoldConstantsOnceAndGoWithTheirMemberships)
     EXPECT_EQ(db->count("GRPCOLL"), 0);
     EXPECT_EQ(db->scalar("select TYPE from USERACC"), "C"); // constant 1 is not group 1
 }
+
+// Names are printed, not obeyed: a terminal escape sequence or a line break in a name
+// is shown by its codes; JSON keeps the names as they are.
+TEST_F(AdminTest, ListsShowControlCharactersInNamesAsCodes)
+{
+    db->addUser("Eve\x1b]0;owned\x07", "pw", "User_Def1", "'a\nb'");
+    db->exec("insert into ACCESS (ACCESS_NAME) values ('P\x1b[31m')");
+    db->exec("insert into GROUPS (GROUP_NAME) values ('G\x1b[2J')");
+    db->exec("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (1, 1)");
+    AdminResult users = adm({"user", "list"});
+    ASSERT_EQ(users.status, 0) << users;
+    AdminResult groups = adm({"group", "list"});
+    ASSERT_EQ(groups.status, 0) << groups;
+    AdminResult show = adm({"user", "show", "#1"});
+    ASSERT_EQ(show.status, 0) << show;
+    for (const AdminResult* r : {&users, &groups, &show}) {
+        EXPECT_FALSE(r->out.contains('\x1b') || r->out.contains('\x07')) << *r;
+        EXPECT_EQ(r->out.count('\n'), r == &show ? 25 : 2) << *r;
+    }
+    EXPECT_TRUE(users.out.contains("Eve\\x1B]0;owned\\x07")) << users;
+    EXPECT_TRUE(users.out.contains("a\\x0Ab")) << users;
+    EXPECT_TRUE(groups.out.contains("G\\x1B[2J")) << groups;
+    EXPECT_TRUE(groups.out.contains("P\\x1B[31m")) << groups;
+    EXPECT_EQ(json({"user", "list"}).json().toArray().at(0)["name"].toString(), "Eve\x1b]0;owned\x07");
+}

@@ -46,6 +46,22 @@ QString TAdminOutput::toText(const QVariant& value)
     }
 }
 
+QString TAdminOutput::printable(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar ch : text) {
+        // A control character in a name (an escape sequence a terminal would obey, a
+        // line break that fakes a row) is shown as its code.
+        if (ch.category() == QChar::Other_Control)
+            result +=
+                QStringLiteral("\\x") + QString::number(ch.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+        else
+            result += ch;
+    }
+    return result;
+}
+
 void TAdminOutput::writeJson(const QJsonValue& value)
 {
     QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
@@ -73,7 +89,7 @@ void TAdminOutput::table(const QStringList& columns, const QList<QVariantList>& 
     for (const QVariantList& row : rows) {
         QStringList line;
         for (int c = 0; c < columns.size(); ++c) {
-            line << (c < row.size() ? toText(row.at(c)) : QString());
+            line << (c < row.size() ? printable(toText(row.at(c))) : QString());
             widths[c] = std::max(widths[c], int(line.last().size()));
         }
         texts << line;
@@ -103,7 +119,8 @@ void TAdminOutput::record(const QStringList& names, const QVariantList& values, 
     for (const QString& n : names)
         width = std::max(width, int(n.size()));
     for (int i = 0; i < names.size(); ++i)
-        m_out << (names.at(i) + QLatin1Char(':')).leftJustified(width + 2) << toText(values.value(i)) << '\n';
+        m_out << (names.at(i) + QLatin1Char(':')).leftJustified(width + 2) << printable(toText(values.value(i)))
+              << '\n';
     m_out.flush();
 }
 

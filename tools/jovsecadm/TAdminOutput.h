@@ -26,6 +26,8 @@ public:
 
     static QJsonValue toJson(const QVariant& value);
     static QString toText(const QVariant& value);
+    // The text with its control characters written as \xHH, safe to print to a terminal.
+    static QString printable(const QString& text);
 
 private:
     QTextStream& m_out;
