@@ -110,3 +110,46 @@ TEST_F(AdminTest, CreateMakesAWorkingDatabaseLocallyAndOnAServer)
     TDatabase::dropTemporaryConnections();
     TAliases::deleteAlias("JOVSEC_REMOTE");
 }
+
+// A password on the command line is readable by every local user while the command
+// runs: it can come from standard input instead, and the help says why.
+TEST_F(AdminTest, TheUsersPasswordCanComeFromStandardInput)
+{
+    const auto run = [this](const QStringList& args, const QByteArray& input) {
+        QProcess p;
+        p.start(JOVSECADM_PROGRAM, QStringList {"--alias", db->alias()} + args);
+        p.write(input);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_TRUE(p.readAllStandardError().isEmpty()) << qPrintable(args.join(' '));
+        return p.exitCode();
+    };
+    ASSERT_EQ(run({"user", "add", "Ann", "--password-stdin"}, "s3cret\n"), 0);
+    EXPECT_EQ(db->scalar("select User_PASSWORD from USERS where USER_NAME = 'Ann'"), "s3cret");
+    ASSERT_EQ(run({"user", "set", "Ann", "--password-stdin", "--field1", "Sales"}, "n3w pw\r\nrest"), 0);
+    EXPECT_EQ(db->scalar("select User_PASSWORD || '/' || User_Def1 from USERS where USER_NAME = 'Ann'"),
+              "n3w pw/Sales");
+
+    EXPECT_EQ(adm({"user", "set", "Ann", "--password", "x", "--password-stdin"}).status, 2);
+    const AdminResult help = adm({"user", "add", "--help"});
+    EXPECT_TRUE(help.out.contains("--password-stdin")) << help;
+    EXPECT_TRUE(help.out.contains("/proc")) << help;
+}
+
+// A create that fails after the database file was made takes the file and the
+// alias back, so that the next try is not refused by what is left.
+TEST_F(AdminTest, AFailedCreateLeavesNoDatabaseBehind)
+{
+    const QString notAFolder = file("not-a-folder", "x");
+    const QString path = tmp.path() + "/new.gdb";
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("JOVSEC_CONFIG", notAFolder + "/aliases.ini");
+    p.setProcessEnvironment(env);
+    p.start(JOVSECADM_PROGRAM, {"create", "JOVSEC_NEW", path});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << qPrintable(err);
+    EXPECT_TRUE(err.startsWith("Unable to Add Databases.")) << qPrintable(err);
+    EXPECT_FALSE(QFile::exists(path)) << qPrintable(err);
+}

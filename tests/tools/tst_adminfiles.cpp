@@ -11,9 +11,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // A date as the reports write it: the short date of the regional settings.
@@ -212,4 +217,53 @@ TEST_F(Files, AddIndexesGivesAnOlderDatabaseTheIndexesByConstantOnce)
     EXPECT_EQ(indexes(), 2);
     r = json({"add-indexes"});
     EXPECT_EQ(r.json()["added"].toInt(), 0) << r;
+}
+
+// Output that did not all arrive is a failure with a message: a device that is full,
+// a standard output that is full or whose reader went away. A device or a pipe is
+// written to, never replaced by a file.
+TEST_F(Files, OutputThatDoesNotArriveIsAFailure)
+{
+    db->exec(QString("insert into LOG (ACCESS_DATE, USER_ID) values ('2026-01-05', %1)").arg(db->addUser("Ann", "pw")));
+    AdminResult r = adm({"log", "export", "--csv", "/dev/full"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.startsWith("Unable to write the file /dev/full")) << r;
+    r = adm({"report", "Access Constants", "--pdf", "/dev/full"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.startsWith("Unable to write the file /dev/full")) << r;
+
+    const QByteArray fifo = QFile::encodeName(tmp.path() + "/header.fifo");
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    r = adm({"generate", "--cpp", QString::fromUtf8(fifo)});
+    EXPECT_EQ(r.status, 0) << r;
+    QByteArray arrived(4096, '\0');
+    arrived.resize(std::max<qsizetype>(::read(reader, arrived.data(), arrived.size()), 0));
+    ::close(reader);
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile()) << "the pipe was replaced by a file";
+    EXPECT_TRUE(arrived.contains("inline constexpr int dsc_Edit_Users = 1;")) << arrived.constData();
+
+    QProcess p;
+    p.setStandardOutputFile("/dev/full");
+    p.start(JOVSECADM_PROGRAM, {"--alias", db->alias(), "constant", "list"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()).trimmed(),
+              "Unable to write the output: No space left on device");
+
+    // A pipe whose reader has gone by the time the program writes.
+    const QByteArray pipe = QFile::encodeName(tmp.path() + "/out.fifo");
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    const int pipeReader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(pipeReader, 0);
+    QProcess closed;
+    closed.setStandardOutputFile(QString::fromUtf8(pipe));
+    closed.start(JOVSECADM_PROGRAM, {"--alias", db->alias(), "log", "export"});
+    ASSERT_TRUE(closed.waitForStarted(60000));
+    ::close(pipeReader);
+    ASSERT_TRUE(closed.waitForFinished(60000));
+    EXPECT_EQ(closed.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(closed.exitCode(), 1);
+    EXPECT_TRUE(closed.readAllStandardError().startsWith("Unable to write the output")) << "no word of the failure";
 }

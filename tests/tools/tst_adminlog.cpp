@@ -69,3 +69,26 @@ TEST_F(Log, ClearDeletesBeforeADayOrAll)
     EXPECT_EQ(r.out.trimmed(), "Deleted 2 log rows");
     EXPECT_EQ(db->count("LOG"), 0);
 }
+
+// A name that a spreadsheet would run as a formula goes out as text, in every CSV
+// the tool writes: to standard output and to a file.
+TEST_F(Log, CsvCellsThatWouldRunAsFormulasStayText)
+{
+    db->exec("delete from LOG");
+    const QStringList names {"=HYPERLINK(\"http://x\")", "+1+2", "-3", "@SUM(A1)", "=a,b"};
+    for (const QString& name : names)
+        row("2026-01-05", db->addUser(name, "pw"), "null");
+    const QString path = tmp.path() + "/log.csv";
+    ASSERT_EQ(adm({"log", "export", "--csv", path}).status, 0);
+    const AdminResult r = adm({"log", "export"});
+    ASSERT_EQ(r.status, 0) << r;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), r.out);
+    TCsvReader reader;
+    QString error;
+    ASSERT_TRUE(reader.read(path, &error)) << qPrintable(error);
+    ASSERT_EQ(reader.lines().size(), size_t(names.size() + 1));
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(reader.lines()[i + 1].fields.value(2), "'" + names.at(i));
+}

@@ -5,6 +5,47 @@
 
 #include <QDate>
 
+#include <cstdio>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+// A password is at most 15 characters; a longer line is read only far enough to refuse it.
+constexpr std::size_t kMostPasswordBytes = 1024;
+
+// One line of standard input without its line break.
+QString readLine()
+{
+    std::string line;
+    for (int ch = std::getchar(); ch != EOF && ch != '\n'; ch = std::getchar())
+        if (line.size() < kMostPasswordBytes)
+            line += char(ch);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+// Asks on the terminal with the echo off, and puts the echo back whatever happens.
+QString askWithoutEcho(const char* prompt)
+{
+    std::fputs(prompt, stderr);
+    std::fflush(stderr);
+    termios saved {};
+    const bool hasTerminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (hasTerminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const QString typed = readLine();
+    if (hasTerminal)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputs("\n", stderr);
+    return typed;
+}
+} // namespace
+
 TAdminContext::TAdminContext(const QCommandLineParser& parser, QStringList args, TAdminOutput& out)
     : m_parser(parser), m_args(std::move(args)), m_out(out)
 { }
@@ -44,4 +85,24 @@ TAdminSession& TAdminContext::session()
         m_session = std::make_unique<TAdminSession>(alias, password);
     }
     return *m_session;
+}
+
+bool TAdminContext::userPasswordGiven() const
+{
+    return m_parser.isSet(QStringLiteral("password")) || m_parser.isSet(QStringLiteral("password-stdin"));
+}
+
+QString TAdminContext::userPassword() const
+{
+    const bool fromStdin = m_parser.isSet(QStringLiteral("password-stdin"));
+    if (!fromStdin)
+        return m_parser.value(QStringLiteral("password"));
+    if (m_parser.isSet(QStringLiteral("password")))
+        throw TAdminError::usage(QStringLiteral("Give the password with --password or --password-stdin, not both."));
+    if (!isatty(STDIN_FILENO))
+        return readLine();
+    const QString typed = askWithoutEcho("Password: ");
+    if (askWithoutEcho("Retype the password: ") != typed)
+        throw TAdminError::refused(QStringLiteral("The passwords typed differ; nothing was changed."));
+    return typed;
 }

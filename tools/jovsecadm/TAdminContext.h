@@ -25,6 +25,12 @@ public:
     // An option's value as yes/no; throws TAdminError (usage).
     bool yesNo(const QString& option) const;
 
+    // The user's password: --password, or with --password-stdin the first line of
+    // standard input, typed at a prompt without echo (and typed twice) when standard
+    // input is a terminal. Empty when neither is given; throws TAdminError.
+    QString userPassword() const;
+    bool userPasswordGiven() const;
+
     TAdminOutput& out() { return m_out; }
     // Throws TAdminError when the database cannot be opened.
     TAdminSession& session();

@@ -2,6 +2,7 @@
 
 #include "TAdminContext.h"
 #include "TAdminError.h"
+#include "TAdminFile.h"
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
 
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QSaveFile>
 
 namespace {
 // The alias as the configuration spells it, as the desktop names it in the header.
@@ -61,9 +61,13 @@ void generate(TAdminContext& c)
     }
 
     // Replaces the file only once the whole text is written, as the desktop does.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(header) != header.size() || !file.commit())
-        throw TAdminError::refused(QStringLiteral("Unable to Save File.\n%1: %2").arg(path, file.errorString()));
+    try {
+        TAdminFile file(path);
+        file.write(header);
+        file.commit();
+    } catch (const TAdminError& e) {
+        throw TAdminError::refused(QStringLiteral("Unable to Save File.\n") + e.message());
+    }
     QString text = QStringLiteral("Wrote %1 access constants to %2.").arg(constants.size()).arg(path);
     if (!renamed.isEmpty())
         text += QStringLiteral("\nThese access names are not valid C++ names; the header names them:\n") +

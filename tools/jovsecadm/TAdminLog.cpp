@@ -2,30 +2,23 @@
 
 #include "TAdminContext.h"
 #include "TAdminError.h"
+#include "TAdminFile.h"
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
+#include "TCsvWriter.h"
 
 #include "database/EDatabaseError.h"
 
 #include <QDate>
-#include <QFile>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
-QString csvField(const QString& text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
-        !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
+#include <memory>
 
+namespace {
 QHash<int, QString> namesOf(TAdminSession& s, const QString& sql)
 {
     QHash<int, QString> names;
@@ -73,16 +66,15 @@ void exportLog(TAdminContext& c)
     const QHash<int, QString> users = namesOf(s, QStringLiteral("select USER_ID, USER_NAME from USERS"));
     const QHash<int, QString> constants = namesOf(s, QStringLiteral("select ACCESS_ID, ACCESS_NAME from ACCESS"));
 
-    QFile file;
+    // The file takes the place of one of that name only once every row is in it.
+    std::unique_ptr<TAdminFile> file;
     QTextStream fileStream;
     QTextStream* stream = &c.out().out();
     const bool toFile = c.isSet(QStringLiteral("csv"));
+    const QString fileName = c.value(QStringLiteral("csv"));
     if (toFile) {
-        file.setFileName(c.value(QStringLiteral("csv")));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw TAdminError::refused(
-                QStringLiteral("Unable to write %1: %2").arg(file.fileName(), file.errorString()));
-        fileStream.setDevice(&file);
+        file = std::make_unique<TAdminFile>(fileName);
+        fileStream.setDevice(&file->device());
         stream = &fileStream;
     }
     const bool json = c.out().json() && !toFile;
@@ -102,7 +94,8 @@ void exportLog(TAdminContext& c)
     else
         *stream << "Access Date,Cnt,User Name,User ID,Acc ID,Access Label\n";
     qint64 count = 0;
-    while (q.next()) {
+    // Stops at the first write that fails (a full disk, a closed pipe).
+    while (stream->status() == QTextStream::Ok && q.next()) {
         const QString date = q.value(0).toDateTime().date().toString(Qt::ISODate);
         const qint64 logCount = q.value(1).toLongLong();
         const int userId = q.value(2).toInt();
@@ -120,9 +113,9 @@ void exportLog(TAdminContext& c)
                 {QStringLiteral("access_label"), label}};
             *stream << (count ? ",\n" : "") << QJsonDocument(o).toJson(QJsonDocument::Compact);
         } else {
-            *stream << date << ',' << logCount << ',' << csvField(userName) << ',' << userId << ','
-                    << (accessId.isNull() ? QString() : QString::number(accessId.toInt())) << ',' << csvField(label)
-                    << '\n';
+            *stream << date << ',' << logCount << ',' << TCsvWriter::cell(userName) << ',' << userId << ','
+                    << (accessId.isNull() ? QString() : QString::number(accessId.toInt())) << ','
+                    << TCsvWriter::cell(label) << '\n';
         }
         ++count;
     }
@@ -131,12 +124,9 @@ void exportLog(TAdminContext& c)
         *stream << "\n]\n";
     stream->flush();
     if (toFile) {
-        file.close();
-        if (file.error() != QFileDevice::NoError)
-            throw TAdminError::refused(
-                QStringLiteral("Unable to write %1: %2").arg(file.fileName(), file.errorString()));
-        c.out().done(QStringLiteral("Exported %1 log rows to %2").arg(count).arg(file.fileName()),
-                     {{QStringLiteral("rows"), count}, {QStringLiteral("file"), file.fileName()}});
+        file->commit(stream);
+        c.out().done(QStringLiteral("Exported %1 log rows to %2").arg(count).arg(fileName),
+                     {{QStringLiteral("rows"), count}, {QStringLiteral("file"), fileName}});
     }
 }
 

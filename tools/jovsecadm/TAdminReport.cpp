@@ -2,6 +2,7 @@
 
 #include "TAdminContext.h"
 #include "TAdminError.h"
+#include "TAdminFile.h"
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
 
@@ -12,6 +13,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 namespace {
@@ -38,6 +41,31 @@ struct RangeAnswer {
     }
     ~RangeAnswer() { TFormSecDB::setUsageRangeDialog({}); }
 };
+// The PDF is drawn into a private folder, then written under the name asked for
+// only when it is whole: the drawing itself reports no failed write.
+void writePdf(TFormGenWin& pages, const QString& title, const QString& path)
+{
+    TAdminFile target(path);
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        throw TAdminError::refused(
+            QStringLiteral("Unable to write the file %1: no temporary folder (%2).").arg(path, folder.errorString()));
+    const QString drawn = folder.filePath(QStringLiteral("report.pdf"));
+    QString error;
+    if (!pages.SaveToPdf(drawn, title, &error))
+        throw TAdminError::refused(error.replace(drawn, path));
+    QFile file(drawn);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    // A PDF ends with its end-of-file marker; one cut short by a full disk does not.
+    if (!bytes.trimmed().endsWith("%%EOF"))
+        throw TAdminError::refused(
+            QStringLiteral("Unable to write the file %1: the report could not be drawn whole (%2).")
+                .arg(path, file.errorString()));
+    target.write(bytes);
+    target.commit();
+}
 } // namespace
 
 namespace TAdminReport {
@@ -82,9 +110,7 @@ void report(TAdminContext& c)
     form.cmboxReportType->setCurrentIndex(index);
     form.spbtnExecuteClick(form.spbtnExecute);
     TFormGenWin& pages = *form.fgwMain;
-    QString error;
-    if (!pages.SaveToPdf(pdf, form.report(index)->title(), &error))
-        throw TAdminError::refused(error);
+    writePdf(pages, form.report(index)->title(), pdf);
     QJsonObject extra {{QStringLiteral("report"), names.at(index)},
                        {QStringLiteral("file"), pdf},
                        {QStringLiteral("pages"), pages.pageCount()}};

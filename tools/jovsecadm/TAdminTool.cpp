@@ -14,6 +14,7 @@
 #include "database/EDatabaseError.h"
 
 #include <QCommandLineParser>
+#include <QIODevice>
 #include <QRegularExpression>
 
 #include <functional>
@@ -38,8 +39,14 @@ QCommandLineOption valueOption(const QString& name, const QString& description, 
 QList<QCommandLineOption> accountOptions()
 {
     return {
-        valueOption(QStringLiteral("password"), QStringLiteral("The user's password (at most 15 characters)."),
+        valueOption(QStringLiteral("password"),
+                    QStringLiteral("The user's password (at most 15 characters). Unsafe: while the command runs, "
+                                   "every local user can read its command line (ps, /proc), and the shell may "
+                                   "keep it in its history; use --password-stdin."),
                     QStringLiteral("PASSWORD")),
+        QCommandLineOption(QStringLiteral("password-stdin"),
+                           QStringLiteral("Read the user's password from the first line of standard input; on a "
+                                          "terminal it is asked for twice, without echo.")),
         valueOption(QStringLiteral("field1"), QStringLiteral("User field 1 (at most 30 characters)."),
                     QStringLiteral("TEXT")),
         valueOption(QStringLiteral("field2"), QStringLiteral("User field 2 (at most 30 characters)."),
@@ -365,6 +372,20 @@ QString generalHelp()
     return text;
 }
 
+// The exit status once the output is out: a write to standard output that failed (a
+// full disk, a closed pipe) makes a command that did its work fail all the same, since
+// a script would take what it read for the whole result.
+int finished(QTextStream& out, QTextStream& err, int status)
+{
+    out.flush();
+    if (out.status() == QTextStream::Ok)
+        return status;
+    const QIODevice* device = out.device();
+    err << "Unable to write the output" << (device ? QStringLiteral(": ") + device->errorString() : QString()) << "\n";
+    err.flush();
+    return status == 0 ? 1 : status;
+}
+
 QString commandHelp(QCommandLineParser& parser)
 {
     QString text = parser.helpText();
@@ -389,8 +410,7 @@ int TAdminTool::run(const QStringList& arguments, QTextStream& out, QTextStream&
     if (!command) {
         if (help || arguments.isEmpty()) {
             out << generalHelp();
-            out.flush();
-            return arguments.isEmpty() ? 2 : 0;
+            return finished(out, err, arguments.isEmpty() ? 2 : 0);
         }
         err << "Unknown command: " << words.join(QLatin1Char(' ')) << "\n" << generalHelp();
         err.flush();
@@ -414,8 +434,7 @@ int TAdminTool::run(const QStringList& arguments, QTextStream& out, QTextStream&
     }
     if (parser.isSet(QStringLiteral("help"))) {
         out << commandHelp(parser);
-        out.flush();
-        return 0;
+        return finished(out, err, 0);
     }
     QStringList args = parser.positionalArguments().mid(int(words.size()));
     if (args.size() < command->minArgs || (command->maxArgs >= 0 && args.size() > command->maxArgs)) {
@@ -431,12 +450,11 @@ int TAdminTool::run(const QStringList& arguments, QTextStream& out, QTextStream&
     } catch (const TAdminError& e) {
         err << e.message() << "\n";
         err.flush();
-        return e.status();
+        return finished(out, err, e.status());
     } catch (const EDatabaseError& e) {
         err << e.message() << "\n";
         err.flush();
-        return 1;
+        return finished(out, err, 1);
     }
-    out.flush();
-    return 0;
+    return finished(out, err, 0);
 }

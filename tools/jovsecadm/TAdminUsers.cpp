@@ -16,8 +16,12 @@
 #include "editor/TSecurityRules.h"
 
 #include <QDate>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+
+#include <algorithm>
+#include <ibase.h>
 
 namespace {
 struct AccountFlags {
@@ -150,6 +154,33 @@ void saveCustomPolicy(TAdminContext& c, TAdminSession& s, int userId)
            {maxDays, minDays, minSize, count, userId});
 }
 
+// Removes a database that create made, and its alias; says what could not be removed.
+QString takeBack(const QString& alias, const QString& location, const QString& user, const QString& password)
+{
+    TDatabase::dropTemporaryConnections();
+    TAliases::deleteAlias(alias);
+    QByteArray dpb(1, char(isc_dpb_version1));
+    const auto add = [&dpb](char tag, const QByteArray& value) {
+        dpb += tag;
+        dpb += char(std::min<qsizetype>(value.size(), 255));
+        dpb += value.left(255);
+    };
+    add(isc_dpb_user_name, user.toUtf8());
+    add(isc_dpb_password, password.toUtf8());
+    const QByteArray path = TDatabase::isServerLocation(location) ? location.toUtf8() : QFile::encodeName(location);
+    ISC_STATUS_ARRAY status {};
+    isc_db_handle db = 0;
+    if (isc_attach_database(status, 0, path.constData(), &db, short(dpb.size()), dpb.constData()) == 0 &&
+        isc_drop_database(status, &db) == 0)
+        return QString();
+    if (db)
+        isc_detach_database(status, &db);
+    if (!TDatabase::isServerLocation(location) && QFile::remove(location))
+        return QString();
+    return QStringLiteral("\nThe new database at %1 could not be removed; remove it before trying again.")
+        .arg(location);
+}
+
 QString policyText(int custom) { return custom == 1 ? QStringLiteral("custom") : QStringLiteral("global"); }
 } // namespace
 
@@ -176,13 +207,22 @@ void create(TAdminContext& c)
     QString error;
     if (!TFirebirdEnv::createDatabase(location, user, password, &error))
         throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\n") + error);
-    QStringList params {QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user};
-    TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params);
-    TAdminSession session(alias, password);
-    const int failed = TSchema::build(alias, &error);
-    if (failed >= 0)
-        throw TAdminError::refused(QStringLiteral("Error Creating Tables\n") + error);
-    session.globalPolicy(); // adds the PROGRAM row
+    // From here a failure takes back what was made: a half-made database would be
+    // found by the next try ("Security database found"), or used as if it were whole.
+    try {
+        QStringList params {QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user};
+        if (!TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params))
+            throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\nThe alias could not be saved in %1.")
+                                           .arg(TAliases::configFile()));
+        TAdminSession session(alias, password);
+        if (TSchema::build(alias, &error) >= 0)
+            throw TAdminError::refused(QStringLiteral("Error Creating Tables\n") + error);
+        session.globalPolicy(); // adds the PROGRAM row
+    } catch (const TAdminError& e) {
+        throw TAdminError::refused(e.message() + takeBack(alias, location, user, password));
+    } catch (const EDatabaseError& e) {
+        throw TAdminError::refused(e.message() + takeBack(alias, location, user, password));
+    }
     c.out().done(QStringLiteral("Created %1 as alias %2 in %3").arg(location, alias, TAliases::configFile()),
                  {{QStringLiteral("alias"), alias}, {QStringLiteral("location"), location}});
 }
@@ -190,7 +230,7 @@ void create(TAdminContext& c)
 void add(TAdminContext& c)
 {
     const QString name = c.arg(0);
-    const QString password = c.value(QStringLiteral("password"));
+    const QString password = c.userPassword();
     const QString field1 = c.value(QStringLiteral("field1"));
     const QString field2 = c.value(QStringLiteral("field2"));
     checkAccountText(name, password, field1, field2);
@@ -346,8 +386,7 @@ void set(TAdminContext& c)
                                   {user.id})
                                .first();
     const QString name = c.isSet(QStringLiteral("name")) ? c.value(QStringLiteral("name")) : u.at(0).toString();
-    const QString password =
-        c.isSet(QStringLiteral("password")) ? c.value(QStringLiteral("password")) : u.at(1).toString();
+    const QString password = c.userPasswordGiven() ? c.userPassword() : u.at(1).toString();
     const QString field1 = c.isSet(QStringLiteral("field1")) ? c.value(QStringLiteral("field1")) : u.at(2).toString();
     const QString field2 = c.isSet(QStringLiteral("field2")) ? c.value(QStringLiteral("field2")) : u.at(3).toString();
     checkAccountText(name, password, field1, field2);

@@ -7,11 +7,15 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    // A reader that went away (a closed pipe) fails the write, which the tool reports,
+    // rather than ending the program with no word.
+    std::signal(SIGPIPE, SIG_IGN);
     TFirebirdEnv::prepare();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
