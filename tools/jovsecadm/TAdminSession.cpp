@@ -81,7 +81,7 @@ void TAdminSession::runStatement(const QString& sql, const std::function<void()>
     if (TStatementText::changesRows(sql) || TStatementText::locksRows(sql))
         write(work);
     else
-        work();
+        m_database->perform(work);
 }
 
 void TAdminSession::write(const std::function<void()>& work)

@@ -195,6 +195,8 @@ void create(TAdminContext& c)
     QString password = c.value(QStringLiteral("db-password"));
     if (password.isEmpty())
         password = qEnvironmentVariable("JOVSEC_PASSWORD");
+    if (const QString problem = TAliases::nameProblem(alias); !problem.isEmpty())
+        throw TAdminError::refused(problem);
     if (TAliases::exists(alias))
         throw TAdminError::refused(
             QStringLiteral("The alias %1 already exists in %2.").arg(alias, TAliases::configFile()));
@@ -211,9 +213,8 @@ void create(TAdminContext& c)
     // found by the next try ("Security database found"), or used as if it were whole.
     try {
         QStringList params {QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user};
-        if (!TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params))
-            throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\nThe alias could not be saved in %1.")
-                                           .arg(TAliases::configFile()));
+        if (QString problem; !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params, &problem))
+            throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\n") + problem);
         TAdminSession session(alias, password);
         if (TSchema::build(alias, &error) >= 0)
             throw TAdminError::refused(QStringLiteral("Error Creating Tables\n") + error);
