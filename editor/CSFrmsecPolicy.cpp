@@ -160,7 +160,7 @@ void TFormCSMain::btnGAPSettingsClick()
                       QStringLiteral("PWCOUNT = :PWCOUNT, PWMINSIZE = :PWMINSIZE ") +
                       QStringLiteral("WHERE User_ID = :UserID"));
     sqlUpdate->setParamInteger(QStringLiteral("PWMAXDAYS"), global.maxDays);
-    sqlUpdate->setParamInteger(QStringLiteral("PWMINDAYS"), global.minDays);
+    sqlUpdate->setParamInteger(QStringLiteral("PWMINDAYS"), global.minDaysInEffect());
     sqlUpdate->setParamInteger(QStringLiteral("PWCOUNT"), global.count.value_or(0));
     sqlUpdate->setParamInteger(QStringLiteral("PWMINSIZE"), global.minSize);
     {

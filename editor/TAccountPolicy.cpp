@@ -70,7 +70,7 @@ void TAccountPolicy::storeInUser(TQuery& users) const
 void TAccountPolicy::storeInHistory(TQuery& history) const
 {
     setInt(history, "PWMaxDays", maxDays);
-    setInt(history, "PWMinDays", minDays);
+    setInt(history, "PWMinDays", minDaysInEffect());
     setInt(history, "PWMinSize", minSize);
     if (count)
         setInt(history, "PWCount", *count);

@@ -26,12 +26,26 @@ struct TAccountPolicy {
 
     bool expires() const { return maxDays > 0; }
     bool hasMinLength() const { return minSize > 0; }
+    // The minimum age a user's password history row holds: a policy without aging
+    // holds a password back for no days, whatever its greyed minimum-age box shows.
+    int minDaysInEffect() const { return aging == 1 ? minDays : 0; }
 
     bool operator==(const TAccountPolicy&) const = default;
 
     // The global policy in the current PROGRAM row (a column without a value reads
     // as 0).
     static TAccountPolicy ofProgram(const TQuery& program);
+    // The global policy of a PROGRAM row made with the columns' defaults.
+    static TAccountPolicy ofNewProgram()
+    {
+        TAccountPolicy p;
+        p.maxDays = 21;
+        p.minDays = 1;
+        p.minSize = 5;
+        p.count = 5;
+        p.allowedAttempts = 3;
+        return p;
+    }
     // A user's policy in the current USERS and PWHIST rows.
     static TAccountPolicy ofUser(const TQuery& users, const TQuery& history);
     // The half of a user's policy in each row.

@@ -51,7 +51,7 @@ void TSecurityRules::addMissingHistoryRows(TQuery& statement, const TAccountPoli
                        "from Users U where not exists (select 1 from PWHist P where P.User_ID = U.User_ID)"));
     statement.setParamDate(QStringLiteral("PWSetDate"), QDate::currentDate());
     statement.setParamInteger(QStringLiteral("PWMaxDays"), policy.maxDays);
-    statement.setParamInteger(QStringLiteral("PWMinDays"), policy.minDays);
+    statement.setParamInteger(QStringLiteral("PWMinDays"), policy.minDaysInEffect());
     statement.setParamInteger(QStringLiteral("PWMinSize"), policy.minSize);
     statement.setParamInteger(QStringLiteral("PWCount"), policy.count.value_or(0));
     statement.execSQL();
@@ -80,7 +80,7 @@ void TSecurityRules::applyGlobalPolicy(TQuery& statement, int userId, const TAcc
     statement.execSQL();
     statement.setSQL(globalPolicyHistoryStatement());
     statement.setParamInteger(QStringLiteral("PWMAXDAYS"), policy.maxDays);
-    statement.setParamInteger(QStringLiteral("PWMINDAYS"), policy.minDays);
+    statement.setParamInteger(QStringLiteral("PWMINDAYS"), policy.minDaysInEffect());
     statement.setParamInteger(QStringLiteral("PWCOUNT"), policy.count.value_or(0));
     statement.setParamInteger(QStringLiteral("PWMINSIZE"), policy.minSize);
     statement.setParamInteger(QStringLiteral("UserID"), userId);

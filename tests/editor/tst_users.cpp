@@ -6,6 +6,7 @@
 #include "editor/TDBEdit.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
+#include "security/JovCSsec.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -171,6 +172,40 @@ TEST_F(EditorTest, AddingAUserSelectsTheNewestAndGivesItAGlobalHistoryRow)
     editor->spbtnAddUserClick();
     EXPECT_EQ(editor->dblkUserName->text(), "Bob");
     EXPECT_EQ(db->count("USERS"), 2);
+}
+
+// A new user under a global policy without aging may change the password on the day it
+// was set; with aging on, the minimum age holds as before.
+TEST_F(EditorTest, TheMinimumAgeHoldsBackOnlyUsersWhosePolicyAges)
+{
+    db->addProgram(); // the global policy as a new database has it: aging off, minimum age 1
+    const auto addUser = [this](const QString& name) {
+        whenModal([name](QWidget* modal) {
+            auto* dialog = qobject_cast<TformCSUser*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            QTest::keyClicks(dialog->dbedName, name);
+            QTest::keyClicks(dialog->dbedPassword, "secret");
+            dialog->bbtnOk->click();
+        });
+        editor->spbtnAddUserClick();
+        editor.reset();
+    };
+    openEditor();
+    addUser("Ann");
+    db->exec("update PROGRAM set GLB_PWAGING = 1");
+    openEditor();
+    addUser("Bob");
+
+    TJovCSsecure component;
+    component.setAlias(db->alias());
+    component.setPassword("masterkey");
+    component.setOptions({});
+    component.Loaded();
+    ASSERT_TRUE(component.LogonEx("Ann", "secret"));
+    EXPECT_TRUE(component.PasswordCanChange());
+    ASSERT_TRUE(component.LogonEx("Bob", "secret"));
+    EXPECT_FALSE(component.PasswordCanChange());
+    EXPECT_EQ(component.PWMinDays(), 1);
 }
 
 namespace {
