@@ -223,12 +223,19 @@ bool TformCSUser::applyStatement(bool insert)
                                          .arg(QString::fromLatin1(column).toUpper()));
         UpdateSQL1->apply(insert ? TUpdateSQL::Kind::Insert : TUpdateSQL::Kind::Modify);
         return true;
-    } catch (const EDatabaseError&) {
+    } catch (const EDatabaseError& error) {
         if (dbedName->text().isEmpty()) {
             Platform::showError(TSecurityRules::nameRequired());
             dbedName->setFocus();
+            return false;
+        }
+        // The refusal names what is missing or what the database objected to.
+        const QString refused = insert ? TSecurityRules::unableToSaveUser() : TSecurityRules::unableToUpdateUser();
+        if (dbedPassword->text().isEmpty()) {
+            Platform::showError(refused + QLatin1Char('\n') + TSecurityRules::passwordRequired());
+            dbedPassword->setFocus();
         } else {
-            Platform::showError(insert ? TSecurityRules::unableToSaveUser() : TSecurityRules::unableToUpdateUser());
+            Platform::showError(refused + QLatin1Char('\n') + error.message());
         }
         return false;
     }

@@ -28,6 +28,7 @@ public:
     static QString duplicateConstantChange() { return QStringLiteral("Duplicate Access Constant, Change Failed"); }
     static QString missingGroupName() { return QStringLiteral("Missing Group Name"); }
     static QString nameRequired() { return QStringLiteral("Name field is Required."); }
+    static QString passwordRequired() { return QStringLiteral("Password field is Required."); }
     static QString unableToSaveUser() { return QStringLiteral("Unable to save current user."); }
     static QString unableToUpdateUser() { return QStringLiteral("Unable to update current user."); }
     static QString errorDeletingUser(const QString& name) { return QStringLiteral("Error Deleting User: ") + name; }

@@ -54,9 +54,18 @@ TEST_F(UserDialogTest, AnEmptyNameKeepsTheDialogOpenAndCancelWritesNothing)
     dialog->dbedPassword->selectAll();
     QTest::keyClick(dialog->dbedPassword, Qt::Key_Delete);
     EXPECT_FALSE(closeWith(QDialog::Accepted));
-    EXPECT_EQ(messages.last(), "Unable to save current user.");
+    // The refusal says what is missing.
+    EXPECT_EQ(messages.last(), "Unable to save current user.\nPassword field is Required.");
     EXPECT_TRUE(closeWith(QDialog::Rejected));
     EXPECT_EQ(db->count("USERS"), 0);
+
+    const int id = db->addUser("bob", "pw");
+    openDialog(id);
+    dialog->dbedPassword->selectAll();
+    QTest::keyClick(dialog->dbedPassword, Qt::Key_Delete);
+    EXPECT_FALSE(closeWith(QDialog::Accepted));
+    EXPECT_EQ(messages.last(), "Unable to update current user.\nPassword field is Required.");
+    EXPECT_EQ(db->scalar(QString("select User_Password from USERS where USER_ID = %1").arg(id)), "pw");
 }
 
 TEST_F(UserDialogTest, SavingAnEditedUserKeepsLastAccessAndAccessCount)
