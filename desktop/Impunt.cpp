@@ -4,6 +4,8 @@
 #include "database/TDatabase.h"
 #include "database/TDbfTable.h"
 #include "database/TTable.h"
+#include "editor/TAccountPolicy.h"
+#include "editor/TSecurityRules.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 
@@ -15,8 +17,10 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTreeView>
@@ -29,15 +33,20 @@ const QString kConstantsFile = QStringLiteral("PRVSEC2.DBF");
 const QString kUsersFile = QStringLiteral("PRVSEC1.DBF");
 const QString kRightsFile = QStringLiteral("PRVSEC3.DBF");
 const QString kSystemFile = QStringLiteral("PRVSEC4.DBF");
+// PROGRAM.Security_Label's width.
+constexpr int kSecurityLabelLength = 48;
 
 using Platform::named;
 
-const MapObj* findOld(const std::vector<MapObj>& map, qint64 oldId)
+// Each old id's first pair, so that a right finds its pair in one step.
+QHash<qint64, const MapObj*> firstByOldId(const std::vector<MapObj>& map)
 {
+    QHash<qint64, const MapObj*> index;
+    index.reserve(qsizetype(map.size()));
     for (const MapObj& pair : map)
-        if (pair.OldID == oldId)
-            return &pair;
-    return nullptr;
+        if (!index.contains(pair.OldID))
+            index.insert(pair.OldID, &pair);
+    return index;
 }
 
 // The mount points stand in for drives; "/" comes first.
@@ -76,6 +85,12 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
     lblSecStat = named(new QLabel, "lblSecStat");
     Label1 = named(new QLabel(QStringLiteral("Conversion Status:")), "Label1");
     lbStatus = named(new QListWidget, "lbStatus");
+    // Lines of one height: a new line does not make the list measure the others.
+    lbStatus->setUniformItemSizes(true);
+    pbProgress = named(new QProgressBar, "pbProgress");
+    pbProgress->setRange(0, 1);
+    pbProgress->setValue(0);
+    pbProgress->setTextVisible(true);
     chbxSysConvert = named(new QCheckBox(QStringLiteral("Import system information")), "chbxSysConvert");
     chbxSysConvert->setToolTip(QStringLiteral("Import program description and logging settings"));
     btnImport = named(new QPushButton(QStringLiteral("Import")), "btnImport");
@@ -93,6 +108,7 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
     auto* status = new QVBoxLayout;
     status->addWidget(Label1);
     status->addWidget(lbStatus, 1);
+    status->addWidget(pbProgress);
     auto* top = new QHBoxLayout;
     top->addLayout(folders, 1);
     top->addLayout(status, 1);
@@ -213,11 +229,7 @@ QByteArray TfrmImport::DescrambleField(const QByteArray& stored)
     return text;
 }
 
-void TfrmImport::addLine(const QString& line)
-{
-    lbStatus->addItem(line);
-    lbStatus->scrollToBottom();
-}
+void TfrmImport::addLine(const QString& line) { lbStatus->addItem(line); }
 
 void TfrmImport::openTables(const QString& fileName, const QString& tableName)
 {
@@ -235,25 +247,58 @@ void TfrmImport::closeTables()
     tblOutSec->close();
 }
 
+void TfrmImport::startStage(const QString& heading, const QString& fileName, const QString& tableName)
+{
+    addLine(heading);
+    openTables(fileName, tableName);
+    pbProgress->setRange(0, std::max(tblInSec->recordCount(), 1));
+    pbProgress->setValue(0);
+    pbProgress->setFormat(fileName + QStringLiteral(": %v of %m"));
+}
+
+void TfrmImport::rowDone()
+{
+    pbProgress->setValue(pbProgress->value() + 1);
+    // The window repaints a few times a second rather than after every row: each
+    // repaint costs as much as many rows.
+    if (m_clock.elapsed() - m_lastRepaint < 50)
+        return;
+    m_lastRepaint = m_clock.elapsed();
+    lbStatus->scrollToBottom();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 QString TfrmImport::inputText(const QString& fieldName) const
 {
     return tblInSec->toText(DescrambleField(tblInSec->fieldBytes(fieldName)));
 }
 
+QString TfrmImport::inputText(const QString& fieldName, int limit, const QString& column) const
+{
+    const QString text = inputText(fieldName);
+    if (text.toUcs4().size() > limit)
+        throw EDatabaseError(QStringLiteral("The value \"%1\" is longer than the %2 characters of %3.\n%4")
+                                 .arg(text)
+                                 .arg(limit)
+                                 .arg(column, tblInSec->position(fieldName)));
+    return text;
+}
+
 void TfrmImport::convertAccessConstants()
 {
-    addLine(QStringLiteral("** Converting Access Constants **"));
-    openTables(kConstantsFile, QStringLiteral("Access"));
+    startStage(QStringLiteral("** Converting Access Constants **"), kConstantsFile, QStringLiteral("Access"));
     for (; !tblInSec->eof(); tblInSec->next()) {
+        const QString name =
+            inputText(QStringLiteral("Label"), TSecurityRules::AccessNameLength, QStringLiteral("Access_Name"));
+        const qint64 oldId = tblInSec->fieldAsInteger(QStringLiteral("AccessId"));
         tblOutSec->append();
-        tblOutSec->fieldByName(QStringLiteral("Access_Name"))->setAsString(inputText(QStringLiteral("Label")));
+        tblOutSec->fieldByName(QStringLiteral("Access_Name"))->setAsString(name);
         tblOutSec->post();
-        const MapObj pair {tblInSec->fieldAsInteger(QStringLiteral("AccessId")),
-                           tblOutSec->fieldByName(QStringLiteral("Access_Id"))->asInteger()};
+        const MapObj pair {oldId, tblOutSec->fieldByName(QStringLiteral("Access_Id"))->asInteger()};
         m_accessMap.push_back(pair);
         addLine(tblOutSec->fieldByName(QStringLiteral("Access_Name"))->asString() + QStringLiteral(" mapped from ") +
                 QString::number(pair.OldID) + QStringLiteral(" to ") + QString::number(pair.NewID));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        rowDone();
     }
     closeTables();
     addLine(QString());
@@ -261,19 +306,26 @@ void TfrmImport::convertAccessConstants()
 
 void TfrmImport::convertUsers()
 {
-    addLine(QStringLiteral("** Converting Users **"));
-    openTables(kUsersFile, QStringLiteral("Users"));
+    startStage(QStringLiteral("** Converting Users **"), kUsersFile, QStringLiteral("Users"));
     for (; !tblInSec->eof(); tblInSec->next()) {
+        const QString name =
+            inputText(QStringLiteral("Login"), TSecurityRules::UserNameLength, QStringLiteral("User_Name"));
+        // Nobody could log on as a user without a name.
+        if (name.isEmpty())
+            throw EDatabaseError(QStringLiteral("The user name is empty.\n") +
+                                 tblInSec->position(QStringLiteral("Login")));
+        const QString password =
+            inputText(QStringLiteral("Password"), TSecurityRules::PasswordLength, QStringLiteral("User_Password"));
+        const qint64 oldId = tblInSec->fieldAsInteger(QStringLiteral("UID"));
         tblOutSec->append();
-        tblOutSec->fieldByName(QStringLiteral("User_Name"))->setAsString(inputText(QStringLiteral("Login")));
-        tblOutSec->fieldByName(QStringLiteral("User_Password"))->setAsString(inputText(QStringLiteral("Password")));
+        tblOutSec->fieldByName(QStringLiteral("User_Name"))->setAsString(name);
+        tblOutSec->fieldByName(QStringLiteral("User_Password"))->setAsString(password);
         tblOutSec->post();
-        const MapObj pair {tblInSec->fieldAsInteger(QStringLiteral("UID")),
-                           tblOutSec->fieldByName(QStringLiteral("User_Id"))->asInteger()};
+        const MapObj pair {oldId, tblOutSec->fieldByName(QStringLiteral("User_Id"))->asInteger()};
         m_userMap.push_back(pair);
         addLine(tblOutSec->fieldByName(QStringLiteral("User_Name"))->asString() + QStringLiteral(" mapped from ") +
                 QString::number(pair.OldID) + QStringLiteral(" to ") + QString::number(pair.NewID));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        rowDone();
     }
     closeTables();
     addLine(QString());
@@ -281,11 +333,12 @@ void TfrmImport::convertUsers()
 
 void TfrmImport::convertUserAccessRights()
 {
-    addLine(QStringLiteral("** Converting User Access Rights **"));
-    openTables(kRightsFile, QStringLiteral("UserAcc"));
+    startStage(QStringLiteral("** Converting User Access Rights **"), kRightsFile, QStringLiteral("UserAcc"));
+    const QHash<qint64, const MapObj*> users = firstByOldId(m_userMap);
+    const QHash<qint64, const MapObj*> constants = firstByOldId(m_accessMap);
     for (; !tblInSec->eof(); tblInSec->next()) {
-        const MapObj* user = findOld(m_userMap, tblInSec->fieldAsInteger(QStringLiteral("UID")));
-        const MapObj* access = findOld(m_accessMap, tblInSec->fieldAsInteger(QStringLiteral("ACCESSID")));
+        const MapObj* user = users.value(tblInSec->fieldAsInteger(QStringLiteral("UID")));
+        const MapObj* access = constants.value(tblInSec->fieldAsInteger(QStringLiteral("ACCESSID")));
         // A right whose user or constant did not come across is left out.
         if (user && access) {
             tblOutSec->append();
@@ -296,7 +349,7 @@ void TfrmImport::convertUserAccessRights()
             addLine(QStringLiteral("Id ") + QString::number(access->NewID) + QStringLiteral(" added for user ") +
                     QString::number(user->NewID));
         }
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        rowDone();
     }
     closeTables();
     m_userMap.clear();
@@ -306,21 +359,54 @@ void TfrmImport::convertUserAccessRights()
 void TfrmImport::convertSystemInformation()
 {
     addLine(QString());
-    addLine(QStringLiteral("** Converting System Information **"));
-    openTables(kSystemFile, QStringLiteral("Program"));
+    startStage(QStringLiteral("** Converting System Information **"), kSystemFile, QStringLiteral("Program"));
     if (!tblInSec->eof()) {
+        const QString label =
+            inputText(QStringLiteral("Descript"), kSecurityLabelLength, QStringLiteral("Security_Label"));
+        const bool logging = tblInSec->fieldAsBoolean(QStringLiteral("LoginLog"));
         tblOutSec->first();
         if (tblOutSec->isEmpty())
             tblOutSec->append();
         else
             tblOutSec->edit();
-        tblOutSec->fieldByName(QStringLiteral("Security_Label"))->setAsString(inputText(QStringLiteral("Descript")));
-        tblOutSec->fieldByName(QStringLiteral("LogEnabled"))
-            ->setAsInteger(tblInSec->fieldAsBoolean(QStringLiteral("LoginLog")) ? 1 : 0);
+        tblOutSec->fieldByName(QStringLiteral("Security_Label"))->setAsString(label);
+        tblOutSec->fieldByName(QStringLiteral("LogEnabled"))->setAsInteger(logging ? 1 : 0);
         tblOutSec->post();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        rowDone();
     }
     closeTables();
+}
+
+void TfrmImport::writeHistoryRows()
+{
+    // As for a user added in the editor: set today, with the global policy's limits.
+    TQuery program;
+    program.setDatabaseName(OpenAlias);
+    program.setSQL(QStringLiteral("select * from PROGRAM"));
+    program.open();
+    program.first();
+    const TAccountPolicy policy =
+        program.isEmpty() ? TAccountPolicy::ofNewProgram() : TAccountPolicy::ofProgram(program);
+    program.close();
+    TQuery statement;
+    statement.setDatabaseName(OpenAlias);
+    TSecurityRules::addMissingHistoryRows(statement, policy);
+}
+
+bool TfrmImport::mayImportInto()
+{
+    TQuery count;
+    count.setDatabaseName(OpenAlias);
+    count.setSQL(
+        QStringLiteral("select (select count(*) from USERS) + (select count(*) from ACCESS) from RDB$DATABASE"));
+    count.open();
+    const bool holdsRows = count.field(0)->asInteger() > 0;
+    count.close();
+    // The import adds rows and compares none: a second run would add every one again.
+    return !holdsRows ||
+           Platform::askYesNo(QStringLiteral("The security database already holds users or access constants. The "
+                                             "import adds every user and access constant again, with new ids.\n"
+                                             "Import anyway?"));
 }
 
 void TfrmImport::setBusy(bool busy)
@@ -343,13 +429,21 @@ void TfrmImport::btnImportClick()
         database = TDatabase::connectionFor(OpenAlias);
         // Held for the whole import: the record sets come and go, the transaction stays.
         database->attach();
+        if (!mayImportInto()) {
+            database->detach();
+            setBusy(false);
+            return;
+        }
         database->startTransaction();
+        m_clock.start();
+        m_lastRepaint = 0;
         tblInSec->setDatabaseName(m_directory);
         convertAccessConstants();
         convertUsers();
         convertUserAccessRights();
         if (chbxSysConvert->isChecked())
             convertSystemInformation();
+        writeHistoryRows();
         database->commit();
     } catch (const std::exception& error) {
         const QString text = dynamic_cast<const EDatabaseError*>(&error)
@@ -375,6 +469,7 @@ void TfrmImport::btnImportClick()
         return;
     }
     database->detach();
+    lbStatus->scrollToBottom();
     setBusy(false);
     Platform::showInformation(QStringLiteral("Conversion was Successful!"));
     btnImport->hide();

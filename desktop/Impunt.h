@@ -7,10 +7,15 @@
 //
 // The whole import is one transaction: a failure at any stage takes back every row
 // of every stage, and success is reported only once the rows are committed. The
-// table files are opened for reading only and stay as they were.
+// table files are opened for reading only and stay as they were. A value the new
+// column cannot hold, or a damaged table, ends the import with a message naming the
+// file, record and field. Every imported user gets a password history row set on
+// the day of the import, with the limits a new user gets. A database that already
+// holds users or constants is imported into only when the user says so.
 
 #include <QByteArray>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -21,6 +26,7 @@ class QComboBox;
 class QFileSystemModel;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QTreeView;
 class TDbfTable;
@@ -64,6 +70,8 @@ public:
     QLabel* lblSecStat;
     QLabel* Label1;
     QListWidget* lbStatus;
+    // The rows of the current stage read so far.
+    QProgressBar* pbProgress;
     QCheckBox* chbxSysConvert;
     QPushButton* btnImport;
     QPushButton* btnCancel;
@@ -84,6 +92,13 @@ private:
     void openTables(const QString& fileName, const QString& tableName);
     void closeTables();
     QString inputText(const QString& fieldName) const;
+    // The text of an input field for a column of at most `limit` characters.
+    QString inputText(const QString& fieldName, int limit, const QString& column) const;
+    // Whether the database may take the import: asks when it holds users or constants.
+    bool mayImportInto();
+    void startStage(const QString& heading, const QString& fileName, const QString& tableName);
+    void rowDone();
+    void writeHistoryRows();
     void convertAccessConstants();
     void convertUsers();
     void convertUserAccessRights();
@@ -97,6 +112,8 @@ private:
     QString m_directory;
     bool m_busy = false;
     bool m_revealPending = false;
+    QElapsedTimer m_clock;
+    qint64 m_lastRepaint = 0;
     std::vector<MapObj> m_accessMap;
     std::vector<MapObj> m_userMap;
 };

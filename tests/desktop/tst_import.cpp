@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QDate>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
 
 namespace {
 const std::vector<DbfColumn> kConstantColumns {{"AccessId", 'N', 10}, {"Label", 'C', 80}};
@@ -36,9 +38,13 @@ public:
     void SetUp() override
     {
         ASSERT_TRUE(source.isValid());
-        // Rows already there, so the new ids differ from the old ones.
+        // Ids already drawn, so the new ids differ from the old ones; the tables are
+        // empty again, so the import does not ask first.
         db.exec("insert into ACCESS (ACCESS_NAME) values ('Old')");
         db.addUser("admin", "admin");
+        db.exec("delete from PWHIST");
+        db.exec("delete from USERS");
+        db.exec("delete from ACCESS");
         db.addProgram(1, 1);
     }
 
@@ -54,6 +60,8 @@ public:
     // The four files of a typical previous-version database.
     void writeAll()
     {
+        for (const char* name : {"PRVSEC1.cpg", "PRVSEC2.cpg", "PRVSEC3.cpg", "PRVSEC4.cpg"})
+            QFile::remove(file(name));
         writeDbf(file("PRVSEC2.DBF"), kConstantColumns,
                  {{{"10", stored("Enter Orders")}},
                   {{"20", scrambled("Print Reports")}}, // blank-padded, no terminator
@@ -155,9 +163,14 @@ TEST_F(Import, CopiesConstantsUsersAndRightsWithNewIdsAndSaysSoLineByLine)
 
     // Committed: read back over a new connection.
     EXPECT_EQ(rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1"),
-              QStringList({"1|Old", "2|Enter Orders", "3|Print Reports", "4|`Backtick"}));
+              QStringList({"2|Enter Orders", "3|Print Reports", "4|`Backtick"}));
     EXPECT_EQ(rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1"),
-              QStringList({"1|admin|admin", "2|Ann|secret", "3|Zo\u00EB M\u00FCller|p\u00E4ss"}));
+              QStringList({"2|Ann|secret", "3|Zo\u00EB M\u00FCller|p\u00E4ss"}));
+    // Each user has a password history row as a new user gets it: set today, with
+    // the global limits (no minimum age while the global policy does not age).
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    EXPECT_EQ(rows("select USER_ID, PWSETDATE, PWMAXDAYS, PWMINDAYS, PWMINSIZE, PWCOUNT from PWHIST order by 1"),
+              QStringList({"2|" + today + "|21|0|5|5", "3|" + today + "|21|0|5|5"}));
     EXPECT_EQ(rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2"),
               QStringList({"2|2|C", "3|3|C", "3|4|C"}));
     // The check box was not ticked: PROGRAM is untouched.
@@ -174,6 +187,30 @@ TEST_F(Import, CopiesConstantsUsersAndRightsWithNewIdsAndSaysSoLineByLine)
     EXPECT_EQ(sourceDigests(), before);
 }
 
+// Importing twice would add every constant and user again: the import asks first.
+TEST_F(Import, ImportingIntoADatabaseThatHoldsUsersOrConstantsAsksFirst)
+{
+    writeAll();
+    runImport(false);
+    ASSERT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
+
+    const QString question = "The security database already holds users or access constants. The import adds every "
+                             "user and access constant again, with new ids.\nImport anyway?";
+    messages.clear();
+    runImport(false); // answered No
+    EXPECT_EQ(messages.texts(), QStringList({question}));
+    EXPECT_EQ(messages.shown.first().buttons, Platform::MsgButtons::YesNo);
+    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"2"}));
+    EXPECT_EQ(rows("select count(*) from ACCESS"), QStringList({"3"}));
+    EXPECT_TRUE(dialog->btnImport->isVisible() && dialog->btnImport->isEnabled());
+
+    messages.clear();
+    messages.answers << Platform::MsgResult::Yes;
+    runImport(false);
+    EXPECT_EQ(messages.texts(), QStringList({question, "Conversion was Successful!"}));
+    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"4"}));
+}
+
 TEST_F(Import, SystemInformationEditsTheFirstProgramRowOrCreatesOne)
 {
     writeAll();
@@ -186,6 +223,7 @@ TEST_F(Import, SystemInformationEditsTheFirstProgramRowOrCreatesOne)
 
     db.exec("delete from PROGRAM");
     writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
+    messages.answers << Platform::MsgResult::Yes; // the users of the first run are there
     runImport(true);
     EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|1"}));
 }
@@ -196,7 +234,7 @@ TEST_F(Import, WithoutTheCheckBoxTheSystemFileIsNotNeeded)
     QFile::remove(file("PRVSEC4.DBF"));
     runImport(false);
     EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
-    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"3"}));
+    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"2"}));
 }
 
 TEST_F(Import, ReadOnlyFilesWithNamesInSmallLettersAreFoundAndRead)
@@ -257,7 +295,8 @@ TEST_P(ImportFailure, LeavesEveryTableAsItWasAndKeepsImportAndCancel)
 
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.shown.first().kind, Platform::MsgKind::Error);
-    EXPECT_TRUE(messages.last().contains(GetParam().errorPart, Qt::CaseInsensitive)) << messages.last().toStdString();
+    for (const QString& part : QString::fromUtf8(GetParam().errorPart).split('|'))
+        EXPECT_TRUE(messages.last().contains(part, Qt::CaseInsensitive)) << messages.last().toStdString();
     EXPECT_EQ(everyTable(), tablesBefore);
     EXPECT_EQ(statusLines().last(), "** Import failed: nothing was imported **");
     EXPECT_TRUE(dialog->btnImport->isVisible() && dialog->btnImport->isEnabled());
@@ -271,7 +310,7 @@ TEST_P(ImportFailure, LeavesEveryTableAsItWasAndKeepsImportAndCancel)
     dialog->btnImportClick();
     TDatabase::dropTemporaryConnections();
     EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
-    EXPECT_EQ(rows("select count(*) from ACCESS"), QStringList({"4"}));
+    EXPECT_EQ(rows("select count(*) from ACCESS"), QStringList({"3"}));
     EXPECT_EQ(rows("select count(*) from USERACC"), QStringList({"3"}));
     EXPECT_EQ(rows("select SECURITY_LABEL from PROGRAM"), QStringList({"Orders System"}));
 }
@@ -290,13 +329,14 @@ INSTANTIATE_TEST_SUITE_P(
                           writeDbf(t.file("PRVSEC2.DBF"), kConstantColumns,
                                    {{{"10", stored("Enter Orders")}}, {{"20", scrambled(QByteArray(80, 'x'))}}});
                       },
-                      "truncation"},
+                      "longer than the 20 characters of Access_Name|PRVSEC2.DBF, record 2, field Label"},
         FailingStage {
             "PasswordTooLong",
             [](Import& t) {
                 writeDbf(t.file("PRVSEC1.DBF"), kUserColumns, {{{"7", stored("Ann"), stored("sixteen-letters!")}}});
             },
-            "truncation"},
+            "\"sixteen-letters!\" is longer than the 15 characters of User_Password|PRVSEC1.DBF, record 1, "
+            "field Password"},
         FailingStage {"RightsFileMissing", [](Import& t) { QFile::remove(t.file("PRVSEC3.DBF")); }, "PRVSEC3.DBF"},
         FailingStage {"RightsFileNotDBase",
                       [](Import& t) {
@@ -314,7 +354,42 @@ INSTANTIATE_TEST_SUITE_P(
                       [](Import& t) {
                           writeDbf(t.file("PRVSEC4.DBF"), kSystemColumns, {{{scrambled(QByteArray(80, 'D')), "T"}}});
                       },
-                      "truncation"}),
+                      "48 characters of Security_Label|PRVSEC4.DBF, record 1, field Descript"},
+        // Damaged tables: nothing of them is imported as if it were right.
+        FailingStage {"IdThatIsNoNumber",
+                      [](Import& t) {
+                          writeRawDbf(t.file("PRVSEC1.DBF"), kUserColumns,
+                                      {{"7", stored("Ann"), stored("a")}, {"nan", stored("Bob"), stored("b")}});
+                      },
+                      "\"nan\" is not a whole number|PRVSEC1.DBF, record 2, field UID"},
+        FailingStage {"InfiniteId",
+                      [](Import& t) {
+                          writeRawDbf(t.file("PRVSEC3.DBF"), kRightColumns, {{"7", "-inf"}});
+                      },
+                      "PRVSEC3.DBF, record 1, field ACCESSID"},
+        FailingStage {"NameColumnWithoutWidth",
+                      [](Import& t) {
+                          writeRawDbf(t.file("PRVSEC1.DBF"),
+                                      {{"UID", 'N', 10}, {"Login", 'C', 0}, {"Password", 'C', 80}},
+                                      {{"7", "", stored("secret")}});
+                      },
+                      "user name is empty|PRVSEC1.DBF, record 1, field Login"},
+        FailingStage {"MultiByteCodePage",
+                      [](Import& t) {
+                          QFile cpg(t.file("PRVSEC1.cpg"));
+                          cpg.open(QIODevice::WriteOnly);
+                          cpg.write("932");
+                      },
+                      "code page 932|PRVSEC1.DBF"},
+        FailingStage {"CodePageFileIsAPipe",
+                      [](Import& t) { ::mkfifo(QFile::encodeName(t.file("PRVSEC3.cpg")).constData(), 0600); },
+                      "Not a regular file|PRVSEC3.cpg"},
+        FailingStage {"TableIsAPipe",
+                      [](Import& t) {
+                          QFile::remove(t.file("PRVSEC2.DBF"));
+                          ::mkfifo(QFile::encodeName(t.file("PRVSEC2.DBF")).constData(), 0600);
+                      },
+                      "Not a regular file|PRVSEC2.DBF"}),
     [](const ::testing::TestParamInfo<FailingStage>& info) { return std::string(info.param.name); });
 
 struct Scrambled {

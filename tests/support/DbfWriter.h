@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <cstring>
 #include <shapefil.h>
 #include <stdexcept>
@@ -65,6 +66,43 @@ inline void writeDbf(const QString& path, const std::vector<DbfColumn>& columns,
     QFile::remove(path);
     if (!QFile::rename(scratch, path))
         throw std::runtime_error("cannot rename the dBASE file");
+}
+
+// Writes the bytes of a dBASE table by hand, for tables shapelib would not create:
+// columns of width 0, numbers that are no numbers. Each value is laid in as given,
+// blank-padded to its column's width.
+inline void writeRawDbf(const QString& path, const std::vector<DbfColumn>& columns,
+                        const std::vector<std::vector<QByteArray>>& records)
+{
+    const auto le16 = [](QByteArray& out, int v) { out.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    int recordLength = 1;
+    for (const DbfColumn& c : columns)
+        recordLength += c.width;
+    QByteArray out;
+    out.append(char(0x03)).append(char(124)).append(char(1)).append(char(1));
+    const auto count = quint32(records.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        out.append(char((count >> shift) & 0xFF));
+    le16(out, 32 + 32 * int(columns.size()) + 1);
+    le16(out, recordLength);
+    out.append(QByteArray(20, '\0'));
+    for (const DbfColumn& c : columns) {
+        QByteArray descriptor(32, '\0');
+        std::memcpy(descriptor.data(), c.name, std::min<size_t>(std::strlen(c.name), 10));
+        descriptor[11] = c.type;
+        descriptor[16] = char(c.width);
+        out.append(descriptor);
+    }
+    out.append(char(0x0D));
+    for (const std::vector<QByteArray>& record : records) {
+        out.append(' ');
+        for (size_t f = 0; f < columns.size(); ++f)
+            out.append(record.at(f).leftJustified(columns[f].width, ' ', true));
+    }
+    out.append(char(0x1A));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(out) != out.size())
+        throw std::runtime_error("cannot write the dBASE file");
 }
 
 // The previous version's scrambling: each character c is stored as (128 - c) mod 256.
