@@ -10,8 +10,8 @@ public:
     // Why the work failed, as far as the layer could tell: a passing trouble that
     // running the work again may cure (a concurrent writer held the row, or the
     // connection broke and has been reopened), a row that stayed locked longer than
-    // the connection waits, or anything else.
-    enum class Reason { Unknown, Engine, Conflict, Broken, LockTimeout };
+    // the connection waits, a log-in the user cancelled, or anything else.
+    enum class Reason { Unknown, Engine, Conflict, Broken, LockTimeout, Cancelled };
 
     explicit EDatabaseError(const QString& message, Reason reason = Reason::Unknown)
         : std::runtime_error(message.toStdString()), m_message(message), m_reason(reason)

@@ -117,7 +117,8 @@ void TDatabase::open()
     QString password = TAliases::paramValue(params, QStringLiteral("PASSWORD"));
     if (m_loginPrompt) {
         if (!promptHandler() || !promptHandler()(m_databaseName, user, password))
-            throw EDatabaseError(QStringLiteral("Login cancelled for database %1").arg(m_databaseName));
+            throw EDatabaseError(QStringLiteral("Login cancelled for database %1").arg(m_databaseName),
+                                 EDatabaseError::Reason::Cancelled);
     }
     if (user.isEmpty())
         user = QStringLiteral("SYSDBA");

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -62,12 +63,12 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
     if (!typed)
         alias = dialog.cmboxAlias->itemText(dialog.cmboxAlias->findText(alias, Qt::MatchFixedString));
 
-    if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"),
-                                     {QStringLiteral("SERVER NAME=") + dir + name, QStringLiteral("USER NAME=") + user,
-                                      QStringLiteral("PASSWORD=") + password}))
-        Platform::showError(QStringLiteral("Unable to add alias."));
-
-    const QStringList params = TAliases::params(alias);
+    // A typed alias is registered only once its database has been made, so a New that
+    // fails leaves no alias pointing at nothing.
+    const QStringList params =
+        typed ? QStringList {QStringLiteral("SERVER NAME=") + dir + name, QStringLiteral("USER NAME=") + user,
+                             QStringLiteral("PASSWORD=") + password}
+              : TAliases::params(alias);
     const QString location = TAliases::paramValue(params, QStringLiteral("SERVER NAME"));
     const bool remote = TDatabase::isServerLocation(location);
     if (location.isEmpty()) {
@@ -101,18 +102,31 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
                 BuildFailed = true;
                 return;
             }
-        } else if (!TFirebirdEnv::copyDatabase(prime, location, nullptr) &&
-                   (QFileInfo::exists(location) || QFileInfo(location).isSymLink())) {
-            // The copy never replaces a file. One that appeared since the check above,
-            // or a link that the check saw through, is somebody else's: nothing
-            // connects to it or builds tables in it.
-            Platform::showError(QStringLiteral("Security database found at this location. Either remove database, "
-                                               "select a new directory or a new alias."));
+        } else {
+            QString error;
+            if (!TFirebirdEnv::copyDatabase(prime, location, &error)) {
+                BuildFailed = true;
+                // The copy never replaces a file. One that appeared since the check
+                // above, or a link that the check saw through, is somebody else's:
+                // nothing connects to it or builds tables in it.
+                if (QFileInfo::exists(location) || QFileInfo(location).isSymLink())
+                    Platform::showError(QStringLiteral("Security database found at this location. Either remove "
+                                                       "database, select a new directory or a new alias."));
+                else // a missing or closed folder, an unreadable prime database
+                    Platform::showError(
+                        QStringLiteral("Unable to create the security database at %1.\n%2").arg(location, error));
+                return;
+            }
+            // The copy is owner-only: it holds the users' passwords.
+        }
+        if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params)) {
+            Platform::showError(QStringLiteral("Unable to add alias."));
             BuildFailed = true;
+            // Without its alias nothing reaches the new file.
+            if (!remote)
+                QFile::remove(location);
             return;
         }
-        // Any other failed copy shows up as the connection failure below. The copy
-        // is owner-only: it holds the users' passwords.
 
         Database1->close();
         Database1->setAliasName(alias);
@@ -130,8 +144,29 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
         if (connected)
             BuildSecurityTables(alias);
         Database1->close();
-        if (!BuildFailed)
-            OpenSecurityAlias(alias);
+        if (BuildFailed) {
+            // A local copy without its tables is no security database: neither it nor
+            // its new alias stays. A server's database stays, with its alias.
+            if (!remote) {
+                TDatabase::dropTemporaryConnections();
+                QFile::remove(location);
+                if (typed)
+                    TAliases::deleteAlias(alias);
+            }
+            return;
+        }
+    } catch (...) {
+        Platform::showError(QStringLiteral("Unable to Add Databases."));
+        return;
+    }
+    // The database is made: a log-in that fails now says why, as Open does, and the
+    // database and its alias stay for a later Open.
+    try {
+        OpenSecurityAlias(alias);
+    } catch (const EDatabaseError& error) {
+        Platform::showError(error.reason() == EDatabaseError::Reason::Cancelled
+                                ? QStringLiteral("Unable to Add Databases.")
+                                : error.message());
     } catch (...) {
         Platform::showError(QStringLiteral("Unable to Add Databases."));
     }

@@ -112,7 +112,7 @@ void TFormOpenSecurity::takeDatabaseFile(const QString& path)
 
 bool TFormOpenSecurity::FormCloseQuery()
 {
-    if (cmboxAlias->currentText().isEmpty())
+    if (cmboxAlias->currentText().trimmed().isEmpty())
         return refuse(QStringLiteral("An Alias must be either selected or created."), cmboxAlias);
     if (edPassword->text().isEmpty())
         return refuse(QStringLiteral("A Password must be selected."), edPassword);

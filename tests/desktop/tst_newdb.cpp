@@ -19,6 +19,7 @@
 #include <QToolButton>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 struct NewInput {
@@ -198,15 +199,54 @@ TEST_F(NewDatabase, AMissingPrimeIsReportedAfterTheOtherFailures)
     window->New1->trigger();
     EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias, kNoPrime}));
 
-    // With a new alias the alias stays registered though nothing else is made.
+    // A new alias is not registered when nothing is made.
     messages.clear();
     fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path(), "new.gdb"});
     window->New1->trigger();
     EXPECT_EQ(messages.texts(), QStringList({kNoPrime}));
-    EXPECT_TRUE(TAliases::exists("NEW_SEC"));
+    EXPECT_FALSE(TAliases::exists("NEW_SEC"));
     EXPECT_FALSE(QFile::exists(folder.path() + "/new.gdb"));
     EXPECT_TRUE(logins.isEmpty());
     EXPECT_TRUE(window->OpenAlias.isEmpty());
+}
+
+// A file that cannot be made is reported with its path and the reason, and leaves
+// neither an alias nor a file behind.
+TEST_F(NewDatabase, AFileThatCannotBeMadeIsReportedWithItsPathAndWhy)
+{
+    const QString prime = Platform::programDirectory() + TSchema::primeDatabaseName();
+    const QString closed = folder.path() + "/closed";
+    ASSERT_TRUE(QDir().mkpath(closed));
+    QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const struct {
+        QString dir;
+        const char* reason;
+        QString unreadable;
+    } cases[] = {
+        {folder.path() + "/missing", "No such file or directory", {}},
+        {closed, "Permission denied", {}},
+        {folder.path(), "Permission denied", prime},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dir.toStdString() + " " + c.reason);
+        if (::geteuid() == 0 && QLatin1String(c.reason) == QLatin1String("Permission denied"))
+            continue; // permissions do not hold root back
+        if (!c.unreadable.isEmpty())
+            QFile::setPermissions(c.unreadable, QFileDevice::WriteOwner);
+        messages.clear();
+        fillNew({"NEW_SEC", "SYSDBA", "secret", c.dir, "orders.gdb"});
+        window->New1->trigger();
+        if (!c.unreadable.isEmpty())
+            QFile::setPermissions(c.unreadable, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        ASSERT_EQ(messages.shown.size(), 1) << qPrintable(messages.texts().join("\n"));
+        EXPECT_TRUE(messages.last().startsWith("Unable to create the security database at " + c.dir + "/orders.gdb."))
+            << qPrintable(messages.last());
+        EXPECT_TRUE(messages.last().contains(c.reason)) << qPrintable(messages.last());
+        EXPECT_FALSE(TAliases::exists("NEW_SEC"));
+        EXPECT_FALSE(QFile::exists(c.dir + "/orders.gdb"));
+        EXPECT_TRUE(logins.isEmpty());
+    }
+    QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(NewDatabase, ACancelledLogInAfterTheBuildIsReportedAndLeavesTheDatabase)
@@ -260,6 +300,22 @@ TEST_F(NewOnServer, AWrongPasswordIsRefusedByTheServerAndOpensNothing)
     EXPECT_FALSE(QFile::exists(folder.path() + "/refused.gdb"));
 }
 
+// The database is made when the log-in after New fails: New says why and keeps it.
+TEST_F(NewOnServer, ALogInTypoAfterNewSaysSoAndKeepsTheDatabase)
+{
+    loginPassword = "typo-" + password;
+    const QString dir = server + ":" + folder.path();
+    fillNew({"NEW_SEC", "SYSDBA", password, dir, "typo.gdb"});
+    window->New1->trigger();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_NE(messages.last(), "Unable to Add Databases.");
+    EXPECT_FALSE(messages.last().isEmpty());
+    EXPECT_EQ(logins.size(), 1);
+    EXPECT_TRUE(window->OpenAlias.isEmpty());
+    EXPECT_TRUE(TAliases::exists("NEW_SEC"));
+    EXPECT_EQ(scalarAt(dir + "/typo.gdb", kSecurityTables, password), "8");
+}
+
 using SecurityInformation = DesktopTest;
 
 TEST_F(SecurityInformation, TypedAndChosenAliasesEnableTheirControls)
@@ -301,6 +357,8 @@ TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
     TFormOpenSecurity dialog(window.get());
     dialog.FormShow();
     EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.cmboxAlias->setEditText("   "); // blanks are no alias
+    EXPECT_FALSE(dialog.FormCloseQuery());
     dialog.cmboxAlias->setEditText("MY_NEW");
     EXPECT_FALSE(dialog.FormCloseQuery());
     dialog.edPassword->setText("pw");
@@ -311,10 +369,11 @@ TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
     EXPECT_FALSE(dialog.FormCloseQuery());
     dialog.edDatabaseName->setText("x.gdb");
     EXPECT_TRUE(dialog.FormCloseQuery());
-    EXPECT_EQ(messages.texts(),
-              QStringList({"An Alias must be either selected or created.", "A Password must be selected.",
-                           "A UserID must be entered.", "A Security Database Location must be entered.",
-                           "A Security Database Name must be entered."}));
+    EXPECT_EQ(
+        messages.texts(),
+        QStringList({"An Alias must be either selected or created.", "An Alias must be either selected or created.",
+                     "A Password must be selected.", "A UserID must be entered.",
+                     "A Security Database Location must be entered.", "A Security Database Name must be entered."}));
 
     // A chosen alias needs neither a User ID nor a location.
     messages.clear();
