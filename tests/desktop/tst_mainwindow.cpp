@@ -301,3 +301,23 @@ TEST_F(Help, EveryPageHasATitleKeywordsAndLinksThatResolve)
         EXPECT_TRUE(page == "Contents" || html.contains("href=\"" + page + ".html"))
             << qPrintable(page) << " not in Contents";
 }
+
+// A local file shared between accounts is damaged (their programs keep lock files of
+// their own): no page may advise sharing one through its permissions.
+TEST_F(Help, NoPageAdvisesSharingALocalFileThroughItsPermissions)
+{
+    static const QRegularExpression tag("<[^>]*>");
+    for (const QString& page : pages()) {
+        QFile file(TFormAdmin::helpRoot() + "/" + page + ".html");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll()).remove(tag).simplified();
+        for (const QString& sentence : text.split(QRegularExpression("[.;:]\\s"))) {
+            const bool aboutSharing = sentence.contains("share", Qt::CaseInsensitive) ||
+                                      sentence.contains("other accounts", Qt::CaseInsensitive);
+            const bool forbids =
+                sentence.contains("not ", Qt::CaseInsensitive) || sentence.contains("never", Qt::CaseInsensitive);
+            EXPECT_FALSE(aboutSharing && sentence.contains("permission", Qt::CaseInsensitive) && !forbids)
+                << qPrintable(page) << ": " << qPrintable(sentence);
+        }
+    }
+}
