@@ -119,8 +119,10 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
             }
             // The copy is owner-only: it holds the users' passwords.
         }
-        if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params)) {
-            Platform::showError(QStringLiteral("Unable to add alias."));
+        QString aliasError;
+        if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params, &aliasError)) {
+            Platform::showError(QStringLiteral("Unable to add alias.") +
+                                (aliasError.isEmpty() ? QString() : QLatin1Char('\n') + aliasError));
             BuildFailed = true;
             // Without its alias nothing reaches the new file.
             if (!remote)

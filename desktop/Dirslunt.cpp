@@ -117,6 +117,10 @@ bool TFormOpenSecurity::FormCloseQuery()
     if (edPassword->text().isEmpty())
         return refuse(QStringLiteral("A Password must be selected."), edPassword);
     if (aliasTyped()) {
+        // A name the alias file cannot hold is refused before anything is made.
+        const QString problem = TAliases::nameProblem(cmboxAlias->currentText());
+        if (!problem.isEmpty())
+            return refuse(problem, cmboxAlias);
         if (edUserID->text().isEmpty())
             return refuse(QStringLiteral("A UserID must be entered."), edUserID);
         // A new alias needs somewhere to put its database.

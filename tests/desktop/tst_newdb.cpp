@@ -359,6 +359,10 @@ TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
     EXPECT_FALSE(dialog.FormCloseQuery());
     dialog.cmboxAlias->setEditText("   "); // blanks are no alias
     EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.cmboxAlias->setEditText("MY/NEW");
+    dialog.edPassword->setText("pw");
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    dialog.edPassword->clear();
     dialog.cmboxAlias->setEditText("MY_NEW");
     EXPECT_FALSE(dialog.FormCloseQuery());
     dialog.edPassword->setText("pw");
@@ -372,8 +376,9 @@ TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
     EXPECT_EQ(
         messages.texts(),
         QStringList({"An Alias must be either selected or created.", "An Alias must be either selected or created.",
-                     "A Password must be selected.", "A UserID must be entered.",
-                     "A Security Database Location must be entered.", "A Security Database Name must be entered."}));
+                     "The alias name \"MY/NEW\" cannot contain a slash (/ or \\).", "A Password must be selected.",
+                     "A UserID must be entered.", "A Security Database Location must be entered.",
+                     "A Security Database Name must be entered."}));
 
     // A chosen alias needs neither a User ID nor a location.
     messages.clear();
