@@ -57,11 +57,14 @@ void drawBoxText(QPainter& canvas, const QRect& box, quint16 format, const QStri
                 area.setHeight(line);
         }
         const bool oneLine = !(flags & Qt::TextWordWrap) && !text.contains(QLatin1Char('\n'));
-        const int width = oneLine ? metrics.horizontalAdvance(text) : 0;
-        if (width > area.width() + margin)
-            shown = metrics.elidedText(text, Qt::ElideRight, area.width());
-        else if (width > area.width())
+        if (oneLine) {
+            if (metrics.horizontalAdvance(text) > area.width() + margin)
+                shown = metrics.elidedText(text, Qt::ElideRight, area.width());
+            // The line now fits its box, or reaches only into the margin, so it
+            // needs no clip; a clip would cost every cell of a PDF a clip path and
+            // a saved graphics state.
             flags |= Qt::TextDontClip;
+        }
     }
     canvas.drawText(area, flags, shown);
 }

@@ -7,7 +7,9 @@
 #include "reporting/PrintSetup.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -53,6 +55,28 @@ inline int countOf(const TFormGenWin& win, const std::function<bool(const TDrawC
     for (const auto& cmd : win.commands())
         n += pred(*cmd) ? 1 : 0;
     return n;
+}
+
+// How many clip paths the page contents of a PDF file set (its streams are
+// deflated; qUncompress wants the size first and takes a generous guess).
+inline int pdfClipCount(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pdf = f.readAll();
+    static const QRegularExpression clip(QStringLiteral("\\bW\\*? n\\b"));
+    int clips = 0;
+    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at)) {
+        at += 7;
+        const qsizetype end = pdf.indexOf("endstream", at);
+        if (end < 0)
+            break;
+        const QByteArray packed = QByteArray::fromHex("01000000") + pdf.mid(at, end - at);
+        clips += int(QString::fromLatin1(qUncompress(packed)).count(clip));
+        at = end + 9;
+    }
+    return clips;
 }
 
 // The text of each page of a PDF file (pdftotext, pages split at form feeds).

@@ -304,6 +304,21 @@ TEST_F(Reports, TheDefaultUsersReportFitsItsPaperAndMarksCutCells)
     EXPECT_TRUE(text.contains(QRegularExpression("Max\\S*( \\S*)?…"))) << text.toStdString();
 }
 
+// Cells whose text fits are not clipped: a clip path for every cell doubled the size
+// of a report's PDF. A cut cell ends in an ellipsis within its box instead.
+TEST_F(Reports, APdfSetsNoClipForCellsThatFit)
+{
+    db->addUser("Maximilian Alexander Fitzgerald-Worthington", "m1");
+    QTemporaryDir dir;
+    for (int report : {2, 3}) {
+        run(report);
+        const QString file = dir.filePath(QString("report%1.pdf").arg(report));
+        ASSERT_TRUE(window->SaveAsPdf(file));
+        EXPECT_EQ(pdfClipCount(file), 0) << report;
+        EXPECT_FALSE(pdfPages(file).join("\n").isEmpty());
+    }
+}
+
 TEST_F(Reports, DateTimesGetAColumnWideEnoughAndOneFormat)
 {
     Platform::setRegionalSettings(Platform::RegionalSettings {});
