@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
 TAdminFile::TAdminFile(const QString& path) : m_path(path), m_save(path), m_file(path)
 {
     const QFileInfo info(path);
@@ -41,6 +43,14 @@ void TAdminFile::commit(QTextStream* stream)
         if (!flushed)
             fail(reason);
         return;
+    }
+    // The save file reports neither a failed flush of its buffer nor a failed sync (a
+    // full disk found only then) and would put a cut-short file in place: both are
+    // checked here first.
+    if (!m_save.flush() || ::fsync(m_save.handle()) != 0) {
+        const QString reason = m_save.error() != QFileDevice::NoError ? m_save.errorString() : qt_error_string(errno);
+        m_save.cancelWriting();
+        fail(reason);
     }
     if (!m_save.commit())
         fail(m_save.errorString());
