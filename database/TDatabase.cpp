@@ -2,6 +2,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TAliases.h"
+#include "database/TEngineLifetime.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TLockWatch.h"
 
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include <fcntl.h>
@@ -129,11 +131,17 @@ void TDatabase::open()
     // A local file needs the private engine folder; a server does not.
     const TFirebirdEnv::Location loc = TFirebirdEnv::parseLocation(serverName);
     if (!TFirebirdEnv::prepare() && !loc.isRemote())
-        throw EDatabaseError(TFirebirdEnv::refusal());
+        throw EDatabaseError(TFirebirdEnv::refusal(), EDatabaseError::Reason::Unavailable);
     m_server = loc.isRemote() ? TLockWatch::server(serverName, user, password) : nullptr;
     m_filePath.clear();
     if (!loc.isRemote())
         checkLocalFile(loc.path);
+    // A local file is opened only once the engine has let a first attachment in
+    // within the start-up limit: a program stopped while it held the engine would
+    // otherwise keep this one waiting as long as it stays stopped.
+    std::unique_ptr<TEngineLifetime::AttachGate> gate;
+    if (!loc.isRemote())
+        gate = std::make_unique<TEngineLifetime::AttachGate>(loc.path, user, password);
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), m_connectionName);
@@ -150,6 +158,7 @@ void TDatabase::open()
         db.close();
         throw EDatabaseError(text);
     }
+    TEngineLifetime::engineStarted();
     // A file swapped for another between the check and the engine's open.
     checkFileInPlace();
 }

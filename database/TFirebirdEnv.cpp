@@ -1,5 +1,7 @@
 #include "database/TFirebirdEnv.h"
 
+#include "database/TEngineLifetime.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +14,10 @@
 #include <string>
 #include <fcntl.h>
 #include <ibase.h>
+#include <linux/magic.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -193,6 +198,41 @@ bool linkIfChanged(const QString& target, const QString& linkTo, QString* error)
     }
     return true;
 }
+// The engine's lock files are shared memory mapped by every program of the user; on
+// storage shared over the network each machine would keep a lock table of its own.
+QString networkStorage(const QString& folder)
+{
+    struct statfs fs { };
+    if (::statfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return QString();
+    static const struct {
+        unsigned long type;
+        const char* name;
+    } kinds[] = {{NFS_SUPER_MAGIC, "NFS"},   {SMB_SUPER_MAGIC, "SMB"},   {0xFF534D42ul, "CIFS"},
+                 {0xFE534D42ul, "SMB2"},     {CODA_SUPER_MAGIC, "Coda"}, {AFS_SUPER_MAGIC, "AFS"},
+                 {0x6B414653ul, "AFS"},      {0x00C36400ul, "Ceph"},     {V9FS_MAGIC, "9P"},
+                 {FUSE_SUPER_MAGIC, "FUSE"}, {0x7461636Ful, "OCFS2"},    {0x01161970ul, "GFS2"},
+                 {0x0BD00BD0ul, "Lustre"}};
+    for (const auto& kind : kinds)
+        if (static_cast<unsigned long>(fs.f_type) == kind.type)
+            return QString::fromLatin1(kind.name);
+    return QString();
+}
+
+// The user's runtime folder, when it is there and the user's own: a real folder of
+// this user that nobody else can enter.
+bool isOwnRuntimeFolder(const QByteArray& path)
+{
+    struct stat st { };
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+QString homeFolder()
+{
+    const struct passwd* entry = ::getpwuid(::geteuid());
+    return entry && entry->pw_dir ? QFile::decodeName(entry->pw_dir) : QString();
+}
 } // namespace
 
 void TFirebirdEnv::pinLocalTimeZone()
@@ -219,14 +259,38 @@ TFirebirdEnv::Location TFirebirdEnv::parseLocation(const QString& location)
     return loc;
 }
 
-QString TFirebirdEnv::privateFolder() { return QStringLiteral("/tmp/jovsec-firebird-") + QString::number(::geteuid()); }
+QString TFirebirdEnv::privateFolder()
+{
+    const QByteArray runtime = "/run/user/" + QByteArray::number(::geteuid());
+    if (isOwnRuntimeFolder(runtime))
+        return QFile::decodeName(runtime) + QStringLiteral("/jovsec-firebird");
+    return homeFolder() + QStringLiteral("/.local/state/jovsec-firebird");
+}
 
 bool TFirebirdEnv::setUpPrivateFolder(const QString& folder, bool withLock, QString* error)
 {
     QString ignored;
     QString& message = error ? *error : ignored;
     const QString root = folder + QStringLiteral("/root");
-    if (!trustFolder(folder, false, &message) || !trustFolder(root, true, &message) ||
+    // Folders above it that are missing are made owner-only (~/.local/state).
+    const QFileInfo above(QFileInfo(folder).absolutePath());
+    if (!above.exists()) {
+        QStringList missing;
+        for (QFileInfo up = above; !up.exists() && !up.isRoot(); up = QFileInfo(up.absolutePath()))
+            missing.prepend(up.absoluteFilePath());
+        for (const QString& path : missing)
+            ::mkdir(QFile::encodeName(path).constData(), 0700);
+    }
+    if (!trustFolder(folder, false, &message))
+        return false;
+    const QString network = networkStorage(folder);
+    if (!network.isEmpty()) {
+        message = refusedFolder(folder, QStringLiteral("it is on network storage (%1), where the programs of "
+                                                       "several machines cannot share the engine's locks")
+                                            .arg(network));
+        return false;
+    }
+    if (!trustFolder(root, true, &message) || !trustFolder(root, true, &message) ||
         (withLock && !trustFolder(folder + QStringLiteral("/lock"), true, &message)))
         return false;
     if (!writeFileIfChanged(root + QStringLiteral("/firebird.conf"), configurationText(), &message))
@@ -241,6 +305,7 @@ bool TFirebirdEnv::prepare()
         return g_refusal.isEmpty();
     g_prepared = true;
     pinLocalTimeZone();
+    TEngineLifetime::noteProgramSignals();
     if (qEnvironmentVariableIsSet("FIREBIRD"))
         return true;
 
@@ -288,6 +353,7 @@ bool executeCreate(const QString& statement, QString* error)
             *error = statusText(status);
         return false;
     }
+    TEngineLifetime::engineStarted();
     isc_detach_database(status, &db);
     return true;
 }
@@ -421,6 +487,7 @@ bool TFirebirdEnv::collectGarbage(const QString& location, const QString& user, 
     bool ok = isc_attach_database(status, 0, path.constData(), &db, short(dpb.size()), dpb.data()) == 0 &&
               isc_start_transaction(status, &tr, 1, &db, 0, nullptr) == 0;
     if (ok) {
+        TEngineLifetime::engineStarted();
         // Reading every row of the table is what makes the engine remove the old versions.
         const QByteArray sql =
             QStringLiteral("execute block as declare n bigint; begin select count(*) from %1 into :n; end")

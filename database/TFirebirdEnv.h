@@ -10,10 +10,13 @@
 //
 // Every program of one OS user must use the same lock folder, or two lock tables on
 // one file damage it. So the folder is derived from the user id alone, never from
-// TMPDIR, HOME or anything else a session can vary: /tmp/jovsec-firebird-<uid>. It is
-// on local storage (the lock files are shared memory mapped by every process; a home
-// folder may be on NFS). Because /tmp is shared with other users, the folder and its
-// sub-folders are checked before use without following links: a real directory,
+// TMPDIR, HOME or anything else a session can vary: the user's runtime folder
+// /run/user/<uid>/jovsec-firebird when /run/user/<uid> is a folder of this user that
+// nobody else can enter, else <home>/.local/state/jovsec-firebird with the home folder
+// of the user's account. No other local user can create either first, as they could
+// a name in /tmp. The folder must be on local storage (the lock files are shared
+// memory mapped by every process): one on network storage is refused. The folder and
+// its sub-folders are checked before use without following links: a real directory,
 // owned by this user, mode 0700. One that fails is refused and not used.
 
 #include <QString>
@@ -35,7 +38,8 @@ public:
     // Why the private folder was refused; empty when it is in use or not needed.
     static QString refusal();
 
-    // This OS user's private folder; it depends on the user id only.
+    // This OS user's private folder; it depends on the user id (and whether the user
+    // has a runtime folder) only.
     static QString privateFolder();
     // Creates (owner-only) or verifies the private folder with its "root" and, when
     // asked, "lock" sub-folders, and brings the configuration files in root up to

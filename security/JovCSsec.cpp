@@ -127,8 +127,12 @@ void TJovCSsecure::Loaded()
         } else if (!Logon()) {
             Platform::terminateApplication();
         }
-    } catch (const EDatabaseError&) {
-        Platform::showError(QStringLiteral("Error occured initializing security. Execution Ending."));
+    } catch (const EDatabaseError& e) {
+        // When the local engine cannot be used at all, the user learns why and what to do.
+        QString text = QStringLiteral("Error occured initializing security. Execution Ending.");
+        if (e.reason() == EDatabaseError::Reason::Unavailable)
+            text += QStringLiteral("\n\n") + e.message();
+        Platform::showError(text);
         FDatabase->close();
         TDatabase::dropTemporaryConnections();
         Platform::terminateApplication();

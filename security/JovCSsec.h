@@ -9,6 +9,15 @@
 //     security->setPassword("masterkey");
 //     security->Loaded();              // connects and, by default, logs on
 //     if (security->TestAccess(12)) ...
+//
+// Ending: once connected, the engine layer makes sure that the application detaches
+// from the database engine on every way out, within 3 seconds, or the process ends
+// anyway; otherwise one program that hangs while ending holds up every program of the
+// user. To do that it installs, once: an on_exit handler; a std::terminate handler
+// that calls the one it replaced; for SIGINT and SIGTERM, which the Firebird client
+// library takes over, the application's own handler put back where it had one, else
+// a handler that detaches and ends the process by the signal; and that handler for
+// SIGHUP only while SIGHUP has its default action. See database/TEngineLifetime.h.
 
 #include <QDateTime>
 #include <QHash>

@@ -6,12 +6,18 @@
 //                              the private folder was refused (exit code 3)
 //   jovsec_dbpeer --localtime S... prints TZ, then the local time of each S seconds
 //                              since the epoch
+//   jovsec_dbpeer --hold ALIAS adds a user in a transaction it never ends,
+//                              prints "held" and waits to be stopped or ended
+#include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QSqlQuery>
 #include <QTextStream>
+
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -32,6 +38,20 @@ int main(int argc, char** argv)
         for (const QString& seconds : args.mid(2))
             out << QDateTime::fromSecsSinceEpoch(seconds.toLongLong()).toString("yyyy-MM-dd HH:mm:ss") << "\n";
         return 0;
+    }
+    if (args.size() == 3 && args[1] == "--hold") {
+        TDatabase db;
+        db.setAliasName(args[2]);
+        db.setDatabaseName(args[2]);
+        db.setLoginPrompt(false);
+        db.open();
+        db.startTransaction();
+        QSqlQuery change(db.sqlDatabase());
+        if (!change.exec("insert into USERS (USER_NAME, User_PASSWORD) values ('Held', 'pw')"))
+            return 1;
+        QTextStream(stdout) << "held" << Qt::endl;
+        for (;;)
+            ::pause();
     }
     if (args.size() != 3)
         return 2;

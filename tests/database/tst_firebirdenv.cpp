@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <functional>
 #include <grp.h>
 #include <memory>
@@ -195,25 +196,35 @@ TEST(PrivateFolderChoice, ProgramsInDifferentSessionsUseOneLockFolder)
     EXPECT_FALSE(first.startsWith(a.path()));
 }
 
-// Another local user creates this user's folder first, as a link to a folder of
-// their own: the program refuses it, says which folder, and writes nothing there.
-TEST(PrivateFolderChoice, AFolderPreparedByAnotherUserStopsTheProgram)
+// Another local user creates a folder in /tmp under this user's old name, as a link
+// to a folder of their own: it no longer matters, the programs use a folder nobody
+// else can create first, and nothing is written in the attacker's.
+TEST(PrivateFolderChoice, AFolderAnotherUserPreparedInTmpDoesNotMatter)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run a program as another user";
-    const QString victimsFolder = "/tmp/jovsec-firebird-" + QString::number(kOtherUid);
+    // An account of its own, so that no other test's folders are in the way.
+    constexpr uid_t kVictimUid = 65533;
+    const QString oldName = "/tmp/jovsec-firebird-" + QString::number(kVictimUid);
+    const QString runtime = "/run/user/" + QString::number(kVictimUid);
     struct stat existing { };
-    if (::lstat(QFile::encodeName(victimsFolder).constData(), &existing) == 0 || errno != ENOENT)
-        GTEST_SKIP() << qPrintable(victimsFolder) << " exists already";
+    if (::lstat(QFile::encodeName(oldName).constData(), &existing) == 0 || errno != ENOENT ||
+        !QFileInfo(QStringLiteral("/run/user")).isDir() || QFileInfo::exists(runtime))
+        GTEST_SKIP() << "the folders of uid " << kVictimUid << " exist already";
+    // The victim's session has its runtime folder, as a log-in gives it.
+    ASSERT_EQ(::mkdir(QFile::encodeName(runtime).constData(), 0700), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(runtime).constData(), kVictimUid, kVictimUid), 0);
     QTemporaryDir attackers;
     ::chmod(QFile::encodeName(attackers.path()).constData(), 0777);
-    ASSERT_TRUE(QFile::link(attackers.path(), victimsFolder));
-    std::unique_ptr<QProcess> peer(startPeer({"--folders"}, {}, kOtherUid));
+    ASSERT_TRUE(QFile::link(attackers.path(), oldName));
+    std::unique_ptr<QProcess> peer(startPeer({"--folders"}, {}, kVictimUid));
     const bool finished = peer->waitForFinished(60000);
-    ::unlink(QFile::encodeName(victimsFolder).constData());
+    ::unlink(QFile::encodeName(oldName).constData());
+    const QString output = QString::fromLocal8Bit(peer->readAllStandardOutput().trimmed());
+    QDir(runtime).removeRecursively();
     ASSERT_TRUE(finished);
-    EXPECT_EQ(peer->exitCode(), 3);
-    EXPECT_TRUE(peer->readAllStandardError().contains(QFile::encodeName(victimsFolder)));
+    EXPECT_EQ(peer->exitCode(), 0) << peer->readAllStandardError().toStdString();
+    EXPECT_EQ(output, runtime + "/jovsec-firebird/lock");
     EXPECT_TRUE(entries(attackers.path()).isEmpty()) << qPrintable(entries(attackers.path()).join(", "));
 }
 
@@ -244,6 +255,36 @@ TEST(PrivateFolderChoice, LocalTimeIsTheSystemsAndAChosenZoneIsKept)
         EXPECT_EQ(shown.takeFirst(), zone.isEmpty() ? ":/etc/localtime" : zone);
         EXPECT_EQ(shown, expected) << qPrintable(zone);
     }
+}
+
+// A program stopped (Ctrl+Z, SIGSTOP, a debugger) in the middle of its work on a file
+// holds the engine for as long as it stays stopped: another program starting on
+// that file gives up within the limit and says which program is stopped and where
+// the engine's locks are, instead of waiting with it.
+TEST(StoppedProgram, AnotherProgramStartingOnTheFileGivesUpNamingItAndTheLockFolder)
+{
+    TestDatabase db;
+    std::unique_ptr<QProcess> holder(startPeer({"--hold", db.alias()}));
+    ASSERT_TRUE(holder->waitForReadyRead(60000)) << holder->readAllStandardError().toStdString();
+    ASSERT_EQ(holder->readAllStandardOutput().trimmed(), "held");
+    const qint64 pid = holder->processId();
+    ::kill(pid_t(pid), SIGSTOP);
+    std::unique_ptr<QProcess> late(startPeer({db.alias(), "Late"}));
+    const bool gaveUp = late->waitForFinished(11000);
+    ::kill(pid_t(pid), SIGCONT);
+    holder->kill();
+    holder->waitForFinished(10000);
+    if (!gaveUp) {
+        late->kill();
+        late->waitForFinished(10000);
+    }
+    ASSERT_TRUE(gaveUp) << "the program starting up waited for the stopped one";
+    EXPECT_EQ(late->exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(late->readAllStandardError());
+    EXPECT_TRUE(message.contains(QString("program %1 (jovsec_dbpeer)").arg(pid))) << qPrintable(message);
+    EXPECT_TRUE(message.contains("stopped")) << qPrintable(message);
+    EXPECT_TRUE(message.contains(qEnvironmentVariable("FIREBIRD_LOCK"))) << qPrintable(message);
+    EXPECT_EQ(db.count("USERS"), 0);
 }
 
 // Every program rewrites a stale configuration as it starts, while the others read

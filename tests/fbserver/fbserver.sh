@@ -128,12 +128,18 @@ CONF
         die "process $pid is not $FB_SERVER after the port opened: $(cat "$DIR/server.log")"
     fi
 
-    # Prove that a remote SYSDBA login works before any test relies on it.
-    rm -f "$DIR/probe.fdb"
-    if ! isql <<<"create database '127.0.0.1/$port:$DIR/probe.fdb' user SYSDBA password '$PASSWORD'; drop database;"; then
-        stop "$DIR"
-        die "remote SYSDBA login failed (see $DIR/setup.log)"
-    fi
+    # Prove that a remote SYSDBA login works before any test relies on it. A server
+    # that has just opened its port may not answer yet (the first run on a fresh
+    # machine): ask again for up to 30 s.
+    for ((i = 0; i < 60; i++)); do
+        rm -f "$DIR/probe.fdb"
+        isql <<<"create database '127.0.0.1/$port:$DIR/probe.fdb' user SYSDBA password '$PASSWORD'; drop database;" &&
+            return 0
+        is_alive "$pid" || break
+        sleep 0.5
+    done
+    stop "$DIR"
+    die "remote SYSDBA login failed (see $DIR/setup.log)"
 }
 
 case "${1:-}" in
