@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 TEST_F(AdminTest, HelpForEveryCommandAndBadUsageIsStatusTwo)
 {
     AdminResult r = adm({"--help"});
@@ -134,6 +138,34 @@ TEST_F(AdminTest, TheUsersPasswordCanComeFromStandardInput)
     const AdminResult help = adm({"user", "add", "--help"});
     EXPECT_TRUE(help.out.contains("--password-stdin")) << help;
     EXPECT_TRUE(help.out.contains("/proc")) << help;
+}
+
+// On a terminal the password is asked for twice and never shown.
+TEST_F(AdminTest, OnATerminalThePasswordIsAskedWithoutEcho)
+{
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    QProcess p;
+    p.setStandardInputFile(QString::fromLocal8Bit(::ptsname(terminal)));
+    p.setReadChannel(QProcess::StandardError);
+    p.start(JOVSECADM_PROGRAM, {"--alias", db->alias(), "user", "add", "Ann", "--password-stdin"});
+    QByteArray err;
+    for (const QByteArray prompt : {"Password: ", "Retype the password: "}) {
+        while (!err.endsWith(prompt) && p.waitForReadyRead(60000))
+            err += p.readAll();
+        ASSERT_TRUE(err.endsWith(prompt)) << err.constData();
+        ASSERT_EQ(::write(terminal, "tty-pw\n", 7), 7);
+    }
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_EQ(db->scalar("select User_PASSWORD from USERS where USER_NAME = 'Ann'"), "tty-pw");
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char shown[256];
+    const ssize_t n = ::read(terminal, shown, sizeof shown);
+    EXPECT_FALSE(QByteArray(shown, int(std::max<ssize_t>(n, 0))).contains("tty-pw")) << "the password was echoed";
+    ::close(terminal);
 }
 
 // A create that fails after the database file was made takes the file and the

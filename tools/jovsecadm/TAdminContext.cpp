@@ -26,21 +26,22 @@ QString readLine()
     return QString::fromStdString(line);
 }
 
-// Asks on the terminal with the echo off, and puts the echo back whatever happens.
+// Asks on the terminal with the echo off (before the question shows, so no answer is
+// echoed or thrown away), and puts the echo back.
 QString askWithoutEcho(const char* prompt)
 {
-    std::fputs(prompt, stderr);
-    std::fflush(stderr);
     termios saved {};
     const bool hasTerminal = tcgetattr(STDIN_FILENO, &saved) == 0;
     if (hasTerminal) {
         termios quiet = saved;
         quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
+    std::fputs(prompt, stderr);
+    std::fflush(stderr);
     const QString typed = readLine();
     if (hasTerminal)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::fputs("\n", stderr);
     return typed;
 }
