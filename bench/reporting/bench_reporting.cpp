@@ -9,6 +9,7 @@
 #include "BenchDatabase.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
+#include "reporting/DrawCmd.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
 #include "reporting/Secdbunt.h"
@@ -17,9 +18,11 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QToolButton>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <malloc.h>
 #include <memory>
 
@@ -160,6 +163,44 @@ void BM_SavePdf(benchmark::State& state)
     state.counters["pdf_bytes_per_page"] = double(QFile(file).size()) / pages;
 }
 BENCHMARK(BM_SavePdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The floor to compare with: QPdfWriter painting the same texts at the same places in
+// the same fonts, one drawText a cell, nothing else (no lines, no state kept).
+void BM_SavePdfAnchor(benchmark::State& state)
+{
+    auto w = usageWindow(10000);
+    openUsage(*w, 10000);
+    w->rdUsage->Execute();
+    const TFormGenWin& win = *w->fgwMain;
+    const QString file = kDir + QStringLiteral("/anchor.pdf");
+    for (auto _ : state) {
+        QPdfWriter pdf(file);
+        pdf.setResolution(1200);
+        pdf.setPageSize(QPageSize(
+            QSizeF(std::min(win.phyWidth(), win.phyHeight()) / 10.0, std::max(win.phyWidth(), win.phyHeight()) / 10.0),
+            QPageSize::Inch));
+        pdf.setPageOrientation(win.pageWidth() > win.pageHeight() ? QPageLayout::Landscape : QPageLayout::Portrait);
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter p(&pdf);
+        int page = 1;
+        for (const auto& cmd : win.commands()) {
+            const auto* text = dynamic_cast<const TTextBoxCmd*>(cmd.get());
+            if (!text)
+                continue;
+            for (; page < text->Page; ++page)
+                pdf.newPage();
+            p.setFont(text->State->Font.atPointSize());
+            const QRectF r(text->X1 * 1200, text->Y1 * 1200, (text->X2 - text->X1) * 1200,
+                           (text->Y2 - text->Y1) * 1200);
+            p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine, text->Text);
+        }
+    }
+    const int pages = win.pageCount();
+    state.counters["pages"] = pages;
+    state.counters["pages_per_s"] = benchmark::Counter(double(pages) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["pdf_bytes_per_page"] = double(QFile(file).size()) / pages;
+}
+BENCHMARK(BM_SavePdfAnchor)->Unit(benchmark::kMillisecond)->Iterations(3);
 } // namespace
 
 int main(int argc, char** argv) { return BenchDatabase::run(argc, argv, kDir, prepareDatabase); }
