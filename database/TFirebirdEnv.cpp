@@ -228,6 +228,14 @@ bool isOwnRuntimeFolder(const QByteArray& path)
            (st.st_mode & 077) == 0;
 }
 
+// A folder of this user's on this machine's own storage.
+bool isOwnLocalFolder(const QString& folder)
+{
+    struct stat st { };
+    return !folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && networkStorage(folder).isEmpty();
+}
+
 QString homeFolder()
 {
     const struct passwd* entry = ::getpwuid(::geteuid());
@@ -261,10 +269,17 @@ TFirebirdEnv::Location TFirebirdEnv::parseLocation(const QString& location)
 
 QString TFirebirdEnv::privateFolder()
 {
+    // The home folder comes first: it is there whether the user has a session or
+    // not, so a service or a cron job started without one agrees with the desktop.
+    // The runtime folder is removed when the last session ends; it serves accounts
+    // whose home is not their own or is on network storage.
+    const QString home = homeFolder();
+    if (isOwnLocalFolder(home))
+        return home + QStringLiteral("/.local/state/jovsec-firebird");
     const QByteArray runtime = "/run/user/" + QByteArray::number(::geteuid());
     if (isOwnRuntimeFolder(runtime))
         return QFile::decodeName(runtime) + QStringLiteral("/jovsec-firebird");
-    return homeFolder() + QStringLiteral("/.local/state/jovsec-firebird");
+    return home + QStringLiteral("/.local/state/jovsec-firebird");
 }
 
 bool TFirebirdEnv::setUpPrivateFolder(const QString& folder, bool withLock, QString* error)

@@ -10,11 +10,12 @@
 //
 // Every program of one OS user must use the same lock folder, or two lock tables on
 // one file damage it. So the folder is derived from the user id alone, never from
-// TMPDIR, HOME or anything else a session can vary: the user's runtime folder
-// /run/user/<uid>/jovsec-firebird when /run/user/<uid> is a folder of this user that
-// nobody else can enter, else <home>/.local/state/jovsec-firebird with the home folder
-// of the user's account. No other local user can create either first, as they could
-// a name in /tmp. The folder must be on local storage (the lock files are shared
+// TMPDIR, HOME or anything else a session can vary: <home>/.local/state/jovsec-firebird
+// with the home folder of the user's account when that is the user's own and on local
+// storage, else the user's runtime folder /run/user/<uid>/jovsec-firebird when
+// /run/user/<uid> is a folder of this user that nobody else can enter. The home folder
+// comes first because it does not come and go with the user's sessions. No other
+// local user can create either first, as they could a name in /tmp. The folder must be on local storage (the lock files are shared
 // memory mapped by every process): one on network storage is refused. The folder and
 // its sub-folders are checked before use without following links: a real directory,
 // owned by this user, mode 0700. One that fails is refused and not used.

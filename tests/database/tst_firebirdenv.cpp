@@ -228,6 +228,28 @@ TEST(PrivateFolderChoice, AFolderAnotherUserPreparedInTmpDoesNotMatter)
     EXPECT_TRUE(entries(attackers.path()).isEmpty()) << qPrintable(entries(attackers.path()).join(", "));
 }
 
+// A program started in a session (with a runtime folder) and one started without
+// (a service, a cron job after the last log-out) keep their locks in one folder;
+// two lock tables on one file would damage it.
+TEST(PrivateFolderChoice, ProgramsWithAndWithoutASessionUseOneLockFolder)
+{
+    const QString runtime = "/run/user/" + QString::number(::geteuid());
+    if (::geteuid() != 0 || !QFileInfo(QStringLiteral("/run/user")).isDir() || QFileInfo::exists(runtime))
+        GTEST_SKIP() << "needs root and no runtime folder of this user";
+    const auto lockFolder = [] {
+        std::unique_ptr<QProcess> peer(startPeer({"--folders"}));
+        EXPECT_TRUE(peer->waitForFinished(60000));
+        EXPECT_EQ(peer->exitCode(), 0) << peer->readAllStandardError().toStdString();
+        return QString::fromLocal8Bit(peer->readAllStandardOutput().trimmed());
+    };
+    const QString withoutSession = lockFolder();
+    ASSERT_EQ(::mkdir(QFile::encodeName(runtime).constData(), 0700), 0);
+    const QString inSession = lockFolder();
+    QDir(runtime).removeRecursively();
+    EXPECT_EQ(inSession, withoutSession);
+    EXPECT_FALSE(withoutSession.isEmpty());
+}
+
 // Local time is read from the system's zone file once instead of at every date,
 // and stays what the system shows, also on both sides of a daylight-saving change.
 // A zone the user chose is kept.
