@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace {
 // A folder typed for a new database on this computer: "~" is the home folder and a
@@ -198,7 +199,13 @@ void TFormAdmin::BuildSecurityTables(const QString& alias)
 void TFormAdmin::Open1Click()
 {
     const QStringList names = TAliases::databaseNames();
-    const int index = PickFromList(QStringLiteral("Alias:"), QStringLiteral("Select Security Alias"), names, this);
+    // The open alias (or the first) is selected, so Enter opens it.
+    const auto open = std::find_if(names.cbegin(), names.cend(), [this](const QString& name) {
+        return name.compare(OpenAlias, Qt::CaseInsensitive) == 0;
+    });
+    const int selected = open == names.cend() ? 0 : int(open - names.cbegin());
+    const int index =
+        PickFromList(QStringLiteral("Alias:"), QStringLiteral("Select Security Alias"), names, this, selected);
     if (index >= 0 && index < names.size())
         OpenSecurityAlias(names.at(index));
 }

@@ -65,13 +65,15 @@ void TfrmPickList::bbtnOkClick()
     accept();
 }
 
-int PickFromList(const QString& prompt, const QString& caption, const QStringList& items, QWidget* owner)
+int PickFromList(const QString& prompt, const QString& caption, const QStringList& items, QWidget* owner, int selected)
 {
     TfrmPickList dialog(owner ? owner : mainWindow());
     frmPickList = &dialog;
     dialog.lblLabel->setText(prompt);
     dialog.setWindowTitle(caption);
     dialog.lboxList->addItems(items);
+    if (selected >= 0 && selected < items.size())
+        dialog.lboxList->setCurrentRow(selected);
     if (const QScreen* screen = dialog.screen()) {
         QRect frame = dialog.frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

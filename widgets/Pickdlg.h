@@ -30,5 +30,7 @@ extern TfrmPickList* frmPickList;
 
 // Shows the list with the prompt above it; returns the index picked with OK, or -1
 // when nothing was selected or the dialog was cancelled. The dialog is owned by the
-// application's main window (or by owner when one is given).
-int PickFromList(const QString& prompt, const QString& caption, const QStringList& items, QWidget* owner = nullptr);
+// application's main window (or by owner when one is given). A valid selected row
+// shows selected, so Enter picks it at once.
+int PickFromList(const QString& prompt, const QString& caption, const QStringList& items, QWidget* owner = nullptr,
+                 int selected = -1);

@@ -2,6 +2,7 @@
 // in order, and the log-in prompt.
 #include "DesktopFixture.h"
 
+#include "database/TAliases.h"
 #include "desktop/TblsOnlyUnt.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Secdbunt.h"
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 namespace {
@@ -72,6 +74,38 @@ TEST_F(OpenClose, OpenThroughThePickListLogsInAndFillsTheStatusBar)
     EXPECT_EQ(window->panelText(1), "Alias:");
     EXPECT_EQ(window->panelText(2), "");
     EXPECT_EQ(menuBarCaptions(), QStringList({"&File", "&Help"}));
+}
+
+TEST_F(OpenClose, ThePickListSelectsTheOpenAliasAndEnterOpensIt)
+{
+    TestDatabase first(true, "FIRST_SEC");
+    TestDatabase second(true, "SECOND_SEC");
+    window->OpenSecurityAlias(second.alias());
+    ASSERT_EQ(window->OpenAlias, second.alias());
+    window->Close1->trigger();
+    // Nothing open: the first row is selected and Enter opens it.
+    whenModal([](QWidget* modal) {
+        auto* pick = qobject_cast<TfrmPickList*>(modal);
+        ASSERT_NE(pick, nullptr);
+        EXPECT_EQ(pick->lboxList->currentRow(), 0);
+        QTest::keyClick(pick->lboxList, Qt::Key_Return);
+    });
+    window->Open1->trigger();
+    const QString firstListed = TAliases::databaseNames().value(0);
+    EXPECT_EQ(window->OpenAlias, firstListed);
+    // With an alias open, that alias is the selected row.
+    window->OpenSecurityAlias(second.alias());
+    whenModal([&](QWidget* modal) {
+        auto* pick = qobject_cast<TfrmPickList*>(modal);
+        ASSERT_NE(pick, nullptr);
+        ASSERT_NE(pick->lboxList->currentItem(), nullptr);
+        EXPECT_EQ(pick->lboxList->currentItem()->text(), second.alias());
+        EXPECT_TRUE(pick->lboxList->currentItem()->isSelected());
+        QTest::keyClick(pick->lboxList, Qt::Key_Enter);
+    });
+    window->Open1->trigger();
+    EXPECT_EQ(window->OpenAlias, second.alias());
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("\n"));
 }
 
 TEST_F(OpenClose, CancellingThePickListOpensNothing)
