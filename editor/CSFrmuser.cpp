@@ -79,6 +79,7 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
         boundCheck("dbchkNeverExpires", QStringLiteral("Password Never Expires"), dsUser, "PWNeverExpires");
     dbckbxAccountLocked = boundCheck("dbckbxAccountLocked", QStringLiteral("Account Locked"), dsUser, "LOCKED");
     // The buddy makes the label show the doubled ampersand as one.
+    lblLoginAttempts = named(new QLabel, "lblLoginAttempts");
     lblOverride = named(new QLabel(QStringLiteral("The Following Settings Override Global && Custom Account Policy.")),
                         "lblOverride");
     lblOverride->setBuddy(dbchkExpireNow);
@@ -106,8 +107,13 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     fields->addWidget(dbedUserDef2, 3, 1);
     layout->addLayout(fields);
     for (QWidget* w : std::initializer_list<QWidget*> {dbchboxEnabled, dbchAdmin, lblOverride, dbchkExpireNow,
-                                                       dbchkNoPWChange, dbchkNeverExpires, dbckbxAccountLocked})
+                                                       dbchkNoPWChange, dbchkNeverExpires})
         layout->addWidget(w);
+    auto* locking = new QHBoxLayout;
+    locking->addWidget(dbckbxAccountLocked);
+    locking->addStretch(1);
+    locking->addWidget(lblLoginAttempts);
+    layout->addLayout(locking);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(bbtnAnother);
@@ -129,6 +135,7 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     connect(dbchkExpireNow, &QCheckBox::clicked, this, [this] { dbchkExpireNowClick(); });
     connect(dbchkNoPWChange, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
     connect(dbchkNeverExpires, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
+    connect(dbckbxAccountLocked, &QCheckBox::clicked, this, [this] { dbckbxAccountLockedClick(); });
 }
 
 QString TformCSUser::fieldCaption(const QString& label)
@@ -178,6 +185,33 @@ void TformCSUser::FormActivate()
         qryUpdateUsers->edit();
     }
     dbckbxAccountLocked->setEnabled(qryUpdateUsers->fieldByName(QStringLiteral("LOCKED"))->asInteger() == 1);
+    ResetLoginAttempts = false;
+    showLoginAttempts();
+}
+
+int TformCSUser::loginAttempts() const
+{
+    return ResetLoginAttempts ? 0 : qryUpdateUsers->fieldByName(QStringLiteral("LoginAttempts"))->asInteger();
+}
+
+void TformCSUser::showLoginAttempts()
+{
+    lblLoginAttempts->setText(QStringLiteral("Failed Logons: %1").arg(loginAttempts()));
+}
+
+void TformCSUser::dbckbxAccountLockedClick()
+{
+    if (dbckbxAccountLocked->isChecked()) {
+        // Locked again before saving: the count is kept after all.
+        ResetLoginAttempts = false;
+    } else if (const int attempts = loginAttempts(); attempts > 0) {
+        ResetLoginAttempts =
+            Platform::askYesNo(QStringLiteral("Unlocking keeps the count of failed logons (%1): the next wrong "
+                                              "password locks the account again at once.\n"
+                                              "Reset the count of failed logons to 0?")
+                                   .arg(attempts));
+    }
+    showLoginAttempts();
 }
 
 void TformCSUser::done(int result)
@@ -221,7 +255,24 @@ bool TformCSUser::applyStatement(bool insert)
             if (qryUpdateUsers->fieldByName(QLatin1String(column))->isNull())
                 throw EDatabaseError(QStringLiteral("validation error for column %1, value \"*** null ***\"")
                                          .arg(QString::fromLatin1(column).toUpper()));
-        UpdateSQL1->apply(insert ? TUpdateSQL::Kind::Insert : TUpdateSQL::Kind::Modify);
+        if (insert) {
+            UpdateSQL1->apply(TUpdateSQL::Kind::Insert);
+        } else {
+            // A chosen reset of the failed logons is written with the rest of the user.
+            const QStringList modify = UpdateSQL1->modifySQL();
+            if (ResetLoginAttempts) {
+                QStringList withReset = modify;
+                withReset.insert(withReset.size() - 2, QStringLiteral("LoginAttempts = 0,"));
+                UpdateSQL1->setModifySQL(withReset);
+            }
+            try {
+                UpdateSQL1->apply(TUpdateSQL::Kind::Modify);
+            } catch (...) {
+                UpdateSQL1->setModifySQL(modify);
+                throw;
+            }
+            UpdateSQL1->setModifySQL(modify);
+        }
         return true;
     } catch (const EDatabaseError& error) {
         if (dbedName->text().isEmpty()) {

@@ -34,6 +34,9 @@ public:
     void bbtnAnotherClick();
     void dbchkExpireNowClick();
     void dbchkNeverExpiresClick();
+    // Unlocking keeps the count of failed logons; the administrator is told so and
+    // may have the count reset with the save.
+    void dbckbxAccountLockedClick();
 
     TQuery* qryUpdateUsers;
     TUpdateSQL* UpdateSQL1;
@@ -53,6 +56,10 @@ public:
     TDBCheckBox* dbchkNoPWChange;
     TDBCheckBox* dbchkNeverExpires;
     TDBCheckBox* dbckbxAccountLocked;
+    // The account's count of consecutive failed logons.
+    QLabel* lblLoginAttempts;
+    // Set when the administrator chose to reset the count on unlocking.
+    bool ResetLoginAttempts = false;
     QPushButton* bbtnAnother;
     QPushButton* bbtnOk;
     QPushButton* bbtnCancel;
@@ -65,6 +72,8 @@ protected:
 private:
     void setNewUserDefaults();
     bool applyStatement(bool insert);
+    int loginAttempts() const;
+    void showLoginAttempts();
 
     bool m_prepared = false;
 };

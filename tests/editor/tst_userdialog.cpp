@@ -100,6 +100,30 @@ TEST_F(UserDialogTest, ALockedAccountCanBeUnlockedButNotLocked)
     EXPECT_EQ(userInt(id, "Locked"), 0);
 }
 
+TEST_F(UserDialogTest, UnlockingSaysTheFailedLogonsStayAndOffersToResetThem)
+{
+    const int kept = db->addUser("ann", "pw", "Locked, LoginAttempts", "1, 3");
+    openDialog(kept);
+    EXPECT_EQ(dialog->lblLoginAttempts->text(), "Failed Logons: 3");
+    dialog->dbckbxAccountLocked->click();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown.last().buttons, Platform::MsgButtons::YesNo);
+    EXPECT_TRUE(messages.last().contains("(3)")) << qPrintable(messages.last());
+    EXPECT_TRUE(closeWith(QDialog::Accepted));
+    EXPECT_EQ(userInt(kept, "Locked"), 0);
+    EXPECT_EQ(userInt(kept, "LoginAttempts"), 3);
+
+    const int reset = db->addUser("bob", "pw", "Locked, LoginAttempts", "1, 4");
+    openDialog(reset);
+    messages.answers = {Platform::MsgResult::Yes};
+    dialog->dbckbxAccountLocked->click();
+    EXPECT_EQ(dialog->lblLoginAttempts->text(), "Failed Logons: 0");
+    EXPECT_TRUE(closeWith(QDialog::Accepted));
+    EXPECT_EQ(userInt(reset, "Locked"), 0);
+    EXPECT_EQ(userInt(reset, "LoginAttempts"), 0);
+    EXPECT_EQ(userInt(kept, "LoginAttempts"), 3);
+}
+
 TEST_F(UserDialogTest, PasswordCheckBoxesExcludeEachOther)
 {
     const int id = db->addUser("ann", "pw");
