@@ -24,6 +24,10 @@ TfrmViewUsers::TfrmViewUsers(QWidget* owner) : QDialog(owner)
     lblNetName->setObjectName(QStringLiteral("lblNetName"));
     lbUsers = new QListWidget(this);
     lbUsers->setObjectName(QStringLiteral("lbUsers"));
+    lblCount = new QLabel(this);
+    lblCount->setObjectName(QStringLiteral("lblCount"));
+    lblCount->setWordWrap(true);
+    showCount(0);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
@@ -38,6 +42,7 @@ TfrmViewUsers::TfrmViewUsers(QWidget* owner) : QDialog(owner)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblNetName);
     layout->addWidget(lbUsers);
+    layout->addWidget(lblCount);
     layout->addLayout(buttons);
     setFixedSize(260, 300);
     if (const QScreen* screen = this->screen()) {
@@ -69,6 +74,13 @@ void TfrmViewUsers::FormShow()
     std::stable_sort(names.begin(), names.end(),
                      [&](const QString& a, const QString& b) { return order.compare(a, b) < 0; });
     lbUsers->addItems(names);
+    showCount(names.size());
+}
+
+void TfrmViewUsers::showCount(qsizetype count)
+{
+    lblCount->setText(count == 1 ? QStringLiteral("1 user of this security database, logged on or not")
+                                 : QStringLiteral("%1 users of this security database, logged on or not").arg(count));
 }
 
 void TfrmViewUsers::FormDestroy() { sqlUserAcc->close(); }

@@ -16,12 +16,17 @@ public:
 
     QLabel* lblNetName = nullptr;
     QListWidget* lbUsers = nullptr;
+    // What the list holds: every user of the database, not only those logged on.
+    QLabel* lblCount = nullptr;
     QPushButton* OKBtn = nullptr;
     TQuery* sqlUserAcc = nullptr;
 
     // Fills the list; engine errors are thrown.
     void FormShow();
     void FormDestroy();
+
+private:
+    void showCount(qsizetype count);
 };
 
 extern TfrmViewUsers* frmViewUsers;

@@ -200,6 +200,8 @@ TEST_F(ViewerTest, UserListIsAlphabetical)
         for (int i = 0; i < users.lbUsers->count(); ++i)
             names << users.lbUsers->item(i)->text();
         EXPECT_EQ(names, QStringList({"Amy", "bob", "carl", "zed"}));
+        // It says that it lists every user, logged on or not, and how many.
+        EXPECT_EQ(users.lblCount->text(), "4 users of this security database, logged on or not");
     }
     db->exec("delete from PWHIST");
     db->exec("delete from USERS");
@@ -207,6 +209,7 @@ TEST_F(ViewerTest, UserListIsAlphabetical)
     empty.sqlUserAcc->setDatabaseName(db->alias());
     empty.FormShow();
     EXPECT_EQ(empty.lbUsers->count(), 0);
+    EXPECT_EQ(empty.lblCount->text(), "0 users of this security database, logged on or not");
 }
 
 TEST_F(ViewerTest, LogDateTimesReadAsInTheReportsAndShowWhole)
