@@ -113,7 +113,7 @@ void TFormAdmin::buildMenus()
     Close1 = addCommand(File1, "Close1", QStringLiteral("&Close"), QStringLiteral("Close Security Database"),
                         &TFormAdmin::Close1Click);
     File1->addSeparator();
-    Create1 = addCommand(File1, "Create1", QStringLiteral("Create In Existing Database"), QString(),
+    Create1 = addCommand(File1, "Create1", QStringLiteral("Create &In Existing Database"), QString(),
                          &TFormAdmin::Create1Click);
     File1->addSeparator();
     PrintSetup1 = addCommand(File1, "PrintSetup1", QStringLiteral("P&rint Setup..."),

@@ -3,15 +3,19 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 QUrl urlFor(const QString& path)
@@ -218,8 +222,43 @@ QString THelpViewer::currentTopic() const { return contextOf(brwTopic->source())
 
 QString THelpViewer::currentTitle() const { return m_titles.value(currentTopic()); }
 
-void THelpViewer::topicChanged()
+void THelpViewer::topicChanged(const QUrl& url)
 {
-    const QString title = currentTitle();
+    // The browser tells the new page before its source() reads it.
+    const QString title = m_titles.value(contextOf(url));
     setWindowTitle(title.isEmpty() ? m_caption : m_caption + QStringLiteral(" - ") + title);
+}
+
+void THelpViewer::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void THelpViewer::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Once: later the window stays where the user put it.
+    if (m_placed)
+        return;
+    m_placed = true;
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The frame's margins as the window system reports them (none before it is mapped).
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const QRect room = available.marginsRemoved(frame);
+    QRect wanted(geometry().topLeft(), size().boundedTo(room.size()));
+    if (!room.contains(wanted)) {
+        if (parentWidget() && room.contains(parentWidget()->geometry().center()))
+            wanted.moveCenter(parentWidget()->geometry().center());
+        wanted.moveLeft(std::clamp(wanted.left(), room.left(), room.right() - wanted.width() + 1));
+        wanted.moveTop(std::clamp(wanted.top(), room.top(), room.bottom() - wanted.height() + 1));
+    }
+    setGeometry(wanted);
 }

@@ -9,12 +9,15 @@
 #include <QStringList>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
+class QShowEvent;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QTextBrowser;
+class QUrl;
 
 class THelpViewer : public QWidget {
     Q_OBJECT
@@ -51,14 +54,21 @@ public:
     QListWidget* lbTopics;
     QTextBrowser* brwTopic;
 
+protected:
+    // Esc closes the window, as in the program's dialogs.
+    void keyPressEvent(QKeyEvent* event) override;
+    // The window opens wholly on its screen, made smaller where the screen is.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void loadPages();
     void filterKeywords(const QString& text);
-    void topicChanged();
+    void topicChanged(const QUrl& url);
     QString contextOf(const QUrl& url) const;
 
     QString m_root;
     QString m_caption;
+    bool m_placed = false;
     QMap<QString, QString> m_titles; // context -> title
     struct Entry {
         QString keyword; // as the pages spell it

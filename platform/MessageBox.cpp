@@ -26,6 +26,22 @@ LoginHandler& loginHandler()
     return handler;
 }
 
+// The window a box belongs to, so that it opens centred on it: the modal dialog the
+// user is working in, else the active window, else the visible main window. The
+// active window alone is not enough: it is none while the window system moves the
+// focus, and then a box would open in the middle of the screen.
+QWidget* ownerWindow()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->inherits("QMainWindow"))
+            return w;
+    return nullptr;
+}
+
 QMessageBox::Icon iconFor(MsgKind kind)
 {
     switch (kind) {
@@ -67,7 +83,7 @@ MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons)
     }
     QMessageBox box(iconFor(kind), titleFor(kind), text,
                     buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
-                    QApplication::activeWindow());
+                    ownerWindow());
     const int answer = box.exec();
     if (buttons == MsgButtons::YesNo)
         return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
@@ -84,7 +100,7 @@ bool inputBox(const QString& caption, const QString& prompt, QString& value)
 {
     if (inputHandler())
         return inputHandler()(caption, prompt, value);
-    QInputDialog dialog(QApplication::activeWindow());
+    QInputDialog dialog(ownerWindow());
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);
     dialog.setTextValue(value);
@@ -98,7 +114,7 @@ bool inputBox(const QString& caption, const QString& prompt, QString& value, con
 {
     if (inputHandler())
         return inputHandler()(caption, prompt, value);
-    QDialog dialog(QApplication::activeWindow());
+    QDialog dialog(ownerWindow());
     dialog.setWindowTitle(caption);
     auto* layout = new QFormLayout(&dialog);
     auto* fixed = new QLineEdit(shown.value, &dialog);
@@ -123,7 +139,7 @@ bool loginPrompt(const QString& databaseName, QString& userName, QString& passwo
 {
     if (loginHandler())
         return loginHandler()(databaseName, userName, password);
-    QDialog dialog(QApplication::activeWindow());
+    QDialog dialog(ownerWindow());
     dialog.setWindowTitle(QStringLiteral("Database Login"));
     auto* layout = new QFormLayout(&dialog);
     auto* edUser = new QLineEdit(userName, &dialog);

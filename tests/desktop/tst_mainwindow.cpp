@@ -16,7 +16,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBrowser>
@@ -81,7 +83,7 @@ TEST_F(MainWindow, CommandTableCaptionsHintsAndOrder)
     const QList<Row> table = {
         {window->File1,
          {"&New|Create new security database", "&Open...|Open existing security database",
-          "&Close|Close Security Database", "-", "Create In Existing Database|", "-",
+          "&Close|Close Security Database", "-", "Create &In Existing Database|", "-",
           "P&rint Setup...|Change printer settings", "-", "E&xit|Quit Security Administration"}},
         {window->Security1,
          {"&Import...|Import data from previous version", "&Setup...|Modify Security Databases",
@@ -249,6 +251,24 @@ TEST_F(Help, ContentsOpensTheContentsTopicInOneHelpWindow)
     EXPECT_EQ(window->findChildren<THelpViewer*>().size(), 1);
 }
 
+TEST_F(Help, TheWindowOpensOnTheScreenNamesItsTopicAndClosesWithEsc)
+{
+    window->show();
+    window->Contents1->trigger();
+    THelpViewer* help = window->helpViewer();
+    ASSERT_NE(help, nullptr);
+    const QRect screen = help->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(help->frameGeometry()))
+        << help->frameGeometry().width() << "x" << help->frameGeometry().height();
+    EXPECT_EQ(help->windowTitle(), "SecDesk Help - " + help->titleOf("Contents"));
+    help->brwTopic->setSource(QUrl("CreateInExisting.html"));
+    EXPECT_EQ(help->windowTitle(), "SecDesk Help - " + help->titleOf("CreateInExisting"));
+    help->btnBack->click();
+    EXPECT_EQ(help->windowTitle(), "SecDesk Help - " + help->titleOf("Contents"));
+    QTest::keyClick(help->lbKeywords, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+}
+
 TEST_F(Help, SearchOpensTheKeywordIndexWithAnEmptyKeyAndFindsTopics)
 {
     window->show();
@@ -320,4 +340,46 @@ TEST_F(Help, NoPageAdvisesSharingALocalFileThroughItsPermissions)
                 << qPrintable(page) << ": " << qPrintable(sentence);
         }
     }
+}
+
+TEST_F(MainWindow, EveryFileCommandHasItsOwnMnemonic)
+{
+    QSet<QChar> keys;
+    for (QAction* action : window->File1->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QString text = action->text();
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        ASSERT_GE(at, 0) << qPrintable(text);
+        const QChar key = text.at(at + 1).toLower();
+        EXPECT_FALSE(keys.contains(key)) << qPrintable(text);
+        keys.insert(key);
+        // The described caption stays as it reads.
+        if (action == window->Create1) {
+            EXPECT_EQ(QString(text).remove(QLatin1Char('&')), "Create In Existing Database");
+        }
+    }
+}
+
+TEST_F(MainWindow, AMessageBoxOpensOnTheDialogItComesFrom)
+{
+    window->show();
+    QDialog dialog(window.get());
+    // The window system has not made the dialog active yet.
+    dialog.setAttribute(Qt::WA_ShowWithoutActivating);
+    Platform::setMessageHandler({});
+    QWidget* owner = nullptr;
+    whenModal([&](QWidget* modal) {
+        ASSERT_EQ(modal, &dialog);
+        whenModal(
+            [&](QWidget* box) {
+                owner = box->parentWidget();
+                box->close();
+            },
+            &dialog);
+        Platform::showError("Not saved");
+        dialog.accept();
+    });
+    dialog.exec();
+    EXPECT_EQ(owner, &dialog);
 }
