@@ -3,6 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
+#include "database/TLogSlices.h"
 #include "database/TQuery.h"
 #include "desktop/TLogQuery.h"
 #include "platform/MessageBox.h"
@@ -156,16 +157,26 @@ void TfrmViewLog::btnClearLogClick()
     try {
         db = TDatabase::connectionFor(sqlLog->databaseName());
         db->startTransaction();
-        // Prepared after the transaction began, so the delete runs inside it; a log row
+        // Prepared after the transaction began, so the deletes run inside it; a log row
         // another program holds is waited for only as long as the lock timeout.
-        db->performWaiting([db] {
-            QSqlQuery remove(db->sqlDatabase());
-            const bool deleted = remove.exec(QStringLiteral("delete from LOG"));
-            const QString error = remove.lastError().text();
-            remove.clear();
-            if (!deleted)
-                throw EDatabaseError(error);
-        });
+        const auto run = [db](const QString& sql, QVariantList* row) {
+            db->performWaiting([&] {
+                QSqlQuery q(db->sqlDatabase());
+                const bool done = q.exec(sql);
+                const QString error = q.lastError().text();
+                if (done && row && q.next())
+                    *row = {q.value(0), q.value(1)};
+                q.clear();
+                if (!done)
+                    throw EDatabaseError(error);
+            });
+        };
+        QVariantList keys;
+        run(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG"), &keys);
+        const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
+        const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
+        TLogSlices::forEach(
+            first, last, [&](const QString& slice) { run(QStringLiteral("delete from LOG where ") + slice, nullptr); });
         db->commit();
         cleared = true;
         collectLogGarbage(db->sqlDatabase());

@@ -1,5 +1,7 @@
 #include "TAdminLog.h"
 
+#include "database/TLogSlices.h"
+
 #include "TAdminContext.h"
 #include "TAdminError.h"
 #include "TAdminFile.h"
@@ -135,7 +137,18 @@ void clear(TAdminContext& c)
     TAdminSession& s = c.session();
     QVariantList binds;
     const QString condition = where(c, binds, true);
-    const int deleted = s.exec(QStringLiteral("delete from LOG") + condition, binds);
+    int deleted = 0;
+    s.transaction([&] {
+        const QVariantList keys = s.rows(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG")).value(0);
+        const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
+        const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
+        TLogSlices::forEach(first, last, [&](const QString& slice) {
+            deleted += s.exec(
+                QStringLiteral("delete from LOG") +
+                    (condition.isEmpty() ? QStringLiteral(" where ") : condition + QStringLiteral(" and ")) + slice,
+                binds);
+        });
+    });
     c.out().done(QStringLiteral("Deleted %1 log rows").arg(deleted), {{QStringLiteral("deleted"), deleted}});
 }
 
