@@ -24,6 +24,24 @@
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
 
+namespace {
+// Compiles use.cpp in the folder with warnings as errors and runs it; its output,
+// or the compiler's complaint.
+QByteArray compileAndRun(const QString& folder)
+{
+    QProcess compiler;
+    compiler.setWorkingDirectory(folder);
+    compiler.start(JOVSEC_TEST_CXX, {"-std=c++17", "-Wall", "-Werror", "use.cpp", "-o", "use"});
+    if (!compiler.waitForFinished(60000) || compiler.exitCode() != 0)
+        return "compiler: " + compiler.readAllStandardError();
+    QProcess run;
+    run.start(QDir(folder).filePath("use"), {});
+    run.waitForFinished(10000);
+    return run.readAllStandardOutput();
+}
+
+} // namespace
+
 TEST(GeneratorText, PascalLinesFillTheIdentifierTo23Characters)
 {
     EXPECT_EQ(PascalConstants({{7, "Edit Users"}}), QByteArray("  dsc_Edit_Users         =7;\r\n"));
@@ -84,15 +102,7 @@ TEST(GeneratorText, CppHeaderNamesStayDistinctWhenRenamedLabelsCollide)
     source.close();
     EXPECT_EQ(defined, constants.size());
 
-    QProcess compiler;
-    compiler.setWorkingDirectory(dir.path());
-    compiler.start(JOVSEC_TEST_CXX, {"-std=c++17", "-Wall", "-Werror", "use.cpp", "-o", "use"});
-    ASSERT_TRUE(compiler.waitForFinished(60000));
-    ASSERT_EQ(compiler.exitCode(), 0) << compiler.readAllStandardError().toStdString();
-    QProcess run;
-    run.start(QDir(dir.path()).filePath("use"), {});
-    ASSERT_TRUE(run.waitForFinished(10000));
-    EXPECT_EQ(run.readAllStandardOutput(), "4 5 6 7 8 9 10 11 ");
+    EXPECT_EQ(compileAndRun(dir.path()), "4 5 6 7 8 9 10 11 ");
 }
 
 class GenerateTest : public ::testing::Test {
@@ -239,13 +249,5 @@ TEST_F(GenerateTest, TheCppHeaderCompilesAndItsConstantsAreTheIds)
                   "int main() { std::printf(\"%d %d %d %d\", dsc_Edit_Users, dsc_Nineteen_Characters, "
                   "dsc_Order_Entry_Edit, dsc_Edit_Users_4); }\n");
     program.close();
-    QProcess compiler;
-    compiler.setWorkingDirectory(dir.path());
-    compiler.start(JOVSEC_TEST_CXX, {"-std=c++17", "-Wall", "-Werror", "use.cpp", "-o", "use"});
-    ASSERT_TRUE(compiler.waitForFinished(60000));
-    ASSERT_EQ(compiler.exitCode(), 0) << compiler.readAllStandardError().toStdString();
-    QProcess run;
-    run.start(QDir(dir.path()).filePath("use"), {});
-    ASSERT_TRUE(run.waitForFinished(10000));
-    EXPECT_EQ(run.readAllStandardOutput(), "1 2 3 4");
+    EXPECT_EQ(compileAndRun(dir.path()), "1 2 3 4");
 }
