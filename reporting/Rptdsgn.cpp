@@ -83,6 +83,11 @@ QSize TReportDesign::paperSize(int index)
     }
 }
 
+QString TReportDesign::emptyText() const
+{
+    return m_emptyText.isEmpty() ? QStringLiteral("There are no entries for the %1.").arg(m_title) : m_emptyText;
+}
+
 void TReportDesign::Execute()
 {
     if (!m_formComponent) {
@@ -144,6 +149,7 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
         b.columns.push_back(m_dataSet->findField(name));
     measureColumns(b);
 
+    m_rowsBuilt = 0;
     while (!m_dataSet->eof()) {
         if (b.y > b.h - bottomLimit) {
             if (b.pageStarted) {
@@ -166,9 +172,18 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
         }
         m_dataSet->next();
         b.y += rowHeight + rowGap;
+        ++m_rowsBuilt;
     }
-    if (b.pageStarted)
-        pageFooter(b);
+    // A report without rows still has its page, saying so under the headings.
+    if (!b.pageStarted) {
+        pageHeader(b);
+        b.y += b.xHeight(m_headingFont) + rowGap;
+        win->setTextFont(m_bodyFont);
+        win->setAlignment(Qt::AlignLeft);
+        win->StrRect(emptyText(), leftMargin, b.y, b.w - rightMargin, b.y + b.xHeight(m_bodyFont) + 2 * b.m);
+        b.pageStarted = true;
+    }
+    pageFooter(b);
 }
 
 double TReportDesign::columnWidth(TFormGenWin* win, const TField& field, const TFont& headingFont,

@@ -61,6 +61,12 @@ public:
     void setDatePosition(TDatePosition position) { m_datePosition = position; }
     QString dateFormat() const { return m_dateFormat; }
     void setDateFormat(const QString& format) { m_dateFormat = format; }
+    // The one line a report without rows shows; empty: "There are no entries for
+    // the <title>."
+    QString emptyText() const;
+    void setEmptyText(const QString& text) { m_emptyText = text; }
+    // The rows the last build drew (0: the page holds the empty text).
+    int rowsBuilt() const { return m_rowsBuilt; }
 
     // Paper width and height in tenths of an inch (portrait) for a paper size index;
     // 0 by 0 for an unknown index.
@@ -100,4 +106,6 @@ private:
     int m_pageSizeIndex = 0;
     TDatePosition m_datePosition = dpNone;
     QString m_dateFormat;
+    QString m_emptyText;
+    int m_rowsBuilt = 0;
 };

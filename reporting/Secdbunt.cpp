@@ -4,6 +4,7 @@
 #include "database/TQuery.h"
 #include "desktop/Usgdlunt.h"
 #include "platform/MessageBox.h"
+#include "platform/RegionalSettings.h"
 #include "reporting/Frmgennav.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/PrintSetup.h"
@@ -88,7 +89,10 @@ const QStringList groupsSql {QStringLiteral("SELECT Groups.Group_ID, Groups.Grou
                              QStringLiteral("  FROM Groups, Access, GrpColl"),
                              QStringLiteral("  WHERE (GrpColl.Group_ID=Groups.Group_ID) AND"),
                              QStringLiteral("        (GrpColl.Access_ID=Access.Access_ID)"),
-                             QStringLiteral("  ORDER BY Groups.Group_Name, Access.Access_Name")};
+                             QStringLiteral("  ORDER BY UPPER(Groups.Group_Name), Groups.Group_Name,"),
+                             QStringLiteral("           UPPER(Access.Access_Name), Access.Access_Name")};
+// Names sort without regard to letter case, as the editor's lists do.
+const QString accessSql = QStringLiteral("SELECT * FROM ACCESS ORDER BY UPPER(ACCESS_NAME), ACCESS_NAME");
 const QString logSql =
     QStringLiteral("Select * from Log Where Log.Access_Date>=:AccessStartDate and Log.Access_Date<=:AccessEndDate "
                    "Order by User_ID, Access_Date");
@@ -168,6 +172,10 @@ bool TFormSecDB::askUsageRange(QWidget* owner, QDate& start, QDate& end)
         return rangeDialog()(owner, start, end);
     TFrmUsageDlg dialog(owner);
     FrmUsageDlg = &dialog;
+    if (start.isValid())
+        dialog.dedStart->setDate(start);
+    if (end.isValid())
+        dialog.dedEnd->setDate(end);
     const bool ok = dialog.exec() == QDialog::Accepted;
     FrmUsageDlg = nullptr;
     if (ok) {
@@ -272,7 +280,7 @@ void TFormSecDB::createQueries()
         q->setSQL(sql);
         return q;
     };
-    QryAccess = query("QryAccess", {QStringLiteral("SELECT * FROM ACCESS ORDER BY ACCESS_NAME")});
+    QryAccess = query("QryAccess", {accessSql});
     qryGroups = query("qryGroups", groupsSql);
     sqlLog = query("sqlLog", {QStringLiteral("select * from log")});
     sqlUsers = query("sqlUsers", {QStringLiteral("select * from Users order by User_ID")});
@@ -280,7 +288,7 @@ void TFormSecDB::createQueries()
     qryReport = query("qryReport", {usersSql});
     qryUserAcc =
         query("qryUserAcc", {QStringLiteral("Select * From Users, UserAcc Where Users.User_ID=UserAcc.User_ID"),
-                             QStringLiteral("  Order By Users.User_Name, Type")});
+                             QStringLiteral("  Order By UPPER(Users.User_Name), Users.User_Name, Type")});
     sqlGroupsTable = query("sqlGroupsTable", {QStringLiteral("select * from groups Order by Group_ID")});
     sqlUserAccTable = query("sqlUserAccTable", {QStringLiteral("Select * from USERACC order by User_Id")});
 
@@ -434,7 +442,7 @@ bool TFormSecDB::openReportData(int index)
         q->setDatabaseName(AliasName);
     switch (index) {
     case 0:
-        QryAccess->setSQL(QStringLiteral("SELECT * FROM ACCESS ORDER BY ACCESS_NAME"));
+        QryAccess->setSQL(accessSql);
         QryAccess->open();
         defineFields(QryAccess);
         break;
@@ -444,8 +452,16 @@ bool TFormSecDB::openReportData(int index)
         defineFields(qryGroups);
         break;
     case 2: {
-        QDate start = QDate::currentDate();
-        QDate end = start;
+        // The range offered first is the log's own: its first and last day.
+        TQuery span;
+        span.setDatabaseName(AliasName);
+        span.setSQL(QStringLiteral("select min(ACCESS_DATE) as FIRST_DAY, max(ACCESS_DATE) as LAST_DAY from LOG"));
+        span.open();
+        QDate start = span.field(0)->asDateTime().date();
+        QDate end = span.field(1)->asDateTime().date();
+        span.close();
+        if (!start.isValid())
+            start = end = QDate::currentDate();
         if (!askUsageRange(this, start, end))
             return false;
         sqlUsers->open();
@@ -456,6 +472,9 @@ bool TFormSecDB::openReportData(int index)
         sqlLog->setParamDateTime(QStringLiteral("AccessEndDate"), QDateTime(end, QTime(23, 59, 59, 999)));
         sqlLog->open();
         defineFields(sqlLog);
+        rdUsage->setEmptyText(QStringLiteral("There are no entries for the Usage Report from %1 to %2.")
+                                  .arg(Platform::formatDate(Platform::regionalSettings().shortDateFormat, start),
+                                       Platform::formatDate(Platform::regionalSettings().shortDateFormat, end)));
         sqlLog->first();
         break;
     }

@@ -41,7 +41,8 @@ public:
     // restores it.
     using RangeDialog = std::function<bool(QWidget* owner, QDate& start, QDate& end)>;
     static void setUsageRangeDialog(RangeDialog dialog);
-    // The range dialog "Select Ranges" (or the replacement); false when cancelled.
+    // The range dialog "Select Ranges" (or the replacement), offering start and end
+    // when they are valid; false when cancelled.
     static bool askUsageRange(QWidget* owner, QDate& start, QDate& end);
     // Called when the window is destroyed, so its creator can forget it.
     std::function<void()> onDestroyed;

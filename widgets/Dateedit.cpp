@@ -1,6 +1,7 @@
 #include "widgets/Dateedit.h"
 
 #include "platform/DateTimeValue.h"
+#include "platform/MessageBox.h"
 #include "platform/RegionalSettings.h"
 #include "widgets/Calpop.h"
 
@@ -123,6 +124,7 @@ void TDateEdit::locateSeparators()
 
 void TDateEdit::selectPart(int part)
 {
+    m_partFresh = true;
     const int length = int(text().size());
     switch (part) {
     case 1:
@@ -156,17 +158,22 @@ void TDateEdit::focusOutEvent(QFocusEvent* event)
     takeTypedText();
 }
 
-void TDateEdit::takeTypedText()
+bool TDateEdit::takeTypedText()
 {
     if (const std::optional<QDate> typed = Platform::parseShortDate(text())) {
         setDate(Platform::dateValue(*typed));
         // Text typed in another shape reads back in the display format.
         setText(Platform::formatDate(m_displayFormat, *typed));
-    } else {
-        setDate(Platform::nowValue());
-        setText(Platform::formatDate(m_displayFormat, date()));
-        setFocus();
+        return true;
     }
+    const QString refused = text();
+    if (m_date == 0)
+        setDate(Platform::nowValue());
+    setText(Platform::formatDate(m_displayFormat, date()));
+    setFocus();
+    Platform::showError(QStringLiteral("\"%1\" is not a valid date. Type the date as %2, for example %3.")
+                            .arg(refused, m_displayFormat, Platform::formatDate(m_displayFormat, date())));
+    return false;
 }
 
 void TDateEdit::keyPressEvent(QKeyEvent* event)
@@ -178,8 +185,10 @@ void TDateEdit::keyPressEvent(QKeyEvent* event)
         event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
         // Enter closes a dialog through its default button while the focus stays
         // here: the date typed so far is taken first, as leaving the field would.
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-            takeTypedText();
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !takeTypedText()) {
+            event->accept();
+            return;
+        }
         QLineEdit::keyPressEvent(event);
         return;
     }
@@ -190,12 +199,26 @@ void TDateEdit::keyPressEvent(QKeyEvent* event)
         else
             setDate(m_date + (c == QLatin1Char('+') ? 1 : -1));
     } else if (c == m_separator) {
+        // The part being typed is the one the caret is in.
+        m_part = std::min(3, int(text().left(cursorPosition()).count(m_separator)) + 1);
         if (m_part < 3) {
             ++m_part;
+            // A date typed whole into emptied text gets its separators as typed.
+            if (int(text().count(m_separator)) < m_part - 1) {
+                end(false);
+                insert(QString(m_separator));
+                m_partFresh = false;
+            } else {
+                locateSeparators();
+                selectPart(m_part);
+            }
+        }
+    } else if (c.isDigit()) {
+        if (m_partFresh && !hasSelectedText()) {
             locateSeparators();
             selectPart(m_part);
         }
-    } else if (c.isDigit()) {
+        m_partFresh = false;
         QLineEdit::keyPressEvent(event);
         return;
     }
@@ -212,6 +235,8 @@ void TDateEdit::mouseReleaseEvent(QMouseEvent* event)
         m_part = 3;
     else
         m_part = 2;
-    selectPart(m_part);
+    // The ordinary handling first: a click on selected text ends by dropping the
+    // selection, which would leave the next digits typed into the old part.
     QLineEdit::mouseReleaseEvent(event);
+    selectPart(m_part);
 }

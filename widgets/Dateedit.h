@@ -81,14 +81,18 @@ protected:
 
 private:
     void locateSeparators();
-    // Reads the typed text into Date, or shows today for text that is no date.
-    void takeTypedText();
+    // Reads the typed text into Date; text that is no date is refused with a
+    // message, the date before it shown again and the focus kept (false).
+    bool takeTypedText();
     void setPart(quint16 year, quint16 month, quint16 day);
 
     double m_date = 0;
     QChar m_separator;
     QString m_displayFormat;
     int m_part = 1;
+    // The current part was entered and nothing typed in it yet: the first digit
+    // replaces the whole part, wherever the caret stands.
+    bool m_partFresh = false;
     int m_sep1 = 0;
     int m_sep2 = 0;
     TDateButton* m_button = nullptr;

@@ -258,10 +258,11 @@ TEST_F(Reports, DesignerCancelStillBuildsWithTheFieldEdits)
 TEST_F(Reports, UsageAsksThroughTheRangeDialog)
 {
     TFormSecDB::setUsageRangeDialog({});
-    QString caption;
+    QString caption, offered;
     QTimer::singleShot(0, [&] {
         if (auto* d = qobject_cast<TFrmUsageDlg*>(QApplication::activeModalWidget())) {
             caption = d->windowTitle();
+            offered = d->dedStart->date().toString(Qt::ISODate) + " " + d->dedEnd->date().toString(Qt::ISODate);
             d->dedStart->setDate(QDate(2026, 1, 11));
             d->dedEnd->setDate(QDate(2026, 1, 11));
             d->OKBtn->click();
@@ -271,10 +272,56 @@ TEST_F(Reports, UsageAsksThroughTheRangeDialog)
     run(2);
     Platform::setRegionalSettings(std::nullopt);
     EXPECT_EQ(caption, "Select Ranges");
+    // The range offered is the log's first and last day.
+    EXPECT_EQ(offered, QString("2026-01-09 2026-01-13"));
     const QStringList texts = pageTexts(preview(), 1);
     EXPECT_TRUE(texts.contains("1/11/2026"));
     EXPECT_FALSE(texts.contains("1/10/2026"));
     EXPECT_FALSE(texts.contains("1/12/2026"));
+}
+
+TEST_F(Reports, AReportWithoutRowsSaysSoOnItsPrintedPage)
+{
+    TFormSecDB::setUsageRangeDialog([](QWidget*, QDate& start, QDate& end) {
+        start = QDate(2025, 3, 1);
+        end = QDate(2025, 3, 2);
+        return true;
+    });
+    Platform::setRegionalSettings(Platform::RegionalSettings {});
+    run(2);
+    Platform::setRegionalSettings(std::nullopt);
+    EXPECT_EQ(preview().pageCount(), 1);
+    EXPECT_TRUE(pageTexts(preview(), 1).contains("Log Entry"));
+    QTemporaryDir dir;
+    ASSERT_TRUE(window->SaveAsPdf(dir.filePath("usage.pdf")));
+    const QString text = pdfPages(dir.filePath("usage.pdf")).join(" ").simplified();
+    EXPECT_TRUE(text.contains("There are no entries for the Usage Report from 3/1/2025 to 3/2/2025."))
+        << text.toStdString();
+    EXPECT_EQ(window->rdUsage->rowsBuilt(), 0);
+
+    db->exec("delete from GRPCOLL");
+    run(1);
+    EXPECT_TRUE(pageTexts(preview(), 1).contains("There are no entries for the Groups Report."));
+    run(0);
+    EXPECT_FALSE(pageTexts(preview(), 1).join(" ").contains("no entries"));
+}
+
+TEST_F(Reports, NameListsSortWithoutRegardToCase)
+{
+    const int al = db->addUser("al", "x1");
+    db->exec(QString("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (%1, 3, 'C')").arg(al));
+    db->exec("insert into ACCESS (ACCESS_NAME) values ('billing')");
+    db->exec("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (1, 4)");
+    run(0);
+    QStringList texts = pageTexts(preview(), 1);
+    EXPECT_LT(texts.indexOf("billing"), texts.indexOf("Enter Orders"));
+    run(1);
+    texts = pageTexts(preview(), 1);
+    EXPECT_LT(texts.indexOf("billing"), texts.indexOf("Enter Orders"));
+    run(4);
+    texts = pageTexts(preview(), 1);
+    EXPECT_LT(texts.indexOf("al"), texts.indexOf("Ann"));
+    EXPECT_GE(texts.indexOf("al"), 0);
 }
 
 TEST_F(Reports, TheDefaultUsersReportFitsItsPaperAndMarksCutCells)

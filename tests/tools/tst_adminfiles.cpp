@@ -162,6 +162,13 @@ TEST_F(Files, UsageCoversTheLogOrTheRangeGiven)
     EXPECT_TRUE(text.contains(shortDate(2026, 2, 10))) << text.toStdString();
     EXPECT_FALSE(text.contains(shortDate(2026, 1, 5)) || text.contains(shortDate(2026, 3, 1))) << text.toStdString();
 
+    // A range without entries says so, on the page and in the answer.
+    r = adm({"report", "usage", "--from", "2025-06-01", "--to", "2025-06-02", "--pdf", pdf});
+    ASSERT_EQ(r.status, 0) << r;
+    EXPECT_TRUE(r.out.contains("The Usage report has no entries from 2025-06-01 to 2025-06-02")) << r;
+    text = pdfText(pdf).simplified();
+    EXPECT_TRUE(text.contains("There are no entries for the Usage Report from")) << text.toStdString();
+
     EXPECT_EQ(adm({"report", "usage", "--from", "2026-02-30", "--pdf", pdf}).status, 2);
     EXPECT_EQ(adm({"report", "usage", "--from", "2026-03-01", "--to", "2026-02-01", "--pdf", pdf}).status, 2);
     EXPECT_EQ(adm({"report", "groups", "--from", "2026-03-01", "--pdf", pdf}).status, 2);

@@ -2,11 +2,15 @@
 // "+" and "-", leaving the field, the part setters and the calendar button.
 #include "platform/DateTimeValue.h"
 #include "platform/RegionalSettings.h"
+#include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 #include "widgets/Calpop.h"
 #include "widgets/Dateedit.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFocusEvent>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -206,7 +210,7 @@ TEST_F(DateEditTest, AClickSelectsThePartUnderTheCaret)
     EXPECT_EQ(edit->selectedText(), "2004");
 }
 
-TEST_F(DateEditTest, LeavingReadsTheTextOrFallsBackToNow)
+TEST_F(DateEditTest, LeavingReadsTheTextOrRefusesWhatIsNoDate)
 {
     window.show();
     edit->setDate(dateTimeValue(QDateTime(QDate(1999, 1, 31), QTime(10, 30))));
@@ -214,10 +218,46 @@ TEST_F(DateEditTest, LeavingReadsTheTextOrFallsBackToNow)
     leave();
     EXPECT_EQ(edit->Date(), dateValue(QDate(2000, 2, 29))) << "read as a date, the time of day is lost";
 
+    // Text that is no date is refused with a message; the date stays as it was.
+    MessageRecorder messages;
     edit->setText("2/30/2000");
     leave();
-    EXPECT_EQ(edit->date(), QDate::currentDate());
-    EXPECT_EQ(edit->text(), formatDate("M/d/yyyy", QDate::currentDate()));
+    EXPECT_EQ(edit->date(), QDate(2000, 2, 29));
+    EXPECT_EQ(edit->text(), "2/29/2000");
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.last().contains("\"2/30/2000\" is not a valid date")) << messages.last().toStdString();
+
+    // Enter on such text does not reach the dialog's default button.
+    QDialog dialog;
+    auto* inDialog = new TDateEdit(&dialog);
+    auto* ok = new QPushButton("OK", &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    dialog.show();
+    inDialog->setDate(QDate(2001, 5, 6));
+    inDialog->setText("13/45/2001");
+    QTest::keyClick(inDialog, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(inDialog->date(), QDate(2001, 5, 6));
+}
+
+TEST_F(DateEditTest, TypingADateReplacesTheTextAsUsersExpect)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    edit->setDate(QDate(2026, 4, 6));
+    // Two clicks on the first part: the second lands on the selection.
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(3, edit->height() / 2));
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(3, edit->height() / 2));
+    type("11/30/2026");
+    EXPECT_EQ(edit->text(), "11/30/2026");
+
+    // Everything selected and a whole date typed over it.
+    edit->selectAll();
+    type("12/24/2025");
+    EXPECT_EQ(edit->text(), "12/24/2025");
+    leave();
+    EXPECT_EQ(edit->date(), QDate(2025, 12, 24));
 }
 
 TEST_F(DateEditTest, PartSettersRebuildTheDateOrRefuseAnImpossibleOne)

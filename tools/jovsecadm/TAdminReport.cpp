@@ -118,6 +118,15 @@ void report(TAdminContext& c)
         extra.insert(QStringLiteral("from"), start.toString(Qt::ISODate));
         extra.insert(QStringLiteral("to"), end.toString(Qt::ISODate));
     }
+    const int rows = form.report(index)->rowsBuilt();
+    extra.insert(QStringLiteral("rows"), rows);
+    if (rows == 0) {
+        const QString what = usage ? QStringLiteral("The Usage report has no entries from %1 to %2")
+                                         .arg(start.toString(Qt::ISODate), end.toString(Qt::ISODate))
+                                   : QStringLiteral("The %1 report has no entries").arg(names.at(index));
+        c.out().done(QStringLiteral("%1; wrote a page saying so to %2.").arg(what, pdf), extra);
+        return;
+    }
     c.out().done(QStringLiteral("Wrote the %1 report (%2 page%3) to %4.")
                      .arg(names.at(index))
                      .arg(pages.pageCount())
