@@ -15,7 +15,10 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
+#include <QSettings>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include "widgets/Dateedit.h"
@@ -559,6 +562,44 @@ void TFormSecDB::SaveAsPdfClick()
     const QString file = Reporting::askPdfFileName(suggested + QStringLiteral(".pdf"), this);
     if (!file.isEmpty())
         SaveAsPdf(file);
+}
+
+namespace {
+const QString geometryKey = QStringLiteral("ReportsWindow/Geometry");
+}
+
+void TFormSecDB::showEvent(QShowEvent* event)
+{
+    if (!m_geometryRestored) {
+        m_geometryRestored = true;
+        const QByteArray saved =
+            QSettings(QStringLiteral("JovSec"), QStringLiteral("SecDesk")).value(geometryKey).toByteArray();
+        if (!saved.isEmpty())
+            restoreGeometry(saved);
+    }
+    QWidget::showEvent(event);
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown)
+        return;
+    // The frame, title bar included, fits in the screen's free area: shrink what is
+    // too large, then move what hangs over an edge back in.
+    const QRect area = shown->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize border = frame.size() - size();
+    const QSize fitted = size().boundedTo(area.size() - border);
+    if (fitted != size())
+        resize(fitted);
+    QRect wanted(frame.topLeft(), fitted + border);
+    wanted.moveLeft(std::max(area.left(), std::min(wanted.left(), area.right() + 1 - wanted.width())));
+    wanted.moveTop(std::max(area.top(), std::min(wanted.top(), area.bottom() + 1 - wanted.height())));
+    if (wanted.topLeft() != frame.topLeft())
+        move(wanted.topLeft());
+}
+
+void TFormSecDB::hideEvent(QHideEvent* event)
+{
+    QSettings(QStringLiteral("JovSec"), QStringLiteral("SecDesk")).setValue(geometryKey, saveGeometry());
+    QWidget::hideEvent(event);
 }
 
 void TFormSecDB::closeEvent(QCloseEvent* event)

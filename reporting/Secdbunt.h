@@ -81,8 +81,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The window comes back where the user left it, and always wholly on the screen.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    bool m_geometryRestored = false;
     void createControls();
     void createQueries();
     void createReports();

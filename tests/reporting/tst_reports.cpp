@@ -15,7 +15,11 @@
 
 #include <QComboBox>
 #include <QPrinter>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QDialog>
 #include <QTemporaryDir>
@@ -322,6 +326,37 @@ TEST_F(Reports, NameListsSortWithoutRegardToCase)
     texts = pageTexts(preview(), 1);
     EXPECT_LT(texts.indexOf("al"), texts.indexOf("Ann"));
     EXPECT_GE(texts.indexOf("al"), 0);
+}
+
+TEST_F(Reports, TheWindowKeepsItsPlaceAndOpensWhollyOnTheScreen)
+{
+    QTemporaryDir settingsDir;
+    struct Settings {
+        explicit Settings(const QString& path)
+        {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+        }
+        ~Settings()
+        {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                               QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        }
+    } settings(settingsDir.path());
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    window->show();
+    window->setGeometry(area.left() + 40, area.top() + 50, 700, 420);
+    window->close();
+    auto again = std::make_unique<TFormSecDB>();
+    again->show();
+    EXPECT_EQ(again->geometry(), QRect(area.left() + 40, area.top() + 50, 700, 420));
+
+    // Left partly below the screen, and too tall for it: it comes back inside.
+    again->setGeometry(area.left() + 10, area.bottom() - 100, 400, area.height() + 200);
+    again->close();
+    again = std::make_unique<TFormSecDB>();
+    again->show();
+    EXPECT_TRUE(area.contains(again->frameGeometry())) << again->frameGeometry().bottom() << " " << area.bottom();
+    again.reset();
 }
 
 TEST_F(Reports, TheDefaultUsersReportFitsItsPaperAndMarksCutCells)
