@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 int Rnd(double value) { return int(std::nearbyint(value)); }
@@ -41,6 +42,16 @@ int printPen(double scaleX, double scaleY, double width) { return Rnd((scaleX + 
 // descenders. A single line too long for its box ends in an ellipsis, so that a
 // reader sees it was cut; one that is only a little wider at this resolution than
 // where it was measured may reach into the box's margin instead.
+// Most cells are far shorter than their column, and measuring a text costs its
+// shaping. No glyph of the font is wider than maxWidth; text of Latin-1 letters only
+// is drawn in the font itself, never in a wider fallback font.
+bool surelyFits(const QString& text, const QFontMetrics& metrics, int width)
+{
+    if (qint64(text.size()) * metrics.maxWidth() > width)
+        return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+}
+
 void drawBoxText(QPainter& canvas, const QRect& box, quint16 format, const QString& text, int margin)
 {
     int flags = TTextBoxCmd::qtFlags(format | tfNoPrefix);
@@ -58,7 +69,8 @@ void drawBoxText(QPainter& canvas, const QRect& box, quint16 format, const QStri
         }
         const bool oneLine = !(flags & Qt::TextWordWrap) && !text.contains(QLatin1Char('\n'));
         if (oneLine) {
-            if (metrics.horizontalAdvance(text) > area.width() + margin)
+            if (!surelyFits(text, metrics, area.width() + margin) &&
+                metrics.horizontalAdvance(text) > area.width() + margin)
                 shown = metrics.elidedText(text, Qt::ElideRight, area.width());
             // The line now fits its box, or reaches only into the margin, so it
             // needs no clip; a clip would cost every cell of a PDF a clip path and
