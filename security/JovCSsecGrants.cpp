@@ -1,5 +1,6 @@
 // Start-up for large sites (UserGrantsOnly): instead of every grant at start-up,
-// each logon reads the grants of the user who logs on.
+// each logon reads the grants of the user who logs on. A logon by name, in every
+// mode, reads only that user's USERS and PWHIST rows.
 #include "security/JovCSsec.h"
 
 #include "database/EDatabaseError.h"
