@@ -118,7 +118,8 @@ void TFormCSMain::spbtnAccDelClick()
         return;
     const QString name = lbConstants->entryText(index);
     const int id = lbConstants->entryId(index);
-    if (!Platform::askYesNo(QStringLiteral("Confirm deletion of ") + name, Platform::MsgKind::Warning))
+    const auto holders = TSecurityRules::constantHolders(SecAlias, id);
+    if (!Platform::askYesNo(TSecurityRules::confirmDeletion(name, holders, false), Platform::MsgKind::Warning))
         return;
     {
         TFilterScope scope(sqlAccess, TFilter::equals(QStringLiteral("Access_ID"), id));
@@ -180,7 +181,8 @@ void TFormCSMain::spbtnDelGroupClick()
         return;
     const QString name = lbGroups->entryText(index);
     const int id = lbGroups->entryId(index);
-    if (!Platform::askYesNo(QStringLiteral("Confirm deletion of ") + name, Platform::MsgKind::Warning))
+    const auto holders = TSecurityRules::groupHolders(SecAlias, id);
+    if (!Platform::askYesNo(TSecurityRules::confirmDeletion(name, holders, true), Platform::MsgKind::Warning))
         return;
     bool found = false;
     {

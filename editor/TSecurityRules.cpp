@@ -32,6 +32,63 @@ QStringList TSecurityRules::deleteConstantStatements(int accessId)
             QStringLiteral("Delete from access where Access_ID = ") + key};
 }
 
+namespace {
+int countOf(const QString& databaseName, const QString& sql, int id)
+{
+    TQuery count;
+    count.setDatabaseName(databaseName);
+    count.setSQL(sql);
+    count.setParamInteger(QStringLiteral("Id"), id);
+    count.open();
+    const int n = count.field(0)->asInteger();
+    count.close();
+    return n;
+}
+
+QString counted(int n, const char* one, const char* many)
+{
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+}
+} // namespace
+
+TSecurityRules::Holders TSecurityRules::constantHolders(const QString& databaseName, int accessId)
+{
+    Holders h;
+    h.users = countOf(
+        databaseName,
+        QStringLiteral("select count(distinct USER_ID) from USERACC where ACCESS_ID = :Id and TYPE = 'C'"), accessId);
+    h.groups = countOf(databaseName,
+                       QStringLiteral("select count(distinct GROUP_ID) from GRPCOLL where ACCESS_ID = :Id"), accessId);
+    return h;
+}
+
+TSecurityRules::Holders TSecurityRules::groupHolders(const QString& databaseName, int groupId)
+{
+    Holders h;
+    h.users = countOf(
+        databaseName,
+        QStringLiteral("select count(distinct USER_ID) from USERACC where ACCESS_ID = :Id and TYPE = 'G'"), groupId);
+    return h;
+}
+
+QString TSecurityRules::confirmDeletion(const QString& name, const Holders& holders, bool group)
+{
+    QString text = QStringLiteral("Confirm deletion of ") + name;
+    QStringList who;
+    if (holders.users > 0)
+        who << counted(holders.users, "user", "users");
+    if (holders.groups > 0)
+        who << counted(holders.groups, "group", "groups");
+    if (who.isEmpty())
+        return text;
+    const bool one = who.size() == 1 && holders.users + holders.groups == 1;
+    text += QStringLiteral("\n\n") + who.join(QStringLiteral(" and ")) +
+            (one ? QStringLiteral(" holds this ") : QStringLiteral(" hold this ")) +
+            (group ? QStringLiteral("group") : QStringLiteral("constant")) +
+            QStringLiteral(", and will no longer have it.");
+    return text;
+}
+
 QStringList TSecurityRules::insertUserStatement()
 {
     return {QStringLiteral("Insert into Users "),

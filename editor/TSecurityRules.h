@@ -40,6 +40,19 @@ public:
     // A "G" grant names a group, even when the group's id equals the constant's.
     static QStringList deleteConstantStatements(int accessId);
 
+    // Who holds an access constant or a group: the users it is granted to (directly),
+    // and for a constant the groups that include it. One COUNT each, on the
+    // database named; throws EDatabaseError.
+    struct Holders {
+        int users = 0;
+        int groups = 0;
+    };
+    static Holders constantHolders(const QString& databaseName, int accessId);
+    static Holders groupHolders(const QString& databaseName, int groupId);
+    // "Confirm deletion of " + name, and when anybody holds it, how many do, as the
+    // question before a constant (or a group) goes with every grant of it.
+    static QString confirmDeletion(const QString& name, const Holders& holders, bool group);
+
     // The user dialog's insert statement, one line per item; its parameters are
     // User_Name, User_Password, User_Def1, User_Def2, User_LastAccess,
     // User_AccessCount, User_Enabled, User_Admin, LOCKED, PWMustChange,

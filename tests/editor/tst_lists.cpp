@@ -88,7 +88,8 @@ TEST_F(EditorTest, DeletingAConstantRemovesItsGrantsAndMembershipsButNotGroupGra
     select(editor->lbConstants, "Print");
     messages.answers << Platform::MsgResult::Yes;
     editor->spbtnAccDelClick();
-    EXPECT_EQ(messages.last(), "Confirm deletion of Print");
+    EXPECT_EQ(messages.last(), "Confirm deletion of Print\n\n1 user and 1 group hold this constant, and will no "
+                               "longer have it.");
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Warning);
     EXPECT_EQ(db->count("ACCESS"), 1);
     EXPECT_EQ(integer(QString("select count(*) from USERACC where TYPE = 'C' and ACCESS_ID = %1").arg(constant)), 0);
@@ -120,6 +121,51 @@ TEST_F(EditorTest, DeletingAGroupRemovesItsGrantsAndMembersTogether)
     EXPECT_EQ(integer("select count(*) from USERACC where TYPE = 'C'"), 1);
     EXPECT_EQ(editor->lbGroups->texts(), QStringList {"Admins"});
     EXPECT_EQ(editor->lbUsrAccess->texts(), QStringList {"Print"});
+}
+
+TEST_F(EditorTest, TheDeletePromptSaysHowManyUsersAndGroupsHoldTheConstantOrGroup)
+{
+    db->addProgram();
+    const int print = addConstant("Print");
+    const int exportId = addConstant("Export");
+    addConstant("Unused");
+    const int clerks = addGroup("Clerks");
+    const int tellers = addGroup("Tellers");
+    for (int group : {clerks, tellers})
+        db->exec(QString("insert into GRPCOLL (GROUP_ID, ACCESS_ID) values (%1, %2)").arg(group).arg(print));
+    const int ann = db->addUser("ann", "pw");
+    const int bob = db->addUser("bob", "pw");
+    db->addUser("cy", "pw");
+    grant(ann, print, "C");
+    grant(bob, print, "C");
+    grant(ann, clerks, "G");
+    grant(bob, clerks, "G"); // Bob holds Print through Clerks too: he counts once
+    ASSERT_EQ(exportId, tellers); // a constant grant of Export is none of Tellers
+    grant(bob, exportId, "C");
+    openEditor();
+
+    select(editor->lbConstants, "Print");
+    editor->spbtnAccDelClick();
+    EXPECT_EQ(messages.last(),
+              "Confirm deletion of Print\n\n2 users and 2 groups hold this constant, and will no longer have it.");
+    select(editor->lbGroups, "Tellers");
+    editor->spbtnDelGroupClick();
+    EXPECT_EQ(messages.last(), "Confirm deletion of Tellers");
+    select(editor->lbGroups, "Clerks");
+    editor->spbtnDelGroupClick();
+    EXPECT_EQ(messages.last(), "Confirm deletion of Clerks\n\n2 users hold this group, and will no longer have it.");
+    db->exec(QString("delete from USERACC where USER_ID = %1 and TYPE = 'G'").arg(bob));
+    editor->spbtnDelGroupClick();
+    EXPECT_EQ(messages.last(), "Confirm deletion of Clerks\n\n1 user holds this group, and will no longer have it.");
+    select(editor->lbConstants, "Export");
+    editor->spbtnAccDelClick();
+    EXPECT_EQ(messages.last(), "Confirm deletion of Export\n\n1 user holds this constant, and will no longer have it.");
+    select(editor->lbConstants, "Unused");
+    editor->spbtnAccDelClick();
+    EXPECT_EQ(messages.last(), "Confirm deletion of Unused");
+    // Every question was answered No.
+    EXPECT_EQ(db->count("ACCESS"), 3);
+    EXPECT_EQ(db->count("GROUPS"), 2);
 }
 
 class GroupDialogTest : public EditorTest {
