@@ -120,6 +120,8 @@ void TFormCSMain::meditNumOfAttemptsKeyPress(QObject*, QChar& key)
 void TFormCSMain::btnGAPSettingsClick()
 {
     dblkUserNameDropDown();
+    // The administrator comes back to the user they were looking at.
+    const int chosenUser = selectedUserId();
 
     auto dialog = std::make_unique<TFrmGAPSettings>(this);
     FrmGAPSettings = dialog.get();
@@ -187,7 +189,9 @@ void TFormCSMain::btnGAPSettingsClick()
 
     sqlPWHist->close();
     sqlPWHist->open();
-    dblkUserName->setKeyValue(-1);
+    // Shown again with what the new global policy gave them; a user deleted
+    // meanwhile by another program leaves none chosen.
+    dblkUserName->setKeyValue(chosenUser);
     UpdateUserInformation();
     dialog.reset();
     FrmGAPSettings = nullptr;

@@ -88,6 +88,23 @@ TEST_F(GlobalPolicyTest, OkStoresThePolicyAndHandsItOnToFollowersOnly)
     EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
 }
 
+TEST_F(GlobalPolicyTest, TheChosenUserStaysChosenAndShowsTheNewGlobalPolicy)
+{
+    choose("follower");
+    editor->PageControl1->setCurrentWidget(editor->AccountSheet);
+    globalSettings(
+        [](TFrmGAPSettings& d) {
+            d.rbtnAccountLocking->click();
+            d.meditNumOfAttempts->setText("4");
+        },
+        true);
+    EXPECT_EQ(editor->selectedUserId(), follower);
+    EXPECT_EQ(editor->dblkUserName->text(), "follower");
+    EXPECT_TRUE(editor->grpCAP->isEnabled());
+    EXPECT_TRUE(editor->rbtnAccountLocking->isChecked());
+    EXPECT_EQ(editor->meditNumOfAttempts->text(), "4");
+}
+
 TEST_F(GlobalPolicyTest, EditsWithoutNumbersStoreTheFallbacksAndNoHistoryKeepsTheCount)
 {
     db->exec("update PROGRAM set GLB_PWCOUNT = 7");
