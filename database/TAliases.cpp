@@ -1,6 +1,7 @@
 #include "database/TAliases.h"
 
 #include "database/TDatabase.h"
+#include "database/TFirebirdEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -165,16 +166,42 @@ bool TAliases::addAlias(const QString& alias, const QString& driverType, const Q
     return false;
 }
 
-bool TAliases::deleteAlias(const QString& alias)
+bool TAliases::deleteAlias(const QString& alias, QString* error)
 {
-    if (!refusal().isEmpty())
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    message = refusal();
+    if (!message.isEmpty())
         return false;
     QSettings settings(configFile(), QSettings::IniFormat);
     const QString old = storedName(settings, alias);
     if (old.isEmpty())
         return true;
     settings.remove(old);
-    return saved(settings);
+    if (saved(settings))
+        return true;
+    message = QStringLiteral("Cannot save the alias file %1.").arg(configFile());
+    return false;
+}
+
+bool TAliases::setParams(const QString& alias, const QStringList& params, QString* error)
+{
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    message = refusal();
+    if (!message.isEmpty())
+        return false;
+    QSettings settings(configFile(), QSettings::IniFormat);
+    const QString name = storedName(settings, alias);
+    if (name.isEmpty()) {
+        message = QStringLiteral("There is no alias %1 in %2.").arg(alias, configFile());
+        return false;
+    }
+    settings.setValue(name + QLatin1Char('/') + kParamsKey, params);
+    if (saved(settings))
+        return true;
+    message = QStringLiteral("Cannot save the alias file %1.").arg(configFile());
+    return false;
 }
 
 QString TAliases::driverType(const QString& alias)
@@ -223,4 +250,71 @@ bool TAliases::hasParam(const QStringList& params, const QString& name)
         if (nameOf(line).compare(name, Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+QStringList TAliases::withParam(const QStringList& params, const QString& name, const QString& value)
+{
+    QStringList result = params;
+    const QString line = name + QLatin1Char('=') + value;
+    for (QString& existing : result)
+        if (nameOf(existing).compare(name, Qt::CaseInsensitive) == 0) {
+            existing = line;
+            return result;
+        }
+    result << line;
+    return result;
+}
+
+QStringList TAliases::withoutParam(const QStringList& params, const QString& name)
+{
+    QStringList result;
+    for (const QString& line : params)
+        if (nameOf(line).compare(name, Qt::CaseInsensitive) != 0)
+            result << line;
+    return result;
+}
+
+QString TAliases::Entry::where() const
+{
+    if (location.isEmpty())
+        return QStringLiteral("nowhere (no SERVER NAME)");
+    if (!remote())
+        return QStringLiteral("%1 on this computer").arg(path);
+    return port < 0 ? QStringLiteral("%1 on server %2").arg(path, host)
+                    : QStringLiteral("%1 on server %2, port %3").arg(path, host).arg(port);
+}
+
+bool TAliases::entry(const QString& alias, Entry* entry)
+{
+    if (!refusal().isEmpty())
+        return false;
+    QSettings settings(configFile(), QSettings::IniFormat);
+    const QString name = storedName(settings, alias);
+    if (name.isEmpty())
+        return false;
+    const QStringList list = settings.value(name + QLatin1Char('/') + kParamsKey).toStringList();
+    Entry e;
+    e.name = name;
+    e.driverType = settings.value(name + QLatin1Char('/') + kTypeKey).toString();
+    e.location = paramValue(list, QStringLiteral("SERVER NAME")).trimmed();
+    const TFirebirdEnv::Location where = TFirebirdEnv::parseLocation(e.location);
+    e.host = where.host;
+    e.port = where.port;
+    e.path = where.path;
+    e.user = paramValue(list, QStringLiteral("USER NAME"));
+    e.storesPassword = !paramValue(list, QStringLiteral("PASSWORD")).isEmpty();
+    e.fileExists = !e.remote() && !e.path.isEmpty() && QFileInfo::exists(e.path);
+    *entry = e;
+    return true;
+}
+
+QList<TAliases::Entry> TAliases::entries()
+{
+    QStringList names = aliasNames();
+    names.sort(Qt::CaseInsensitive);
+    QList<Entry> list;
+    for (const QString& name : names)
+        if (Entry e; entry(name, &e))
+            list << e;
+    return list;
 }

@@ -33,7 +33,13 @@ public:
     // in error, when the name is refused or it cannot be saved.
     static bool addAlias(const QString& alias, const QString& driverType, const QStringList& params,
                          QString* error = nullptr);
-    static bool deleteAlias(const QString& alias);
+    // Removes an alias from the file; the database it points to is not touched. True
+    // when no such alias is left; false, with the reason in error, when it cannot be
+    // saved.
+    static bool deleteAlias(const QString& alias, QString* error = nullptr);
+    // Replaces an alias's parameters, keeping its spelling and driver type; false, with
+    // the reason in error, when there is no such alias or it cannot be saved.
+    static bool setParams(const QString& alias, const QStringList& params, QString* error = nullptr);
     static QString driverType(const QString& alias);
     // The alias's parameters as NAME=VALUE lines; empty when there is no such alias.
     static QStringList params(const QString& alias);
@@ -43,4 +49,28 @@ public:
     // NAME=VALUE helpers, names compared without regard to case.
     static QString paramValue(const QStringList& params, const QString& name);
     static bool hasParam(const QStringList& params, const QString& name);
+    // The parameters with name set to value (in its place, or added at the end).
+    static QStringList withParam(const QStringList& params, const QString& name, const QString& value);
+    static QStringList withoutParam(const QStringList& params, const QString& name);
+
+    // One alias as the alias lists show it: where it points and what it keeps.
+    struct Entry {
+        QString name; // as the file spells it
+        QString driverType;
+        QString location; // SERVER NAME
+        QString host; // empty for a file on this computer
+        int port = -1;
+        QString path;
+        QString user;
+        bool storesPassword = false;
+        // Whether the file is there; only known for a file on this computer.
+        bool fileExists = false;
+        bool remote() const { return !host.isEmpty(); }
+        // "/home/me/orders.gdb on this computer", "/db/orders.gdb on server dbhost, port 3051".
+        QString where() const;
+    };
+    // Every alias of the file, sorted by name; empty when the file is not used.
+    static QList<Entry> entries();
+    // The alias's entry; false when there is no such alias.
+    static bool entry(const QString& alias, Entry* entry);
 };

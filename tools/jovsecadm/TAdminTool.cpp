@@ -1,5 +1,6 @@
 #include "TAdminTool.h"
 
+#include "TAdminAliases.h"
 #include "TAdminContext.h"
 #include "TAdminError.h"
 #include "TAdminGenerate.h"
@@ -288,6 +289,54 @@ const QList<Command>& commands()
             1,
             TAdminReport::report,
             true};
+        const QString aliasFile = QStringLiteral(" The alias file is %1 (or the file named by JOVSEC_CONFIG).")
+                                      .arg(QStringLiteral("~/.config/JovSec/aliases.ini"));
+        QList<Command> aliases {
+            {QStringLiteral("alias list"),
+             QString(),
+             QStringLiteral("Lists the aliases: where each points, whether its file exists (a file on this "
+                            "computer), its user and whether it stores a password.") +
+                 aliasFile,
+             {},
+             0,
+             0,
+             TAdminAliases::list},
+            {QStringLiteral("alias show"),
+             QStringLiteral("NAME"),
+             QStringLiteral("Shows an alias: its location, server, port, path, user and whether it stores a "
+                            "password (never the password)."),
+             {},
+             1,
+             1,
+             TAdminAliases::show},
+            {QStringLiteral("alias set"),
+             QStringLiteral("NAME"),
+             QStringLiteral("Corrects an alias's location or account, or forgets its stored password. An alias "
+                            "that does not exist is added when --location is given. Database files are not "
+                            "touched."),
+             {valueOption(QStringLiteral("location"),
+                          QStringLiteral("Where the database is: a file, or host[/port]:path on a Firebird server."),
+                          QStringLiteral("LOCATION")),
+              valueOption(QStringLiteral("server"),
+                          QStringLiteral("The same path on another server (HOST or HOST/PORT), or on this computer "
+                                         "when empty."),
+                          QStringLiteral("HOST[/PORT]")),
+              valueOption(QStringLiteral("user"), QStringLiteral("The database account (USER NAME)."),
+                          QStringLiteral("USER")),
+              QCommandLineOption(QStringLiteral("forget-password"),
+                                 QStringLiteral("Remove the password stored in the alias."))},
+             1,
+             1,
+             TAdminAliases::set},
+            {QStringLiteral("alias remove"),
+             QStringLiteral("NAME"),
+             QStringLiteral("Removes an alias from the alias file. The database it points to is not touched."),
+             {},
+             1,
+             1,
+             TAdminAliases::remove},
+        };
+        c << aliases;
         c << Command {QStringLiteral("add-indexes"),
                       QString(),
                       QStringLiteral("Adds the indexes that databases made by earlier versions lack (the grants by "
