@@ -181,12 +181,21 @@ QWidget* TFormCSMain::buildUserSheet()
     users->addWidget(spbtnEditUser);
     users->addWidget(spbtnDelUser);
     grid->addLayout(users, 0, 0, 1, 3);
+    lblEffectivePolicy = named(new QLabel(page), "lblEffectivePolicy");
+    lblEffectivePolicy->setWordWrap(true);
+    lblEffectivePolicy->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblEffectivePolicy->setToolTip(QStringLiteral("The account policy a logon of this user meets; change it on the "
+                                                  "Account Policy page or with Global Settings"));
+    // Room for two lines whatever the policy says: the window's size is fixed.
+    lblEffectivePolicy->setMinimumHeight(2 * lblEffectivePolicy->fontMetrics().lineSpacing());
+    lblEffectivePolicy->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(lblEffectivePolicy, 1, 0, 1, 3);
 
     lbUsrAccess = named(new TListBox(page), "lbUsrAccess");
     auto* left = new QVBoxLayout;
     left->addWidget(new QLabel(QStringLiteral("Security Access for User:")));
     left->addWidget(lbUsrAccess);
-    grid->addLayout(left, 1, 0);
+    grid->addLayout(left, 2, 0);
 
     spbtnAddAccess = arrowButton("spbtnAddAccess", Qt::LeftArrow,
                                  QStringLiteral("Grant the selected group or constant to the user"), page);
@@ -197,7 +206,7 @@ QWidget* TFormCSMain::buildUserSheet()
     arrows->addWidget(spbtnAddAccess);
     arrows->addWidget(spbtnDelAccess);
     arrows->addStretch(1);
-    grid->addLayout(arrows, 1, 1);
+    grid->addLayout(arrows, 2, 1);
 
     tnbkLists = named(new QTabWidget(page), "tnbkLists");
     tsGroups = named(new QWidget, "tsGroups");
@@ -236,7 +245,7 @@ QWidget* TFormCSMain::buildUserSheet()
     tnbkLists->addTab(tsGroups, QStringLiteral("Groups"));
     tnbkLists->addTab(tsConstants, QStringLiteral("Constants"));
     tnbkLists->setCurrentWidget(tsConstants);
-    grid->addWidget(tnbkLists, 1, 2);
+    grid->addWidget(tnbkLists, 2, 2);
     return page;
 }
 
@@ -478,4 +487,5 @@ void TFormCSMain::saveSelectedUser()
         SaveUserInformation();
     else
         SaveGAPToUser();
+    refreshEffectivePolicy(selectedUserId());
 }

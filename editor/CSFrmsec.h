@@ -133,6 +133,9 @@ public:
     QToolButton* spbtnAddUser;
     QToolButton* spbtnEditUser;
     QToolButton* spbtnDelUser;
+    // The chosen user's account policy in words, read-only: whether it is the global
+    // one or their own, and what it holds. Changed on the Account Policy page.
+    QLabel* lblEffectivePolicy;
     TListBox* lbUsrAccess;
     QToolButton* spbtnAddAccess;
     QToolButton* spbtnDelAccess;
@@ -201,6 +204,10 @@ private:
     // Adds the user's missing PWHIST row, holding the user id alone.
     void addHistoryRow(int userId);
     void saveSelectedUser();
+    // Shows the policy the user's rows hold, as a logon finds it.
+    void showEffectivePolicy(const TAccountPolicy& policy, bool custom);
+    // Reads it again from the user's USERS and PWHIST rows (after a save).
+    void refreshEffectivePolicy(int userId);
     // Reads the selected user's USERACC rows into sqlUsrAcc.
     void openUserAccess(int userId);
     // Reads the user's PWHIST row into sqlPWHist.

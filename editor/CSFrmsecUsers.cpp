@@ -64,6 +64,32 @@ void TFormCSMain::clearPolicyControls()
     }
     for (TUpDown* s : {spinMaxAge, spinMinAge, spinMinLength, spinUniqueness, spinAllowedAttempts})
         s->setEnabled(false);
+    lblEffectivePolicy->clear();
+}
+
+void TFormCSMain::showEffectivePolicy(const TAccountPolicy& policy, bool custom)
+{
+    lblEffectivePolicy->setText(
+        (custom ? QStringLiteral("Own account policy: ") : QStringLiteral("Global account policy: ")) +
+        policy.describe());
+}
+
+void TFormCSMain::refreshEffectivePolicy(int userId)
+{
+    TAccountPolicy policy;
+    bool custom = false;
+    {
+        TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), userId));
+        if (sqlUsers->isEmpty())
+            return;
+        custom = intOf(sqlUsers, "CUSTOMACCTPOLICY") == 1;
+        policy.readUserRow(*sqlUsers);
+    }
+    openUserHistory(userId);
+    TFilterScope scope(sqlPWHist, TFilter::equals(QStringLiteral("User_Id"), userId));
+    if (!sqlPWHist->isEmpty())
+        policy.readHistoryRow(*sqlPWHist);
+    showEffectivePolicy(policy, custom);
 }
 
 void TFormCSMain::UpdateUserInformation()
@@ -111,16 +137,18 @@ void TFormCSMain::fillAccessList()
 void TFormCSMain::loadPolicy(int userId)
 {
     TAccountPolicy policy;
+    bool custom = false;
     {
         TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), userId));
         // A user deleted meanwhile by another program shows the history row alone.
         if (!sqlUsers->isEmpty()) {
             grpCAP->setEnabled(true);
             setFontColor(grpCAP, Qt::black);
-            const int custom = intOf(sqlUsers, "CUSTOMACCTPOLICY");
-            if (custom == 1)
+            const int customPolicy = intOf(sqlUsers, "CUSTOMACCTPOLICY");
+            custom = customPolicy == 1;
+            if (customPolicy == 1)
                 rbtnUseCustomPolicy->setChecked(true);
-            else if (custom == 0)
+            else if (customPolicy == 0)
                 rbtnUseGLBPolicy->setChecked(true);
             rbtnUseGLBPolicyClick();
             policy.readUserRow(*sqlUsers);
@@ -132,6 +160,7 @@ void TFormCSMain::loadPolicy(int userId)
     if (sqlPWHist->isEmpty())
         addHistoryRow(userId);
     policy.readHistoryRow(*sqlPWHist);
+    showEffectivePolicy(policy, custom);
     // A user who never remembered passwords shows the global count to start from.
     if (policy.count.value_or(0) <= 0)
         policy.count = intOf(sqlProgram, "GLB_PWCount");

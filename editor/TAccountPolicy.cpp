@@ -2,11 +2,34 @@
 
 #include "database/TQuery.h"
 
+#include <QStringList>
+
 namespace {
 int intOf(const TQuery& q, const char* column) { return q.fieldByName(QLatin1String(column))->asInteger(); }
 
 void setInt(TQuery& q, const char* column, int value) { q.fieldByName(QLatin1String(column))->setAsInteger(value); }
 } // namespace
+
+QString TAccountPolicy::describe() const
+{
+    auto days = [](int n) { return n == 1 ? QStringLiteral("1 day") : QStringLiteral("%1 days").arg(n); };
+    QStringList parts;
+    if (aging == 1) {
+        parts << (expires() ? QStringLiteral("expires after ") + days(maxDays) : QStringLiteral("never expires"));
+        parts << (minDays == 0                   ? QStringLiteral("may change at once")
+                  : minDays == kNeverAllowChange ? QStringLiteral("may never change")
+                                                 : QStringLiteral("may change after ") + days(minDays));
+    } else {
+        parts << QStringLiteral("aging off");
+    }
+    parts << (hasMinLength() ? QStringLiteral("at least %1 characters").arg(minSize)
+                             : QStringLiteral("blank password allowed"));
+    parts << (keepHistory == 1 ? QStringLiteral("remembers %1 passwords").arg(count.value_or(0))
+                               : QStringLiteral("no password history"));
+    parts << (acctLocking == 1 ? QStringLiteral("locks after %1 incorrect logins").arg(allowedAttempts)
+                               : QStringLiteral("no account locking"));
+    return parts.join(QStringLiteral(", "));
+}
 
 TAccountPolicy TAccountPolicy::ofProgram(const TQuery& program)
 {

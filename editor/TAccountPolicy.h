@@ -5,6 +5,8 @@
 // global policy), and for each user in the USERS row (aging, history, locking,
 // attempts) and the PWHIST row (the day, length and count limits).
 
+#include <QString>
+
 #include <optional>
 
 class TQuery;
@@ -31,6 +33,10 @@ struct TAccountPolicy {
     int minDaysInEffect() const { return aging == 1 ? minDays : 0; }
 
     bool operator==(const TAccountPolicy&) const = default;
+
+    // The policy in one line of words, for reading rather than editing: "aging off,
+    // at least 5 characters, no password history, locks after 3 incorrect logins".
+    QString describe() const;
 
     // The global policy in the current PROGRAM row (a column without a value reads
     // as 0).

@@ -202,3 +202,31 @@ TEST_F(EditorTest, NumericEditsTakeDigitsOnlyAndFallBackToOneWhenLeft)
     QTest::keyClicks(editor->meditMinLength, "1234");
     EXPECT_EQ(editor->meditMinLength->text(), "12");
 }
+
+TEST_F(PolicySaveTest, TheUsersPageShowsThePolicyTheUsersRowsHoldAndFollowsItsChanges)
+{
+    const int ann = db->addUser("ann", "pw", "CustomAcctPolicy, PWAging, AcctLocking, AllowedAttempts", "1, 1, 1, 7");
+    db->exec(QString("update PWHIST set PWMAXDAYS = 45, PWMINDAYS = 99999, PWMINSIZE = 0 where USER_ID = %1").arg(ann));
+    db->addUser("bob", "pw");
+    openEditor();
+    EXPECT_EQ(editor->lblEffectivePolicy->text(), "");
+    choose("ann");
+    EXPECT_EQ(editor->lblEffectivePolicy->text(), "Own account policy: expires after 45 days, may never change, blank "
+                                                  "password allowed, no password history, locks after 7 incorrect "
+                                                  "logins");
+    // Rows as they are, not yet given the global policy.
+    choose("bob");
+    EXPECT_EQ(editor->lblEffectivePolicy->text(), "Global account policy: aging off, at least 5 characters, no "
+                                                  "password history, no account locking");
+
+    // Ann is switched to the global policy on the policy page; back on the users page
+    // she shows what was stored.
+    choose("ann");
+    editor->PageControl1->setCurrentWidget(editor->AccountSheet);
+    editor->rbtnUseGLBPolicy->click();
+    editor->PageControl1->setCurrentWidget(editor->UserSheet);
+    EXPECT_EQ(editor->lblEffectivePolicy->text(), "Global account policy: expires after 30 days, may change after 2 "
+                                                  "days, at least 6 characters, remembers 8 passwords, locks after 4 "
+                                                  "incorrect logins");
+    EXPECT_EQ(userInt(ann, "CustomAcctPolicy"), 0);
+}
