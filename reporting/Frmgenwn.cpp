@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -38,6 +39,31 @@ private:
 };
 
 namespace {
+
+// The grey margin around the page and the width of the page's shadow, in pixels.
+constexpr int surroundMargin = 12;
+constexpr int shadowWidth = 4;
+
+// The surface the page lies on: the scroll box's grey shows around it, and a soft
+// shadow below and right of the page lifts it off that grey, as previews do.
+class TPageSurround : public QWidget {
+public:
+    TPageSurround() { setObjectName(QStringLiteral("pnlSurround")); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const QWidget* page = findChild<QWidget*>(QStringLiteral("pbxPage"));
+        if (!page)
+            return;
+        QPainter painter(this);
+        QColor shadow = palette().color(QPalette::Shadow);
+        for (int i = shadowWidth; i > 0; --i) {
+            shadow.setAlpha(40 + 30 * (shadowWidth - i) / shadowWidth);
+            painter.fillRect(page->geometry().translated(i, i), shadow);
+        }
+    }
+};
 
 // Text is measured at 96 pixels per inch whatever the screen, so a report lays out
 // the same everywhere.
@@ -77,24 +103,27 @@ TFormGenWin::TFormGenWin(QWidget* owner) : QFrame(owner)
     m_scrollBox = new QScrollArea(this);
     m_scrollBox->setObjectName(QStringLiteral("sbxPage"));
     m_scrollBox->setFocusPolicy(Qt::NoFocus);
-    m_scrollBox->setBackgroundRole(QPalette::Base);
-    QPalette p = m_scrollBox->palette();
-    p.setColor(QPalette::Base, Qt::white);
-    p.setColor(QPalette::Window, Qt::white);
-    m_scrollBox->setPalette(p);
+    // The page lies on grey, centred where it is smaller than the box.
+    m_scrollBox->setBackgroundRole(QPalette::Dark);
     m_scrollBox->setWidgetResizable(false);
-    m_scrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_scrollBox->setAlignment(Qt::AlignCenter);
+    m_surround = new TPageSurround;
     m_pageImage = new TPageImage(this);
-    m_pageImage->resize(850, 1100);
-    m_scrollBox->setWidget(m_pageImage);
+    m_pageImage->setParent(m_surround);
+    m_pageImage->move(surroundMargin, surroundMargin);
+    resizePageImage(850, 1100);
+    m_scrollBox->setWidget(m_surround);
     // Moves are passed on with or without a button held. Drags and drops go to the
     // scroll box alone, the page image lying inside it, so the owner sees one enter
     // and one leave per drag over the window.
     m_scrollBox->viewport()->setMouseTracking(true);
+    m_surround->setMouseTracking(true);
     m_pageImage->setMouseTracking(true);
     m_scrollBox->viewport()->setAcceptDrops(true);
     m_scrollBox->viewport()->installEventFilter(this);
+    m_surround->installEventFilter(this);
     m_pageImage->installEventFilter(this);
+    m_scrollBox->installEventFilter(this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_scrollBox);
@@ -106,7 +135,9 @@ TFormGenWin::~TFormGenWin()
     m_destroying = true;
     notifyNavigator();
     m_pageImage->removeEventFilter(this);
+    m_surround->removeEventFilter(this);
     m_scrollBox->viewport()->removeEventFilter(this);
+    m_scrollBox->removeEventFilter(this);
 }
 
 QWidget* TFormGenWin::pageImage() const { return m_pageImage; }
@@ -135,6 +166,7 @@ void TFormGenWin::applyPageSize()
     m_pageHeight = m_phyHeight / 10.0;
     const QSize size = pageImageSize();
     resizePageImage(size.width(), size.height());
+    applyZoomFit();
 }
 
 QSize TFormGenWin::pageImageSize() const
@@ -148,6 +180,7 @@ QSize TFormGenWin::pageImageSize() const
 void TFormGenWin::resizePageImage(int width, int height)
 {
     m_pageImage->resize(std::max(width, 0), std::max(height, 0));
+    m_surround->resize(m_pageImage->width() + 2 * surroundMargin, m_pageImage->height() + 2 * surroundMargin);
     m_pageImage->update();
 }
 
@@ -157,6 +190,7 @@ void TFormGenWin::setZoomMode(int mode)
 {
     if (mode < 1 || mode > 3 || mode == m_zoomMode)
         return;
+    m_zoomFit = zfNone;
     m_zoomMode = mode;
     const QSize size = pageImageSize();
     resizePageImage(size.width(), size.height());
@@ -166,7 +200,36 @@ void TFormGenWin::setZoomPercent(int percent)
 {
     if (percent < 25 || percent > 200)
         return;
+    m_zoomFit = zfNone;
     m_zoomPercent = percent;
+    m_zoomMode = 4;
+    const QSize size = pageImageSize();
+    resizePageImage(size.width(), size.height());
+}
+
+void TFormGenWin::setZoomFit(TZoomFit fit)
+{
+    m_zoomFit = fit;
+    applyZoomFit();
+    notifyNavigator();
+}
+
+void TFormGenWin::applyZoomFit()
+{
+    if (m_zoomFit == zfNone || m_phyWidth <= 0 || m_phyHeight <= 0)
+        return;
+    // The room of the scroll box without scroll bars, less the grey margins.
+    const QSize room = m_scrollBox->maximumViewportSize() - QSize(2 * surroundMargin, 2 * surroundMargin);
+    const auto percentFor = [this](int width, int height) {
+        const double across = width / (m_phyWidth * 0.1);
+        return int(m_zoomFit == zfWidth ? across : std::min(across, height / (m_phyHeight * 0.1)));
+    };
+    int percent = percentFor(room.width(), room.height());
+    // A page fitted to the width that is taller than the box brings a vertical
+    // scroll bar, which takes its own width from the room.
+    if (m_zoomFit == zfWidth && Rnd(m_phyHeight * percent * 0.1) > room.height())
+        percent = percentFor(room.width() - m_scrollBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0);
+    m_zoomPercent = std::clamp(percent, 25, 200);
     m_zoomMode = 4;
     const QSize size = pageImageSize();
     resizePageImage(size.width(), size.height());
@@ -383,6 +446,7 @@ void TFormGenWin::Clear()
     m_pageCount = 1;
     m_currentPage = 1;
     m_zoomMode = 1;
+    m_zoomFit = zfNone;
     updatePageImage();
     notifyNavigator();
 }
@@ -403,6 +467,45 @@ void TFormGenWin::PrevPage()
     --m_currentPage;
     updatePageImage();
     notifyNavigator();
+}
+
+void TFormGenWin::showPage(int page, bool atBottom)
+{
+    QScrollBar* bar = m_scrollBox->verticalScrollBar();
+    bar->setValue(atBottom ? bar->maximum() : bar->minimum());
+    if (page < 1 || page > m_pageCount || page == m_currentPage)
+        return;
+    m_currentPage = page;
+    updatePageImage();
+    notifyNavigator();
+}
+
+void TFormGenWin::FirstPage() { showPage(1); }
+
+void TFormGenWin::LastPage() { showPage(m_pageCount); }
+
+void TFormGenWin::GoToPage(int page)
+{
+    if (page >= 1 && page <= m_pageCount)
+        showPage(page);
+}
+
+void TFormGenWin::ScrollDownOrNextPage()
+{
+    const QScrollBar* bar = m_scrollBox->verticalScrollBar();
+    if (bar->value() < bar->maximum())
+        ScrollDownPage();
+    else if (m_currentPage < m_pageCount)
+        showPage(m_currentPage + 1);
+}
+
+void TFormGenWin::ScrollUpOrPrevPage()
+{
+    const QScrollBar* bar = m_scrollBox->verticalScrollBar();
+    if (bar->value() > bar->minimum())
+        ScrollUpPage();
+    else if (m_currentPage > 1)
+        showPage(m_currentPage - 1, true);
 }
 
 void TFormGenWin::ScrollDownPage()
@@ -481,10 +584,16 @@ void TFormGenWin::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_PageUp:
-        ScrollUpPage();
+        ScrollUpOrPrevPage();
         break;
     case Qt::Key_PageDown:
-        ScrollDownPage();
+        ScrollDownOrNextPage();
+        break;
+    case Qt::Key_Home:
+        FirstPage();
+        break;
+    case Qt::Key_End:
+        LastPage();
         break;
     case Qt::Key_Left:
         ScrollLeftPage();
@@ -499,6 +608,15 @@ void TFormGenWin::keyPressEvent(QKeyEvent* event)
 
 bool TFormGenWin::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_scrollBox) {
+        if (event->type() == QEvent::Resize && m_zoomFit != zfNone) {
+            const int before = m_zoomPercent;
+            applyZoomFit();
+            if (m_zoomPercent != before)
+                notifyNavigator();
+        }
+        return QFrame::eventFilter(watched, event);
+    }
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget)
         return QFrame::eventFilter(watched, event);

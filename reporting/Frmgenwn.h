@@ -19,6 +19,9 @@ class QScrollArea;
 class TPageImage;
 
 enum TFrmGenOption { foShowDialog = 1, foShowPrint = 2 };
+// A zoom that follows the window's size: the page as wide as the scroll box, or
+// the whole page inside it.
+enum TZoomFit { zfNone, zfWidth, zfPage };
 // Where a drag over the window stands: it came in, it left, or it moved inside.
 enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
 using TFrmGenOptions = int;
@@ -75,6 +78,11 @@ public:
     int zoomPercent() const { return m_zoomPercent; }
     // Accepts 25 to 200 and switches to percentage mode; does not notify.
     void setZoomPercent(int percent);
+    // Zooms so that the page fits the scroll box's width or the whole box (within 25
+    // to 200 %), and keeps it fitted while the window changes size, until another
+    // zoom is chosen. Notifies.
+    void setZoomFit(TZoomFit fit);
+    TZoomFit zoomFit() const { return m_zoomFit; }
     // The page image's size in pixels.
     QSize pageImageSize() const;
 
@@ -118,7 +126,19 @@ public:
     void Zoom();
     void NextPage();
     void PrevPage();
+    void FirstPage();
+    void LastPage();
+    // Shows the page; numbers outside the document are ignored.
+    void GoToPage(int page);
+    // Page Down and Page Up: scroll a screen, and at the page's bottom (top) turn to
+    // the next (previous) page.
+    void ScrollDownOrNextPage();
+    void ScrollUpOrPrevPage();
+    // Prints at once unless foShowPrint asks for the print dialog.
     void Print();
+    // Prints after the print dialog (printer or PDF file, copies, collation, pages)
+    // whatever the options say.
+    void PrintWithDialog();
     // Replays every page into a PDF file with the title as the document title;
     // false (with the reason in error) when the file cannot be written.
     bool SaveToPdf(const QString& fileName, const QString& title, QString* error = nullptr);
@@ -166,6 +186,9 @@ private:
     // The state given, shared with earlier commands recorded in the same state.
     TDrawStatePtr shareState(const TDrawState& state);
     void applyPageSize();
+    void applyZoomFit();
+    void showPage(int page, bool atBottom = false);
+    void print(bool askFirst);
     void resizePageImage(int width, int height);
     void updatePageImage();
     quint16 textFormat() const;
@@ -191,6 +214,7 @@ private:
     int m_currentPage = 1;
     int m_zoomMode = 1;
     int m_zoomPercent = 100;
+    TZoomFit m_zoomFit = zfNone;
     int m_printFromPage = 0;
     int m_printToPage = 0;
     int m_printCopies = 0;
@@ -205,5 +229,6 @@ private:
     bool m_dropAccepted = false; // the last OnDragOver answer
 
     QScrollArea* m_scrollBox;
+    QWidget* m_surround; // the grey margin around the page, inside the scroll box
     TPageImage* m_pageImage;
 };

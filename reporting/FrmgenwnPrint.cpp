@@ -110,7 +110,11 @@ bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, T
 
 } // namespace
 
-void TFormGenWin::Print()
+void TFormGenWin::Print() { print(m_options & foShowPrint); }
+
+void TFormGenWin::PrintWithDialog() { print(true); }
+
+void TFormGenWin::print(bool askFirst)
 {
     using Reporting::TPrintChoice;
     // The printer chosen in Print Setup, with its settings; else a PDF file.
@@ -161,7 +165,7 @@ void TFormGenWin::Print()
     std::unique_ptr<TfrmPrintAbort> abortBox;
     QString error;
     [&] {
-        if (!(m_options & foShowPrint)) {
+        if (!askFirst) {
             choice.range = TPrintChoice::PageNums;
             choice.toPage = m_printToPage > 0 && m_printToPage <= m_pageCount ? m_printToPage : m_pageCount;
             choice.fromPage = m_printFromPage <= 0              ? 1

@@ -1,6 +1,7 @@
 #include "reporting/PrintSetup.h"
 
 #include "platform/Printer.h"
+#include "reporting/TfrmPrintToPdf.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -38,6 +39,13 @@ QString currentPrinterName()
     return Platform::printersInstalled() ? Platform::printer().printerName() : QString();
 }
 
+bool noPrinterInstalled()
+{
+    if (printerHandler())
+        return printerHandler()().isEmpty();
+    return !Platform::printersInstalled();
+}
+
 QPrinter* programPrinter()
 {
     if (printerHandler())
@@ -51,6 +59,18 @@ bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)
 {
     if (dialogHandler())
         return dialogHandler()(printer, choice);
+    if (noPrinterInstalled()) {
+        // The system's print dialog would offer nothing but a file: ask for the PDF
+        // file with the copies and pages the program will write into it.
+        TfrmPrintToPdf dialog(parent);
+        const QString file = printer.outputFileName();
+        dialog.setChoice(choice, file.isEmpty() ? QDir::home().filePath(QStringLiteral("report.pdf")) : file);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        choice = dialog.choice();
+        printer.setOutputFileName(dialog.fileName());
+        return true;
+    }
     QPrintDialog dialog(&printer, parent);
     dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintSelection |
                       QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);

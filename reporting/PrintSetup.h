@@ -32,7 +32,11 @@ QString currentPrinterName();
 // installed and Print Setup was not confirmed, or a test chose the printer.
 QPrinter* programPrinter();
 
-// Shows the print dialog for the printer; false when the user cancels.
+// Whether no printer is installed (or a test chose none): printing writes PDF files.
+bool noPrinterInstalled();
+// Shows the print dialog for the printer; where no printer is installed, the
+// dialog asks for the PDF file too and names it on the printer. False when the
+// user cancels.
 bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent);
 // Asks for the PDF file to print into; empty when the user cancels.
 QString askPdfFileName(const QString& suggestedName, QWidget* parent);

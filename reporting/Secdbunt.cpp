@@ -214,7 +214,9 @@ void TFormSecDB::createControls()
     pnlTopArea = new QFrame(this);
     pnlTopArea->setObjectName(QStringLiteral("pnlTopArea"));
     pnlTopArea->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    pnlTopArea->setFixedHeight(51);
+    // 51 high at the least; the navigator's row below the report's row may need more.
+    pnlTopArea->setMinimumHeight(51);
+    pnlTopArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     lblReport = new QLabel(QStringLiteral("Report:"), pnlTopArea);
     lblReport->setObjectName(QStringLiteral("lblReport"));
     cmboxReportType = new QComboBox(pnlTopArea);
@@ -250,23 +252,31 @@ void TFormSecDB::createControls()
     fgnReport = new TFormGenNav(pnlTopArea);
     fgnReport->setObjectName(QStringLiteral("fgnReport"));
     fgnReport->setVisibleButtons(visBtn(nbZoom) | visBtn(nbPrint) | visBtn(nbPrevPage) | visBtn(nbNextPage) |
-                                 visBtn(nbClear));
+                                 visBtn(nbClear) | visBtn(nbPrintDialog) | visBtn(nbFirstPage) | visBtn(nbLastPage) |
+                                 visBtn(nbPageBox));
     // The stored hints name the visible buttons; the hidden build button has none.
     fgnReport->setHints({QString(), QStringLiteral("Print"), QStringLiteral("Previous Page"),
                          QStringLiteral("Next Page"), QStringLiteral("Clear"), QStringLiteral("Zoom")});
     fgnReport->setFormComponent(fgwMain);
-    fgnReport->resize(230, 28);
+    fgnReport->setFixedSize(fgnReport->sizeHint());
 
-    auto* row = new QHBoxLayout(pnlTopArea);
+    // The report's row, and below it the navigator's, so that a narrow window shows
+    // every control.
+    auto* rows = new QVBoxLayout(pnlTopArea);
+    rows->setContentsMargins(4, 2, 4, 2);
+    rows->setSpacing(2);
+    auto* row = new QHBoxLayout;
     row->addWidget(lblReport);
     row->addWidget(cmboxReportType);
     row->addWidget(spbtnExecute);
     row->addWidget(spbtnDesign);
-    row->addSpacing(16);
-    row->addWidget(fgnReport);
-    row->addWidget(spbtnSavePdf);
     row->addStretch();
-    fgnReport->setFixedSize(230, 28);
+    auto* navRow = new QHBoxLayout;
+    navRow->addWidget(fgnReport);
+    navRow->addWidget(spbtnSavePdf);
+    navRow->addStretch();
+    rows->addLayout(row);
+    rows->addLayout(navRow);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -5,7 +5,14 @@
 #include "tests/reporting/ReportTestSupport.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -22,7 +29,116 @@ void buildPages(TFormGenWin& win, int pages)
     win.Execute();
 }
 
+// A window as the reports window has it: the full navigator above its preview,
+// shown and active, so that its keys work as a user's would.
+struct ShownPreview {
+    ShownPreview()
+    {
+        auto* layout = new QVBoxLayout(&top);
+        nav = new TFormGenNav(&top);
+        win = new TFormGenWin(&top);
+        nav->setVisibleButtons(allNavControls & ~visBtn(nbExecute));
+        nav->setFixedSize(nav->sizeHint());
+        nav->setFormComponent(win);
+        layout->addWidget(nav);
+        layout->addWidget(win, 1);
+        top.resize(700, 500);
+        top.show();
+        QApplication::setActiveWindow(&top);
+    }
+    ~ShownPreview() { closeAllWindows(); }
+    QWidget top;
+    TFormGenNav* nav;
+    TFormGenWin* win;
+};
+
 } // namespace
+
+TEST(Navigator, PageBoxAndKeysReachAnyPage)
+{
+    ShownPreview shown;
+    TFormGenWin& win = *shown.win;
+    TFormGenNav& nav = *shown.nav;
+    buildPages(win, 9);
+    EXPECT_EQ(nav.pageLabel()->text(), "Page 1 of 9");
+
+    nav.pageBox()->setFocus();
+    nav.pageBox()->selectAll();
+    QTest::keyClicks(nav.pageBox(), "7");
+    EXPECT_EQ(win.currentPage(), 1) << "the page turns when the number is complete";
+    QTest::keyClick(nav.pageBox(), Qt::Key_Return);
+    EXPECT_EQ(win.currentPage(), 7);
+    EXPECT_EQ(nav.pageLabel()->text(), "Page 7 of 9");
+
+    // The keys work wherever the focus is in the window, here on a button.
+    nav.button(1)->setFocus();
+    QTest::keyClick(nav.button(1), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(win.currentPage(), 9);
+    EXPECT_EQ(nav.pageBox()->value(), 9);
+    EXPECT_FALSE(nav.lastPageButton()->isEnabled());
+    QTest::keyClick(nav.button(1), Qt::Key_Home);
+    EXPECT_EQ(win.currentPage(), 1);
+
+    // Page Down shows the rest of a page before it turns to the next one, at its top.
+    QScrollBar* bar = win.scrollBox()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the page is taller than the window";
+    int presses = 0;
+    while (win.currentPage() == 1 && presses < 50) {
+        QTest::keyClick(nav.button(1), Qt::Key_PageDown);
+        ++presses;
+        if (win.currentPage() == 1) {
+            EXPECT_GT(bar->value(), 0);
+        }
+    }
+    EXPECT_EQ(win.currentPage(), 2);
+    EXPECT_GT(presses, 1);
+    EXPECT_EQ(bar->value(), 0);
+    QTest::keyClick(nav.button(1), Qt::Key_PageUp);
+    EXPECT_EQ(win.currentPage(), 1);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "back at the bottom of the page before";
+}
+
+TEST(Navigator, ZoomRefusesLettersAndFitsThePage)
+{
+    ShownPreview shown;
+    TFormGenWin& win = *shown.win;
+    QComboBox* zoom = shown.nav->zoomBox();
+    buildPages(win, 2);
+    zoom->setEditText("75");
+    zoom->lineEdit()->setFocus();
+    zoom->lineEdit()->end(false);
+    QTest::keyClicks(zoom->lineEdit(), "abc");
+    EXPECT_EQ(zoom->currentText(), "75");
+    EXPECT_EQ(win.zoomPercent(), 75);
+
+    // Fit Page: the whole page within the scroll box, also after the window grows.
+    const auto fitsInside = [&] {
+        const QSize room = win.scrollBox()->maximumViewportSize();
+        const QSize page = win.pageImage()->size();
+        return page.width() <= room.width() && page.height() <= room.height() &&
+               (page.width() > room.width() - 40 || page.height() > room.height() - 40);
+    };
+    zoom->setCurrentIndex(zoom->findText("Fit Page"));
+    EXPECT_EQ(win.zoomFit(), zfPage);
+    EXPECT_TRUE(fitsInside()) << win.pageImage()->size().height();
+    EXPECT_EQ(zoom->currentText(), QString::number(win.zoomPercent()));
+    shown.top.resize(900, 800);
+    EXPECT_TRUE(fitsInside());
+    EXPECT_EQ(zoom->currentText(), QString::number(win.zoomPercent()));
+
+    // Fit Width: as wide as the box less the scroll bar the taller page brings.
+    zoom->setCurrentIndex(zoom->findText("Fit Width"));
+    EXPECT_EQ(win.zoomFit(), zfWidth);
+    QApplication::processEvents(); // the scroll bars follow the new size
+    QScrollBar* bar = win.scrollBox()->verticalScrollBar();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(win.scrollBox()->horizontalScrollBar()->maximum(), 0) << "no sideways scrolling";
+    EXPECT_GT(win.pageImage()->width(), win.scrollBox()->viewport()->width() - 40);
+
+    zoom->setEditText("50"); // a number ends the fit
+    EXPECT_EQ(win.zoomFit(), zfNone);
+    EXPECT_EQ(win.zoomPercent(), 50);
+}
 
 TEST(Navigator, ButtonsFollowTheWindowThroughBuildPagingAndClear)
 {
@@ -59,7 +175,7 @@ TEST(Navigator, ZoomBoxTextsAndTheirEffect)
     TFormGenWin win;
     TFormGenNav nav;
     nav.setFormComponent(&win);
-    EXPECT_EQ(nav.zoomBox()->count(), 5);
+    EXPECT_EQ(nav.zoomBox()->count(), 7); // the percentages, then the two fits
     EXPECT_EQ(nav.zoomBox()->itemText(0), "150");
     nav.zoomBox()->setEditText("30");
     EXPECT_EQ(win.zoomPercent(), 30);

@@ -1,12 +1,19 @@
 // Printing where no printer is installed: the recording replayed into a PDF file,
 // with page ranges, the current page, copies and collation done by the program.
+#include "reporting/Frmgennav.h"
 #include "reporting/Frmgenwn.h"
 #include "reporting/Prtabunt.h"
+#include "reporting/TfrmPrintToPdf.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ModalPoller.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -124,6 +131,46 @@ TEST_F(Printing, DialogChoicesOfRangeSelectionCopiesAndCollation)
     EXPECT_EQ(pdf->offered.toPage, 2);
     EXPECT_EQ(pdf->offered.copies, 2);
     EXPECT_TRUE(pdf->offered.collate);
+}
+
+TEST_F(Printing, CtrlPWithoutAPrinterWritesTheCopiesAndPagesChosenIntoThePdf)
+{
+    pages = 6;
+    win.Execute();
+    TFormGenNav nav;
+    nav.setVisibleButtons(allNavControls);
+    nav.setFormComponent(&win);
+    nav.show();
+    MessageRecorder messages;
+    const auto printTwoCopiesOf3To5 = [&](bool collate) {
+        bool asked = false;
+        whenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<TfrmPrintToPdf*>(modal);
+            if (!dialog)
+                return;
+            asked = true;
+            dialog->edFileName->setText(file);
+            dialog->spinCopies->setValue(2);
+            dialog->ckbxCollate->setChecked(collate);
+            dialog->spinFromPage->setValue(3);
+            dialog->spinToPage->setValue(5);
+            dialog->bbtnOk->click();
+        });
+        QApplication::setActiveWindow(&nav);
+        QTest::keyClick(&nav, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_TRUE(asked) << "Ctrl+P shows the print dialog";
+    };
+    printTwoCopiesOf3To5(true);
+    EXPECT_EQ(pdfInfo(file, "Pages"), "6");
+    EXPECT_EQ(printedOrder(), "3 4 5 3 4 5");
+    EXPECT_EQ(pdf->fileQuestions, 0) << "the dialog named the file";
+
+    // The same file again, replaced once the user agrees; now each page twice.
+    messages.answers << Platform::MsgResult::Yes;
+    printTwoCopiesOf3To5(false);
+    EXPECT_EQ(printedOrder(), "3 3 4 4 5 5");
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.last().contains("already exists")) << messages.last().toStdString();
 }
 
 TEST_F(Printing, CancelledDialogOrFileQuestionPrintsNothing)
