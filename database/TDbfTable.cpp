@@ -183,6 +183,8 @@ int TDbfTable::recordCount() const
     return live;
 }
 
+int TDbfTable::recordsInFile() const { return active() ? DBFGetRecordCount(m_handle->dbf) : 0; }
+
 int TDbfTable::fieldIndex(const QString& fieldName) const
 {
     const int index = DBFGetFieldIndex(m_handle->dbf, fieldName.toLatin1().constData());

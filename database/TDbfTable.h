@@ -49,6 +49,8 @@ public:
     bool eof() const { return m_eof; }
     // Live (not deleted) records.
     int recordCount() const;
+    // Every record of the file, those marked deleted too.
+    int recordsInFile() const;
     // The current record's number in the file, from 1.
     int recNo() const { return m_record + 1; }
     // Where a field of the current record is, for messages: file, record and field.

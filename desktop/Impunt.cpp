@@ -1,13 +1,11 @@
 #include "desktop/Impunt.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "database/TDbfTable.h"
-#include "database/TTable.h"
-#include "editor/TAccountPolicy.h"
-#include "editor/TSecurityRules.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
+#include "rules/TImportRun.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,7 +15,6 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -29,25 +26,7 @@
 TfrmImport* frmImport = nullptr;
 
 namespace {
-const QString kConstantsFile = QStringLiteral("PRVSEC2.DBF");
-const QString kUsersFile = QStringLiteral("PRVSEC1.DBF");
-const QString kRightsFile = QStringLiteral("PRVSEC3.DBF");
-const QString kSystemFile = QStringLiteral("PRVSEC4.DBF");
-// PROGRAM.Security_Label's width.
-constexpr int kSecurityLabelLength = 48;
-
 using Platform::named;
-
-// Each old id's first pair, so that a right finds its pair in one step.
-QHash<qint64, const MapObj*> firstByOldId(const std::vector<MapObj>& map)
-{
-    QHash<qint64, const MapObj*> index;
-    index.reserve(qsizetype(map.size()));
-    for (const MapObj& pair : map)
-        if (!index.contains(pair.OldID))
-            index.insert(pair.OldID, &pair);
-    return index;
-}
 
 // The mount points stand in for drives; "/" comes first.
 QStringList drives()
@@ -62,10 +41,18 @@ QStringList drives()
     roots.prepend(QStringLiteral("/"));
     return roots;
 }
+
+// The alias and where its database is: the file, or the server and path.
+QString databaseText(const QString& alias)
+{
+    const TDatabase* connection = TDatabase::find(alias);
+    const QStringList params = connection ? connection->effectiveParams() : TAliases::params(alias);
+    const QString location = TAliases::paramValue(params, QStringLiteral("SERVER NAME"));
+    return location.isEmpty() ? alias : alias + QStringLiteral(" (") + location + QLatin1Char(')');
+}
 } // namespace
 
-TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
-    : QDialog(owner), OpenAlias(openAlias), tblInSec(std::make_unique<TDbfTable>())
+TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner) : QDialog(owner), OpenAlias(openAlias)
 {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("Import Security Data"));
@@ -98,8 +85,9 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
     btnCancel = named(new QPushButton(QStringLiteral("Cancel")), "btnCancel");
     btnClose = named(new QPushButton(QStringLiteral("OK")), "btnClose");
     btnClose->hide();
-    tblOutSec = new TTable(this);
-    tblOutSec->setObjectName(QStringLiteral("tblOutSec"));
+    lblDatabase = named(new QLabel(QStringLiteral("Import into: ") + databaseText(OpenAlias)), "lblDatabase");
+    lblDatabase->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblDatabase->setWordWrap(true);
 
     auto* folders = new QVBoxLayout;
     folders->addWidget(DriveComboBox1);
@@ -119,6 +107,7 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner)
     buttons->addWidget(btnCancel, 0, 2);
     buttons->addWidget(btnClose, 0, 2);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblDatabase);
     layout->addLayout(top, 1);
     layout->addWidget(chbxSysConvert);
     layout->addLayout(buttons);
@@ -176,7 +165,9 @@ void TfrmImport::revealDirectory()
         return;
     const QSignalBlocker block(DirectoryListBox1->selectionModel());
     DirectoryListBox1->setCurrentIndex(index);
-    DirectoryListBox1->scrollTo(index);
+    // Its parents open on the way, and it opens on its own folders.
+    DirectoryListBox1->expand(index);
+    DirectoryListBox1->scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
 void TfrmImport::driveChosen(int index)
@@ -194,71 +185,21 @@ void TfrmImport::treeChosen()
     DirectoryListBox1Change();
 }
 
-bool TfrmImport::securityFilesPresent(const QString& directory)
-{
-    TDbfTable table;
-    table.setDatabaseName(directory);
-    for (const QString& name : {kUsersFile, kConstantsFile, kRightsFile, kSystemFile}) {
-        table.setTableName(name);
-        if (!QFileInfo(table.filePath()).isFile())
-            return false;
-    }
-    return true;
-}
-
 void TfrmImport::DirectoryListBox1Change()
 {
-    lblSecStat->setText(securityFilesPresent(m_directory) ? QStringLiteral("Database files found")
-                                                          : QStringLiteral("Security files unavailable"));
-}
-
-QByteArray TfrmImport::DescrambleField(const QByteArray& stored)
-{
-    qsizetype end = stored.size();
-    while (end > 0 && stored.at(end - 1) == ' ')
-        --end;
-    QByteArray text;
-    text.reserve(end);
-    for (qsizetype i = 0; i < end; ++i) {
-        const auto byte = static_cast<unsigned char>(stored.at(i));
-        const auto character = static_cast<unsigned char>(128 - byte);
-        if (byte == 0 || character == 0)
-            break;
-        text.append(static_cast<char>(character));
-    }
-    return text;
+    lblSecStat->setText(TImportRun::securityFilesPresent(m_directory) ? QStringLiteral("Database files found")
+                                                                      : QStringLiteral("Security files unavailable"));
 }
 
 void TfrmImport::addLine(const QString& line) { lbStatus->addItem(line); }
 
-void TfrmImport::openTables(const QString& fileName, const QString& tableName)
+void TfrmImport::showProgress(const QString& fileName, int done, int total)
 {
-    tblInSec->setTableName(fileName);
-    tblInSec->open();
-    tblInSec->first();
-    tblOutSec->setDatabaseName(OpenAlias);
-    tblOutSec->setTableName(tableName);
-    tblOutSec->open();
-}
-
-void TfrmImport::closeTables()
-{
-    tblInSec->close();
-    tblOutSec->close();
-}
-
-void TfrmImport::startStage(const QString& heading, const QString& fileName, const QString& tableName)
-{
-    addLine(heading);
-    openTables(fileName, tableName);
-    pbProgress->setRange(0, std::max(tblInSec->recordCount(), 1));
-    pbProgress->setValue(0);
-    pbProgress->setFormat(fileName + QStringLiteral(": %v of %m"));
-}
-
-void TfrmImport::rowDone()
-{
-    pbProgress->setValue(pbProgress->value() + 1);
+    if (done == 0) {
+        pbProgress->setRange(0, std::max(total, 1));
+        pbProgress->setFormat(fileName + QStringLiteral(": %v of %m"));
+    }
+    pbProgress->setValue(done);
     // The window repaints a few times a second rather than after every row: each
     // repaint costs as much as many rows.
     if (m_clock.elapsed() - m_lastRepaint < 50)
@@ -268,142 +209,10 @@ void TfrmImport::rowDone()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-QString TfrmImport::inputText(const QString& fieldName) const
-{
-    return tblInSec->toText(DescrambleField(tblInSec->fieldBytes(fieldName)));
-}
-
-QString TfrmImport::inputText(const QString& fieldName, int limit, const QString& column) const
-{
-    const QString text = inputText(fieldName);
-    if (text.toUcs4().size() > limit)
-        throw EDatabaseError(QStringLiteral("The value \"%1\" is longer than the %2 characters of %3.\n%4")
-                                 .arg(text)
-                                 .arg(limit)
-                                 .arg(column, tblInSec->position(fieldName)));
-    return text;
-}
-
-void TfrmImport::convertAccessConstants()
-{
-    startStage(QStringLiteral("** Converting Access Constants **"), kConstantsFile, QStringLiteral("Access"));
-    for (; !tblInSec->eof(); tblInSec->next()) {
-        const QString name =
-            inputText(QStringLiteral("Label"), TSecurityRules::AccessNameLength, QStringLiteral("Access_Name"));
-        const qint64 oldId = tblInSec->fieldAsInteger(QStringLiteral("AccessId"));
-        tblOutSec->append();
-        tblOutSec->fieldByName(QStringLiteral("Access_Name"))->setAsString(name);
-        tblOutSec->post();
-        const MapObj pair {oldId, tblOutSec->fieldByName(QStringLiteral("Access_Id"))->asInteger()};
-        m_accessMap.push_back(pair);
-        addLine(tblOutSec->fieldByName(QStringLiteral("Access_Name"))->asString() + QStringLiteral(" mapped from ") +
-                QString::number(pair.OldID) + QStringLiteral(" to ") + QString::number(pair.NewID));
-        rowDone();
-    }
-    closeTables();
-    addLine(QString());
-}
-
-void TfrmImport::convertUsers()
-{
-    startStage(QStringLiteral("** Converting Users **"), kUsersFile, QStringLiteral("Users"));
-    for (; !tblInSec->eof(); tblInSec->next()) {
-        const QString name =
-            inputText(QStringLiteral("Login"), TSecurityRules::UserNameLength, QStringLiteral("User_Name"));
-        // Nobody could log on as a user without a name.
-        if (name.isEmpty())
-            throw EDatabaseError(QStringLiteral("The user name is empty.\n") +
-                                 tblInSec->position(QStringLiteral("Login")));
-        const QString password =
-            inputText(QStringLiteral("Password"), TSecurityRules::PasswordLength, QStringLiteral("User_Password"));
-        const qint64 oldId = tblInSec->fieldAsInteger(QStringLiteral("UID"));
-        tblOutSec->append();
-        tblOutSec->fieldByName(QStringLiteral("User_Name"))->setAsString(name);
-        tblOutSec->fieldByName(QStringLiteral("User_Password"))->setAsString(password);
-        tblOutSec->post();
-        const MapObj pair {oldId, tblOutSec->fieldByName(QStringLiteral("User_Id"))->asInteger()};
-        m_userMap.push_back(pair);
-        addLine(tblOutSec->fieldByName(QStringLiteral("User_Name"))->asString() + QStringLiteral(" mapped from ") +
-                QString::number(pair.OldID) + QStringLiteral(" to ") + QString::number(pair.NewID));
-        rowDone();
-    }
-    closeTables();
-    addLine(QString());
-}
-
-void TfrmImport::convertUserAccessRights()
-{
-    startStage(QStringLiteral("** Converting User Access Rights **"), kRightsFile, QStringLiteral("UserAcc"));
-    const QHash<qint64, const MapObj*> users = firstByOldId(m_userMap);
-    const QHash<qint64, const MapObj*> constants = firstByOldId(m_accessMap);
-    for (; !tblInSec->eof(); tblInSec->next()) {
-        const MapObj* user = users.value(tblInSec->fieldAsInteger(QStringLiteral("UID")));
-        const MapObj* access = constants.value(tblInSec->fieldAsInteger(QStringLiteral("ACCESSID")));
-        // A right whose user or constant did not come across is left out.
-        if (user && access) {
-            tblOutSec->append();
-            tblOutSec->fieldByName(QStringLiteral("User_Id"))->setAsInteger(user->NewID);
-            tblOutSec->fieldByName(QStringLiteral("Access_Id"))->setAsInteger(access->NewID);
-            tblOutSec->fieldByName(QStringLiteral("Type"))->setAsString(QStringLiteral("C"));
-            tblOutSec->post();
-            addLine(QStringLiteral("Id ") + QString::number(access->NewID) + QStringLiteral(" added for user ") +
-                    QString::number(user->NewID));
-        }
-        rowDone();
-    }
-    closeTables();
-    m_userMap.clear();
-    m_accessMap.clear();
-}
-
-void TfrmImport::convertSystemInformation()
-{
-    addLine(QString());
-    startStage(QStringLiteral("** Converting System Information **"), kSystemFile, QStringLiteral("Program"));
-    if (!tblInSec->eof()) {
-        const QString label =
-            inputText(QStringLiteral("Descript"), kSecurityLabelLength, QStringLiteral("Security_Label"));
-        const bool logging = tblInSec->fieldAsBoolean(QStringLiteral("LoginLog"));
-        tblOutSec->first();
-        if (tblOutSec->isEmpty())
-            tblOutSec->append();
-        else
-            tblOutSec->edit();
-        tblOutSec->fieldByName(QStringLiteral("Security_Label"))->setAsString(label);
-        tblOutSec->fieldByName(QStringLiteral("LogEnabled"))->setAsInteger(logging ? 1 : 0);
-        tblOutSec->post();
-        rowDone();
-    }
-    closeTables();
-}
-
-void TfrmImport::writeHistoryRows()
-{
-    // As for a user added in the editor: set today, with the global policy's limits.
-    TQuery program;
-    program.setDatabaseName(OpenAlias);
-    program.setSQL(QStringLiteral("select * from PROGRAM"));
-    program.open();
-    program.first();
-    const TAccountPolicy policy =
-        program.isEmpty() ? TAccountPolicy::ofNewProgram() : TAccountPolicy::ofProgram(program);
-    program.close();
-    TQuery statement;
-    statement.setDatabaseName(OpenAlias);
-    TSecurityRules::addMissingHistoryRows(statement, policy);
-}
-
 bool TfrmImport::mayImportInto()
 {
-    TQuery count;
-    count.setDatabaseName(OpenAlias);
-    count.setSQL(
-        QStringLiteral("select (select count(*) from USERS) + (select count(*) from ACCESS) from RDB$DATABASE"));
-    count.open();
-    const bool holdsRows = count.field(0)->asInteger() > 0;
-    count.close();
     // The import adds rows and compares none: a second run would add every one again.
-    return !holdsRows ||
+    return !TImportRun::holdsUsersOrConstants(OpenAlias) ||
            Platform::askYesNo(QStringLiteral("The security database already holds users or access constants. The "
                                              "import adds every user and access constant again, with new ids.\n"
                                              "Import anyway?"));
@@ -422,59 +231,48 @@ void TfrmImport::btnImportClick()
     if (m_busy)
         return;
     setBusy(true);
-    m_accessMap.clear();
-    m_userMap.clear();
     TDatabase* database = nullptr;
     try {
+        // Held for the whole import, the question included.
         database = TDatabase::connectionFor(OpenAlias);
-        // Held for the whole import: the record sets come and go, the transaction stays.
         database->attach();
-        if (!mayImportInto()) {
+        if (mayImportInto()) {
+            m_clock.start();
+            m_lastRepaint = 0;
+            TImportRun run(OpenAlias, m_directory);
+            run.systemInformation = chbxSysConvert->isChecked();
+            // The dialog shows the headings and the lines of the rows it adds.
+            run.onLine = [this](const TImportLine& line) {
+                if (line.kind == TImportLine::Kind::Heading || !line.status.isEmpty())
+                    addLine(line.status);
+            };
+            run.onProgress = [this](const QString& fileName, int done, int total) {
+                showProgress(fileName, done, total);
+            };
+            run.onRestart = [this] { lbStatus->clear(); };
+            run.execute(TImportRun::Mode::Apply);
             database->detach();
+            lbStatus->scrollToBottom();
             setBusy(false);
+            Platform::showInformation(QStringLiteral("Conversion was Successful!"));
+            btnImport->hide();
+            btnCancel->hide();
+            btnClose->show();
             return;
         }
-        database->startTransaction();
-        m_clock.start();
-        m_lastRepaint = 0;
-        tblInSec->setDatabaseName(m_directory);
-        convertAccessConstants();
-        convertUsers();
-        convertUserAccessRights();
-        if (chbxSysConvert->isChecked())
-            convertSystemInformation();
-        writeHistoryRows();
-        database->commit();
     } catch (const std::exception& error) {
         const QString text = dynamic_cast<const EDatabaseError*>(&error)
                                  ? static_cast<const EDatabaseError&>(error).message()
                                  : QString::fromLocal8Bit(error.what());
-        if (tblOutSec->active() && tblOutSec->state() != TQuery::State::Browse)
-            tblOutSec->cancel();
-        closeTables();
-        if (database && database->inTransaction()) {
-            try {
-                database->rollback();
-            } catch (const EDatabaseError&) {
-                // The connection is gone; the server has dropped the transaction with it.
-            }
-        }
         if (database)
             database->detach();
-        m_accessMap.clear();
-        m_userMap.clear();
         addLine(QStringLiteral("** Import failed: nothing was imported **"));
         setBusy(false);
         Platform::showError(text);
         return;
     }
     database->detach();
-    lbStatus->scrollToBottom();
     setBusy(false);
-    Platform::showInformation(QStringLiteral("Conversion was Successful!"));
-    btnImport->hide();
-    btnCancel->hide();
-    btnClose->show();
 }
 
 void TfrmImport::showEvent(QShowEvent* event)

@@ -1,25 +1,16 @@
 #pragma once
-// TfrmImport: copies the access constants, users, their access rights and, on
-// request, the program description and logging switch of the previous version into
-// the open security database. The previous version kept them in four dBASE tables
-// in one folder: PRVSEC2.DBF constants, PRVSEC1.DBF users, PRVSEC3.DBF rights,
-// PRVSEC4.DBF system information; their text columns are scrambled.
-//
-// The whole import is one transaction: a failure at any stage takes back every row
-// of every stage, and success is reported only once the rows are committed. The
-// table files are opened for reading only and stay as they were. A value the new
-// column cannot hold, or a damaged table, ends the import with a message naming the
-// file, record and field. Every imported user gets a password history row set on
-// the day of the import, with the limits a new user gets. A database that already
-// holds users or constants is imported into only when the user says so.
+// TfrmImport (unit Impunt): the dialog that imports the access constants, users, their
+// access rights and, on request, the program description and logging switch of the
+// previous version into the open security database. It names that database, lets the
+// user pick the folder of the previous version's four dBASE files, and shows the
+// import's lines as TImportRun (rules/) converts them in one transaction: a failure
+// takes back every row, and success is reported only once the rows are committed. A
+// database that already holds users or constants is imported into only when the user
+// says so.
 
-#include <QByteArray>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QString>
-
-#include <memory>
-#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -29,14 +20,6 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTreeView;
-class TDbfTable;
-class TTable;
-
-// A row's id in the previous version and the id the new database gave it.
-struct MapObj {
-    qint64 OldID;
-    int NewID;
-};
 
 class TfrmImport : public QDialog {
     Q_OBJECT
@@ -55,16 +38,10 @@ public:
     // Runs the import.
     void btnImportClick();
 
-    // The previous version stored each character c as the byte (128 - c) mod 256.
-    // Recovers the bytes of a stored text column: up to the first byte that stands for
-    // character 0 (or a zero byte); the blanks that pad the column are not text.
-    static QByteArray DescrambleField(const QByteArray& stored);
-
-    // Whether the four files of the previous version are in the folder.
-    static bool securityFilesPresent(const QString& directory);
-
     const QString OpenAlias;
 
+    // The database the import writes into: its alias and where it is.
+    QLabel* lblDatabase;
     QComboBox* DriveComboBox1;
     QTreeView* DirectoryListBox1;
     QLabel* lblSecStat;
@@ -76,8 +53,6 @@ public:
     QPushButton* btnImport;
     QPushButton* btnCancel;
     QPushButton* btnClose;
-    std::unique_ptr<TDbfTable> tblInSec;
-    TTable* tblOutSec;
 
 public slots:
     void reject() override;
@@ -88,21 +63,9 @@ protected:
 
 private:
     void addLine(const QString& line);
-    // Opens an input table and binds the output table to the open database.
-    void openTables(const QString& fileName, const QString& tableName);
-    void closeTables();
-    QString inputText(const QString& fieldName) const;
-    // The text of an input field for a column of at most `limit` characters.
-    QString inputText(const QString& fieldName, int limit, const QString& column) const;
     // Whether the database may take the import: asks when it holds users or constants.
     bool mayImportInto();
-    void startStage(const QString& heading, const QString& fileName, const QString& tableName);
-    void rowDone();
-    void writeHistoryRows();
-    void convertAccessConstants();
-    void convertUsers();
-    void convertUserAccessRights();
-    void convertSystemInformation();
+    void showProgress(const QString& fileName, int done, int total);
     void setBusy(bool busy);
     void driveChosen(int index);
     void treeChosen();
@@ -114,8 +77,6 @@ private:
     bool m_revealPending = false;
     QElapsedTimer m_clock;
     qint64 m_lastRepaint = 0;
-    std::vector<MapObj> m_accessMap;
-    std::vector<MapObj> m_userMap;
 };
 
 // The open import dialog.

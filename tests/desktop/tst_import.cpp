@@ -5,6 +5,7 @@
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "desktop/Impunt.h"
+#include "rules/TImportRun.h"
 #include "widgets/Pickdlg.h"
 #include "tests/support/DbfWriter.h"
 #include "tests/support/MessageRecorder.h"
@@ -401,7 +402,7 @@ class Descramble : public ::testing::TestWithParam<Scrambled> { };
 
 TEST_P(Descramble, RecoversTheTextUpToItsEnd)
 {
-    EXPECT_EQ(TfrmImport::DescrambleField(GetParam().storedBytes), GetParam().text);
+    EXPECT_EQ(TImportRun::DescrambleField(GetParam().storedBytes), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
