@@ -38,8 +38,6 @@ void freshCopy()
     QFile::setPermissions(kWorkDir + "/security.gdb", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-QByteArray stored(const QByteArray& text) { return scrambled(text) + char(0x80); }
-
 void writeTables(const QString& dir, int users)
 {
     std::vector<DbfRecord> constants, logins, rights;

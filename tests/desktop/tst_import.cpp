@@ -26,14 +26,6 @@
 #include <sys/stat.h>
 
 namespace {
-const std::vector<DbfColumn> kConstantColumns {{"AccessId", 'N', 10}, {"Label", 'C', 80}};
-const std::vector<DbfColumn> kUserColumns {{"UID", 'N', 10}, {"Login", 'C', 80}, {"Password", 'C', 80}};
-const std::vector<DbfColumn> kRightColumns {{"UID", 'N', 10}, {"ACCESSID", 'N', 10}};
-const std::vector<DbfColumn> kSystemColumns {{"Descript", 'C', 80}, {"LoginLog", 'L', 1}};
-
-// Stored as the previous version wrote it: scrambled, ended by a scrambled zero.
-QByteArray stored(const QByteArray& text) { return scrambled(text) + char(0x80); }
-
 class Import : public ::testing::Test {
 public:
     void SetUp() override
@@ -63,24 +55,7 @@ public:
     {
         for (const char* name : {"PRVSEC1.cpg", "PRVSEC2.cpg", "PRVSEC3.cpg", "PRVSEC4.cpg"})
             QFile::remove(file(name));
-        writeDbf(file("PRVSEC2.DBF"), kConstantColumns,
-                 {{{"10", stored("Enter Orders")}},
-                  {{"20", scrambled("Print Reports")}}, // blank-padded, no terminator
-                  {{"30", stored("Gone")}, true},
-                  {{"40", stored("`Backtick")}}}); // stored with a leading blank byte
-        writeDbf(file("PRVSEC1.DBF"), kUserColumns,
-                 {{{"7", stored("Ann"), stored("secret")}},
-                  {{"9", stored("Zo\xEB M\xFCller"), stored("p\xE4ss")}}, // Windows-1252 text
-                  {{"11", stored("Ghost"), stored("boo")}, true}});
-        writeDbf(file("PRVSEC3.DBF"), kRightColumns,
-                 {{{"7", "10"}},
-                  {{"9", "20"}},
-                  {{"9", "40"}},
-                  {{"5", "10"}}, // no such user
-                  {{"7", "99"}}, // no such constant
-                  {{"7", "20"}, true}, // deleted
-                  {{"11", "10"}}}); // its user was deleted
-        writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
+        writePreviousVersion(source.path());
     }
 
     std::map<QString, QByteArray> sourceDigests() const

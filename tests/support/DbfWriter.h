@@ -113,3 +113,37 @@ inline QByteArray scrambled(const QByteArray& text)
         out.append(char(static_cast<unsigned char>(128 - static_cast<unsigned char>(c))));
     return out;
 }
+
+// The previous version's four tables: their columns, and a typical set of them.
+inline const std::vector<DbfColumn> kConstantColumns {{"AccessId", 'N', 10}, {"Label", 'C', 80}};
+inline const std::vector<DbfColumn> kUserColumns {{"UID", 'N', 10}, {"Login", 'C', 80}, {"Password", 'C', 80}};
+inline const std::vector<DbfColumn> kRightColumns {{"UID", 'N', 10}, {"ACCESSID", 'N', 10}};
+inline const std::vector<DbfColumn> kSystemColumns {{"Descript", 'C', 80}, {"LoginLog", 'L', 1}};
+
+// Stored as the previous version wrote it: scrambled, ended by a scrambled zero.
+inline QByteArray stored(const QByteArray& text) { return scrambled(text) + char(0x80); }
+
+// PRVSEC1.DBF to PRVSEC4.DBF in the folder: three live constants and one deleted, two
+// live users and one deleted, three rights that come across and four that do not, and
+// the system information.
+inline void writePreviousVersion(const QString& dir)
+{
+    writeDbf(dir + "/PRVSEC2.DBF", kConstantColumns,
+             {{{"10", stored("Enter Orders")}},
+              {{"20", scrambled("Print Reports")}}, // blank-padded, no terminator
+              {{"30", stored("Gone")}, true},
+              {{"40", stored("`Backtick")}}}); // stored with a leading blank byte
+    writeDbf(dir + "/PRVSEC1.DBF", kUserColumns,
+             {{{"7", stored("Ann"), stored("secret")}},
+              {{"9", stored("Zo\xEB M\xFCller"), stored("p\xE4ss")}}, // Windows-1252 text
+              {{"11", stored("Ghost"), stored("boo")}, true}});
+    writeDbf(dir + "/PRVSEC3.DBF", kRightColumns,
+             {{{"7", "10"}},
+              {{"9", "20"}},
+              {{"9", "40"}},
+              {{"5", "10"}}, // no such user
+              {{"7", "99"}}, // no such constant
+              {{"7", "20"}, true}, // deleted
+              {{"11", "10"}}}); // its user was deleted
+    writeDbf(dir + "/PRVSEC4.DBF", kSystemColumns, {{{stored("Orders System"), "T"}}});
+}

@@ -5,6 +5,7 @@
 #include "TAdminError.h"
 #include "TAdminGenerate.h"
 #include "TAdminGrants.h"
+#include "TAdminImport.h"
 #include "TAdminLists.h"
 #include "TAdminLog.h"
 #include "TAdminOutput.h"
@@ -246,6 +247,25 @@ const QList<Command>& commands()
                       1,
                       1,
                       TUserImport::command};
+        c << Command {
+            QStringLiteral("import"),
+            QStringLiteral("DIR"),
+            QStringLiteral("Imports the previous version's files PRVSEC1.DBF to PRVSEC4.DBF in DIR, as SecDesk "
+                           "--import DIR does: the access constants and users with new ids, the users' rights and, "
+                           "with --system, the program description and logging switch. Lists every record as "
+                           "added, skipped or refused; without --apply it is a dry run, rolled back, that writes "
+                           "nothing. --apply writes all of it in one transaction, and nothing when a record is "
+                           "refused."),
+            {QCommandLineOption(QStringLiteral("apply"), QStringLiteral("Write the rows.")),
+             QCommandLineOption(QStringLiteral("system"),
+                                QStringLiteral("Also import the program description and logging switch "
+                                               "(PRVSEC4.DBF), as \"Import system information\" does.")),
+             QCommandLineOption(QStringLiteral("again"),
+                                QStringLiteral("Import into a database that already holds users or access "
+                                               "constants, which the import adds again with new ids."))},
+            1,
+            1,
+            TAdminImport::import};
         c << Command {
             QStringLiteral("log export"),
             QString(),
