@@ -7,3 +7,5 @@ void TLogSlices::forEach(qint64 first, qint64 last, const std::function<void(con
     deleteSlice(last < first ? QStringLiteral("1 = 1")
                              : QStringLiteral("(LOGCOUNT < %1 or LOGCOUNT > %2)").arg(first).arg(last));
 }
+
+int TLogSlices::count(qint64 first, qint64 last) { return int(last < first ? 1 : (last - first) / kRows + 2); }

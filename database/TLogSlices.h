@@ -18,4 +18,6 @@ public:
     // last (the least and greatest key; last < first when the log is empty), then once
     // for keys outside them, such as rows logged since they were read.
     static void forEach(qint64 first, qint64 last, const std::function<void(const QString& condition)>& deleteSlice);
+    // How many times forEach calls deleteSlice, for a progress bar.
+    static int count(qint64 first, qint64 last);
 };

@@ -50,18 +50,28 @@ QStringList TSchema::buildStatements()
 namespace {
 // Indexes by constant: the holders of one constant or group are found without
 // reading every grant or every group's list. The index by the upper-cased user name
-// lets a logon by name read the one user's row.
+// lets a logon by name read the one user's row. The log's indexes let the log viewer
+// read only the rows it shows, newest or oldest first, by date (the key breaks ties)
+// or by count, and of one constant; the engine walks an index in one direction
+// only, hence one of each.
 struct Index {
     const char* name;
     const char* on;
+    bool descending = false;
 };
 const Index kIndexes[] = {{"USERACC_ACCESS_ID", "USERACC (ACCESS_ID)"},
                           {"GRPCOLL_ACCESS_ID", "GRPCOLL (ACCESS_ID)"},
-                          {"USERS_UPPER_NAME", "USERS COMPUTED BY (upper(USER_NAME))"}};
+                          {"USERS_UPPER_NAME", "USERS COMPUTED BY (upper(USER_NAME))"},
+                          {"LOG_DATE", "LOG (ACCESS_DATE, LOGCOUNT)"},
+                          {"LOG_DATE_DESC", "LOG (ACCESS_DATE, LOGCOUNT)", true},
+                          {"LOG_COUNT_DESC", "LOG (LOGCOUNT)", true},
+                          {"LOG_ACCESS_ID", "LOG (ACCESS_ID)"}};
 
 QString indexStatement(const Index& index)
 {
-    return QStringLiteral("CREATE INDEX %1 ON %2").arg(QLatin1String(index.name), QLatin1String(index.on));
+    return QStringLiteral("CREATE %1INDEX %2 ON %3")
+        .arg(index.descending ? QStringLiteral("DESCENDING ") : QString(), QLatin1String(index.name),
+             QLatin1String(index.on));
 }
 } // namespace
 

@@ -10,8 +10,9 @@ public:
     static QStringList buildStatements();
     // Indexes added after the twenty, run after them: USERACC and GRPCOLL by
     // ACCESS_ID, so the holders of one constant or group are found without reading
-    // every grant, and USERS by the upper-cased name, so a logon by name reads one
-    // user's row.
+    // every grant, USERS by the upper-cased name, so a logon by name reads one
+    // user's row, and LOG by date, by count and by constant in both directions, so
+    // the log viewer reads only the rows it shows.
     static QStringList indexStatements();
     // Runs the build statements and then the index statements one at a time on the
     // database name, stopping at the first failure. Returns -1 when all ran, else

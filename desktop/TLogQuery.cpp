@@ -6,9 +6,10 @@
 #include "database/TQuery.h"
 #include "platform/RegionalSettings.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -16,6 +17,10 @@ const char* const titles[] = {"Access Date", "Cnt", "User Name", "User ID", "Acc
 const int widths[] = {16, 5, 20, 10, 4, 20};
 // The look-ups hold at most this many characters.
 constexpr int NameSize = 30;
+const QString kColumns = QStringLiteral("select ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID from LOG");
+// The date of the row a block continues from, read by the engine itself, so that no
+// fraction of a second is lost on its way through the program.
+const QString kKeyDate = QStringLiteral("(select ACCESS_DATE from LOG where LOGCOUNT = :Key)");
 
 int columnOf(const TQuery* query, const char* name)
 {
@@ -23,20 +28,11 @@ int columnOf(const TQuery* query, const char* name)
     return field ? field->index() : -1;
 }
 
+QString rowsText(qint64 skip, int count) { return QStringLiteral(" rows %1 to %2").arg(skip + 1).arg(skip + count); }
+
 } // namespace
 
-TLogQuery::TLogQuery(QObject* owner) : QAbstractTableModel(owner)
-{
-    setObjectName(QStringLiteral("sqlLog"));
-    connect(&m_rows, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex&, int first, int last) {
-        if (!m_resetting)
-            beginInsertRows(QModelIndex(), first, last);
-    });
-    connect(&m_rows, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (!m_resetting)
-            endInsertRows();
-    });
-}
+TLogQuery::TLogQuery(QObject* owner) : QAbstractTableModel(owner) { setObjectName(QStringLiteral("sqlLog")); }
 
 TLogQuery::~TLogQuery() { close(); }
 
@@ -54,39 +50,36 @@ void TLogQuery::open()
     m_usersName = columnOf(m_users, "USER_NAME");
     m_accessKey = columnOf(m_access, "ACCESS_ID");
     m_accessName = columnOf(m_access, "ACCESS_NAME");
-
     TDatabase* db = TDatabase::connectionFor(m_databaseName);
     beginResetModel();
-    // The first block read while the query is set belongs to the reset.
-    m_resetting = true;
-    m_rows.setQuery(QStringLiteral("select * from Log order by User_Id"), db->sqlDatabase());
-    const QSqlError error = m_rows.lastError();
-    if (error.isValid()) {
-        m_rows.clear();
-        m_resetting = false;
+    try {
+        // Each an index's first entry, read at once.
+        m_largestCount = value(QStringLiteral("select max(LOGCOUNT) from LOG")).toLongLong();
+        m_firstDay = value(QStringLiteral("select min(ACCESS_DATE) from LOG")).toDateTime().date();
+        m_lastDay = value(QStringLiteral("select max(ACCESS_DATE) from LOG")).toDateTime().date();
+        m_count = int(countRows({}));
+    } catch (const EDatabaseError&) {
+        m_count = 0;
         endResetModel();
-        throw EDatabaseError(error.text());
+        throw;
     }
+    m_blocks.clear();
+    m_blockReads = 0;
+    m_failed = false;
     m_connection = db;
     m_connection->attach();
-    const QSqlRecord record = m_rows.record();
-    m_source[0] = record.indexOf(QStringLiteral("ACCESS_DATE"));
-    m_source[1] = record.indexOf(QStringLiteral("LOGCOUNT"));
-    m_source[2] = record.indexOf(QStringLiteral("USER_ID"));
-    m_source[3] = record.indexOf(QStringLiteral("ACCESS_ID"));
     m_active = true;
     m_indicator = -1;
-    m_resetting = false;
     endResetModel();
 }
 
-// Clearing the model ends the engine's transaction of the select.
 void TLogQuery::close()
 {
     if (!m_active)
         return;
     beginResetModel();
-    m_rows.clear();
+    m_blocks.clear();
+    m_count = 0;
     m_active = false;
     m_indicator = -1;
     endResetModel();
@@ -94,6 +87,254 @@ void TLogQuery::close()
         m_connection->detach();
         m_connection = nullptr;
     }
+}
+
+// The count is read again for the new rows; the blocks read before are dropped.
+void TLogQuery::reload()
+{
+    if (!m_active)
+        return;
+    beginResetModel();
+    m_blocks.clear();
+    m_indicator = -1;
+    m_failed = false;
+    try {
+        m_count = int(countRows({}));
+    } catch (const EDatabaseError&) {
+        m_count = 0;
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+}
+
+void TLogQuery::setFilter(const TLogFilter& filter)
+{
+    if (filter == m_filter)
+        return;
+    m_filter = filter;
+    reload();
+}
+
+void TLogQuery::sort(int column, Qt::SortOrder order)
+{
+    if (!sortable(column) || (column == m_sortColumn && order == m_sortOrder))
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    if (!m_active)
+        return;
+    // The count stays: only the order changes.
+    beginResetModel();
+    m_blocks.clear();
+    m_indicator = -1;
+    endResetModel();
+}
+
+void TLogQuery::setFetchDeferred(bool deferred)
+{
+    m_deferred = deferred;
+    if (!deferred && m_active && m_count > 0)
+        emit dataChanged(index(0, 0), index(m_count - 1, ColumnCount - 1));
+}
+
+QString TLogQuery::whereText(const QStringList& more) const
+{
+    QStringList parts;
+    if (m_filter.userId)
+        parts << QStringLiteral("USER_ID = :FilterUser");
+    if (m_filter.logonsOnly)
+        parts << QStringLiteral("ACCESS_ID is null");
+    else if (m_filter.accessId)
+        parts << QStringLiteral("ACCESS_ID = :FilterAccess");
+    if (m_filter.from.isValid())
+        parts << QStringLiteral("ACCESS_DATE >= :FilterFrom");
+    if (m_filter.to.isValid())
+        parts << QStringLiteral("ACCESS_DATE < :FilterTo");
+    parts << more;
+    return parts.isEmpty() ? QString() : QStringLiteral(" where ") + parts.join(QStringLiteral(" and "));
+}
+
+void TLogQuery::bindFilter(TQuery& query) const
+{
+    if (m_filter.userId)
+        query.setParamInteger(QStringLiteral("FilterUser"), *m_filter.userId);
+    if (!m_filter.logonsOnly && m_filter.accessId)
+        query.setParamInteger(QStringLiteral("FilterAccess"), *m_filter.accessId);
+    // The column holds a time of day: the range runs from the first day's start to
+    // the start of the day after the last.
+    if (m_filter.from.isValid())
+        query.setParamDateTime(QStringLiteral("FilterFrom"), m_filter.from.startOfDay());
+    if (m_filter.to.isValid())
+        query.setParamDateTime(QStringLiteral("FilterTo"), m_filter.to.addDays(1).startOfDay());
+}
+
+// Ties of the date are broken by the key, so every row has one place and a block
+// can continue from the row before it.
+QString TLogQuery::orderText(bool reverse) const
+{
+    const bool descending = (m_sortOrder == Qt::DescendingOrder) != reverse;
+    const QString direction = descending ? QStringLiteral(" desc") : QString();
+    if (m_sortColumn == ColLogCount)
+        return QStringLiteral(" order by LOGCOUNT") + direction;
+    return QStringLiteral(" order by ACCESS_DATE%1, LOGCOUNT%1").arg(direction);
+}
+
+QVariant TLogQuery::value(const QString& sql) const
+{
+    TQuery query;
+    query.setDatabaseName(m_databaseName);
+    query.setSQL(sql);
+    query.open();
+    const QVariant value = query.field(0)->value();
+    query.close();
+    return value;
+}
+
+qint64 TLogQuery::countRows(const QStringList& more, const std::optional<qint64>& key) const
+{
+    TQuery query;
+    query.setDatabaseName(m_databaseName);
+    query.setSQL(QStringLiteral("select count(*) from LOG") + whereText(more));
+    bindFilter(query);
+    if (key)
+        query.setParamInteger(QStringLiteral("Key"), *key);
+    query.open();
+    const qint64 count = query.field(0)->value().toLongLong();
+    query.close();
+    return count;
+}
+
+QList<TLogQuery::Row> TLogQuery::run(TQuery& query) const
+{
+    ++m_blockReads;
+    query.setDatabaseName(m_databaseName);
+    bindFilter(query);
+    query.open();
+    QList<Row> rows;
+    rows.reserve(query.totalRowCount());
+    for (int r = 0; r < query.totalRowCount(); ++r)
+        rows.append({query.rowValue(r, 0), query.rowValue(r, 1), query.rowValue(r, 2), query.rowValue(r, 3)});
+    query.close();
+    return rows;
+}
+
+QList<TLogQuery::Row> TLogQuery::readRows(const std::optional<qint64>& key, qint64 skip, int count, bool reverse) const
+{
+    TQuery query;
+    if (!key) {
+        query.setSQL(kColumns + whereText({}) + orderText(reverse) + rowsText(skip, count));
+        return run(query);
+    }
+    if (m_sortColumn != ColLogCount)
+        return readAfterTies(*key, skip, count, reverse);
+    const bool descending = (m_sortOrder == Qt::DescendingOrder) != reverse;
+    query.setSQL(kColumns +
+                 whereText({descending ? QStringLiteral("LOGCOUNT < :Key") : QStringLiteral("LOGCOUNT > :Key")}) +
+                 orderText(reverse) + rowsText(skip, count));
+    query.setParamInteger(QStringLiteral("Key"), *key);
+    return run(query);
+}
+
+// Two statements, each starting where the index has it: the rows of the key's own
+// date after the key, then the later dates. One statement with "or" would make the
+// engine walk the index from its first entry.
+QList<TLogQuery::Row> TLogQuery::readAfterTies(qint64 key, qint64 skip, int count, bool reverse) const
+{
+    const bool descending = (m_sortOrder == Qt::DescendingOrder) != reverse;
+    const QString after = descending ? QStringLiteral(" < ") : QStringLiteral(" > ");
+    const QString sameDate = QStringLiteral("ACCESS_DATE = ") + kKeyDate;
+    const QString laterKey = QStringLiteral("LOGCOUNT") + after + QStringLiteral(":Key");
+    TQuery ties;
+    ties.setSQL(kColumns + whereText({sameDate, laterKey}) + orderText(reverse) + rowsText(skip, count));
+    ties.setParamInteger(QStringLiteral("Key"), key);
+    QList<Row> rows = run(ties);
+    if (rows.size() >= count)
+        return rows;
+    qint64 tieCount = skip + rows.size();
+    if (rows.isEmpty() && skip > 0)
+        tieCount = countRows({sameDate, laterKey}, key);
+    TQuery later;
+    later.setSQL(kColumns + whereText({QStringLiteral("ACCESS_DATE") + after + kKeyDate}) + orderText(reverse) +
+                 rowsText(std::max<qint64>(0, skip - tieCount), count - int(rows.size())));
+    later.setParamInteger(QStringLiteral("Key"), key);
+    rows += run(later);
+    return rows;
+}
+
+// A block is read from the nearest place already known: the first row, the last
+// row (against the order), or a block held, whichever leaves the fewest rows for
+// the engine to step over.
+QList<TLogQuery::Row> TLogQuery::readBlock(int block) const
+{
+    const qint64 first = qint64(block) * kBlockRows;
+    const int count = int(std::min<qint64>(kBlockRows, m_count - first));
+    if (count <= 0)
+        return {};
+    qint64 bestCost = first;
+    std::optional<qint64> key;
+    bool reverse = false;
+    const qint64 fromEnd = m_count - first - count;
+    if (fromEnd < bestCost) {
+        bestCost = fromEnd;
+        reverse = true;
+    }
+    for (auto it = m_blocks.cbegin(); it != m_blocks.cend(); ++it) {
+        const QList<Row>& rows = it->rows;
+        if (rows.size() != kBlockRows)
+            continue;
+        const qint64 start = qint64(it.key()) * kBlockRows;
+        if (it.key() < block && first - (start + kBlockRows) < bestCost) {
+            bestCost = first - (start + kBlockRows);
+            key = rows.last()[1].toLongLong();
+            reverse = false;
+        } else if (it.key() > block && start - (first + count) < bestCost) {
+            bestCost = start - (first + count);
+            key = rows.first()[1].toLongLong();
+            reverse = true;
+        }
+    }
+    QList<Row> rows = readRows(key, bestCost, count, reverse);
+    // A held row another program deleted leads nowhere: read from the ends instead.
+    if (key && rows.size() < count) {
+        reverse = fromEnd < first;
+        rows = readRows(std::nullopt, reverse ? fromEnd : first, count, reverse);
+    }
+    if (reverse)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+const TLogQuery::Row* TLogQuery::rowAt(int row) const
+{
+    if (!m_active || row < 0 || row >= m_count)
+        return nullptr;
+    const int block = row / kBlockRows;
+    auto found = m_blocks.find(block);
+    if (found == m_blocks.end()) {
+        if (m_deferred || m_failed)
+            return nullptr;
+        QList<Row> rows;
+        try {
+            rows = readBlock(block);
+        } catch (const EDatabaseError& e) {
+            // Painting cannot show a message box: the dialog shows it afterwards, once.
+            m_failed = true;
+            auto* self = const_cast<TLogQuery*>(this);
+            QMetaObject::invokeMethod(
+                self, [self, text = e.message()] { emit self->readFailed(text); }, Qt::QueuedConnection);
+            return nullptr;
+        }
+        if (m_blocks.size() >= kCachedBlocks) {
+            auto oldest = std::min_element(m_blocks.begin(), m_blocks.end(),
+                                           [](const Block& a, const Block& b) { return a.used < b.used; });
+            m_blocks.erase(oldest);
+        }
+        found = m_blocks.insert(block, Block {std::move(rows), 0});
+    }
+    found->used = ++m_useClock;
+    const int offset = row - block * kBlockRows;
+    return offset < found->rows.size() ? &found->rows.at(offset) : nullptr;
 }
 
 QString TLogQuery::userNameFor(const QVariant& userId) const
@@ -120,6 +361,47 @@ QString TLogQuery::accessLabelFor(const QVariant& accessId) const
 
 int TLogQuery::displayWidth(int column) { return column >= 0 && column < ColumnCount ? widths[column] : 10; }
 
+QString TLogQuery::widestName(TQuery* lookup, int nameColumn) const
+{
+    QString widest;
+    if (!lookup || nameColumn < 0 || !lookup->active())
+        return widest;
+    for (int r = 0; r < lookup->totalRowCount(); ++r) {
+        const QString name = lookup->rowValue(r, nameColumn).toString().left(NameSize);
+        if (name.size() > widest.size())
+            widest = name;
+    }
+    return widest;
+}
+
+QString TLogQuery::widestText(int column) const
+{
+    const auto largestKey = [](TQuery* lookup, int keyColumn) {
+        qint64 largest = 0;
+        if (lookup && keyColumn >= 0 && lookup->active())
+            for (int r = 0; r < lookup->totalRowCount(); ++r)
+                largest = std::max(largest, lookup->rowValue(r, keyColumn).toLongLong());
+        return QString::number(largest);
+    };
+    switch (column) {
+    case ColAccessDate:
+        return Platform::widestDateTime(Platform::regionalSettings());
+    case ColLogCount:
+        return QString::number(m_largestCount);
+    case ColUserName:
+        return widestName(m_users, m_usersName);
+    case ColUserId:
+        return largestKey(m_users, m_usersKey);
+    case ColAccessId:
+        return largestKey(m_access, m_accessKey);
+    case ColAccessLabel:
+        return std::max(widestName(m_access, m_accessName), QStringLiteral("*** Logon ***"),
+                        [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    default:
+        return QString();
+    }
+}
+
 void TLogQuery::setIndicatorRow(int row)
 {
     const int old = m_indicator;
@@ -130,26 +412,9 @@ void TLogQuery::setIndicatorRow(int row)
         emit headerDataChanged(Qt::Vertical, row, row);
 }
 
-int TLogQuery::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows.rowCount(); }
+int TLogQuery::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_count; }
 
 int TLogQuery::columnCount(const QModelIndex& parent) const { return parent.isValid() || !m_active ? 0 : ColumnCount; }
-
-bool TLogQuery::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && m_rows.canFetchMore(); }
-
-void TLogQuery::fetchMore(const QModelIndex& parent)
-{
-    if (!parent.isValid())
-        m_rows.fetchMore();
-}
-
-QVariant TLogQuery::column(int row, int sourceColumn) const
-{
-    if (sourceColumn < 0)
-        return QVariant();
-    const QVariant value = m_rows.data(m_rows.index(row, sourceColumn));
-    // A null shows as an empty cell, not as 0.
-    return value.isNull() ? QVariant() : value;
-}
 
 QVariant TLogQuery::data(const QModelIndex& index, int role) const
 {
@@ -162,21 +427,24 @@ QVariant TLogQuery::data(const QModelIndex& index, int role) const
     }
     if (role != Qt::DisplayRole)
         return QVariant();
-    const int row = index.row();
+    const Row* row = rowAt(index.row());
+    if (!row)
+        return QVariant();
+    // A null shows as an empty cell, not as 0.
+    const auto value = [row](int i) { return (*row)[i].isNull() ? QVariant() : (*row)[i]; };
     switch (index.column()) {
-    case ColAccessDate: {
-        return Platform::formatDateTime(column(row, m_source[0]).toDateTime());
-    }
+    case ColAccessDate:
+        return Platform::formatDateTime((*row)[0].toDateTime());
     case ColLogCount:
-        return column(row, m_source[1]);
+        return value(1);
     case ColUserName:
-        return userNameFor(column(row, m_source[2]));
+        return userNameFor(value(2));
     case ColUserId:
-        return column(row, m_source[2]);
+        return value(2);
     case ColAccessId:
-        return column(row, m_source[3]);
+        return value(3);
     case ColAccessLabel:
-        return accessLabelFor(column(row, m_source[3]));
+        return accessLabelFor(value(3));
     default:
         return QVariant();
     }

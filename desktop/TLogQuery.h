@@ -1,20 +1,44 @@
 #pragma once
-// The activity log as the log viewer's grid shows it: "select * from Log order by
-// User_Id" read in blocks as the grid scrolls, so a log of a million rows shows its
-// first screen at once. The user's and the constant's names come from hash look-ups
-// in the two record sets given, never from a query per row.
+// The activity log as the log viewer's grid shows it: the rows of LOG, newest first
+// by default, with the row count from the engine and only the blocks of rows on the
+// screen read, so that the end or any other row of a million-row log shows at once
+// and memory holds a bounded number of blocks wherever the user goes. The user's and
+// the constant's names come from hash look-ups in the two record sets given, never
+// from a query per row.
 
 #include <QAbstractTableModel>
-#include <QSqlQueryModel>
+#include <QDate>
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <QVariant>
+
+#include <array>
+#include <optional>
 
 class TDatabase;
 class TQuery;
+
+// Which rows of the log are shown; every part left empty lets all rows through.
+struct TLogFilter {
+    std::optional<int> userId;
+    std::optional<int> accessId;
+    // Only the log-ons: the rows without a constant (accessId is then ignored).
+    bool logonsOnly = false;
+    // First and last day shown, both whole days.
+    QDate from;
+    QDate to;
+
+    bool operator==(const TLogFilter&) const = default;
+};
 
 class TLogQuery : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { ColAccessDate, ColLogCount, ColUserName, ColUserId, ColAccessId, ColAccessLabel, ColumnCount };
+    // Rows read with one statement, and the most blocks kept.
+    static constexpr int kBlockRows = 128;
+    static constexpr int kCachedBlocks = 16;
 
     explicit TLogQuery(QObject* owner = nullptr);
     ~TLogQuery() override;
@@ -24,10 +48,31 @@ public:
     // The record sets the names are looked up in (USERS and ACCESS, opened).
     void setLookups(TQuery* users, TQuery* access);
 
-    // Throws EDatabaseError with the engine's text.
+    // Counts the rows and shows the first ones. Throws EDatabaseError with the
+    // engine's text.
     void open();
     void close();
     bool active() const { return m_active; }
+
+    // A new filter or order takes effect at once when open. Throws EDatabaseError.
+    TLogFilter filter() const { return m_filter; }
+    void setFilter(const TLogFilter& filter);
+    // Only the date and the count sort; other columns leave the order as it is.
+    static bool sortable(int column) { return column == ColAccessDate || column == ColLogCount; }
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    // While deferred (the scroll bar's thumb is being dragged), rows not read yet show
+    // empty instead of being read for every position passed.
+    void setFetchDeferred(bool deferred);
+    // Blocks held now, and statements run to read them since open.
+    int cachedBlocks() const { return int(m_blocks.size()); }
+    int blockReads() const { return m_blockReads; }
+
+    // The earliest and latest day in the log (invalid when it is empty).
+    QDate firstDay() const { return m_firstDay; }
+    QDate lastDay() const { return m_lastDay; }
 
     // Look-ups of one row: "Unknown" for a user or constant that no longer exists,
     // "*** Logon ***" for a row without a constant.
@@ -36,6 +81,9 @@ public:
 
     // Display width of a column, in characters.
     static int displayWidth(int column);
+    // The widest text the column can hold for this log (the largest count, the
+    // longest name), for sizing the grid's columns.
+    QString widestText(int column) const;
     // The row the grid's indicator marks.
     void setIndicatorRow(int row);
 
@@ -43,11 +91,35 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
-    void fetchMore(const QModelIndex& parent = QModelIndex()) override;
+
+signals:
+    // A block could not be read; the engine's text.
+    void readFailed(const QString& message);
 
 private:
-    QVariant column(int row, int sourceColumn) const;
+    // One log row: ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID.
+    using Row = std::array<QVariant, 4>;
+    struct Block {
+        QList<Row> rows;
+        quint64 used = 0;
+    };
+
+    void reload();
+    const Row* rowAt(int row) const;
+    QList<Row> readBlock(int block) const;
+    // count rows after the row whose LOGCOUNT is key (or from the first row when
+    // there is none), skipping skip rows, in the shown order or against it.
+    QList<Row> readRows(const std::optional<qint64>& key, qint64 skip, int count, bool reverse) const;
+    QList<Row> readAfterTies(qint64 key, qint64 skip, int count, bool reverse) const;
+    QString whereText(const QStringList& more) const;
+    QString orderText(bool reverse) const;
+    void bindFilter(TQuery& query) const;
+    QList<Row> run(TQuery& query) const;
+    // The first column of an unfiltered statement's first row.
+    QVariant value(const QString& sql) const;
+    // Rows under the filter and the further conditions (which may name :Key).
+    qint64 countRows(const QStringList& more, const std::optional<qint64>& key = std::nullopt) const;
+    QString widestName(TQuery* lookup, int nameColumn) const;
 
     QString m_databaseName;
     TQuery* m_users = nullptr;
@@ -56,10 +128,22 @@ private:
     int m_usersName = -1;
     int m_accessKey = -1;
     int m_accessName = -1;
-    QSqlQueryModel m_rows;
     TDatabase* m_connection = nullptr;
     bool m_active = false;
-    bool m_resetting = false;
     int m_indicator = -1;
-    int m_source[4] = {-1, -1, -1, -1}; // ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID
+
+    TLogFilter m_filter;
+    int m_sortColumn = ColAccessDate;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+    int m_count = 0;
+    qint64 m_largestCount = 0;
+    QDate m_firstDay;
+    QDate m_lastDay;
+    bool m_deferred = false;
+
+    // The blocks read, least recently used dropped first.
+    mutable QHash<int, Block> m_blocks;
+    mutable quint64 m_useClock = 0;
+    mutable int m_blockReads = 0;
+    mutable bool m_failed = false;
 };

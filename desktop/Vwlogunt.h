@@ -1,11 +1,15 @@
 #pragma once
 // The activity log viewer: the LOG table with each row's user and constant names,
-// and Clear Log, which empties the table in one transaction (all rows or none).
+// newest first, filtered by user, constant and days, and Clear Log, which empties
+// the table in one transaction (all rows or none).
 
 #include <QDialog>
 
+class QCheckBox;
+class QComboBox;
 class QPushButton;
 class QTableView;
+class TDateEdit;
 class TLogQuery;
 class TQuery;
 
@@ -15,6 +19,11 @@ public:
     explicit TfrmViewLog(QWidget* owner = nullptr);
     ~TfrmViewLog() override;
 
+    QComboBox* cbUser = nullptr;
+    QComboBox* cbAccess = nullptr;
+    QCheckBox* ckbxDates = nullptr;
+    TDateEdit* dedFrom = nullptr;
+    TDateEdit* dedTo = nullptr;
     QTableView* DBGrid1 = nullptr;
     QPushButton* btnClearLog = nullptr;
     QPushButton* OKBtn = nullptr;
@@ -26,12 +35,20 @@ public:
     void FormShow();
     void FormHide();
     void btnClearLogClick();
+    // Shows the rows the filter controls choose; engine errors are shown.
+    void applyFilter();
 
     int columnWidth(int column) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+
+private:
+    void fillFilterLists();
+    void fitColumns();
+    void showFirstRow();
+    void sortIndicatorChanged(int column, Qt::SortOrder order);
 };
 
 extern TfrmViewLog* frmViewLog;

@@ -8,13 +8,20 @@
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"
+#include "widgets/Dateedit.h"
 
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
 #include <QTableView>
+#include <QTest>
 #include <QThreadPool>
 #include <gtest/gtest.h>
+
+#include <set>
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -88,11 +95,11 @@ TEST_F(ViewerTest, LogRowsShowTheirUserAndConstantNames)
         titles << log.headerData(c, Qt::Horizontal).toString();
     EXPECT_EQ(titles, QStringList({"Access Date", "Cnt", "User Name", "User ID", "Acc ID", "Access Label"}));
     ASSERT_EQ(log.rowCount(), 4);
-    // Ordered by user id: bob (1), amy (2), the vanished user 77.
-    EXPECT_EQ(rowTexts(log, 0).mid(2), QStringList({"bob", "1", "1", "Enter Orders"}));
+    // Newest first; rows of one day by their count, the last logged first.
+    EXPECT_EQ(rowTexts(log, 0).mid(2), QStringList({"Unknown", "77", "1", "Enter Orders"})) << "deleted user";
     EXPECT_EQ(rowTexts(log, 1).mid(2), QStringList({"bob", "1", "99", "Unknown"})) << "deleted constant";
-    EXPECT_EQ(rowTexts(log, 2).mid(2), QStringList({"amy", "2", "", "*** Logon ***"}));
-    EXPECT_EQ(rowTexts(log, 3).mid(2), QStringList({"Unknown", "77", "1", "Enter Orders"})) << "deleted user";
+    EXPECT_EQ(rowTexts(log, 2).mid(2), QStringList({"bob", "1", "1", "Enter Orders"}));
+    EXPECT_EQ(rowTexts(log, 3).mid(2), QStringList({"amy", "2", "", "*** Logon ***"}));
     EXPECT_EQ(rowTexts(log, 0).at(0), "3/4/2001");
     EXPECT_EQ(viewer->DBGrid1->model(), viewer->sqlLog);
 
@@ -101,19 +108,119 @@ TEST_F(ViewerTest, LogRowsShowTheirUserAndConstantNames)
     EXPECT_FALSE(viewer->sqlUsers->active());
 }
 
-TEST_F(ViewerTest, TheLogIsReadInBlocksAsTheGridScrolls)
+// Far more rows than one block, ten days with many rows each, the days not in the
+// order the rows were logged: whichever way the grid is read (from the top, from the
+// end up, jumping about), it shows every row once, newest first, a day's rows by
+// count, and holds a bounded number of blocks.
+TEST_F(ViewerTest, TheLogShowsEveryRowOnceNewestFirstHoweverItIsRead)
 {
     const int bob = db->addUser("bob", "pw");
-    db->exec(QStringLiteral("execute block as declare i integer = 0; begin while (i < 600) do begin "
-                            "insert into LOG (ACCESS_DATE, USER_ID) values (current_date, %1); i = i + 1; end end")
+    constexpr int rows = 3000;
+    db->exec(QStringLiteral(
+                 "execute block as declare i integer = 0; begin while (i < %1) do begin "
+                 "insert into LOG (ACCESS_DATE, USER_ID) values (dateadd(mod(gen_id(LOGCOUNT_GEN, 0) * 7, 10) day to "
+                 "timestamp '2026-03-01 08:30:00'), %2); i = i + 1; end end")
+                 .arg(rows)
                  .arg(bob));
     auto viewer = showLog();
     TLogQuery& log = *viewer->sqlLog;
-    EXPECT_LT(log.rowCount(), 600);
-    EXPECT_TRUE(log.canFetchMore());
-    while (log.canFetchMore())
-        log.fetchMore();
-    EXPECT_EQ(log.rowCount(), 600);
+    ASSERT_EQ(log.rowCount(), rows) << "the whole count at once";
+    const auto read = [&](int row) {
+        const QString date = log.data(log.index(row, TLogQuery::ColAccessDate)).toString();
+        return std::pair(QDateTime::fromString(date, "M/d/yyyy HH:mm:ss"),
+                         log.data(log.index(row, TLogQuery::ColLogCount)).toInt());
+    };
+    std::vector<std::pair<QDateTime, int>> top(rows);
+    for (int r = 0; r < rows; ++r)
+        top[r] = read(r);
+    std::set<int> counts;
+    for (int r = 0; r < rows; ++r) {
+        counts.insert(top[r].second);
+        if (r > 0) {
+            ASSERT_TRUE(top[r].first < top[r - 1].first ||
+                        (top[r].first == top[r - 1].first && top[r].second < top[r - 1].second))
+                << "row " << r;
+        }
+    }
+    EXPECT_EQ(counts.size(), size_t(rows)) << "every row once";
+    EXPECT_EQ(top.front().first.date(), QDate(2026, 3, 10));
+    EXPECT_LE(log.cachedBlocks(), TLogQuery::kCachedBlocks);
+
+    const auto readsAs = [&](const std::vector<int>& order) {
+        viewer->FormHide();
+        viewer->FormShow();
+        for (int r : order)
+            if (read(r) != top[r])
+                return r;
+        return -1;
+    };
+    std::vector<int> upwards(rows);
+    for (int r = 0; r < rows; ++r)
+        upwards[r] = rows - 1 - r;
+    EXPECT_EQ(readsAs(upwards), -1);
+    std::vector<int> jumps;
+    for (int start : {1500, 2999, 700, 2100, 0, 1300, 2600, 900}) {
+        for (int r = start; r < std::min(rows, start + 40); ++r)
+            jumps.push_back(r);
+        for (int r = start; r > std::max(-1, start - 200); --r)
+            jumps.push_back(r);
+    }
+    EXPECT_EQ(readsAs(jumps), -1);
+
+    // Ctrl+End in the grid goes to the oldest row; the count sorts, oldest first.
+    viewer->show();
+    viewer->DBGrid1->setFocus();
+    QTest::keyClick(viewer->DBGrid1, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), rows - 1);
+    EXPECT_EQ(read(rows - 1), top.back());
+    viewer->DBGrid1->horizontalHeader()->setSortIndicator(TLogQuery::ColLogCount, Qt::AscendingOrder);
+    EXPECT_EQ(read(0).second, 1);
+    EXPECT_EQ(read(rows - 1).second, rows);
+    EXPECT_EQ(read(1234).second, 1235);
+    viewer->close();
+}
+
+// The filters give exactly their rows, whole days at both ends of the range.
+TEST_F(ViewerTest, FiltersByUserConstantAndDaysGiveExactlyTheirRows)
+{
+    const int bob = db->addUser("bob", "pw");
+    const int amy = db->addUser("amy", "pw");
+    db->exec("insert into ACCESS (ACCESS_NAME) values ('Orders')");
+    db->exec("insert into ACCESS (ACCESS_NAME) values ('Billing')");
+    addLog(bob, "1", "2026-01-05 10:00:00");
+    addLog(bob, "NULL", "2026-01-06 23:59:59");
+    addLog(amy, "1", "2026-01-06 00:00:00");
+    addLog(amy, "2", "2026-01-07 00:00:00");
+    addLog(bob, "2", "2026-01-04 23:59:59");
+    auto viewer = showLog();
+    const auto shown = [&] {
+        QList<int> counts;
+        for (int r = 0; r < viewer->sqlLog->rowCount(); ++r)
+            counts << viewer->sqlLog->data(viewer->sqlLog->index(r, TLogQuery::ColLogCount)).toInt();
+        return counts;
+    };
+    EXPECT_EQ(shown(), QList<int>({4, 2, 3, 1, 5}));
+    // Names sorted without regard to letter case; the log-ons have an entry of their own.
+    EXPECT_EQ(viewer->cbUser->itemText(1), "amy");
+    viewer->cbUser->setCurrentText("bob");
+    EXPECT_EQ(shown(), QList<int>({2, 1, 5}));
+    viewer->cbUser->setCurrentIndex(0);
+    viewer->cbAccess->setCurrentText("Orders");
+    EXPECT_EQ(shown(), QList<int>({3, 1}));
+    viewer->cbAccess->setCurrentText("*** Logon ***");
+    EXPECT_EQ(shown(), QList<int>({2}));
+    viewer->cbAccess->setCurrentIndex(0);
+
+    EXPECT_EQ(viewer->dedFrom->date(), QDate(2026, 1, 4)) << "the days start as the whole log";
+    EXPECT_EQ(viewer->dedTo->date(), QDate(2026, 1, 7));
+    viewer->dedFrom->setDate(QDate(2026, 1, 5));
+    viewer->dedTo->setDate(QDate(2026, 1, 6));
+    EXPECT_EQ(shown().size(), 5) << "the days count only when ticked";
+    viewer->ckbxDates->setChecked(true);
+    EXPECT_EQ(shown(), QList<int>({2, 3, 1}));
+    viewer->cbUser->setCurrentText("bob");
+    EXPECT_EQ(shown(), QList<int>({2, 1}));
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(ViewerTest, ClearLogAsksThenEmptiesTheTableAndCloses)
@@ -210,6 +317,23 @@ TEST_F(ViewerTest, UserListIsAlphabetical)
     empty.FormShow();
     EXPECT_EQ(empty.lbUsers->count(), 0);
     EXPECT_EQ(empty.lblCount->text(), "0 users of this security database, logged on or not");
+}
+
+// A count over 999,999 and a name of 30 characters show whole; the window can be
+// made larger.
+TEST_F(ViewerTest, LargeCountsAndLongNamesShowWholeInAResizableWindow)
+{
+    const QString name = "Administrator of the Accounts";
+    const int user = db->addUser(name, "pw");
+    db->exec("set generator LOGCOUNT_GEN to 12345677");
+    addLog(user, "NULL");
+    auto viewer = showLog();
+    const QFontMetrics cells(viewer->DBGrid1->font());
+    EXPECT_EQ(rowTexts(*viewer->sqlLog, 0).at(1), "12345678");
+    EXPECT_GT(viewer->DBGrid1->columnWidth(TLogQuery::ColLogCount), cells.horizontalAdvance("12345678") + 6);
+    EXPECT_GT(viewer->DBGrid1->columnWidth(TLogQuery::ColUserName), cells.horizontalAdvance(name) + 6);
+    EXPECT_LT(viewer->minimumWidth(), viewer->maximumWidth());
+    EXPECT_TRUE(viewer->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 TEST_F(ViewerTest, LogDateTimesReadAsInTheReportsAndShowWhole)

@@ -360,7 +360,8 @@ const QList<Command>& commands()
         c << Command {QStringLiteral("add-indexes"),
                       QString(),
                       QStringLiteral("Adds the indexes that databases made by earlier versions lack (the grants by "
-                                     "constant, which who-can reads); does nothing when they are there."),
+                                     "constant, which who-can reads, and the log's, which SecDesk's log viewer "
+                                     "reads); does nothing when they are there."),
                       {},
                       0,
                       0,
