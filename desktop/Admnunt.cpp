@@ -6,6 +6,7 @@
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "desktop/Frmabout.h"
+#include "desktop/TDashboard.h"
 #include "desktop/Gendlunt.h"
 #include "desktop/Impunt.h"
 #include "desktop/Vwlogunt.h"
@@ -70,6 +71,8 @@ TFormAdmin::TFormAdmin(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    Dashboard1 = new TDashboard(this);
+    setCentralWidget(Dashboard1);
     restoreWindowGeometry();
 
     FormAdmin = this;
@@ -240,6 +243,15 @@ void TFormAdmin::UpdateCommandState()
         m_panels[2]->clear();
         m_panels[1]->setText(QStringLiteral("Alias:"));
     }
+    refreshDashboard();
+}
+
+void TFormAdmin::refreshDashboard()
+{
+    if (!OpenAlias.isEmpty() && Database1->connected())
+        Dashboard1->refresh(OpenAlias);
+    else
+        Dashboard1->showNothingOpen();
 }
 
 void TFormAdmin::ShowApplicationHint(const QString& hint) { m_panels[0]->setText(longHint(hint)); }
@@ -306,6 +318,7 @@ void TFormAdmin::Setup1Click()
     editor.reset();
     if (!OpenAlias.isEmpty()) {
         readSecurityTitle(OpenAlias);
+        // Also the dashboard: the editor may have changed every figure.
         UpdateCommandState();
     }
 }
@@ -335,6 +348,7 @@ void TFormAdmin::Import1Click()
 {
     TfrmImport dialog(OpenAlias, this);
     dialog.exec();
+    refreshDashboard();
 }
 
 void TFormAdmin::ImportFrom(const QString& directory)
@@ -346,6 +360,7 @@ void TFormAdmin::ImportFrom(const QString& directory)
     TfrmImport dialog(OpenAlias, this);
     dialog.setDirectory(directory);
     dialog.exec();
+    refreshDashboard();
 }
 
 // The commands below open windows that are built elsewhere; each fills its own
@@ -371,7 +386,12 @@ void TFormAdmin::Reporting1Click()
     ReportsWindow->activateWindow();
 }
 
-void TFormAdmin::ViewLog1Click() { ViewLog(this, OpenAlias); }
+void TFormAdmin::ViewLog1Click()
+{
+    ViewLog(this, OpenAlias);
+    // Clear Log may have emptied the log.
+    refreshDashboard();
+}
 
 void TFormAdmin::ViewUsers1Click() { ViewUsers(this, OpenAlias); }
 

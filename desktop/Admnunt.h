@@ -21,6 +21,7 @@ class QMenu;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class TDashboard;
 class TDatabase;
 class TFormOpenSecurity;
 class TQuery;
@@ -75,6 +76,11 @@ public:
     QToolButton* spbtnSetup = nullptr;
     QToolButton* spbtnGenerate = nullptr;
     QToolButton* spbtnHelp = nullptr;
+
+    // The central area: the open database's figures, or how to open one.
+    TDashboard* Dashboard1 = nullptr;
+    // Reads the figures again (after the editor, an import, Clear Log).
+    void refreshDashboard();
 
     // Status bar and its three panels (0 hint, 1 alias, 2 title)
     QStatusBar* sbMainStatus = nullptr;
