@@ -176,6 +176,13 @@ TFormGenNav::TFormGenNav(QWidget* owner) : QFrame(owner)
     m_pageLabel->setText(QStringLiteral("Page 1 of 1"));
     for (QWidget* w : std::initializer_list<QWidget*> {m_firstPage, m_lastPage, m_printDialog, m_pageBox, m_pageLabel})
         w->hide();
+    // Tab walks the bar from left to right.
+    QWidget* previous = m_buttons[0];
+    for (QWidget* w : std::initializer_list<QWidget*> {m_buttons[1], m_printDialog, m_firstPage, m_buttons[2],
+                                                       m_pageBox, m_buttons[3], m_lastPage, m_buttons[4], m_zoomBox}) {
+        setTabOrder(previous, w);
+        previous = w;
+    }
     createShortcuts();
 }
 

@@ -25,6 +25,8 @@ public:
         QPalette p = palette();
         p.setColor(QPalette::Window, Qt::white);
         setPalette(p);
+        // White paper, not the grey around it that it would otherwise inherit.
+        setBackgroundRole(QPalette::Window);
     }
 
 protected:
@@ -579,6 +581,30 @@ void TFormGenWin::notifyNavigator()
 }
 
 // ---------------------------------------------------------------- keys and mouse
+
+void TFormGenWin::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    if (!hasFocus() || frameWidth() <= 0)
+        return;
+    QPainter painter(this);
+    const int w = frameWidth();
+    painter.setPen(QPen(palette().color(QPalette::Highlight), w));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(w / 2.0, w / 2.0, -w / 2.0, -w / 2.0));
+}
+
+void TFormGenWin::focusInEvent(QFocusEvent* event)
+{
+    QFrame::focusInEvent(event);
+    update();
+}
+
+void TFormGenWin::focusOutEvent(QFocusEvent* event)
+{
+    QFrame::focusOutEvent(event);
+    update();
+}
 
 void TFormGenWin::keyPressEvent(QKeyEvent* event)
 {

@@ -173,6 +173,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // The frame turns the highlight colour while the window has the focus, so that
+    // a keyboard user sees where the paging keys go.
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
