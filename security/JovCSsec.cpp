@@ -50,7 +50,32 @@ void TJovCSsecure::freeStartupSets()
     delete FUserAcc;
     FGroupAcc = nullptr;
     FUserAcc = nullptr;
+    FGroupAccUnread = FUserAccUnread = false;
     FAccessIndex.reset();
+}
+
+TQuery* TJovCSsecure::groupAccessSet() const
+{
+    readOnRequest(FGroupAcc, FGroupAccUnread);
+    return FGroupAcc;
+}
+
+TQuery* TJovCSsecure::userAccessSet() const
+{
+    readOnRequest(FUserAcc, FUserAccUnread);
+    return FUserAcc;
+}
+
+void TJovCSsecure::readOnRequest(TQuery* set, bool& unread) const
+{
+    if (!unread || !set)
+        return;
+    unread = false;
+    try {
+        set->open();
+    } catch (const EDatabaseError&) {
+        Platform::showError(QStringLiteral("Unable to Access Security Files"));
+    }
 }
 
 void TJovCSsecure::buildAccessIndex()
@@ -80,17 +105,22 @@ void TJovCSsecure::Loaded()
         if (FUserGrantsOnly) {
             makeUserGrantSets();
         } else {
+            // Every grant goes into the access index straight from the engine; the
+            // record sets over them read their rows only if the application asks for
+            // them (at a million grants the rows as record-set values were over
+            // 100 MB that nothing read).
             delete FGroupAcc;
             FGroupAcc = new TQuery(this);
             FGroupAcc->setDatabaseName(FAlias);
             FGroupAcc->setSQL(QStringLiteral("Select * from GrpColl"));
-            FGroupAcc->open();
             delete FUserAcc;
             FUserAcc = new TQuery(this);
             FUserAcc->setDatabaseName(FAlias);
             FUserAcc->setSQL(QStringLiteral("Select * from UserAcc"));
-            FUserAcc->open();
-            buildAccessIndex();
+            FGroupAccUnread = FUserAccUnread = true;
+            auto index = std::make_unique<TAccessIndex>();
+            index->read(FAlias);
+            FAccessIndex = std::move(index);
         }
 
         TQuery program;

@@ -117,8 +117,11 @@ public:
     // The record sets kept from Loaded to Destroy (none before Loaded or in design mode;
     // the log record set only while logging is on). With UserGrantsOnly the two grant
     // sets hold the logged-on user's rows only, and the log set is never read.
-    TQuery* groupAccessSet() const { return FGroupAcc; }
-    TQuery* userAccessSet() const { return FUserAcc; }
+    // Otherwise Loaded indexes every grant without keeping the rows, and each grant
+    // set reads every row when the application first asks for it (a failure shows
+    // "Unable to Access Security Files" and leaves the set closed).
+    TQuery* groupAccessSet() const;
+    TQuery* userAccessSet() const;
     TQuery* logSet() const { return FLog; }
     TDatabase* database() const { return FDatabase; }
 
@@ -134,6 +137,8 @@ private:
     void setOptionBits(int bits) { FOptions = TSecurityOptions::fromInt(bits & 0x1f); }
     void logOff();
     void freeStartupSets();
+    // Reads a grant set that Loaded made but did not read yet.
+    void readOnRequest(TQuery* set, bool& unread) const;
     // Indexes the grants of the start-up record sets for the access test.
     void buildAccessIndex();
     // Reads the grants again after the setup editor has changed them.
@@ -192,6 +197,9 @@ private:
     TQuery* FSQLUpdate = nullptr;
     TQuery* FGroupAcc = nullptr;
     TQuery* FUserAcc = nullptr;
+    // Grant sets made by Loaded and not read yet.
+    mutable bool FGroupAccUnread = false;
+    mutable bool FUserAccUnread = false;
     TQuery* FLog = nullptr;
     // Grants of FUserAcc and FGroupAcc, indexed when they are read at start-up.
     std::unique_ptr<TAccessIndex> FAccessIndex;

@@ -17,6 +17,7 @@ constexpr int kNameLengthPlusOne = 49;
 
 void TJovCSsecure::makeUserGrantSets()
 {
+    FGroupAccUnread = FUserAccUnread = false;
     delete FUserAcc;
     FUserAcc = new TQuery(this);
     FUserAcc->setDatabaseName(FAlias);

@@ -5,10 +5,12 @@
 #include "database/TQuery.h"
 #include "editor/CSFrmsec.h"
 #include "platform/MessageBox.h"
+#include "security/TAccessIndex.h"
 
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 
 bool TJovCSsecure::Setup()
 {
@@ -39,11 +41,23 @@ void TJovCSsecure::rereadGrants()
     if (!FUserAcc || !FGroupAcc)
         return;
     try {
-        FUserAcc->close();
-        FUserAcc->open();
-        FGroupAcc->close();
-        FGroupAcc->open();
-        buildAccessIndex();
+        if (FUserGrantsOnly) {
+            FUserAcc->close();
+            FUserAcc->open();
+            FGroupAcc->close();
+            FGroupAcc->open();
+            buildAccessIndex();
+            return;
+        }
+        // Sets the application has read are read again; the others stay unread.
+        for (auto [set, unread] : {std::pair {FUserAcc, FUserAccUnread}, std::pair {FGroupAcc, FGroupAccUnread}})
+            if (!unread) {
+                set->close();
+                set->open();
+            }
+        auto index = std::make_unique<TAccessIndex>();
+        index->read(FAlias);
+        FAccessIndex = std::move(index);
     } catch (const EDatabaseError& e) {
         Platform::showError(e.message());
     }

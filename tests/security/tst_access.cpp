@@ -2,6 +2,8 @@
 // the password-age queries.
 #include "tests/security/SecurityFixture.h"
 
+#include "database/TQuery.h"
+
 namespace {
 const QString kDenied = "Access is denied.  Please see your administrator to gain access to this feature.";
 const QString kNobody = "No user is logged into the security system.";
@@ -77,6 +79,46 @@ TEST_F(Access, GroupRowsWithoutAPositiveIdGrantNothing)
     TJovCSsecure& c = start({});
     ASSERT_TRUE(c.LogonEx("Dan", "pw"));
     EXPECT_FALSE(c.TestAccess(5));
+}
+
+TEST_F(Access, GrantTablesWithMoreColumnsInAnotherOrderGiveTheSameAnswersAndRows)
+{
+    // A site that added a column to its grants and moved the type to the front.
+    const int ann = db->addUser("Ann", "pw");
+    const int sales = addGroup("Sales", {20, 21});
+    db->exec("alter table USERACC add NOTE varchar(300)");
+    db->exec("alter table USERACC alter column TYPE position 1");
+    db->exec("alter table GRPCOLL alter column ACCESS_ID position 1");
+    const QString note = QString::fromUtf8("\xc3\xa9").repeated(300);
+    db->exec(
+        QString("insert into USERACC (USER_ID, Access_ID, TYPE, NOTE) values (%1, 7, 'c', '%2')").arg(ann).arg(note));
+    grant(ann, sales, "G");
+    TJovCSsecure& c = start({});
+    ASSERT_TRUE(c.LogonEx("Ann", "pw"));
+    for (int constant : {7, 20, 21})
+        EXPECT_TRUE(c.TestAccess(constant)) << constant;
+    EXPECT_FALSE(c.TestAccess(22));
+
+    // An application that reads the grant sets gets every row with its typed values.
+    TQuery* userAcc = c.userAccessSet();
+    ASSERT_TRUE(userAcc->active());
+    EXPECT_EQ(userAcc->fieldNames(), QStringList({"TYPE", "USER_ID", "ACCESS_ID", "NOTE"}));
+    ASSERT_EQ(userAcc->recordCount(), 2);
+    userAcc->first();
+    EXPECT_EQ(userAcc->fieldByName("Type")->value(), QVariant(QString("c")));
+    EXPECT_EQ(userAcc->fieldByName("User_ID")->value(), QVariant(ann));
+    EXPECT_EQ(userAcc->fieldByName("Access_ID")->value(), QVariant(7));
+    EXPECT_EQ(userAcc->fieldByName("Note")->value(), QVariant(note));
+    userAcc->next();
+    EXPECT_EQ(userAcc->fieldByName("Type")->value(), QVariant(QString("G")));
+    EXPECT_EQ(userAcc->fieldByName("Access_ID")->value(), QVariant(sales));
+    EXPECT_TRUE(userAcc->fieldByName("Note")->isNull());
+    TQuery* groupAcc = c.groupAccessSet();
+    ASSERT_TRUE(groupAcc->active());
+    EXPECT_EQ(groupAcc->fieldNames(), QStringList({"ACCESS_ID", "GROUP_ID"}));
+    EXPECT_EQ(groupAcc->recordCount(), 2);
+    EXPECT_EQ(groupAcc->fieldByName("Group_ID")->value(), QVariant(sales));
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
 }
 
 TEST_F(Access, SupervisorPassesEverythingAndNobodyNothing)
