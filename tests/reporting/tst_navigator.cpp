@@ -206,10 +206,13 @@ TEST(Navigator, OwnerMayVetoEveryAction)
     nav.button(3)->click();
     nav.button(4)->click();
     nav.zoomBox()->setEditText("50");
+    nav.lastPageButton()->click();
+    nav.pageBox()->setValue(2);
     EXPECT_EQ(win.currentPage(), 1);
+    EXPECT_EQ(nav.pageBox()->value(), 1) << "a refused jump leaves the box on the page shown";
     EXPECT_GT(win.commandCount(), 0);
     EXPECT_EQ(win.zoomPercent(), 100);
-    EXPECT_EQ(events, (std::vector<TFGEvent> {fgeNextPage, fgeClear, fgeZoom}));
+    EXPECT_EQ(events, (std::vector<TFGEvent> {fgeNextPage, fgeClear, fgeZoom, fgeLastPage, fgeGoToPage}));
 
     nav.OnNavEvent = [&](TFormGenNav*, TFGEvent, bool&) {};
     nav.buttonClick(0); // build: the window builds again

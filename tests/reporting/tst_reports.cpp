@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QPrinter>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -112,6 +114,14 @@ TEST_F(Reports, WindowControlsAndCaption)
     EXPECT_EQ(window->fgnReport->button(1)->toolTip(), "Print");
     EXPECT_EQ(window->fgnReport->button(2)->toolTip(), "Previous Page");
     EXPECT_EQ(window->fgnReport->button(4)->toolTip(), "Clear");
+    // Beside them the page controls and Print..., all within the bar.
+    TFormGenNav* nav = window->fgnReport;
+    for (QWidget* w : std::initializer_list<QWidget*> {nav->firstPageButton(), nav->lastPageButton(),
+                                                       nav->printDialogButton(), nav->pageBox(), nav->pageLabel()}) {
+        EXPECT_TRUE(w->isVisibleTo(nav)) << w->objectName().toStdString();
+        EXPECT_LE(w->geometry().right(), nav->width()) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(nav->pageLabel()->text(), "Page 1 of 1");
     // Nothing selected: neither button does anything.
     window->spbtnExecute->click();
     window->spbtnDesign->click();
