@@ -159,6 +159,22 @@ TformAbout::TformAbout(QWidget* owner) : QDialog(owner)
     sysLayout->addWidget(SysResource1);
     SysResource1->setMinimumSize(303, 110);
     tnbkInfo->addTab(system, QStringLiteral("System"));
+    // The import is on no menu: this is where a user finds how to start it.
+    lblCommandLine = new QLabel(
+        QStringLiteral("<p><b>SecDesk --import DIR</b><br>Opens a security database, then imports the previous "
+                       "version's files PRVSEC1.DBF to PRVSEC4.DBF from the folder DIR.</p>"
+                       "<p><b>jovsecadm import DIR [--apply]</b><br>The same import from a script: without --apply "
+                       "it lists what would be added, skipped or refused and writes nothing.</p>"
+                       "<p><b>SecDesk --help</b>, <b>jovsecadm --help</b><br>Every option and command.</p>"));
+    lblCommandLine->setObjectName(QStringLiteral("lblCommandLine"));
+    lblCommandLine->setWordWrap(true);
+    lblCommandLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblCommandLine->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto* commandLine = new QWidget;
+    auto* commandLayout = new QVBoxLayout(commandLine);
+    commandLayout->addWidget(lblCommandLine);
+    commandLayout->addStretch();
+    tnbkInfo->addTab(commandLine, QStringLiteral("Command Line"));
 
     btnOk = new QPushButton(QStringLiteral("&Ok"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));

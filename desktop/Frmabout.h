@@ -1,6 +1,7 @@
 #pragma once
 // The about box: an animated logo, the program's name and version, the development
-// team, and the machine's memory and directories on the "System" page.
+// team, the machine's memory and directories on the "System" page, and the command
+// lines that start what the menus do not offer on the "Command Line" page.
 
 #include <QDialog>
 #include <QList>
@@ -29,6 +30,7 @@ public:
     QLabel* lblProgrammers = nullptr;
     QListWidget* lbProgrammers = nullptr;
     TSysResource* SysResource1 = nullptr;
+    QLabel* lblCommandLine = nullptr;
     QTimer* tmAnimation = nullptr;
 
     // The 24 logo frames, "BITMAP_1" to "BITMAP_24", and the one shown last (-1 before

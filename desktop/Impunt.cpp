@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -118,13 +119,14 @@ TfrmImport::TfrmImport(const QString& openAlias, QWidget* owner) : QDialog(owner
     connect(btnClose, &QPushButton::clicked, this, &TfrmImport::accept);
     connect(DriveComboBox1, &QComboBox::activated, this, &TfrmImport::driveChosen);
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this, &TfrmImport::treeChosen);
-    // The tree reads folders in the background: show the chosen one once its parents are read.
+    // The tree reads folders in the background, and a folder read later moves the rows
+    // below it: show the chosen one again as it and the folders above it are read, until
+    // the user picks another.
     connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        if (!m_revealPending)
-            return;
-        revealDirectory();
-        if (QDir::cleanPath(loaded) == m_directory)
-            m_revealPending = false; // the user browses on from here
+        const QString path = QDir::cleanPath(loaded);
+        if (m_revealPending &&
+            (path == m_directory || path == QLatin1String("/") || m_directory.startsWith(path + QLatin1Char('/'))))
+            revealDirectory();
     });
 
     setDirectory(QDir::currentPath());
@@ -182,6 +184,7 @@ void TfrmImport::treeChosen()
     if (!current.isValid())
         return;
     m_directory = m_dirModel->filePath(current);
+    m_revealPending = false; // the user browses on from here
     DirectoryListBox1Change();
 }
 
@@ -279,6 +282,8 @@ void TfrmImport::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     revealDirectory();
+    // Once more when the tree has its size, so the folder is scrolled to its place.
+    QTimer::singleShot(0, this, &TfrmImport::revealDirectory);
     DirectoryListBox1Change();
 }
 

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // The directory lines hold what a 145-character buffer held.
@@ -17,10 +19,7 @@ TSysResource::TSysResource(QWidget* parent) : QWidget(parent), m_memory([] { ret
 {
     setObjectName(QStringLiteral("SysResource1"));
     resize(303, 110);
-    QFont small(QStringLiteral("Liberation Sans"));
-    small.setStyleHint(QFont::SansSerif);
-    small.setPointSize(8);
-    setFont(small);
+    // The window's own font and size, as the texts round it.
     setAutoFillBackground(false);
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &TSysResource::UpdateInfo);
@@ -85,12 +84,15 @@ void TSysResource::UpdateInfo()
         labels += QStringLiteral("Virtual Memory:  ") + cr;
         values += QString::number(memory.totalPageFile / 1024) + QStringLiteral("K") + cr;
     }
+    // The old "Windows" and "system" directories stand for the system's library
+    // folders here (/usr/lib and the folder of this architecture's libraries), and
+    // are named for what they are.
     if (m_options & soShowWindowsDir) {
-        labels += QStringLiteral("Windows Directory:  ") + cr;
+        labels += QStringLiteral("System Directory:  ") + cr;
         values += directory(Platform::windowsDirectory()) + cr;
     }
     if (m_options & soShowSystemDir) {
-        labels += QStringLiteral("System Directory:  ") + cr;
+        labels += QStringLiteral("Library Directory:  ") + cr;
         values += directory(Platform::systemDirectory());
     }
     m_labels = labels.left(TextLimit);
@@ -109,6 +111,8 @@ void TSysResource::paintEvent(QPaintEvent*)
     QRect area(w, fm.height(), width() - w, height() - fm.height());
     const auto lines = [](QString text) { return text.replace(QLatin1Char('\r'), QLatin1Char('\n')); };
     p.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, lines(m_labels));
-    area.setLeft(area.left() + w * m_tabSpace);
+    // The values stand TabSpace widths of "W" to the right, and never on the labels.
+    const QRect labelsBox = fm.boundingRect(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, lines(m_labels));
+    area.setLeft(area.left() + std::max(w * m_tabSpace, labelsBox.width()));
     p.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, lines(m_values));
 }

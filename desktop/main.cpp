@@ -18,11 +18,17 @@ int main(int argc, char** argv)
     // --import DIR: the import of the previous version's files in DIR, on the database
     // opened first. The menu does not offer the import.
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("C/S Security Administration Desktop.\n\n"
+                       "SecDesk --import DIR imports the previous version's files PRVSEC1.DBF to PRVSEC4.DBF; "
+                       "scripts use jovsecadm import DIR [--apply], which without --apply lists what would be "
+                       "added, skipped or refused and writes nothing. Help > Contents, \"Importing from the "
+                       "previous version\", says more."));
     parser.addHelpOption();
     const QCommandLineOption import(QStringLiteral("import"),
-                                    QStringLiteral("Import the previous version's files in <dir> into a "
+                                    QStringLiteral("Import the previous version's files in DIR into a "
                                                    "security database opened first."),
-                                    QStringLiteral("dir"));
+                                    QStringLiteral("DIR"));
     parser.addOption(import);
     parser.process(app);
 

@@ -57,13 +57,15 @@ TEST(SysResource, LinesInTheirOrderWithTheirValues)
     EXPECT_EQ(gauge.updateFrequency(), 500);
     EXPECT_TRUE(gauge.timer()->isActive());
     gauge.setMemorySource(fixedMemory);
+    // The old Windows and system directories are the system's library folders here,
+    // and are named so.
     EXPECT_EQ(gauge.labelText(), "System Resources:  \rPhysical Memory:  \rVirtual Memory:  \r"
-                                 "Windows Directory:  \rSystem Directory:  \r");
+                                 "System Directory:  \rLibrary Directory:  \r");
     EXPECT_EQ(gauge.valueText(),
               "63% free\r4194304k\r6291456K\r" + Platform::windowsDirectory() + "\r" + Platform::systemDirectory());
 
     gauge.setOptions(soShowPMemory | soShowWindowsDir);
-    EXPECT_EQ(gauge.labelText(), "Physical Memory:  \rWindows Directory:  \r");
+    EXPECT_EQ(gauge.labelText(), "Physical Memory:  \rSystem Directory:  \r");
     EXPECT_EQ(gauge.valueText(), "4194304k\r" + Platform::windowsDirectory() + "\r");
 
     gauge.setTimerEnabled(false);
@@ -127,6 +129,11 @@ TEST(AboutBox, ShowsTheProgramTeamAndTheMachine)
         EXPECT_EQ(about->SysResource1->updateFrequency(), 65535);
         EXPECT_EQ(about->SysResource1->tabSpace(), 10);
         EXPECT_TRUE(about->SysResource1->timerEnabled());
+        EXPECT_EQ(about->SysResource1->font().pointSizeF(), about->font().pointSizeF()) << "the normal size";
+        // The import, on no menu, is found here.
+        EXPECT_EQ(about->tnbkInfo->tabText(2), "Command Line");
+        EXPECT_TRUE(about->lblCommandLine->text().contains("SecDesk --import DIR"));
+        EXPECT_TRUE(about->lblCommandLine->text().contains("jovsecadm import DIR [--apply]"));
         about->btnOk->click();
     });
     ShowAbout(nullptr);

@@ -243,8 +243,9 @@ TEST_F(Import, FileStatusTellsWhetherAllFourFilesAreThere)
     dialog->setDirectory(source.path());
     EXPECT_EQ(dialog->lblSecStat->text(), "Database files found");
 
-    // The controls as the dialog starts.
+    // The controls as the dialog starts; it names the database it writes into.
     EXPECT_EQ(dialog->windowTitle(), "Import Security Data");
+    EXPECT_EQ(dialog->lblDatabase->text(), "Import into: " + db.alias() + " (" + db.path() + ")");
     EXPECT_FALSE(dialog->chbxSysConvert->isChecked());
     EXPECT_EQ(dialog->chbxSysConvert->toolTip(), "Import program description and logging settings");
     EXPECT_TRUE(dialog->btnImport->isDefault());
