@@ -224,6 +224,45 @@ QStringList TAliases::params(const QString& alias)
     return settings.value(name + QLatin1Char('/') + kParamsKey).toStringList();
 }
 
+QVariantMap TAliases::settings(const QString& alias, const QString& group)
+{
+    QVariantMap values;
+    if (!refusal().isEmpty())
+        return values;
+    QSettings settings(configFile(), QSettings::IniFormat);
+    const QString name = storedName(settings, alias);
+    if (name.isEmpty())
+        return values;
+    settings.beginGroup(name + QLatin1Char('/') + group);
+    for (const QString& key : settings.allKeys())
+        values.insert(key, settings.value(key));
+    return values;
+}
+
+bool TAliases::setSettings(const QString& alias, const QString& group, const QVariantMap& values, QString* error)
+{
+    QString ignored;
+    QString& message = error ? *error : ignored;
+    message = refusal();
+    if (!message.isEmpty())
+        return false;
+    QSettings settings(configFile(), QSettings::IniFormat);
+    const QString name = storedName(settings, alias);
+    if (name.isEmpty()) {
+        message = QStringLiteral("There is no alias %1 in %2.").arg(alias, configFile());
+        return false;
+    }
+    settings.beginGroup(name + QLatin1Char('/') + group);
+    settings.remove(QString());
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        settings.setValue(it.key(), it.value());
+    settings.endGroup();
+    if (saved(settings))
+        return true;
+    message = QStringLiteral("Cannot save the alias file %1.").arg(configFile());
+    return false;
+}
+
 QStringList TAliases::databaseNames()
 {
     QStringList names = aliasNames();

@@ -15,6 +15,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 class TAliases {
 public:
@@ -43,6 +44,15 @@ public:
     static QString driverType(const QString& alias);
     // The alias's parameters as NAME=VALUE lines; empty when there is no such alias.
     static QStringList params(const QString& alias);
+    // Settings kept with an alias (the reports' designs, say) as a group of keys in
+    // its entry ("Designs/rdUsers/Title"); they go with the alias when it is deleted
+    // or registered anew. settings() is empty when there are none; setSettings()
+    // with an empty map removes the group, and fails, with the reason in error, when
+    // there is no such alias or the file cannot be used or saved.
+    static QVariantMap settings(const QString& alias, const QString& group);
+    static bool setSettings(const QString& alias, const QString& group, const QVariantMap& values,
+                            QString* error = nullptr);
+
     // The aliases plus the names of the open named connections, sorted, no duplicates.
     static QStringList databaseNames();
 

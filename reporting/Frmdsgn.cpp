@@ -320,10 +320,27 @@ void TfrmReportDesigner::buildControls()
     bbtnOk->setDefault(true);
     bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
+    // Where a design changed here is kept, shown when the reports window keeps it.
+    lblKeepDesign = new QLabel(QStringLiteral("Keep Design:"), this);
+    lblKeepDesign->setObjectName(QStringLiteral("lblKeepDesign"));
+    cmboxKeepDesign = new QComboBox(this);
+    cmboxKeepDesign->setObjectName(QStringLiteral("cmboxKeepDesign"));
+    cmboxKeepDesign->addItems(
+        {QStringLiteral("With the alias's settings"), QStringLiteral("In the database's folder")});
+    cmboxKeepDesign->setToolTip(QStringLiteral("Where OK keeps this design for the security database"));
+    lblKeepDesign->setBuddy(cmboxKeepDesign);
+    btnRestoreDefault = new QPushButton(QStringLiteral("Restore Default Design"), this);
+    btnRestoreDefault->setObjectName(QStringLiteral("btnRestoreDefault"));
+    for (QWidget* w : {static_cast<QWidget*>(lblKeepDesign), static_cast<QWidget*>(cmboxKeepDesign),
+                       static_cast<QWidget*>(btnRestoreDefault)})
+        w->hide();
     auto* side = new QVBoxLayout;
     side->addWidget(rgrpZoom);
     side->addWidget(btnRefresh);
     side->addStretch();
+    side->addWidget(lblKeepDesign);
+    side->addWidget(cmboxKeepDesign);
+    side->addWidget(btnRestoreDefault);
     side->addWidget(bbtnOk);
     side->addWidget(bbtnCancel);
 
@@ -362,4 +379,5 @@ void TfrmReportDesigner::buildControls()
     connect(rgrpOrient, &TRadioGroup::clicked, this, &TfrmReportDesigner::lbPageSizeClick);
     connect(bbtnOk, &QPushButton::clicked, this, &TfrmReportDesigner::bbtnOkClick);
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnRestoreDefault, &QPushButton::clicked, this, &TfrmReportDesigner::btnRestoreDefaultClick);
 }

@@ -56,6 +56,15 @@ public:
     void setDefinition(TReportDesign* definition) { m_definition = definition; }
     TReportDesign* definition() const { return m_definition; }
 
+    // The dialog's result when the user asks for the default design back.
+    static constexpr int RestoreDefault = 2;
+    // Shows where the design is kept (0 with the alias's settings, 1 in the
+    // database's folder) and the "Restore Default Design" button.
+    void offerKeeping(int place);
+    int keepPlace() const;
+    // Asks, then closes the dialog with RestoreDefault.
+    void btnRestoreDefaultClick();
+
     // Fills the dialog from the definition; false (after "Invalid Table Property.")
     // when its record set cannot be opened, and the dialog is then closed.
     bool FormShow();
@@ -129,6 +138,9 @@ public:
     QPushButton* btnRefresh;
     QPushButton* bbtnOk;
     QPushButton* bbtnCancel;
+    QLabel* lblKeepDesign;
+    QComboBox* cmboxKeepDesign;
+    QPushButton* btnRestoreDefault;
 
 private:
     void buildControls();

@@ -54,6 +54,17 @@ bool chooseFont(TFont& font, QWidget* parent)
     return true;
 }
 
+// The record set's fields a report may show, in record-set order: never a column
+// of passwords.
+QStringList offeredFields(const TQuery& data)
+{
+    QStringList names;
+    for (const QString& name : data.fieldNames())
+        if (!TReportDesign::isSecretColumn(name))
+            names << name;
+    return names;
+}
+
 } // namespace
 
 // Defined with the dialog's construction.
@@ -91,12 +102,13 @@ bool TfrmReportDesigner::FormShow()
     lbRemainingFields->clear();
     QStringList listed;
     for (const QString& name : m_definition->fields()) {
-        if (const TField* f = data->findField(name)) {
+        const TField* f = data->findField(name);
+        if (f && !TReportDesign::isSecretColumn(f->fieldName())) {
             lbReportFields->addItem(f->fieldName());
             listed << f->fieldName();
         }
     }
-    for (const QString& name : data->fieldNames())
+    for (const QString& name : offeredFields(*data))
         if (!listed.contains(name))
             lbRemainingFields->addItem(name);
 
@@ -256,7 +268,7 @@ void TfrmReportDesigner::spbtnRightAllClick()
     lbReportFields->clear();
     lbRemainingFields->clear();
     if (m_definition && m_definition->dataSet())
-        lbRemainingFields->addItems(m_definition->dataSet()->fieldNames());
+        lbRemainingFields->addItems(offeredFields(*m_definition->dataSet()));
 }
 
 int TfrmReportDesigner::rowAt(QListWidget* list, QPoint position) const
@@ -445,6 +457,28 @@ void TfrmReportDesigner::frmgenPreviewBuildReport(TFormGenWin* sender)
         win->StrRect(edPageNumLabel->text() + QString::number(win->pageCount()), 0.5, y, W - 0.5,
                      y + xHeight() + 2 * m);
     }
+}
+
+// ---------------------------------------------------------------- keeping the design
+
+void TfrmReportDesigner::offerKeeping(int place)
+{
+    cmboxKeepDesign->setCurrentIndex(place == 1 ? 1 : 0);
+    for (QWidget* w : {static_cast<QWidget*>(lblKeepDesign), static_cast<QWidget*>(cmboxKeepDesign),
+                       static_cast<QWidget*>(btnRestoreDefault)})
+        w->show();
+    setFixedSize(QSize(width(), std::max(height(), sizeHint().height())));
+}
+
+int TfrmReportDesigner::keepPlace() const { return cmboxKeepDesign->currentIndex() == 1 ? 1 : 0; }
+
+void TfrmReportDesigner::btnRestoreDefaultClick()
+{
+    const QString title = m_definition ? m_definition->title() : QString();
+    if (Platform::askYesNo(
+            QStringLiteral("Restore the default design of the %1? The design kept for this database is removed.")
+                .arg(title)))
+        done(RestoreDefault);
 }
 
 // ---------------------------------------------------------------- OK

@@ -7,6 +7,8 @@
 #include "reporting/Frmgenwn.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QRegularExpression>
 
 namespace {
 
@@ -67,7 +69,61 @@ struct TReportDesign::Build {
 
 TReportDesign::TReportDesign(QObject* owner) : QObject(owner) { }
 
-void TReportDesign::setFields(const QStringList& names) { m_fields = names.mid(0, maxColumns); }
+void TReportDesign::setFields(const QStringList& names)
+{
+    m_fields.clear();
+    for (const QString& name : names)
+        if (!isSecretColumn(name))
+            m_fields << name;
+    m_fields = m_fields.mid(0, maxColumns);
+}
+
+bool TReportDesign::isSecretColumn(const QString& name)
+{
+    static const QRegularExpression secret(QStringLiteral("^\\s*(USER_PASSWORD|PW([1-9]|1[0-9]|2[0-5]))\\s*$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return secret.match(name).hasMatch();
+}
+
+QString TReportDesign::readableHeading(const QString& name)
+{
+    // Columns whose words the schema runs together, in the words the setup editor
+    // uses for them.
+    static const QHash<QString, QString> known {
+        {QStringLiteral("PWAGING"), QStringLiteral("Password Aging")},
+        {QStringLiteral("PWKEEPHIST"), QStringLiteral("Password History")},
+        {QStringLiteral("PWMUSTCHANGE"), QStringLiteral("Must Change Password")},
+        {QStringLiteral("PWNEVEREXPIRES"), QStringLiteral("Password Never Expires")},
+        {QStringLiteral("PWNOCHANGE"), QStringLiteral("Can't Change Password")},
+        {QStringLiteral("PWCOUNT"), QStringLiteral("Passwords Remembered")},
+        {QStringLiteral("PWSETDATE"), QStringLiteral("Password Set Date")},
+        {QStringLiteral("PWMAXDAYS"), QStringLiteral("Password Expire Days")},
+        {QStringLiteral("PWMINDAYS"), QStringLiteral("Password Min. Days")},
+        {QStringLiteral("PWMINSIZE"), QStringLiteral("Password Min. Size")},
+        {QStringLiteral("ACCTLOCKING"), QStringLiteral("Account Locking")},
+        {QStringLiteral("LOCKED"), QStringLiteral("Account Locked")},
+        {QStringLiteral("ALLOWEDATTEMPTS"), QStringLiteral("Allowed Attempts")},
+        {QStringLiteral("LOGINATTEMPTS"), QStringLiteral("Login Attempts")},
+        {QStringLiteral("CUSTOMACCTPOLICY"), QStringLiteral("Custom Account Policy")},
+        {QStringLiteral("LOGCOUNT"), QStringLiteral("Log Entry")},
+        {QStringLiteral("USER_DEF1"), QStringLiteral("Field 1")},
+        {QStringLiteral("USER_DEF2"), QStringLiteral("Field 2")},
+    };
+    const QString upper = name.trimmed().toUpper();
+    if (const auto it = known.constFind(upper); it != known.cend())
+        return it.value();
+    // Words split at underscores and where a small letter meets a capital.
+    QString spaced = name.trimmed();
+    spaced.replace(QRegularExpression(QStringLiteral("([a-z0-9])([A-Z])")), QStringLiteral("\\1 \\2"));
+    QStringList words;
+    for (const QString& word : spaced.split(QRegularExpression(QStringLiteral("[_\\s]+")), Qt::SkipEmptyParts)) {
+        if (word.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+            words << QStringLiteral("ID");
+        else
+            words << word.left(1).toUpper() + word.mid(1).toLower();
+    }
+    return words.join(QLatin1Char(' '));
+}
 
 QSize TReportDesign::paperSize(int index)
 {
@@ -106,15 +162,22 @@ void TReportDesign::Execute()
     win->Execute();
 }
 
-bool TReportDesign::Design()
+bool TReportDesign::Design(Keeping* keeping)
 {
     if (!m_dataSet)
         return false;
     TfrmReportDesigner designer(nullptr);
     designer.setDefinition(this);
+    if (keeping)
+        designer.offerKeeping(keeping->place);
     if (!designer.FormShow())
         return false;
-    return designer.exec() == QDialog::Accepted;
+    const int result = designer.exec();
+    if (keeping) {
+        keeping->place = designer.keepPlace();
+        keeping->restoreDefault = result == TfrmReportDesigner::RestoreDefault;
+    }
+    return result == QDialog::Accepted;
 }
 
 void TReportDesign::BuildReport(TFormGenWin* sender)

@@ -47,7 +47,7 @@ public:
     TDividerStyle dividerStyle() const { return m_dividerStyle; }
     void setDividerStyle(TDividerStyle style) { m_dividerStyle = style; }
     QStringList fields() const { return m_fields; }
-    // Keeps at most maxColumns names.
+    // Keeps at most maxColumns names, and none of a column that holds passwords.
     void setFields(const QStringList& names);
     TFormGenWin* formComponent() const { return m_formComponent; }
     void setFormComponent(TFormGenWin* window) { m_formComponent = window; }
@@ -68,6 +68,13 @@ public:
     // The rows the last build drew (0: the page holds the empty text).
     int rowsBuilt() const { return m_rowsBuilt; }
 
+    // Whether a column holds passwords in plain text (USERS.User_PASSWORD and the
+    // history slots PW1 to PW25): such a column is never offered or printed.
+    static bool isSecretColumn(const QString& name);
+    // A heading a reader understands for a column the reports give no caption of
+    // their own: "User Name" for USER_NAME, "Login Attempts" for LOGINATTEMPTS.
+    static QString readableHeading(const QString& name);
+
     // Paper width and height in tenths of an inch (portrait) for a paper size index;
     // 0 by 0 for an unknown index.
     static QSize paperSize(int index);
@@ -79,8 +86,17 @@ public:
     static double columnWidth(TFormGenWin* win, const TField& field, const TFont& headingFont, const TFont& bodyFont,
                               double* least = nullptr);
 
+    // What the designer offers beside OK and Cancel when the design is kept for a
+    // database: where to keep it (place 0 with the alias's settings, 1 in the
+    // database's folder; the user's choice comes back in it), and bringing the
+    // default design back (restoreDefault tells whether the user asked for that).
+    struct Keeping {
+        int place = 0;
+        bool restoreDefault = false;
+    };
+
     void Execute();
-    bool Design();
+    bool Design(Keeping* keeping = nullptr);
     void BuildReport(TFormGenWin* sender);
 
 private:

@@ -9,8 +9,10 @@
 #include "reporting/Frmgenwn.h"
 #include "reporting/PrintSetup.h"
 #include "reporting/Rptdsgn.h"
+#include "reporting/TReportDesignStore.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
@@ -318,43 +320,41 @@ void TFormSecDB::createQueries()
     qryUserAcc->setOnCalcFields([this](TQuery& q) { qryUserAccCalcFields(q); });
 }
 
-void TFormSecDB::createReports()
+namespace {
+// The described design of each report, by its item index.
+struct DefaultDesign {
+    const char* name;
+    const char* title;
+    bool centred;
+    TPageNumStyle pageNum;
+    TDatePosition date;
+    QStringList fields;
+};
+
+const DefaultDesign& defaultDesign(int index)
 {
-    struct Def {
-        TReportDesign** member;
-        TQuery* data;
-        const char* title;
-        bool centred;
-        TPageNumStyle pageNum;
-        TDatePosition date;
-        QStringList fields;
-    };
-    const Def defs[] = {
-        {&rdAccess,
-         QryAccess,
+    static const DefaultDesign designs[] = {
+        {"rdAccess",
          "Access Constants Report",
          false,
          pnsBottomCenter,
          dpCenter,
          {QStringLiteral("Access_ID"), QStringLiteral("Access_Name")}},
-        {&rdGroups,
-         qryGroups,
+        {"rdGroups",
          "Groups Report",
          false,
          pnsNone,
          dpCenter,
          {QStringLiteral("Group_ID"), QStringLiteral("Group_Name"), QStringLiteral("Access_ID"),
           QStringLiteral("Access_Name")}},
-        {&rdUsage,
-         sqlLog,
+        {"rdUsage",
          "Usage Report",
          true,
          pnsBottomCenter,
          dpLeft,
          {QStringLiteral("LogCount"), QStringLiteral("Access_Date"), QStringLiteral("UserName"),
           QStringLiteral("AccessName")}},
-        {&rdUsers,
-         qryReport,
+        {"rdUsers",
          "User Report",
          true,
          pnsBottomCenter,
@@ -363,8 +363,7 @@ void TFormSecDB::createReports()
           QStringLiteral("User_Def2"), QStringLiteral("User_LastAccess"), QStringLiteral("User_AccessCount"),
           QStringLiteral("enabledyesno"), QStringLiteral("adminyesno"), QStringLiteral("AcctLockingEnabled"),
           QStringLiteral("AcctLocked")}},
-        {&rdUserAcc,
-         qryUserAcc,
+        {"rdUserAcc",
          "User Access Report",
          true,
          pnsBottomCenter,
@@ -372,25 +371,43 @@ void TFormSecDB::createReports()
          {QStringLiteral("User_ID"), QStringLiteral("User_Name"), QStringLiteral("Type"),
           QStringLiteral("Access_Label")}},
     };
-    for (const Def& d : defs) {
+    return designs[index];
+}
+} // namespace
+
+void TFormSecDB::createReports()
+{
+    TReportDesign** members[] = {&rdAccess, &rdGroups, &rdUsage, &rdUsers, &rdUserAcc};
+    TQuery* data[] = {QryAccess, qryGroups, sqlLog, qryReport, qryUserAcc};
+    for (int i = 0; i < 5; ++i) {
         auto* r = new TReportDesign(this);
-        r->setDataSet(d.data);
-        r->setTitle(QString::fromLatin1(d.title));
-        r->setTitleCentered(d.centred);
-        r->setPageNumLocation(d.pageNum);
-        r->setDatePosition(d.date);
-        r->setFields(d.fields);
-        r->setBodyFont(TFont(QStringLiteral("Arial"), 12));
-        r->setHeadingFont(TFont(QStringLiteral("Arial"), 12, true));
-        r->setTitleFont(TFont(QStringLiteral("Arial"), 14, true));
-        r->setSubTitleFont(TFont(QStringLiteral("Arial"), 12, true, true));
-        r->setPortrait(false);
-        r->setDividerStyle(dvsSolid);
-        r->setPageSizeIndex(0);
-        r->setDateFormat(QStringLiteral("ddddd"));
+        r->setObjectName(QString::fromLatin1(defaultDesign(i).name));
+        r->setDataSet(data[i]);
         r->setFormComponent(fgwMain);
-        *d.member = r;
+        *members[i] = r;
+        applyDefaultDesign(i);
     }
+}
+
+void TFormSecDB::applyDefaultDesign(int index)
+{
+    const DefaultDesign& d = defaultDesign(index);
+    TReportDesign* r = report(index);
+    r->setTitle(QString::fromLatin1(d.title));
+    r->setSubTitle(QString());
+    r->setTitleCentered(d.centred);
+    r->setPageNumLocation(d.pageNum);
+    r->setPageNumLabel(QString());
+    r->setDatePosition(d.date);
+    r->setFields(d.fields);
+    r->setBodyFont(TFont(QStringLiteral("Arial"), 12));
+    r->setHeadingFont(TFont(QStringLiteral("Arial"), 12, true));
+    r->setTitleFont(TFont(QStringLiteral("Arial"), 14, true));
+    r->setSubTitleFont(TFont(QStringLiteral("Arial"), 12, true, true));
+    r->setPortrait(false);
+    r->setDividerStyle(dvsSolid);
+    r->setPageSizeIndex(0);
+    r->setDateFormat(QStringLiteral("ddddd"));
 }
 
 TReportDesign* TFormSecDB::report(int index) const
@@ -417,9 +434,9 @@ void TFormSecDB::ApplyAlias()
     qryReport->setDatabaseName(AliasName);
 }
 
-void TFormSecDB::defineFields(TQuery* q)
+void TFormSecDB::defineFields(TQuery* q, bool again)
 {
-    if (q->property("jovsecFieldsDefined").toBool())
+    if (!again && q->property("jovsecFieldsDefined").toBool())
         return;
     const FieldDef* begin = nullptr;
     const FieldDef* end = nullptr;
@@ -437,13 +454,19 @@ void TFormSecDB::defineFields(TQuery* q)
         use(userFields);
     else if (q == qryUserAcc)
         use(userAccFields);
-    for (const FieldDef* d = begin; d != end; ++d) {
-        if (TField* f = q->findField(QString::fromLatin1(d->name))) {
-            if (d->label)
-                f->setDisplayLabel(QString::fromLatin1(d->label));
-            f->setDisplayWidth(d->width);
-            f->setAlignment(d->alignment);
-        }
+    // Every field gets its described heading, width and alignment; one the reports
+    // describe no heading for gets a readable one, so a field added in the designer
+    // is headed in words rather than by its column name.
+    for (const QString& name : q->fieldNames()) {
+        TField* f = q->findField(name);
+        const FieldDef* d = std::find_if(begin, end, [&name](const FieldDef& def) {
+            return name.compare(QLatin1String(def.name), Qt::CaseInsensitive) == 0;
+        });
+        const bool described = d != end;
+        f->setDisplayLabel(described && d->label ? QString::fromLatin1(d->label)
+                                                 : TReportDesign::readableHeading(name));
+        f->setDisplayWidth(described ? d->width : -1);
+        f->setAlignment(described ? d->alignment : Qt::Alignment());
     }
     q->setProperty("jovsecFieldsDefined", true);
 }
@@ -543,12 +566,80 @@ void TFormSecDB::spbtnExecuteClick(QObject* sender)
         return;
     if (!openReportData(index))
         return;
-    rd->setSubTitle(QStringLiteral("Alias: ") + AliasName);
-    if (sender && sender->objectName() == QLatin1String("spbtnDesign"))
-        rd->Design();
+    // The data must be open: a kept design also sets the headings of its fields.
+    if (!m_designLoaded[index])
+        useKeptDesign(index);
+    rd->setSubTitle(m_subTitle[index].isEmpty() ? defaultSubTitle() : m_subTitle[index]);
+    if (sender && sender->objectName() == QLatin1String("spbtnDesign")) {
+        TReportDesign::Keeping keeping;
+        keeping.place = TReportDesignStore(AliasName).placeOf(rd->objectName()) == TReportDesignStore::InDatabaseFolder;
+        if (rd->Design(&keeping))
+            keepDesign(index,
+                       keeping.place == 1 ? TReportDesignStore::InDatabaseFolder : TReportDesignStore::WithAlias);
+        else if (keeping.restoreDefault)
+            restoreDefaultDesign(index);
+    }
     rd->Execute();
     m_lastBuilt = index;
     closeReportData(index);
+}
+
+QString TFormSecDB::defaultSubTitle() const { return QStringLiteral("Alias: ") + AliasName; }
+
+void TFormSecDB::useKeptDesign(int index)
+{
+    TReportDesign* rd = report(index);
+    m_designLoaded[index] = true;
+    rd->setSubTitle(defaultSubTitle());
+    const TReportDesignStore::Loaded loaded = TReportDesignStore(AliasName).load(rd->objectName(), *rd);
+    m_designPlace[index] = loaded.place;
+    m_subTitle[index] = rd->subTitle() == defaultSubTitle() ? QString() : rd->subTitle();
+    if (!loaded.problem.isEmpty())
+        Platform::showError(loaded.problem);
+}
+
+void TFormSecDB::keepDesign(int index, int place)
+{
+    TReportDesign* rd = report(index);
+    m_subTitle[index] = rd->subTitle() == defaultSubTitle() ? QString() : rd->subTitle();
+    const TReportDesignStore store(AliasName);
+    QString error;
+    if (place == TReportDesignStore::InDatabaseFolder) {
+        if (store.save(rd->objectName(), *rd, TReportDesignStore::InDatabaseFolder, defaultSubTitle(), &error)) {
+            m_designPlace[index] = place;
+            return;
+        }
+        Platform::showError(QStringLiteral("The design of the %1 cannot be kept in the database's folder: %2 It is "
+                                           "kept with the alias's settings instead.")
+                                .arg(rd->title(), error));
+    }
+    if (store.save(rd->objectName(), *rd, TReportDesignStore::WithAlias, defaultSubTitle(), &error))
+        m_designPlace[index] = TReportDesignStore::WithAlias;
+    else
+        Platform::showError(
+            QStringLiteral("The design of the %1 could not be kept: %2 It is used until the database is closed.")
+                .arg(rd->title(), error));
+}
+
+void TFormSecDB::restoreDefaultDesign(int index)
+{
+    TReportDesign* rd = report(index);
+    QString error;
+    if (!TReportDesignStore(AliasName).remove(rd->objectName(), &error))
+        Platform::showError(
+            QStringLiteral("The kept design of the %1 could not be removed: %2").arg(rd->title(), error));
+    applyDefaultDesign(index);
+    defineFields(rd->dataSet(), true);
+    m_subTitle[index].clear();
+    rd->setSubTitle(defaultSubTitle());
+    m_designPlace[index] = TReportDesignStore::Default;
+}
+
+QString TFormSecDB::designPlace(int index) const
+{
+    if (index < 0 || index > 4)
+        return QString();
+    return TReportDesignStore(AliasName).describe(TReportDesignStore::Place(m_designPlace[index]));
 }
 
 bool TFormSecDB::SaveAsPdf(const QString& fileName)

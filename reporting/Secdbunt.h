@@ -49,6 +49,9 @@ public:
 
     // The report definition of a list item (0 to 4).
     TReportDesign* report(int index) const;
+    // Where the design a report was last built with is kept ("with the settings of
+    // the alias X", "in FILE"); empty for the described design.
+    QString designPlace(int index) const;
 
     QFrame* pnlTopArea;
     QLabel* lblReport;
@@ -90,12 +93,24 @@ private:
     void createControls();
     void createQueries();
     void createReports();
-    // Sets the display definitions of a query's fields after its first opening.
-    void defineFields(TQuery* q);
+    // Sets the display definitions of a query's fields after its first opening, and
+    // again when the default design is restored.
+    void defineFields(TQuery* q, bool again = false);
     bool openReportData(int index);
     void closeReportData(int index);
+    // The described design of a report.
+    void applyDefaultDesign(int index);
+    QString defaultSubTitle() const;
+    // A report's design as kept for the database, read on its first build; changed
+    // in the designer and kept where the user chose; or the default brought back.
+    void useKeptDesign(int index);
+    void keepDesign(int index, int place);
+    void restoreDefaultDesign(int index);
 
     int m_lastBuilt = -1;
+    bool m_designLoaded[5] = {};
+    int m_designPlace[5] = {};
+    QString m_subTitle[5];
 };
 
 // The one reports window.

@@ -120,17 +120,22 @@ void report(TAdminContext& c)
     }
     const int rows = form.report(index)->rowsBuilt();
     extra.insert(QStringLiteral("rows"), rows);
+    // A design changed in SecDesk's designer and kept for this database is the one
+    // the window uses, so the file says so.
+    const QString kept = form.designPlace(index);
+    extra.insert(QStringLiteral("design"), kept.isEmpty() ? QStringLiteral("default") : kept);
+    const QString design = kept.isEmpty() ? QString() : QStringLiteral(" It uses the design kept %1.").arg(kept);
     if (rows == 0) {
         const QString what = usage ? QStringLiteral("The Usage report has no entries from %1 to %2")
                                          .arg(start.toString(Qt::ISODate), end.toString(Qt::ISODate))
                                    : QStringLiteral("The %1 report has no entries").arg(names.at(index));
-        c.out().done(QStringLiteral("%1; wrote a page saying so to %2.").arg(what, pdf), extra);
+        c.out().done(QStringLiteral("%1; wrote a page saying so to %2.%3").arg(what, pdf, design), extra);
         return;
     }
-    c.out().done(QStringLiteral("Wrote the %1 report (%2 page%3) to %4.")
+    c.out().done(QStringLiteral("Wrote the %1 report (%2 page%3) to %4.%5")
                      .arg(names.at(index))
                      .arg(pages.pageCount())
-                     .arg(pages.pageCount() == 1 ? "" : "s", pdf),
+                     .arg(pages.pageCount() == 1 ? "" : "s", pdf, design),
                  extra);
 }
 
