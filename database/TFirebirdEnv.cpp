@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -474,6 +475,32 @@ bool TFirebirdEnv::copyDatabase(const QString& source, const QString& target, QS
     ::unlink(made.constData());
     ::rmdir(folder.constData());
     return ok;
+}
+
+bool TFirebirdEnv::dropDatabase(const QString& location, const QString& user, const QString& password, QString* error)
+{
+    std::string dpb(1, char(isc_dpb_version1));
+    const auto add = [&dpb](char item, const QByteArray& value) {
+        dpb += item;
+        dpb += char(std::min<qsizetype>(value.size(), 255));
+        dpb.append(value.constData(), size_t(std::min<qsizetype>(value.size(), 255)));
+    };
+    add(isc_dpb_user_name, (user.isEmpty() ? QStringLiteral("SYSDBA") : user).toUtf8());
+    add(isc_dpb_password, password.toUtf8());
+    const QByteArray path = parseLocation(location).isRemote() ? location.toUtf8() : QFile::encodeName(location);
+    ISC_STATUS_ARRAY status {};
+    isc_db_handle db = 0;
+    if (isc_attach_database(status, 0, path.constData(), &db, short(dpb.size()), dpb.data()) == 0) {
+        TEngineLifetime::engineStarted();
+        if (isc_drop_database(status, &db) == 0)
+            return true;
+    }
+    if (error)
+        *error = statusText(status);
+    ISC_STATUS_ARRAY ignored {};
+    if (db)
+        isc_detach_database(ignored, &db);
+    return false;
 }
 
 bool TFirebirdEnv::collectGarbage(const QString& location, const QString& user, const QString& password,

@@ -55,6 +55,10 @@ public:
     // the engine's text in error.
     static bool createDatabase(const QString& location, const QString& user, const QString& password, QString* error);
 
+    // Drops a database that the caller has just made and that nobody else uses yet,
+    // on a server or on this computer. Returns false with the engine's text in error.
+    static bool dropDatabase(const QString& location, const QString& user, const QString& password, QString* error);
+
     // Copies a database file (the prime database) to a new local file of mode 0600:
     // the copy is made in a private folder beside the target and moved into place,
     // never replacing an existing file. Returns false with a message in error.

@@ -7,6 +7,7 @@
 #include "database/TQuery.h"
 #include "desktop/Frmabout.h"
 #include "desktop/TDashboard.h"
+#include "desktop/TFormAliases.h"
 #include "desktop/Gendlunt.h"
 #include "desktop/Impunt.h"
 #include "desktop/Vwlogunt.h"
@@ -118,6 +119,8 @@ void TFormAdmin::buildMenus()
     File1->addSeparator();
     Create1 = addCommand(File1, "Create1", QStringLiteral("Create &In Existing Database"), QString(),
                          &TFormAdmin::Create1Click);
+    Aliases1 = addCommand(File1, "Aliases1", QStringLiteral("&Aliases..."),
+                          QStringLiteral("List, correct and remove database aliases"), &TFormAdmin::Aliases1Click);
     File1->addSeparator();
     PrintSetup1 = addCommand(File1, "PrintSetup1", QStringLiteral("P&rint Setup..."),
                              QStringLiteral("Change printer settings"), &TFormAdmin::PrintSetup1Click);
@@ -396,3 +399,9 @@ void TFormAdmin::ViewLog1Click()
 void TFormAdmin::ViewUsers1Click() { ViewUsers(this, OpenAlias); }
 
 void TFormAdmin::About1Click() { ShowAbout(this); }
+
+void TFormAdmin::Aliases1Click()
+{
+    TFormAliases dialog(OpenAlias, this);
+    dialog.exec();
+}

@@ -53,6 +53,7 @@ public:
     QAction* Open1 = nullptr;
     QAction* Close1 = nullptr;
     QAction* Create1 = nullptr;
+    QAction* Aliases1 = nullptr;
     QAction* PrintSetup1 = nullptr;
     QAction* Exit1 = nullptr;
     QMenu* Security1 = nullptr;
@@ -96,6 +97,8 @@ public:
     void Open1Click();
     void Close1Click();
     void Create1Click();
+    // Lists the aliases; removes or corrects them.
+    void Aliases1Click();
     void PrintSetup1Click();
     void Exit1Click();
     // Security

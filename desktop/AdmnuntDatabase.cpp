@@ -20,17 +20,6 @@
 #include <QLineEdit>
 #include <algorithm>
 
-namespace {
-// A folder typed for a new database on this computer: "~" is the home folder and a
-// relative folder is taken from the current one, so the alias holds a full path.
-QString localFolder(QString folder)
-{
-    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
-        folder = QDir::homePath() + folder.mid(1);
-    return QDir::cleanPath(QDir(folder).absolutePath());
-}
-} // namespace
-
 void TFormAdmin::New1Click()
 {
     BuildFailed = false;
@@ -45,15 +34,8 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
     const bool typed = dialog.aliasTyped();
     const QString user = dialog.edUserID->text();
     const QString password = dialog.edPassword->text();
-    QString dir = dialog.edDBDirectory->text().trimmed();
-    const QString name = dialog.edDatabaseName->text().trimmed();
-    if (typed) {
-        if (!TDatabase::isServerLocation(dir))
-            dir = localFolder(dir);
-        if (!dir.endsWith(QLatin1Char('/')))
-            dir += QLatin1Char('/');
-    }
-    if (!TDatabase::isServerLocation(dir + name) && !(dir + name).isEmpty() && QFileInfo::exists(dir + name)) {
+    // The dialog refused a taken place already; a file made since is refused too.
+    if (typed && !TDatabase::isServerLocation(dialog.newLocation()) && QFileInfo::exists(dialog.newLocation())) {
         Platform::showError(QStringLiteral("Security database found at this location. Either remove database, use "
                                            "a different database name, or select a new directory."));
         return;
@@ -67,10 +49,11 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
     // A typed alias is registered only once its database has been made, so a New that
     // fails leaves no alias pointing at nothing.
     const QStringList params =
-        typed ? QStringList {QStringLiteral("SERVER NAME=") + dir + name, QStringLiteral("USER NAME=") + user,
+        typed ? QStringList {QStringLiteral("SERVER NAME=") + dialog.newLocation(), QStringLiteral("USER NAME=") + user,
                              QStringLiteral("PASSWORD=") + password}
               : TAliases::params(alias);
     const QString location = TAliases::paramValue(params, QStringLiteral("SERVER NAME"));
+    const QString owner = TAliases::paramValue(params, QStringLiteral("USER NAME"));
     const bool remote = TDatabase::isServerLocation(location);
     if (location.isEmpty()) {
         Platform::showError(QStringLiteral("Unable to determin database location!"));
@@ -91,45 +74,65 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
     if (BuildFailed)
         return;
 
+    // What this New has made. A New that fails takes it all back: no alias of its own
+    // stays, and no database without its tables (or one nobody logged on to).
+    bool made = false;
+    bool aliasAdded = false;
+    const auto takeBack = [&] {
+        try {
+            Database1->close();
+            TDatabase::dropTemporaryConnections();
+        } catch (...) { }
+        if (aliasAdded)
+            TAliases::deleteAlias(alias);
+        if (!made)
+            return;
+        QString error;
+        const bool removed =
+            remote ? TFirebirdEnv::dropDatabase(location, owner, password, &error) : QFile::remove(location);
+        if (!removed)
+            Platform::showError(QStringLiteral("The new database at %1 could not be removed; remove it before "
+                                               "trying again.%2")
+                                    .arg(location, error.isEmpty() ? QString() : QLatin1Char('\n') + error));
+    };
+
     try {
+        QString error;
         if (remote) {
             // The server refuses to create over an existing database, and a wrong
             // account is refused here already: either ends the command.
-            QString error;
-            const QString owner = TAliases::paramValue(params, QStringLiteral("USER NAME"));
             if (!TFirebirdEnv::createDatabase(location, owner, password, &error)) {
                 Platform::showError(QStringLiteral("Unable to Add Databases."));
                 Platform::showError(error);
                 BuildFailed = true;
                 return;
             }
-        } else {
-            QString error;
-            if (!TFirebirdEnv::copyDatabase(prime, location, &error)) {
-                BuildFailed = true;
-                // The copy never replaces a file. One that appeared since the check
-                // above, or a link that the check saw through, is somebody else's:
-                // nothing connects to it or builds tables in it.
-                if (QFileInfo::exists(location) || QFileInfo(location).isSymLink())
-                    Platform::showError(QStringLiteral("Security database found at this location. Either remove "
-                                                       "database, select a new directory or a new alias."));
-                else // a missing or closed folder, an unreadable prime database
-                    Platform::showError(
-                        QStringLiteral("Unable to create the security database at %1.\n%2").arg(location, error));
-                return;
-            }
-            // The copy is owner-only: it holds the users' passwords.
+        } else if (!TFirebirdEnv::copyDatabase(prime, location, &error)) {
+            BuildFailed = true;
+            // The copy never replaces a file. One that appeared since the check above,
+            // or a link that the check saw through, is somebody else's: nothing
+            // connects to it or builds tables in it.
+            if (QFileInfo::exists(location) || QFileInfo(location).isSymLink())
+                Platform::showError(QStringLiteral("Security database found at this location. Either remove "
+                                                   "database, select a new directory or a new alias."));
+            else // a missing or closed folder, an unreadable prime database
+                Platform::showError(
+                    QStringLiteral("Unable to create the security database at %1.\n%2").arg(location, error));
+            return;
         }
+        // The copy is owner-only: it holds the users' passwords.
+        made = true;
+
         QString aliasError;
         if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params, &aliasError)) {
             Platform::showError(QStringLiteral("Unable to add alias.") +
                                 (aliasError.isEmpty() ? QString() : QLatin1Char('\n') + aliasError));
             BuildFailed = true;
             // Without its alias nothing reaches the new file.
-            if (!remote)
-                QFile::remove(location);
+            takeBack();
             return;
         }
+        aliasAdded = typed;
 
         Database1->close();
         Database1->setAliasName(alias);
@@ -148,22 +151,17 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
             BuildSecurityTables(alias);
         Database1->close();
         if (BuildFailed) {
-            // A local copy without its tables is no security database: neither it nor
-            // its new alias stays. A server's database stays, with its alias.
-            if (!remote) {
-                TDatabase::dropTemporaryConnections();
-                QFile::remove(location);
-                if (typed)
-                    TAliases::deleteAlias(alias);
-            }
+            takeBack();
             return;
         }
     } catch (...) {
         Platform::showError(QStringLiteral("Unable to Add Databases."));
+        BuildFailed = true;
+        takeBack();
         return;
     }
-    // The database is made: a log-in that fails now says why, as Open does, and the
-    // database and its alias stay for a later Open.
+    // The database is made and asks for a log-in, as Open does. A log-in that fails
+    // says why, and the New is taken back.
     try {
         OpenSecurityAlias(alias);
     } catch (const EDatabaseError& error) {
@@ -172,6 +170,10 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
                                 : error.message());
     } catch (...) {
         Platform::showError(QStringLiteral("Unable to Add Databases."));
+    }
+    if (OpenAlias.compare(alias, Qt::CaseInsensitive) != 0) {
+        BuildFailed = true;
+        takeBack();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "desktop/Dirslunt.h"
 
 #include "database/TAliases.h"
+#include "database/TDatabase.h"
 #include "widgets/Jovgroup.h"
 
 #include <QComboBox>
@@ -26,6 +27,12 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget* owner)
     edDBDirectory->setToolTip(QStringLiteral("A folder on this computer, or host:folder or host/port:folder on a "
                                              "Firebird server"));
     lblDBDirectory->setBuddy(edDBDirectory);
+    // A chosen alias hides the User ID; the dialog keeps its size and place.
+    for (QWidget* w : {static_cast<QWidget*>(lblUserID), static_cast<QWidget*>(edUserID)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     btnDBLocation = new QToolButton(grpDirectory);
     btnDBLocation->setObjectName(QStringLiteral("btnDBLocation"));
     btnDBLocation->setText(QStringLiteral("..."));
@@ -50,13 +57,14 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget* owner)
     // Only chooses a place; nothing is written, so no overwrite question.
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
 
-    // The buttons come after the third step when tabbing.
-    setTabOrder(edDatabaseName, bbnOk);
-    setTabOrder(bbnOk, bbnCancel);
-
     connect(cmboxAlias, &QComboBox::editTextChanged, this, &TFormOpenSecurity::cmboxAliasChange);
     connect(cmboxAlias, &QComboBox::currentIndexChanged, this, &TFormOpenSecurity::cmboxAliasChange);
     connect(btnDBLocation, &QToolButton::clicked, this, &TFormOpenSecurity::btnDBLocationClick);
+}
+
+QList<QWidget*> TFormOpenSecurity::tabChain() const
+{
+    return TAliasAccountDialog::tabChain() << edDBDirectory << btnDBLocation << edDatabaseName;
 }
 
 void TFormOpenSecurity::FormShow()
@@ -93,6 +101,54 @@ void TFormOpenSecurity::cmboxAliasChange()
     QPalette palette = grpDirectory->palette();
     palette.setColor(QPalette::WindowText, typed ? QColor(Qt::black) : QColor(128, 128, 128));
     grpDirectory->setPalette(palette);
+    showChosenAlias(typed);
+}
+
+void TFormOpenSecurity::showChosenAlias(bool typed)
+{
+    if (typed) {
+        if (m_showsChosen) {
+            edDBDirectory->setText(m_typedDirectory);
+            edDatabaseName->setText(m_typedName);
+            grpDirectory->setToolTip(QString());
+            m_showsChosen = false;
+        }
+        return;
+    }
+    if (!m_showsChosen) {
+        m_typedDirectory = edDBDirectory->text();
+        m_typedName = edDatabaseName->text();
+        m_showsChosen = true;
+    }
+    TAliases::Entry alias;
+    if (!TAliases::entry(cmboxAlias->currentText(), &alias)) {
+        // A named connection of the program, not an alias of the file.
+        edDBDirectory->clear();
+        edDatabaseName->clear();
+        grpDirectory->setToolTip(QString());
+        return;
+    }
+    const qsizetype slash = alias.location.lastIndexOf(QLatin1Char('/'));
+    edDBDirectory->setText(slash > 0 ? alias.location.left(slash) : alias.location.left(slash + 1));
+    edDatabaseName->setText(alias.location.mid(slash + 1));
+    QString state;
+    if (!alias.remote())
+        state = alias.fileExists ? QStringLiteral(" (the file exists)") : QStringLiteral(" (no file there yet)");
+    grpDirectory->setToolTip(QStringLiteral("The alias %1 points to %2%3").arg(alias.name, alias.where(), state));
+}
+
+QString TFormOpenSecurity::newLocation() const
+{
+    QString folder = edDBDirectory->text().trimmed();
+    const QString name = edDatabaseName->text().trimmed();
+    if (!TDatabase::isServerLocation(folder)) {
+        if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+            folder = QDir::homePath() + folder.mid(1);
+        folder = QDir::cleanPath(QDir(folder).absolutePath());
+    }
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + name;
 }
 
 void TFormOpenSecurity::btnDBLocationClick()
@@ -128,6 +184,19 @@ bool TFormOpenSecurity::FormCloseQuery()
             return refuse(QStringLiteral("A Security Database Location must be entered."), edDBDirectory);
         if (edDatabaseName->text().trimmed().isEmpty())
             return refuse(QStringLiteral("A Security Database Name must be entered."), edDatabaseName);
+        // A file of that name is never replaced: the entries stay for another name or
+        // folder.
+        const QString location = newLocation();
+        if (!TDatabase::isServerLocation(location) && QFileInfo::exists(location))
+            return refuse(QStringLiteral("Security database found at this location. Either remove database, use a "
+                                         "different database name, or select a new directory."),
+                          edDatabaseName);
+        return true;
     }
+    TAliases::Entry alias;
+    if (TAliases::entry(cmboxAlias->currentText(), &alias) && alias.fileExists)
+        return refuse(QStringLiteral("Security database found at this location. Either remove database, select a "
+                                     "new directory or a new alias."),
+                      cmboxAlias);
     return true;
 }

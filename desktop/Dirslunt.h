@@ -23,6 +23,10 @@ public:
 
     // True when the alias text is not one of the listed names: a new alias is asked for.
     bool aliasTyped() const;
+    // Where the new database of a typed alias goes: the folder ("~" is the home folder,
+    // a relative folder is taken from the current one; a server's folder stays as
+    // typed), a slash and the name.
+    QString newLocation() const;
 
     TOrderedGroupBox* grpDirectory;
     QLabel* lblDBDirectory;
@@ -31,4 +35,16 @@ public:
     QLabel* lblDatabaseName;
     QLineEdit* edDatabaseName;
     QFileDialog* SaveDialog1;
+
+protected:
+    QList<QWidget*> tabChain() const override;
+
+private:
+    // A chosen alias shows where it points in the (disabled) location and name; what
+    // was typed there comes back when a new alias is typed again.
+    void showChosenAlias(bool typed);
+
+    bool m_showsChosen = false;
+    QString m_typedDirectory;
+    QString m_typedName;
 };

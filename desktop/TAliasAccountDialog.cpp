@@ -101,9 +101,18 @@ bool TAliasAccountDialog::refuse(const QString& text, QWidget* control)
     return false;
 }
 
+QList<QWidget*> TAliasAccountDialog::tabChain() const { return {cmboxAlias, edUserID, edPassword}; }
+
 void TAliasAccountDialog::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
+        // Set on showing, once every control exists: an editable combo box's line edit
+        // and the button box's own ordering of its buttons come after the constructor
+        // and would send Tab from the account straight to the buttons.
+        QList<QWidget*> chain = tabChain();
+        chain << bbnOk << bbnCancel;
+        for (qsizetype i = 1; i < chain.size(); ++i)
+            setTabOrder(chain.at(i - 1), chain.at(i));
         FormShow();
         adjustSize();
         if (QScreen* screen = this->screen())

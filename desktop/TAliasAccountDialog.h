@@ -48,6 +48,9 @@ protected:
     // One failed field check: shows text, gives control the focus, returns false.
     static bool refuse(const QString& text, QWidget* control);
 
+    // The dialog's fields in the order Tab visits them, before OK and Cancel.
+    virtual QList<QWidget*> tabChain() const;
+
     void showEvent(QShowEvent* event) override;
 
 private:

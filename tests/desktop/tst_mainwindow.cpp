@@ -36,8 +36,8 @@ TEST_F(MainWindow, StartsWithOnlyFileAndHelpAndNothingOpen)
     EXPECT_EQ(window->windowTitle(), "C/S Security Administration Desktop");
     EXPECT_EQ(menuBarCaptions(), QStringList({"&File", "&Help"}));
     EXPECT_FALSE(window->Close1->isEnabled());
-    for (QAction* always : {window->New1, window->Open1, window->Create1, window->PrintSetup1, window->Exit1,
-                            window->Contents1, window->SearchforHelp1, window->About1})
+    for (QAction* always : {window->New1, window->Open1, window->Create1, window->Aliases1, window->PrintSetup1,
+                            window->Exit1, window->Contents1, window->SearchforHelp1, window->About1})
         EXPECT_TRUE(always->isEnabled()) << qPrintable(always->objectName());
     EXPECT_TRUE(window->spbtnNew->isEnabled());
     EXPECT_TRUE(window->spbtnOpen->isEnabled());
@@ -83,8 +83,9 @@ TEST_F(MainWindow, CommandTableCaptionsHintsAndOrder)
     const QList<Row> table = {
         {window->File1,
          {"&New|Create new security database", "&Open...|Open existing security database",
-          "&Close|Close Security Database", "-", "Create &In Existing Database|", "-",
-          "P&rint Setup...|Change printer settings", "-", "E&xit|Quit Security Administration"}},
+          "&Close|Close Security Database", "-", "Create &In Existing Database|",
+          "&Aliases...|List, correct and remove database aliases", "-", "P&rint Setup...|Change printer settings", "-",
+          "E&xit|Quit Security Administration"}},
         {window->Security1,
          {"&Import...|Import data from previous version", "&Setup...|Modify Security Databases",
           "&Generate...|Output security constants"}},

@@ -14,8 +14,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 #include <sys/stat.h>
@@ -30,10 +32,11 @@ struct NewInput {
     QString name;
 };
 
-// Fills the Security Information dialog and presses OK.
-void fillNew(const NewInput& in)
+// Fills the Security Information dialog and presses OK. A dialog that stays open is
+// then cancelled; kept receives its entries as OK left them.
+void fillNew(const NewInput& in, NewInput* kept = nullptr)
 {
-    whenModal([in](QWidget* modal) {
+    whenModal([in, kept](QWidget* modal) {
         auto* dialog = qobject_cast<TFormOpenSecurity*>(modal);
         ASSERT_NE(dialog, nullptr);
         dialog->cmboxAlias->setEditText(in.alias);
@@ -42,7 +45,18 @@ void fillNew(const NewInput& in)
         dialog->edDBDirectory->setText(in.dir);
         dialog->edDatabaseName->setText(in.name);
         dialog->bbnOk->click();
+        if (!dialog->isVisible())
+            return;
+        if (kept)
+            *kept = {dialog->cmboxAlias->currentText(), dialog->edUserID->text(), dialog->edPassword->text(),
+                     dialog->edDBDirectory->text(), dialog->edDatabaseName->text()};
+        dialog->bbnCancel->click();
     });
+}
+
+bool operator==(const NewInput& a, const NewInput& b)
+{
+    return a.alias == b.alias && a.user == b.user && a.password == b.password && a.dir == b.dir && a.name == b.name;
 }
 
 // The first column of a query on the database at a location, through an alias of
@@ -137,15 +151,20 @@ TEST_F(NewDatabase, ANewFolderGetsTheFileTheAliasAndTheTablesAndOpens)
     EXPECT_EQ(scalarAt(path, "select count(*) from PROGRAM"), "0");
 }
 
-TEST_F(NewDatabase, AFileAtTheTypedPlaceEndsNewBeforeAnythingIsMade)
+// A taken place is refused by the dialog, which stays open with what was typed so that
+// only the name or folder need changing.
+TEST_F(NewDatabase, AFileAtTheTypedPlaceKeepsTheDialogOpenWithItsEntries)
 {
     QFile existing(folder.path() + "/taken.gdb");
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("not a database");
     existing.close();
-    fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path() + "/", "taken.gdb"});
+    const NewInput typed {"NEW_SEC", "SYSDBA", "secret", folder.path() + "/", "taken.gdb"};
+    NewInput kept;
+    fillNew(typed, &kept);
     window->New1->trigger();
     EXPECT_EQ(messages.texts(), QStringList({kFoundHere}));
+    EXPECT_TRUE(kept == typed) << "the dialog closed or lost its entries";
     EXPECT_FALSE(TAliases::exists("NEW_SEC"));
     EXPECT_TRUE(logins.isEmpty());
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
@@ -181,9 +200,11 @@ TEST_F(NewDatabase, AListedAliasWhoseFileExistsCopiesNothing)
         return f.readAll();
     }();
     // A listed name typed in other letters still chooses that alias.
-    fillNew({"listed_sec", "", "masterkey", "", ""});
+    NewInput kept;
+    fillNew({"listed_sec", "", "masterkey", "", ""}, &kept);
     window->New1->trigger();
     EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias}));
+    EXPECT_EQ(kept.alias, "listed_sec") << "the dialog closed";
     EXPECT_TRUE(logins.isEmpty());
     EXPECT_EQ(TAliases::params("LISTED_SEC").size(), 3);
     QFile after(db.path());
@@ -197,7 +218,7 @@ TEST_F(NewDatabase, AMissingPrimeIsReportedAfterTheOtherFailures)
     PrimeHidden hidden;
     fillNew({"LISTED_SEC", "", "masterkey", "", ""});
     window->New1->trigger();
-    EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias, kNoPrime}));
+    EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias})); // and the dialog stays open
 
     // A new alias is not registered when nothing is made.
     messages.clear();
@@ -249,7 +270,9 @@ TEST_F(NewDatabase, AFileThatCannotBeMadeIsReportedWithItsPathAndWhy)
     QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-TEST_F(NewDatabase, ACancelledLogInAfterTheBuildIsReportedAndLeavesTheDatabase)
+// A New that ends in a failure, here the log-in after the build, takes back its alias
+// and its file: nothing is left for a later Open to stumble on.
+TEST_F(NewDatabase, AFailedNewLeavesNoAliasAndNoFile)
 {
     acceptLogin = false;
     fillNew({"NEW_SEC", "SYSDBA", "secret", folder.path(), "built.gdb"});
@@ -257,7 +280,8 @@ TEST_F(NewDatabase, ACancelledLogInAfterTheBuildIsReportedAndLeavesTheDatabase)
     EXPECT_EQ(messages.texts(), QStringList({"Unable to Add Databases."}));
     EXPECT_EQ(logins.size(), 1);
     EXPECT_TRUE(window->OpenAlias.isEmpty());
-    EXPECT_EQ(scalarAt(folder.path() + "/built.gdb", kSecurityTables), "8");
+    EXPECT_FALSE(TAliases::exists("NEW_SEC"));
+    EXPECT_FALSE(QFile::exists(folder.path() + "/built.gdb"));
 }
 
 class NewOnServer : public NewDatabase {
@@ -300,8 +324,9 @@ TEST_F(NewOnServer, AWrongPasswordIsRefusedByTheServerAndOpensNothing)
     EXPECT_FALSE(QFile::exists(folder.path() + "/refused.gdb"));
 }
 
-// The database is made when the log-in after New fails: New says why and keeps it.
-TEST_F(NewOnServer, ALogInTypoAfterNewSaysSoAndKeepsTheDatabase)
+// The log-in after New fails: New says why and takes back the alias and the database
+// the server made.
+TEST_F(NewOnServer, ALogInTypoAfterNewSaysSoAndTakesBackAliasAndDatabase)
 {
     loginPassword = "typo-" + password;
     const QString dir = server + ":" + folder.path();
@@ -312,8 +337,8 @@ TEST_F(NewOnServer, ALogInTypoAfterNewSaysSoAndKeepsTheDatabase)
     EXPECT_FALSE(messages.last().isEmpty());
     EXPECT_EQ(logins.size(), 1);
     EXPECT_TRUE(window->OpenAlias.isEmpty());
-    EXPECT_TRUE(TAliases::exists("NEW_SEC"));
-    EXPECT_EQ(scalarAt(dir + "/typo.gdb", kSecurityTables, password), "8");
+    EXPECT_FALSE(TAliases::exists("NEW_SEC"));
+    EXPECT_FALSE(QFile::exists(folder.path() + "/typo.gdb"));
 }
 
 using SecurityInformation = DesktopTest;
@@ -349,6 +374,21 @@ TEST_F(SecurityInformation, TypedAndChosenAliasesEnableTheirControls)
     expectTyped(false);
     dialog.cmboxAlias->setEditText("Listed_Se");
     expectTyped(true);
+
+    // Choosing the alias keeps the dialog's size and shows where the alias points;
+    // what was typed for a new one comes back.
+    dialog.edDBDirectory->setText("/srv/new");
+    dialog.edDatabaseName->setText("new.gdb");
+    dialog.show();
+    dialog.layout()->activate();
+    const QSize typedSize = dialog.size();
+    dialog.cmboxAlias->setEditText("LISTED_SEC");
+    dialog.layout()->activate();
+    EXPECT_EQ(dialog.size(), typedSize);
+    EXPECT_EQ(dialog.edDBDirectory->text() + "/" + dialog.edDatabaseName->text(), db.path());
+    dialog.cmboxAlias->setEditText("LISTED_SEC2");
+    EXPECT_EQ(dialog.edDBDirectory->text(), "/srv/new");
+    EXPECT_EQ(dialog.edDatabaseName->text(), "new.gdb");
 }
 
 TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
@@ -380,34 +420,43 @@ TEST_F(SecurityInformation, ClosingChecksInOrderAndCancelAlwaysCloses)
                      "A UserID must be entered.", "A Security Database Location must be entered.",
                      "A Security Database Name must be entered."}));
 
-    // A chosen alias needs neither a User ID nor a location.
+    // A chosen alias needs neither a User ID nor a location, but its file must not exist.
     messages.clear();
     dialog.edUserID->clear();
     dialog.edDBDirectory->clear();
     dialog.cmboxAlias->setCurrentIndex(dialog.cmboxAlias->findText("LISTED_SEC"));
+    EXPECT_FALSE(dialog.FormCloseQuery());
+    EXPECT_EQ(messages.texts(), QStringList({kFoundAtAlias}));
+    messages.clear();
+    QFile::rename(db.path(), db.path() + ".moved");
     EXPECT_TRUE(dialog.FormCloseQuery());
+    QFile::rename(db.path() + ".moved", db.path());
     dialog.edPassword->clear();
     dialog.done(QDialog::Rejected);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+// On the shown dialog, as a keyboard user meets it: the editable alias box and the
+// button box both change the focus chain after construction.
 TEST_F(SecurityInformation, TabVisitsTheStepsInOrderThenTheButtons)
 {
     TFormOpenSecurity dialog(window.get());
-    QList<QWidget*> chain;
-    QWidget* w = dialog.cmboxAlias;
-    do {
-        chain << w;
-        w = w->nextInFocusChain();
-    } while (w && w != dialog.cmboxAlias);
-    const QList<QWidget*> expected {dialog.cmboxAlias,     dialog.edUserID, dialog.edPassword, dialog.edDBDirectory,
-                                    dialog.edDatabaseName, dialog.bbnOk,    dialog.bbnCancel};
-    qsizetype last = -1;
-    for (QWidget* control : expected) {
-        const qsizetype at = chain.indexOf(control);
-        EXPECT_GT(at, last) << qPrintable(control->objectName());
-        last = at;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.cmboxAlias->setFocus();
+    dialog.cmboxAlias->setEditText("MY_NEW");
+    QList<QWidget*> visited;
+    for (int i = 0; i < 8; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        visited << (focus->focusProxy() == nullptr && focus->parentWidget() == dialog.cmboxAlias ? dialog.cmboxAlias
+                                                                                                 : focus);
+        QTest::keyClick(focus, Qt::Key_Tab);
     }
+    const QList<QWidget*> expected {dialog.cmboxAlias,    dialog.edUserID,      dialog.edPassword,
+                                    dialog.edDBDirectory, dialog.btnDBLocation, dialog.edDatabaseName,
+                                    dialog.bbnOk,         dialog.bbnCancel};
+    EXPECT_EQ(visited, expected);
 }
 
 TEST_F(SecurityInformation, AChosenFileFillsFolderAndName)
