@@ -82,7 +82,11 @@ private:
     {
         heading(line);
         tblInSec.setTableName(fileName);
-        tblInSec.open();
+        try {
+            tblInSec.open();
+        } catch (EDatabaseError& error) {
+            throw fileError(error);
+        }
         tblInSec.first();
         tblOutSec.setDatabaseName(m_run.m_databaseName);
         tblOutSec.setTableName(tableName);
@@ -113,12 +117,22 @@ private:
             m_run.onProgress(tblInSec.tableName(), m_done, m_total);
     }
     // A record the import cannot take: ends the import, or is reported and counted.
-    void refuse(const EDatabaseError& error)
+    void refuse(EDatabaseError& error)
     {
         if (m_run.stopAtRefusal)
-            throw error;
+            throw fileError(error);
         report(Kind::Refused, QString(),
                where() + QStringLiteral(": ") + error.message().section(QLatin1Char('\n'), 0, 0));
+    }
+
+    // A failure of the files, not of the database: the transaction must not take it for
+    // a conflict and run again because the text (a file name, a stored value) reads
+    // like one.
+    static EDatabaseError& fileError(EDatabaseError& error)
+    {
+        if (error.reason() == EDatabaseError::Reason::Unknown)
+            error.setReason(EDatabaseError::Reason::Engine);
+        return error;
     }
 
     QString inputText(const QString& fieldName) const
@@ -171,7 +185,7 @@ void TImportRun::Stages::convertAccessConstants()
         try {
             name = inputText(QStringLiteral("Label"), TSecurityRules::AccessNameLength, QStringLiteral("Access_Name"));
             oldId = tblInSec.fieldAsInteger(QStringLiteral("AccessId"));
-        } catch (const EDatabaseError& error) {
+        } catch (EDatabaseError& error) {
             refuse(error);
             rowDone();
             continue;
@@ -203,7 +217,7 @@ void TImportRun::Stages::convertUsers()
             password =
                 inputText(QStringLiteral("Password"), TSecurityRules::PasswordLength, QStringLiteral("User_Password"));
             oldId = tblInSec.fieldAsInteger(QStringLiteral("UID"));
-        } catch (const EDatabaseError& error) {
+        } catch (EDatabaseError& error) {
             refuse(error);
             rowDone();
             continue;
@@ -231,7 +245,7 @@ void TImportRun::Stages::convertUserAccessRights()
         try {
             userId = tblInSec.fieldAsInteger(QStringLiteral("UID"));
             accessId = tblInSec.fieldAsInteger(QStringLiteral("ACCESSID"));
-        } catch (const EDatabaseError& error) {
+        } catch (EDatabaseError& error) {
             refuse(error);
             rowDone();
             continue;
@@ -276,7 +290,7 @@ void TImportRun::Stages::convertSystemInformation()
         try {
             label = inputText(QStringLiteral("Descript"), kSecurityLabelLength, QStringLiteral("Security_Label"));
             logging = tblInSec.fieldAsBoolean(QStringLiteral("LoginLog"));
-        } catch (const EDatabaseError& error) {
+        } catch (EDatabaseError& error) {
             refuse(error);
             read = false;
         }
