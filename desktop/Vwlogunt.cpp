@@ -70,8 +70,12 @@ TfrmViewLog::TfrmViewLog(QWidget* owner) : QDialog(owner)
     dedFrom->setObjectName(QStringLiteral("dedFrom"));
     dedTo = new TDateEdit(this);
     dedTo->setObjectName(QStringLiteral("dedTo"));
-    dedFrom->setEnabled(false);
-    dedTo->setEnabled(false);
+    for (TDateEdit* edit : {dedFrom, dedTo}) {
+        edit->setEnabled(false);
+        // As wide as a date and the calendar button, also in a maximised window.
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) +
+                            edit->sizeHint().height() + 12);
+    }
     auto* lblUser = new QLabel(QStringLiteral("&User:"), this);
     lblUser->setBuddy(cbUser);
     auto* lblAccess = new QLabel(QStringLiteral("C&onstant:"), this);
