@@ -82,7 +82,9 @@ TFormAliases::TFormAliases(const QString& openAlias, QWidget* owner) : QDialog(o
     connect(btnForgetPassword, &QPushButton::clicked, this, &TFormAliases::btnForgetPasswordClick);
     connect(btnRemove, &QPushButton::clicked, this, &TFormAliases::btnRemoveClick);
     connect(lvAliases, &QTreeWidget::currentItemChanged, this, &TFormAliases::updateButtons);
-    connect(lvAliases, &QTreeWidget::itemActivated, this, &TFormAliases::btnChangeClick);
+    // Enter on the list reaches the default button, Change; a double click does the same.
+    btnChange->setDefault(true);
+    connect(lvAliases, &QTreeWidget::itemDoubleClicked, this, &TFormAliases::btnChangeClick);
     FormShow();
 }
 
