@@ -77,6 +77,7 @@ QWidget* TDashboard::buildFiguresPage()
     lvLastLogons->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     lvLastLogons->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     lvLastLogons->header()->setStretchLastSection(false);
+    Platform::keepFrameWhenScaled(lvLastLogons);
     (new QVBoxLayout(grpLastLogons))->addWidget(lvLastLogons);
 
     grpLocked = named(new QGroupBox(QStringLiteral("Locked Accounts")), "grpLocked");
@@ -84,6 +85,7 @@ QWidget* TDashboard::buildFiguresPage()
     lbLocked->setSelectionMode(QAbstractItemView::NoSelection);
     lbLocked->setFocusPolicy(Qt::NoFocus);
     lbLocked->setToolTip(QStringLiteral("Unlock an account in Security > Setup: edit the user"));
+    Platform::keepFrameWhenScaled(lbLocked);
     (new QVBoxLayout(grpLocked))->addWidget(lbLocked);
 
     auto* left = new QVBoxLayout;

@@ -1,5 +1,7 @@
 #include "editor/TListBox.h"
 
+#include "platform/FormControls.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 
@@ -12,6 +14,7 @@ TListBox::TListBox(QWidget* parent) : QListWidget(parent)
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
     setUniformItemSizes(true);
+    Platform::keepFrameWhenScaled(this);
 }
 
 bool TListBox::lessThan(const QString& a, const QString& b)

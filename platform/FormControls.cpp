@@ -1,6 +1,7 @@
 #include "platform/FormControls.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QKeySequence>
 #include <QMap>
 #include <QStyle>
@@ -52,4 +53,13 @@ QString Platform::clashingAccelerators(const QWidget* window)
             clashes += it.key().toString(QKeySequence::PortableText).right(1);
     }
     return clashes;
+}
+
+void Platform::keepFrameWhenScaled(QAbstractScrollArea* area)
+{
+    // A border filled as a rectangle covers at least one whole screen pixel at any
+    // scale, where the style's one-pixel line fell between pixels and was clipped, and
+    // the viewport sits inside it.
+    area->setStyleSheet(QStringLiteral("%1 { border: 1px solid palette(mid); background: palette(base); }")
+                            .arg(QLatin1String(area->metaObject()->className())));
 }

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QAbstractScrollArea;
 class QToolButton;
 
 namespace Platform {
@@ -29,5 +30,11 @@ void makeArrowButton(QToolButton* button, Qt::ArrowType arrow);
 // The accelerator letters ("&Add" gives 'A') that two or more of the window's
 // visible buttons share; empty when none clash.
 QString clashingAccelerators(const QWidget* window);
+
+// Keeps a list's or table's frame visible at a fractional scale (QT_SCALE_FACTOR=1.5):
+// there the viewport, rounded outward to whole screen pixels, covered the one-pixel
+// frame on three sides with its white. The control paints the white itself, under
+// the frame, and the viewport paints nothing beneath its rows.
+void keepFrameWhenScaled(QAbstractScrollArea* area);
 
 } // namespace Platform
