@@ -144,13 +144,17 @@ void BM_Loaded(benchmark::State& state)
 }
 BENCHMARK(BM_Loaded)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The share of start-up spent indexing the grants read into the record sets.
+// Indexing grants held in record sets (as a logon does with UserGrantsOnly). Start-up
+// indexes the rows as the engine delivers them instead, without record sets.
 void BM_IndexBuild(benchmark::State& state)
 {
     TJovCSsecure& c = component(false);
+    // The grant sets read their rows at the first request, outside the measurement.
+    const TQuery& userAcc = *c.userAccessSet();
+    const TQuery& groupAcc = *c.groupAccessSet();
     for (auto _ : state) {
         TAccessIndex index;
-        index.build(*c.userAccessSet(), *c.groupAccessSet());
+        index.build(userAcc, groupAcc);
         benchmark::DoNotOptimize(&index);
     }
 }
