@@ -6,6 +6,7 @@
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
+#include "database/TRowStream.h"
 #include "database/TSchema.h"
 #include "database/TTransaction.h"
 #include "tests/support/TestDatabase.h"
@@ -168,6 +169,14 @@ TEST_F(ServerMode, TheRightPasswordConnectsAndBuildsTheSchema)
     q.setSQL("select * from users");
     q.open();
     EXPECT_EQ(q.fieldByName("USER_ID")->asInteger(), 1);
+    // Rows read one by one, from the engine's fetch buffer, come over the network too.
+    QStringList rows;
+    TRowStream::read(
+        "JOVSEC_SERVER", "select * from users", {"User_Name", "User_ID"}, [&] { rows.clear(); },
+        [&](const TRowStream::Row& row) {
+            rows << QString::fromUtf8(row.text(0)) + "#" + QString::number(row.integer(1));
+        });
+    EXPECT_EQ(rows, QStringList {"Ann#1"});
 }
 
 TEST_F(ServerMode, AWrongPasswordIsRefusedWithTheEnginesError)
