@@ -9,6 +9,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <iterator>
 #include <array>
 
 namespace {
@@ -64,6 +65,7 @@ void TLogQuery::open()
         throw;
     }
     m_blocks.clear();
+    m_edges.clear();
     m_blockReads = 0;
     m_failed = false;
     m_connection = db;
@@ -79,6 +81,7 @@ void TLogQuery::close()
         return;
     beginResetModel();
     m_blocks.clear();
+    m_edges.clear();
     m_count = 0;
     m_active = false;
     m_indicator = -1;
@@ -96,6 +99,7 @@ void TLogQuery::reload()
         return;
     beginResetModel();
     m_blocks.clear();
+    m_edges.clear();
     m_indicator = -1;
     m_failed = false;
     try {
@@ -127,6 +131,7 @@ void TLogQuery::sort(int column, Qt::SortOrder order)
     // The count stays: only the order changes.
     beginResetModel();
     m_blocks.clear();
+    m_edges.clear();
     m_indicator = -1;
     endResetModel();
 }
@@ -263,8 +268,9 @@ QList<TLogQuery::Row> TLogQuery::readAfterTies(qint64 key, qint64 skip, int coun
 }
 
 // A block is read from the nearest place already known: the first row, the last
-// row (against the order), or a block held, whichever leaves the fewest rows for
-// the engine to step over.
+// row (against the order), or a row at the edge of a block read before, whichever
+// leaves the fewest rows for the engine to step over. The edges stay known after
+// their blocks are dropped, so going back to a place seen is quick.
 QList<TLogQuery::Row> TLogQuery::readBlock(int block) const
 {
     const qint64 first = qint64(block) * kBlockRows;
@@ -279,29 +285,33 @@ QList<TLogQuery::Row> TLogQuery::readBlock(int block) const
         bestCost = fromEnd;
         reverse = true;
     }
-    for (auto it = m_blocks.cbegin(); it != m_blocks.cend(); ++it) {
-        const QList<Row>& rows = it->rows;
-        if (rows.size() != kBlockRows)
-            continue;
-        const qint64 start = qint64(it.key()) * kBlockRows;
-        if (it.key() < block && first - (start + kBlockRows) < bestCost) {
-            bestCost = first - (start + kBlockRows);
-            key = rows.last()[1].toLongLong();
-            reverse = false;
-        } else if (it.key() > block && start - (first + count) < bestCost) {
-            bestCost = start - (first + count);
-            key = rows.first()[1].toLongLong();
-            reverse = true;
-        }
+    const auto after = m_edges.lower_bound(first + count);
+    if (after != m_edges.end() && after->first - (first + count) < bestCost) {
+        bestCost = after->first - (first + count);
+        key = after->second;
+        reverse = true;
+    }
+    auto before = m_edges.lower_bound(first);
+    if (before != m_edges.begin() && first - (std::prev(before)->first + 1) < bestCost) {
+        --before;
+        bestCost = first - (before->first + 1);
+        key = before->second;
+        reverse = false;
     }
     QList<Row> rows = readRows(key, bestCost, count, reverse);
-    // A held row another program deleted leads nowhere: read from the ends instead.
+    // A row another program deleted leads nowhere: read from the ends instead.
     if (key && rows.size() < count) {
         reverse = fromEnd < first;
         rows = readRows(std::nullopt, reverse ? fromEnd : first, count, reverse);
     }
     if (reverse)
         std::reverse(rows.begin(), rows.end());
+    if (rows.size() == count) {
+        if (m_edges.size() >= kKnownEdges)
+            m_edges.clear();
+        m_edges[first] = rows.first()[1].toLongLong();
+        m_edges[first + count - 1] = rows.last()[1].toLongLong();
+    }
     return rows;
 }
 

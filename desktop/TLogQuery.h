@@ -14,6 +14,7 @@
 #include <QVariant>
 
 #include <array>
+#include <map>
 #include <optional>
 
 class TDatabase;
@@ -39,6 +40,8 @@ public:
     // Rows read with one statement, and the most blocks kept.
     static constexpr int kBlockRows = 128;
     static constexpr int kCachedBlocks = 16;
+    // Rows whose place is remembered (a few bytes each) for reading from them again.
+    static constexpr size_t kKnownEdges = 8192;
 
     explicit TLogQuery(QObject* owner = nullptr);
     ~TLogQuery() override;
@@ -144,6 +147,8 @@ private:
     // The blocks read, least recently used dropped first.
     mutable QHash<int, Block> m_blocks;
     mutable quint64 m_useClock = 0;
+    // Place in the shown order -> LOGCOUNT, for the first and last row of each block read.
+    mutable std::map<qint64, qint64> m_edges;
     mutable int m_blockReads = 0;
     mutable bool m_failed = false;
 };
