@@ -1,6 +1,7 @@
 #include "database/TSchema.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TField.h"
 #include "database/TQuery.h"
 
@@ -85,7 +86,7 @@ QStringList TSchema::indexStatements()
 
 int TSchema::build(const QString& databaseName, QString* error)
 {
-    const QStringList statements = buildStatements() + indexStatements();
+    const QStringList statements = buildStatements() + indexStatements() + TAuditTrail::buildStatements();
     for (int i = 0; i < statements.size(); ++i) {
         TQuery statement;
         statement.setDatabaseName(databaseName);

@@ -14,8 +14,8 @@ public:
     // user's row, and LOG by date, by count and by constant in both directions, so
     // the log viewer reads only the rows it shows.
     static QStringList indexStatements();
-    // Runs the build statements and then the index statements one at a time on the
-    // database name, stopping at the first failure. Returns -1 when all ran, else
+    // Runs the build statements, the index statements and the audit trail's
+    // statements one at a time on the database name, stopping at the first failure. Returns -1 when all ran, else
     // the 0-based index of the failed statement in that sequence, with the engine's
     // text in error.
     static int build(const QString& databaseName, QString* error = nullptr);

@@ -2,6 +2,7 @@
 #include "desktop/Admnunt.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
@@ -184,7 +185,8 @@ void TFormAdmin::BuildSecurityTables(const QString& alias)
     sqlBuildSecurity->setSQL(QString());
     // Each statement commits on its own; the first failure ends the build and leaves
     // what already ran in place.
-    for (const QString& statement : TSchema::buildStatements() + TSchema::indexStatements()) {
+    for (const QString& statement :
+         TSchema::buildStatements() + TSchema::indexStatements() + TAuditTrail::buildStatements()) {
         sqlBuildSecurity->setSQL(statement);
         try {
             sqlBuildSecurity->execSQL();

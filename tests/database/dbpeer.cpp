@@ -6,14 +6,20 @@
 //                              the private folder was refused (exit code 3)
 //   jovsec_dbpeer --localtime S... prints TZ, then the local time of each S seconds
 //                              since the epoch
+//   jovsec_dbpeer --audit ALIAS N  adds N audit events, each with a user, one
+//                              transaction each
 //   jovsec_dbpeer --hold ALIAS adds a user in a transaction it never ends,
 //                              prints "held" and waits to be stopped or ended
+#include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
+#include "database/TTransaction.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
 
@@ -52,6 +58,26 @@ int main(int argc, char** argv)
         QTextStream(stdout) << "held" << Qt::endl;
         for (;;)
             ::pause();
+    }
+    if (args.size() == 4 && args[1] == "--audit") {
+        try {
+            TDatabase& db = *TDatabase::connectionFor(args[2]);
+            const QString me = QString::number(QCoreApplication::applicationPid());
+            for (int i = 0; i < args[3].toInt(); ++i)
+                TTransaction::run(db, [&] {
+                    QSqlQuery change(db.sqlDatabase());
+                    const QString name = me + "-" + QString::number(i);
+                    if (!change.exec("insert into USERS (USER_NAME, User_PASSWORD) values ('" + name + "', 'pw')"))
+                        throw EDatabaseError(change.lastError().text());
+                    TAuditEvent event = TAuditTrail::event("UserAdded", "SUPERVISOR");
+                    event.objectName = name;
+                    TAuditTrail::append(db, event);
+                });
+        } catch (const std::exception& e) {
+            QTextStream(stderr) << e.what() << "\n";
+            return 1;
+        }
+        return 0;
     }
     if (args.size() != 3)
         return 2;

@@ -1,0 +1,303 @@
+#include "database/TAuditTrail.h"
+
+#include "database/EDatabaseError.h"
+#include "database/TDatabase.h"
+#include "database/TTransaction.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSysInfo>
+#include <QVariant>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
+const char* const kPresentProperty = "jovsecAuditTrail";
+const char* const kColumns =
+    "EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH";
+
+// A field of the hashed content: its length in bytes, a colon, the bytes. No text a
+// field holds can make two different events hash the same content.
+void addField(QByteArray& content, const QByteArray& field)
+{
+    content += QByteArray::number(field.size());
+    content += ':';
+    content += field;
+}
+
+QString loginName()
+{
+    if (const passwd* entry = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return QString::fromLocal8Bit(qgetenv("USER"));
+}
+
+[[noreturn]] void fail(const QSqlQuery& query) { throw EDatabaseError(query.lastError().text()); }
+
+void run(QSqlQuery& query, const QString& sql, const QVariantList& binds = {})
+{
+    if (!query.prepare(sql))
+        fail(query);
+    for (const QVariant& value : binds)
+        query.addBindValue(value);
+    if (!query.exec())
+        fail(query);
+}
+
+TAuditEvent eventAt(const QSqlQuery& query)
+{
+    TAuditEvent event;
+    event.id = query.value(0).toLongLong();
+    event.time = query.value(1).toDateTime();
+    event.osUser = query.value(2).toString();
+    event.machine = query.value(3).toString();
+    event.securityUser = query.value(4).toString();
+    event.program = query.value(5).toString();
+    event.kind = query.value(6).toString();
+    if (!query.value(7).isNull())
+        event.objectId = query.value(7).toInt();
+    event.objectName = query.value(8).toString();
+    event.details = query.value(9).toString();
+    event.previousHash = query.value(10).toString().trimmed().toLatin1();
+    event.hash = query.value(11).toString().trimmed().toLatin1();
+    return event;
+}
+
+QVariant textOrNull(const QString& text)
+{
+    return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
+} // namespace
+
+QByteArray TAuditEvent::computeHash() const
+{
+    QByteArray content;
+    content.reserve(256 + details.size());
+    addField(content, previousHash);
+    addField(content, QByteArray::number(id));
+    addField(content, time.toString(QLatin1String(kTimeFormat)).toLatin1());
+    addField(content, osUser.toUtf8());
+    addField(content, machine.toUtf8());
+    addField(content, securityUser.toUtf8());
+    addField(content, program.toUtf8());
+    addField(content, kind.toUtf8());
+    addField(content, objectId ? QByteArray::number(*objectId) : QByteArray());
+    addField(content, objectName.toUtf8());
+    addField(content, details.toUtf8());
+    return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+}
+
+QStringList TAuditTrail::buildStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE AUDIT_TRAIL (EVENT_ID BIGINT NOT NULL, EVENT_TIME TIMESTAMP NOT NULL, "
+                       "OS_USER VARCHAR(64) CHARACTER SET UTF8, MACHINE VARCHAR(128) CHARACTER SET UTF8, "
+                       "SEC_USER VARCHAR(48) CHARACTER SET UTF8, PROGRAM VARCHAR(64) CHARACTER SET UTF8, "
+                       "KIND VARCHAR(32) CHARACTER SET UTF8 NOT NULL, OBJECT_ID INTEGER, "
+                       "OBJECT_NAME VARCHAR(64) CHARACTER SET UTF8, DETAILS VARCHAR(4000) CHARACTER SET UTF8, "
+                       "PREV_HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, "
+                       "PRIMARY KEY (EVENT_ID))"),
+        QStringLiteral("CREATE TABLE AUDIT_HEAD (HEAD_ID INTEGER NOT NULL, LAST_ID BIGINT NOT NULL, "
+                       "LAST_HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, PRIMARY KEY (HEAD_ID))"),
+        QStringLiteral("INSERT INTO AUDIT_HEAD (HEAD_ID, LAST_ID, LAST_HASH) VALUES (1, 0, '%1')")
+            .arg(QString::fromLatin1(originHash())),
+        QStringLiteral("CREATE INDEX AUDIT_TRAIL_TIME ON AUDIT_TRAIL (EVENT_TIME)"),
+        QStringLiteral("CREATE INDEX AUDIT_TRAIL_KIND ON AUDIT_TRAIL (KIND)"),
+        QStringLiteral("CREATE INDEX AUDIT_TRAIL_USER ON AUDIT_TRAIL COMPUTED BY (upper(SEC_USER))"),
+    };
+}
+
+QByteArray TAuditTrail::originHash() { return QByteArray(64, '0'); }
+
+bool TAuditTrail::present(TDatabase& connection)
+{
+    if (connection.property(kPresentProperty).toBool())
+        return true;
+    bool found = false;
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        run(query, QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
+                                  "('AUDIT_TRAIL', 'AUDIT_HEAD')"));
+        found = query.next() && query.value(0).toInt() == 2;
+    });
+    if (found)
+        connection.setProperty(kPresentProperty, true);
+    return found;
+}
+
+bool TAuditTrail::upgrade(TDatabase& connection)
+{
+    if (present(connection))
+        return false;
+    // Tables must be committed before a statement may write into them.
+    for (const QString& statement : buildStatements())
+        TTransaction::run(connection, [&] {
+            QSqlQuery query(connection.sqlDatabase());
+            run(query, statement);
+        });
+    connection.setProperty(kPresentProperty, true);
+    return true;
+}
+
+TAuditEvent TAuditTrail::event(const QString& kind, const QString& securityUser)
+{
+    static const QString login = loginName();
+    static const QString machine = QSysInfo::machineHostName();
+    TAuditEvent event;
+    event.kind = kind;
+    event.securityUser = securityUser;
+    event.osUser = login;
+    event.machine = machine;
+    event.program = QCoreApplication::applicationName();
+    return event;
+}
+
+TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
+{
+    if (!present(connection))
+        return {};
+    connection.performWaiting([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        // Taking the next number locks the head row until this transaction ends: the
+        // next writer chains onto this event, never beside it.
+        run(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
+                                  "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
+        if (!query.next())
+            throw EDatabaseError(QStringLiteral("The audit trail's head row is missing."));
+        event.id = query.value(0).toLongLong();
+        event.previousHash = query.value(1).toString().trimmed().toLatin1();
+        query.finish();
+    });
+    event.time = QDateTime::currentDateTime();
+    event.hash = event.computeHash();
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        run(query,
+            QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                .arg(QLatin1String(kColumns)),
+            {event.id, event.time, textOrNull(event.osUser), textOrNull(event.machine), textOrNull(event.securityUser),
+             textOrNull(event.program), event.kind,
+             event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
+             textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
+             QString::fromLatin1(event.hash)});
+        run(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
+            {QString::fromLatin1(event.hash)});
+    });
+    return event;
+}
+
+void TAuditTrail::record(TDatabase& connection, const TAuditEvent& event)
+{
+    if (!present(connection))
+        return;
+    TTransaction::run(connection, [&] { append(connection, event); });
+}
+
+TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
+{
+    Verdict verdict;
+    connection.perform([&] {
+        verdict = {};
+        QSqlQuery query(connection.sqlDatabase());
+        query.setForwardOnly(true);
+        run(query, QStringLiteral("SELECT %1 FROM AUDIT_TRAIL ORDER BY EVENT_ID").arg(QLatin1String(kColumns)));
+        qint64 lastId = 0;
+        QByteArray lastHash = originHash();
+        auto broken = [&](qint64 id, const QString& problem) {
+            verdict.firstBroken = id;
+            verdict.problem = problem;
+        };
+        while (query.next()) {
+            const TAuditEvent event = eventAt(query);
+            ++verdict.events;
+            if (event.computeHash() != event.hash) {
+                broken(event.id, QStringLiteral("Event #%1 was changed.").arg(event.id));
+                break;
+            }
+            if (event.id != lastId + 1) {
+                broken(lastId + 1, event.id > lastId + 1
+                                       ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(lastId + 1)
+                                       : QStringLiteral("Event #%1 is out of order.").arg(event.id));
+                break;
+            }
+            if (event.previousHash != lastHash) {
+                // Both hashes are sound: one of the two was written again from scratch.
+                broken(lastId ? lastId : event.id,
+                       QStringLiteral("Event #%1 does not follow event #%2: #%2 was changed or #%1 was inserted.")
+                           .arg(event.id)
+                           .arg(lastId));
+                break;
+            }
+            lastId = event.id;
+            lastHash = event.hash;
+        }
+        query.finish();
+        verdict.headHash = lastHash;
+        if (verdict.firstBroken)
+            return;
+        run(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
+        if (!query.next()) {
+            broken(lastId + 1, QStringLiteral("The audit trail's head row is missing."));
+            return;
+        }
+        const qint64 headId = query.value(0).toLongLong();
+        if (headId != lastId || query.value(1).toString().trimmed().toLatin1() != lastHash)
+            broken(lastId + 1, headId > lastId ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(lastId + 1)
+                                               : QStringLiteral("The newest event #%1 does not match the audit "
+                                                                "trail's head: it was changed or inserted.")
+                                                     .arg(lastId));
+    });
+    return verdict;
+}
+
+std::pair<qint64, QByteArray> TAuditTrail::head(TDatabase& connection)
+{
+    std::pair<qint64, QByteArray> result {0, originHash()};
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        run(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
+        if (query.next())
+            result = {query.value(0).toLongLong(), query.value(1).toString().trimmed().toLatin1()};
+    });
+    return result;
+}
+
+void TAuditTrail::read(TDatabase& connection, const Filter& filter, const std::function<bool(const TAuditEvent&)>& each)
+{
+    QStringList where;
+    QVariantList binds;
+    if (filter.from.isValid()) {
+        where << QStringLiteral("EVENT_TIME >= ?");
+        binds << filter.from;
+    }
+    if (filter.to.isValid()) {
+        where << QStringLiteral("EVENT_TIME <= ?");
+        binds << filter.to;
+    }
+    if (!filter.securityUser.isEmpty()) {
+        where << QStringLiteral("upper(SEC_USER) = ?");
+        binds << filter.securityUser.toUpper();
+    }
+    if (!filter.kind.isEmpty()) {
+        where << QStringLiteral("KIND = ?");
+        binds << filter.kind;
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM AUDIT_TRAIL").arg(QLatin1String(kColumns));
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY EVENT_ID");
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        query.setForwardOnly(true);
+        run(query, sql, binds);
+        while (query.next())
+            if (!each(eventAt(query)))
+                break;
+        query.finish();
+    });
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The audit trail: who did what to the security database, and when, kept so that a
+// changed, deleted or inserted event is found.
+//
+// Each event carries a SHA-256 hash over its own content and the hash of the event
+// before it. The newest id and hash stand in a one-row head table, which every
+// writer reads locked in the transaction that adds its event: events are numbered
+// and chained in commit order however many programs write at once, and an event
+// commits with the change it records or not at all. A writer that lost the head row
+// to a concurrent one gets a conflict, and its transaction runs again (TTransaction).
+//
+// A database made before the trail existed has no audit tables; it works as before
+// and events are not kept until `jovsecadm upgrade` adds them.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class TDatabase;
+
+struct TAuditEvent {
+    qint64 id = 0;
+    QDateTime time;
+    QString osUser;
+    QString machine;
+    // The security database's user the program acts for, or "SUPERVISOR".
+    QString securityUser;
+    QString program;
+    QString kind;
+    std::optional<int> objectId;
+    QString objectName;
+    // What changed, "field: old -> new" lines; never a password's value.
+    QString details;
+    QByteArray previousHash; // hex
+    QByteArray hash; // hex
+
+    // The hash of the content, chained to previousHash.
+    QByteArray computeHash() const;
+};
+
+class TAuditTrail {
+public:
+    // The statements that add the trail's tables and indexes, in order.
+    static QStringList buildStatements();
+    // The hash before the first event.
+    static QByteArray originHash();
+
+    // Whether the database has the trail's tables.
+    static bool present(TDatabase& connection);
+    // Adds the tables when missing; false when they were there already.
+    static bool upgrade(TDatabase& connection);
+
+    // Who acts: the login name of the process and the machine, the program's name.
+    static TAuditEvent event(const QString& kind, const QString& securityUser = QString());
+
+    // Adds the event in the connection's current transaction (one must be running),
+    // filling in its id, time and hashes; returns it. Does nothing and returns an event
+    // with id 0 when the database has no trail. Throws EDatabaseError.
+    static TAuditEvent append(TDatabase& connection, TAuditEvent event);
+    // As append, in a transaction of its own (retried on conflicts).
+    static void record(TDatabase& connection, const TAuditEvent& event);
+
+    struct Verdict {
+        qint64 events = 0;
+        // 0 when the chain holds; otherwise the id of the first event found changed,
+        // deleted before, or inserted out of order.
+        qint64 firstBroken = 0;
+        QString problem;
+        QByteArray headHash;
+    };
+    // Walks the whole trail in id order. Throws EDatabaseError.
+    static Verdict verify(TDatabase& connection);
+    // The newest event's id and hash as the head table holds them.
+    static std::pair<qint64, QByteArray> head(TDatabase& connection);
+
+    struct Filter {
+        QDateTime from;
+        QDateTime to;
+        QString securityUser;
+        QString kind;
+    };
+    // Calls each for every event the filter lets through, oldest first; stops when
+    // it returns false.
+    static void read(TDatabase& connection, const Filter& filter, const std::function<bool(const TAuditEvent&)>& each);
+};

@@ -1,0 +1,160 @@
+// The audit trail's chain: verify names the first event changed, deleted or inserted
+// behind the programs' back; an event commits with its change or not at all; many
+// programs writing at once leave one chain.
+#include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
+#include "database/TQuery.h"
+#include "database/TTransaction.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+TDatabase& connection(const TestDatabase& db) { return *TDatabase::connectionFor(db.alias()); }
+
+void addEvents(const TestDatabase& db, int count)
+{
+    for (int i = 1; i <= count; ++i) {
+        TAuditEvent event = TAuditTrail::event("UserChanged", "SUPERVISOR");
+        event.objectId = i;
+        event.objectName = QString("User %1").arg(i);
+        event.details = QString("User_Def1: a -> b%1").arg(i);
+        TAuditTrail::record(connection(db), event);
+    }
+}
+
+TAuditEvent eventNumber(const TestDatabase& db, qint64 id)
+{
+    TAuditEvent found;
+    TAuditTrail::read(connection(db), {}, [&](const TAuditEvent& event) {
+        if (event.id == id)
+            found = event;
+        return event.id < id;
+    });
+    return found;
+}
+} // namespace
+
+TEST(AuditTrail, VerifyNamesTheFirstEventChangedDeletedOrInsertedBehindTheProgramsBack)
+{
+    struct Tamper {
+        const char* what;
+        std::function<void(const TestDatabase&)> apply;
+        qint64 firstBroken;
+    };
+    const std::vector<Tamper> tampers = {
+        {"details changed",
+         [](const TestDatabase& db) { db.exec("update AUDIT_TRAIL set DETAILS = 'x' where EVENT_ID = 3"); }, 3},
+        {"time changed",
+         [](const TestDatabase& db) {
+             db.exec("update AUDIT_TRAIL set EVENT_TIME = EVENT_TIME - 1 where EVENT_ID = 2");
+         },
+         2},
+        {"middle deleted", [](const TestDatabase& db) { db.exec("delete from AUDIT_TRAIL where EVENT_ID = 3"); }, 3},
+        {"newest deleted", [](const TestDatabase& db) { db.exec("delete from AUDIT_TRAIL where EVENT_ID = 5"); }, 5},
+        {"oldest deleted", [](const TestDatabase& db) { db.exec("delete from AUDIT_TRAIL where EVENT_ID = 1"); }, 1},
+        {"forged event appended",
+         [](const TestDatabase& db) {
+             const TAuditEvent last = eventNumber(db, 5);
+             db.exec(QString("insert into AUDIT_TRAIL (EVENT_ID, EVENT_TIME, KIND, PREV_HASH, HASH) values (6, "
+                             "current_timestamp, 'UserDeleted', '%1', '%1')")
+                         .arg(QString::fromLatin1(last.hash)));
+             db.exec(QString("update AUDIT_HEAD set LAST_ID = 6"));
+         },
+         6},
+        {"event rewritten with a sound hash of its own",
+         [](const TestDatabase& db) {
+             TAuditEvent event = eventNumber(db, 2);
+             event.details = "User_Def1: a -> nothing happened";
+             db.exec(QString("update AUDIT_TRAIL set DETAILS = '%1', HASH = '%2' where EVENT_ID = 2")
+                         .arg(event.details, QString::fromLatin1(event.computeHash())));
+         },
+         2},
+    };
+    for (const Tamper& tamper : tampers) {
+        TestDatabase db;
+        addEvents(db, 5);
+        const TAuditTrail::Verdict sound = TAuditTrail::verify(connection(db));
+        ASSERT_EQ(sound.firstBroken, 0) << qPrintable(sound.problem);
+        ASSERT_EQ(sound.events, 5);
+        EXPECT_EQ(sound.headHash, TAuditTrail::head(connection(db)).second);
+
+        tamper.apply(db);
+        const TAuditTrail::Verdict verdict = TAuditTrail::verify(connection(db));
+        EXPECT_EQ(verdict.firstBroken, tamper.firstBroken) << tamper.what << ": " << qPrintable(verdict.problem);
+        EXPECT_TRUE(verdict.problem.contains(QString("#%1").arg(tamper.firstBroken))) << qPrintable(verdict.problem);
+        TDatabase::dropTemporaryConnections();
+    }
+}
+
+TEST(AuditTrail, AnEventCommitsWithItsChangeOrNotAtAllAndHostileTextRoundTrips)
+{
+    TestDatabase db;
+    TDatabase& db1 = connection(db);
+    try {
+        TTransaction::run(db1, [&] {
+            db1.sqlDatabase().exec("insert into USERS (USER_NAME, User_PASSWORD) values ('Lost', 'pw')");
+            TAuditTrail::append(db1, TAuditTrail::event("UserAdded", "SUPERVISOR"));
+            throw EDatabaseError("the change failed after its event was written");
+        });
+    } catch (const EDatabaseError&) { }
+    EXPECT_EQ(db.count("USERS"), 0);
+    EXPECT_EQ(db.count("AUDIT_TRAIL"), 0);
+    EXPECT_EQ(TAuditTrail::head(db1).first, 0);
+
+    // Names and details no spreadsheet or parser should trip on are kept exactly.
+    TAuditEvent odd = TAuditTrail::event("GroupAdded", "=cmd|' /C calc'!A0");
+    odd.objectName = "O'Brien, \"Ann\"\nZoë 名前";
+    odd.details = "GROUP_NAME: 11:x -> 2:yy";
+    TAuditTrail::record(db1, odd);
+    TAuditTrail::record(db1, TAuditTrail::event("LogCleared", "SUPERVISOR"));
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(db1);
+    EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
+    EXPECT_EQ(verdict.events, 2);
+    const TAuditEvent back = eventNumber(db, 1);
+    EXPECT_EQ(back.objectName, odd.objectName);
+    EXPECT_EQ(back.securityUser, odd.securityUser);
+}
+
+TEST(AuditTrail, ADatabaseWithoutTheTrailWorksAsBeforeUntilUpgraded)
+{
+    TestDatabase db;
+    db.exec("drop table AUDIT_TRAIL");
+    db.exec("drop table AUDIT_HEAD");
+    TDatabase::dropTemporaryConnections();
+    TDatabase& db1 = connection(db);
+    EXPECT_FALSE(TAuditTrail::present(db1));
+    TAuditTrail::record(db1, TAuditTrail::event("UserAdded", "SUPERVISOR")); // nothing to write into
+    EXPECT_TRUE(TAuditTrail::upgrade(db1));
+    EXPECT_FALSE(TAuditTrail::upgrade(db1));
+    addEvents(db, 2);
+    EXPECT_EQ(TAuditTrail::verify(db1).events, 2);
+}
+
+TEST(AuditTrail, EightProgramsWritingAtOnceLeaveOneValidChain)
+{
+    TestDatabase db;
+    const int perPeer = 25;
+    std::vector<std::unique_ptr<QProcess>> peers;
+    for (int i = 0; i < 8; ++i) {
+        peers.push_back(std::make_unique<QProcess>());
+        peers.back()->start(QCoreApplication::applicationDirPath() + "/jovsec_dbpeer",
+                            {"--audit", db.alias(), QString::number(perPeer)});
+    }
+    for (auto& peer : peers) {
+        ASSERT_TRUE(peer->waitForFinished(300000));
+        EXPECT_EQ(peer->exitCode(), 0) << peer->readAllStandardError().toStdString();
+    }
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(connection(db));
+    EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
+    EXPECT_EQ(verdict.events, 8 * perPeer);
+    EXPECT_EQ(db.count("USERS"), 8 * perPeer);
+}
