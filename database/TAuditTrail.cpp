@@ -95,13 +95,14 @@ QByteArray TAuditEvent::computeHash() const
 QStringList TAuditTrail::buildStatements()
 {
     return {
-        QStringLiteral("CREATE TABLE AUDIT_TRAIL (EVENT_ID BIGINT NOT NULL, EVENT_TIME TIMESTAMP NOT NULL, "
-                       "OS_USER VARCHAR(64) CHARACTER SET UTF8, MACHINE VARCHAR(128) CHARACTER SET UTF8, "
-                       "SEC_USER VARCHAR(48) CHARACTER SET UTF8, PROGRAM VARCHAR(64) CHARACTER SET UTF8, "
-                       "KIND VARCHAR(32) CHARACTER SET UTF8 NOT NULL, OBJECT_ID INTEGER, "
-                       "OBJECT_NAME VARCHAR(64) CHARACTER SET UTF8, DETAILS VARCHAR(4000) CHARACTER SET UTF8, "
-                       "PREV_HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, "
-                       "PRIMARY KEY (EVENT_ID))"),
+        QStringLiteral(
+            "CREATE TABLE AUDIT_TRAIL (EVENT_ID BIGINT NOT NULL, EVENT_TIME TIMESTAMP NOT NULL, "
+            "OS_USER VARCHAR(64) CHARACTER SET UTF8, MACHINE VARCHAR(128) CHARACTER SET UTF8, "
+            "SEC_USER VARCHAR(48) CHARACTER SET UTF8, PROGRAM VARCHAR(64) CHARACTER SET UTF8, "
+            "KIND VARCHAR(32) CHARACTER SET UTF8 NOT NULL, OBJECT_ID INTEGER, "
+            "OBJECT_NAME VARCHAR(64) CHARACTER SET UTF8, DETAILS VARCHAR(4000) CHARACTER SET UTF8, "
+            "PREV_HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, "
+            "PRIMARY KEY (EVENT_ID))"),
         QStringLiteral("CREATE TABLE AUDIT_HEAD (HEAD_ID INTEGER NOT NULL, LAST_ID BIGINT NOT NULL, "
                        "LAST_HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, PRIMARY KEY (HEAD_ID))"),
         QStringLiteral("INSERT INTO AUDIT_HEAD (HEAD_ID, LAST_ID, LAST_HASH) VALUES (1, 0, '%1')")
@@ -142,6 +143,14 @@ bool TAuditTrail::upgrade(TDatabase& connection)
         });
     connection.setProperty(kPresentProperty, true);
     return true;
+}
+
+QString TAuditTrail::change(const QString& field, const QVariant& before, const QVariant& after)
+{
+    const QString was = before.toString(), is = after.toString();
+    if (was == is)
+        return {};
+    return field + QStringLiteral(": ") + was + QStringLiteral(" -> ") + is + QLatin1Char('\n');
 }
 
 TAuditEvent TAuditTrail::event(const QString& kind, const QString& securityUser)

@@ -22,6 +22,32 @@
 
 class TDatabase;
 
+// The kinds of events, as they stand in the trail.
+namespace TAuditKind {
+inline constexpr const char* LogonAccepted = "LogonAccepted";
+inline constexpr const char* LogonRefused = "LogonRefused";
+inline constexpr const char* AccountLocked = "AccountLocked";
+inline constexpr const char* NetworkLogon = "NetworkLogon";
+inline constexpr const char* PasswordChanged = "PasswordChanged";
+inline constexpr const char* PasswordChangeRefused = "PasswordChangeRefused";
+inline constexpr const char* UserAdded = "UserAdded";
+inline constexpr const char* UserChanged = "UserChanged";
+inline constexpr const char* UserDeleted = "UserDeleted";
+inline constexpr const char* UserUnlocked = "UserUnlocked";
+inline constexpr const char* GroupAdded = "GroupAdded";
+inline constexpr const char* GroupChanged = "GroupChanged";
+inline constexpr const char* GroupDeleted = "GroupDeleted";
+inline constexpr const char* ConstantAdded = "ConstantAdded";
+inline constexpr const char* ConstantChanged = "ConstantChanged";
+inline constexpr const char* ConstantDeleted = "ConstantDeleted";
+inline constexpr const char* GrantGiven = "GrantGiven";
+inline constexpr const char* GrantTaken = "GrantTaken";
+inline constexpr const char* PolicyChanged = "PolicyChanged";
+inline constexpr const char* ProgramChanged = "ProgramChanged";
+inline constexpr const char* LogCleared = "LogCleared";
+inline constexpr const char* Imported = "Imported";
+} // namespace TAuditKind
+
 struct TAuditEvent {
     qint64 id = 0;
     QDateTime time;
@@ -53,6 +79,9 @@ public:
     static bool present(TDatabase& connection);
     // Adds the tables when missing; false when they were there already.
     static bool upgrade(TDatabase& connection);
+
+    // "field: old -> new" and a line break when the values differ, else nothing.
+    static QString change(const QString& field, const QVariant& before, const QVariant& after);
 
     // Who acts: the login name of the process and the machine, the program's name.
     static TAuditEvent event(const QString& kind, const QString& securityUser = QString());

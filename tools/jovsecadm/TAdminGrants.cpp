@@ -10,6 +10,8 @@
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
 
+#include "database/TAuditTrail.h"
+
 #include <QJsonArray>
 
 #include <map>
@@ -60,6 +62,8 @@ void grant(TAdminContext& c)
     const QList<Target> list = targets(c, s);
     QStringList added, held;
     s.transaction([&] {
+        added.clear();
+        held.clear();
         for (const Target& t : list) {
             // A user holds a constant or a group once.
             if (!s.rows(QStringLiteral("select 1 from USERACC where USER_ID = ? and ACCESS_ID = ? and upper(TYPE) = ?"),
@@ -72,6 +76,8 @@ void grant(TAdminContext& c)
                    {user.id, t.row.id, t.type});
             added << describe(t);
         }
+        if (!added.isEmpty())
+            s.audit(QLatin1String(TAuditKind::GrantGiven), user, added.join(QLatin1Char('\n')));
     });
     QString text =
         QStringLiteral("Granted to %1: %2")
@@ -89,12 +95,16 @@ void revoke(TAdminContext& c)
     const QList<Target> list = targets(c, s);
     QStringList removed, notHeld;
     s.transaction([&] {
+        removed.clear();
+        notHeld.clear();
         for (const Target& t : list) {
             const int n =
                 s.exec(QStringLiteral("delete from USERACC where USER_ID = ? and ACCESS_ID = ? and upper(TYPE) = ?"),
                        {user.id, t.row.id, t.type});
             (n > 0 ? removed : notHeld) << describe(t);
         }
+        if (!removed.isEmpty())
+            s.audit(QLatin1String(TAuditKind::GrantTaken), user, removed.join(QLatin1Char('\n')));
     });
     QString text =
         QStringLiteral("Revoked from %1: %2")

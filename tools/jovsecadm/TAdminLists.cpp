@@ -8,6 +8,8 @@
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
 
+#include "database/TAuditTrail.h"
+
 #include "database/EDatabaseError.h"
 #include "database/TQuery.h"
 #include "editor/TSecurityRules.h"
@@ -64,8 +66,12 @@ void groupAdd(TAdminContext& c)
                  .first()
                  .at(0)
                  .toInt();
+        QStringList added;
         for (const TNamedRow& constant : constants)
-            addToGroup(s, id, constant.id);
+            if (addToGroup(s, id, constant.id))
+                added << constant.name;
+        s.audit(QLatin1String(TAuditKind::GroupAdded), {id, name},
+                added.isEmpty() ? QString() : QStringLiteral("Constants: ") + added.join(QStringLiteral(", ")));
     });
     c.out().done(QStringLiteral("Added group %1 (id %2)").arg(name).arg(id),
                  {{QStringLiteral("id"), id}, {QStringLiteral("name"), name}});
@@ -89,7 +95,10 @@ void groupDelete(TAdminContext& c)
 {
     TAdminSession& s = c.session();
     const TNamedRow group = s.group(c.arg(0));
-    TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteGroupStatements(group.id));
+    s.transaction([&] {
+        TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteGroupStatements(group.id));
+        s.audit(QLatin1String(TAuditKind::GroupDeleted), group);
+    });
     c.out().done(QStringLiteral("Deleted group %1").arg(group.name), {{QStringLiteral("id"), group.id}});
 }
 
@@ -102,8 +111,16 @@ void groupAddConstant(TAdminContext& c)
         constants << s.constant(ref);
     int added = 0;
     s.transaction([&] {
+        added = 0;
+        QStringList names;
         for (const TNamedRow& constant : constants)
-            added += addToGroup(s, group.id, constant.id) ? 1 : 0;
+            if (addToGroup(s, group.id, constant.id)) {
+                ++added;
+                names << constant.name;
+            }
+        if (added)
+            s.audit(QLatin1String(TAuditKind::GroupChanged), group,
+                    QStringLiteral("Constants added: ") + names.join(QStringLiteral(", ")));
     });
     c.out().done(QStringLiteral("Added %1 constant(s) to group %2").arg(added).arg(group.name),
                  {{QStringLiteral("added"), added}});
@@ -118,9 +135,17 @@ void groupRemoveConstant(TAdminContext& c)
         constants << s.constant(ref);
     int removed = 0;
     s.transaction([&] {
+        removed = 0;
+        QStringList names;
         for (const TNamedRow& constant : constants)
-            removed += s.exec(QStringLiteral("delete from GRPCOLL where GROUP_ID = ? and ACCESS_ID = ?"),
-                              {group.id, constant.id});
+            if (const int gone = s.exec(QStringLiteral("delete from GRPCOLL where GROUP_ID = ? and ACCESS_ID = ?"),
+                                        {group.id, constant.id})) {
+                removed += gone;
+                names << constant.name;
+            }
+        if (removed)
+            s.audit(QLatin1String(TAuditKind::GroupChanged), group,
+                    QStringLiteral("Constants removed: ") + names.join(QStringLiteral(", ")));
     });
     c.out().done(QStringLiteral("Removed %1 constant(s) from group %2").arg(removed).arg(group.name),
                  {{QStringLiteral("removed"), removed}});
@@ -133,10 +158,14 @@ void constantAdd(TAdminContext& c)
     TAdminSession& s = c.session();
     if (constantExists(s, label))
         throw TAdminError::refused(TSecurityRules::duplicateConstantAdd());
-    const int id = s.rows(QStringLiteral("insert into ACCESS (ACCESS_NAME) values (?) returning ACCESS_ID"), {label})
-                       .first()
-                       .at(0)
-                       .toInt();
+    int id = 0;
+    s.transaction([&] {
+        id = s.rows(QStringLiteral("insert into ACCESS (ACCESS_NAME) values (?) returning ACCESS_ID"), {label})
+                 .first()
+                 .at(0)
+                 .toInt();
+        s.audit(QLatin1String(TAuditKind::ConstantAdded), {id, label});
+    });
     c.out().done(QStringLiteral("Added access constant %1 (id %2)").arg(label).arg(id),
                  {{QStringLiteral("id"), id}, {QStringLiteral("name"), label}});
 }
@@ -156,7 +185,11 @@ void constantRename(TAdminContext& c)
     // Any constant of that name counts, the renamed one included, as in the editor.
     if (constantExists(s, label))
         throw TAdminError::refused(TSecurityRules::duplicateConstantChange());
-    s.exec(QStringLiteral("update ACCESS set ACCESS_NAME = ? where ACCESS_ID = ?"), {label, constant.id});
+    s.transaction([&] {
+        s.exec(QStringLiteral("update ACCESS set ACCESS_NAME = ? where ACCESS_ID = ?"), {label, constant.id});
+        s.audit(QLatin1String(TAuditKind::ConstantChanged), {constant.id, label},
+                TAuditTrail::change(QStringLiteral("ACCESS_NAME"), constant.name, label));
+    });
     c.out().done(QStringLiteral("Renamed access constant %1 to %2").arg(constant.name, label),
                  {{QStringLiteral("id"), constant.id}, {QStringLiteral("name"), label}});
 }
@@ -165,7 +198,10 @@ void constantDelete(TAdminContext& c)
 {
     TAdminSession& s = c.session();
     const TNamedRow constant = s.constant(c.arg(0));
-    TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteConstantStatements(constant.id));
+    s.transaction([&] {
+        TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteConstantStatements(constant.id));
+        s.audit(QLatin1String(TAuditKind::ConstantDeleted), constant);
+    });
     c.out().done(QStringLiteral("Deleted access constant %1").arg(constant.name),
                  {{QStringLiteral("id"), constant.id}});
 }

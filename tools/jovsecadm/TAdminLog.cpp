@@ -10,6 +10,7 @@
 #include "TCsvWriter.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 
 #include <QDate>
 #include <QHash>
@@ -139,6 +140,7 @@ void clear(TAdminContext& c)
     const QString condition = where(c, binds, true);
     int deleted = 0;
     s.transaction([&] {
+        deleted = 0;
         const QVariantList keys = s.rows(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG")).value(0);
         const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
         const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
@@ -148,6 +150,11 @@ void clear(TAdminContext& c)
                     (condition.isEmpty() ? QStringLiteral(" where ") : condition + QStringLiteral(" and ")) + slice,
                 binds);
         });
+        s.audit(QLatin1String(TAuditKind::LogCleared), {},
+                QStringLiteral("Rows deleted: %1\n").arg(deleted) +
+                    (c.isSet(QStringLiteral("before"))
+                         ? QStringLiteral("Before: %1\n").arg(c.value(QStringLiteral("before")))
+                         : QString()));
     });
     c.out().done(QStringLiteral("Deleted %1 log rows").arg(deleted), {{QStringLiteral("deleted"), deleted}});
 }

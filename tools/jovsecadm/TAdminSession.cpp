@@ -3,10 +3,12 @@
 #include "TAdminError.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "database/TStatementText.h"
+#include "database/TTransaction.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -59,20 +61,16 @@ TAdminSession::~TAdminSession()
 
 QSqlDatabase TAdminSession::sqlDatabase() const { return m_database->sqlDatabase(); }
 
-void TAdminSession::transaction(const std::function<void()>& work)
+void TAdminSession::transaction(const std::function<void()>& work) { TTransaction::run(*m_database, work); }
+
+void TAdminSession::audit(const QString& kind, const TNamedRow& object, const QString& details)
 {
-    m_database->startTransaction();
-    try {
-        work();
-        m_database->commit();
-    } catch (...) {
-        try {
-            m_database->rollback();
-        } catch (const EDatabaseError&) {
-            // Nothing left to undo.
-        }
-        throw;
-    }
+    TAuditEvent event = TAuditTrail::event(kind, QStringLiteral("SUPERVISOR"));
+    if (object.id != 0)
+        event.objectId = object.id;
+    event.objectName = object.name;
+    event.details = details;
+    TAuditTrail::append(*m_database, event);
 }
 
 void TAdminSession::runStatement(const QString& sql, const std::function<void()>& work)

@@ -33,8 +33,12 @@ public:
     TQuery& statement() { return *m_statement; }
 
     // Runs the work in one transaction: committed when it returns, rolled back when
-    // it throws (the exception goes on).
+    // it throws (the exception goes on). Work lost to a concurrent writer runs again
+    // as a whole, so it must read what it needs inside.
     void transaction(const std::function<void()>& work);
+    // Adds an audit event for a change the current transaction makes, so that both
+    // commit or neither does. Does nothing on a database without the audit trail.
+    void audit(const QString& kind, const TNamedRow& object, const QString& details = QString());
 
     // Throw TAdminError (refused) when there is no such row or the name is ambiguous.
     TNamedRow user(const QString& reference);

@@ -1,6 +1,7 @@
 #include "TAdminTool.h"
 
 #include "TAdminAliases.h"
+#include "TAdminAudit.h"
 #include "TAdminContext.h"
 #include "TAdminError.h"
 #include "TAdminGenerate.h"
@@ -366,6 +367,43 @@ const QList<Command>& commands()
                       0,
                       0,
                       TAdminGenerate::addIndexes};
+        c << Command {QStringLiteral("upgrade"),
+                      QString(),
+                      QStringLiteral("Adds the audit trail's tables to a database made before them (see the README "
+                                     "for the statements); does nothing when they are there."),
+                      {},
+                      0,
+                      0,
+                      TAdminAudit::upgrade};
+        c << Command {QStringLiteral("audit verify"),
+                      QString(),
+                      QStringLiteral("Walks the audit trail's hash chain; exits with 1 and names the first event "
+                                     "that was changed, deleted or inserted."),
+                      {},
+                      0,
+                      0,
+                      TAdminAudit::verify};
+        c << Command {QStringLiteral("audit head"),
+                      QString(),
+                      QStringLiteral("Prints the newest event's number and hash, to keep elsewhere."),
+                      {},
+                      0,
+                      0,
+                      TAdminAudit::head};
+        c << Command {
+            QStringLiteral("audit export"),
+            QString(),
+            QStringLiteral("Writes the audit trail, oldest first, as CSV (or JSON with --json)."),
+            {valueOption(QStringLiteral("from"), QStringLiteral("From this date (or date and time) on."),
+                         QStringLiteral("DATE")),
+             valueOption(QStringLiteral("to"), QStringLiteral("Up to this date (or date and time)."),
+                         QStringLiteral("DATE")),
+             valueOption(QStringLiteral("user"), QStringLiteral("One security user's events."), QStringLiteral("USER")),
+             valueOption(QStringLiteral("kind"), QStringLiteral("One kind of event."), QStringLiteral("KIND")),
+             valueOption(QStringLiteral("csv"), QStringLiteral("Write CSV to this file."), QStringLiteral("FILE"))},
+            0,
+            0,
+            TAdminAudit::exportTrail};
         return c;
     }();
     return list;

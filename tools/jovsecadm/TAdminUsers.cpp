@@ -8,6 +8,7 @@
 #include "TAdminSession.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
@@ -265,6 +266,8 @@ void add(TAdminContext& c)
                      .toInt();
             TSecurityRules::addMissingHistoryRows(q, policy);
             TSecurityRules::applyGlobalPolicy(q, id, policy);
+            s.audit(QLatin1String(TAuditKind::UserAdded), {id, name},
+                    QStringLiteral("User_Enabled: %1\nUser_Admin: %2\n").arg(flags.enabled).arg(flags.admin));
         });
     } catch (const EDatabaseError& e) {
         throw TAdminError::refused(TSecurityRules::unableToSaveUser() + QLatin1Char('\n') + e.message());
@@ -427,6 +430,23 @@ void set(TAdminContext& c)
             } else if (policy == QLatin1String("custom") || anyPolicyValue(c)) {
                 saveCustomPolicy(c, s, user.id);
             }
+            const QVariantList now {name,          password,    field1,           field2,
+                                    flags.enabled, flags.admin, flags.mustChange, flags.neverExpires,
+                                    flags.noChange};
+            const char* const columns[] = {"User_Name",  "User_Password", "User_Def1",      "User_Def2", "User_Enabled",
+                                           "User_Admin", "PWMustChange",  "PWNeverExpires", "PWNoChange"};
+            QString details;
+            for (int i = 0; i < now.size(); ++i) {
+                const QVariant before = u.at(i).isNull() ? QVariant(QString()) : u.at(i);
+                if (i == 1) // a password's value is never written down
+                    details += before.toString() == password ? QString() : QStringLiteral("User_Password: changed\n");
+                else
+                    details += TAuditTrail::change(QLatin1String(columns[i]), before, now.at(i));
+            }
+            if (!policy.isEmpty() || anyPolicyValue(c))
+                details +=
+                    QStringLiteral("Account policy: %1\n").arg(policy.isEmpty() ? QStringLiteral("custom") : policy);
+            s.audit(QLatin1String(TAuditKind::UserChanged), {user.id, name}, details);
         });
     } catch (const EDatabaseError& e) {
         throw TAdminError::refused(TSecurityRules::unableToUpdateUser() + QLatin1Char('\n') + e.message());
@@ -439,7 +459,10 @@ void unlock(TAdminContext& c)
     TAdminSession& s = c.session();
     const TNamedRow user = s.user(c.arg(0));
     // As in the user dialog: the count of failed logons stays.
-    s.exec(QStringLiteral("update USERS set LOCKED = 0 where USER_ID = ?"), {user.id});
+    s.transaction([&] {
+        s.exec(QStringLiteral("update USERS set LOCKED = 0 where USER_ID = ?"), {user.id});
+        s.audit(QLatin1String(TAuditKind::UserUnlocked), user, QStringLiteral("Locked: 1 -> 0\n"));
+    });
     c.out().done(QStringLiteral("Unlocked user %1").arg(user.name), {{QStringLiteral("id"), user.id}});
 }
 
@@ -448,7 +471,10 @@ void remove(TAdminContext& c)
     TAdminSession& s = c.session();
     const TNamedRow user = s.user(c.arg(0));
     try {
-        TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteUserStatements(user.id));
+        s.transaction([&] {
+            TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteUserStatements(user.id));
+            s.audit(QLatin1String(TAuditKind::UserDeleted), user);
+        });
     } catch (const EDatabaseError& e) {
         throw TAdminError::refused(TSecurityRules::errorDeletingUser(user.name) + QLatin1Char('\n') + e.message());
     }

@@ -7,6 +7,7 @@
 #include "TCsvReader.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "editor/TSecurityRules.h"
@@ -190,9 +191,11 @@ void TUserImport::apply()
         followGlobal.bindValue(QStringLiteral(":ACCTLOCKING"), policy.acctLocking);
         followGlobal.bindValue(QStringLiteral(":ALLOWEDATTEMPTS"), policy.allowedAttempts);
 
+        int added = 0;
         for (const Row& row : m_rows) {
             if (row.outcome != Outcome::Added)
                 continue;
+            ++added;
             insertUser.bindValue(QStringLiteral(":User_Name"), row.name);
             insertUser.bindValue(QStringLiteral(":User_Password"), row.password);
             insertUser.bindValue(QStringLiteral(":User_Def1"), row.field1.isEmpty() ? QVariant() : row.field1);
@@ -222,6 +225,7 @@ void TUserImport::apply()
                 }
         }
         TSecurityRules::addMissingHistoryRows(m_session.statement(), policy);
+        m_session.audit(QLatin1String(TAuditKind::Imported), {}, QStringLiteral("Users added: %1\n").arg(added));
     });
 }
 

@@ -1,0 +1,12 @@
+#pragma once
+// The audit trail's commands: verify, head, export, and upgrade for databases made
+// before the trail.
+
+class TAdminContext;
+
+namespace TAdminAudit {
+void verify(TAdminContext& c);
+void head(TAdminContext& c);
+void exportTrail(TAdminContext& c);
+void upgrade(TAdminContext& c);
+} // namespace TAdminAudit
