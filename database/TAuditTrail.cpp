@@ -166,6 +166,16 @@ TAuditEvent TAuditTrail::event(const QString& kind, const QString& securityUser)
     return event;
 }
 
+TAuditEvent TAuditTrail::userEvent(const char* kind, const QString& userName, int userId, const QString& details)
+{
+    TAuditEvent e = event(QLatin1String(kind), userName);
+    if (userId > 0)
+        e.objectId = userId;
+    e.objectName = userName;
+    e.details = details;
+    return e;
+}
+
 TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
 {
     if (!present(connection))
@@ -205,6 +215,15 @@ void TAuditTrail::record(TDatabase& connection, const TAuditEvent& event)
     if (!present(connection))
         return;
     TTransaction::run(connection, [&] { append(connection, event); });
+}
+
+void TAuditTrail::note(const QString& databaseName, const TAuditEvent& event)
+{
+    try {
+        record(*TDatabase::connectionFor(databaseName), event);
+    } catch (const EDatabaseError& e) {
+        qWarning("The audit trail could not record %s: %s", qPrintable(event.kind), qPrintable(e.message()));
+    }
 }
 
 TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)

@@ -85,6 +85,8 @@ public:
 
     // Who acts: the login name of the process and the machine, the program's name.
     static TAuditEvent event(const QString& kind, const QString& securityUser = QString());
+    // An event about a security user: the user acts on their own account.
+    static TAuditEvent userEvent(const char* kind, const QString& userName, int userId, const QString& details = {});
 
     // Adds the event in the connection's current transaction (one must be running),
     // filling in its id, time and hashes; returns it. Does nothing and returns an event
@@ -92,6 +94,10 @@ public:
     static TAuditEvent append(TDatabase& connection, TAuditEvent event);
     // As append, in a transaction of its own (retried on conflicts).
     static void record(TDatabase& connection, const TAuditEvent& event);
+    // As record, on a database name's connection, for an action that has happened (or
+    // been refused) already: a trail that cannot be written is reported on standard
+    // error, never thrown.
+    static void note(const QString& databaseName, const TAuditEvent& event);
 
     struct Verdict {
         qint64 events = 0;

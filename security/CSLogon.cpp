@@ -1,6 +1,8 @@
 #include "security/CSLogon.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "database/TTransaction.h"
@@ -162,6 +164,26 @@ TFormCSLogon::Outcome TFormCSLogon::decide(const Counters& row, bool passwordMat
     return row.attempts + 1 < row.allowed ? Outcome::Refused : Outcome::LocksNow;
 }
 
+TAuditEvent TFormCSLogon::auditEvent(const Counters& row, Outcome outcome, const QString& userName)
+{
+    switch (outcome) {
+    case Outcome::Accepted:
+        return TAuditTrail::userEvent(TAuditKind::LogonAccepted, userName, row.userId);
+    case Outcome::AccountLocked:
+        return TAuditTrail::userEvent(TAuditKind::LogonRefused, userName, row.userId, QStringLiteral("Account locked"));
+    case Outcome::Disabled:
+        return TAuditTrail::userEvent(TAuditKind::LogonRefused, userName, row.userId,
+                                      QStringLiteral("Account disabled"));
+    case Outcome::Refused:
+        return TAuditTrail::userEvent(TAuditKind::LogonRefused, userName, row.userId, QStringLiteral("Wrong password"));
+    case Outcome::LocksNow:
+        break;
+    }
+    return TAuditTrail::userEvent(
+        TAuditKind::AccountLocked, userName, row.userId,
+        QStringLiteral("Wrong password: locked after %1 failed logons").arg(row.attempts + 1));
+}
+
 bool TFormCSLogon::attempt(int& result)
 {
     sqlUsers->setFiltered(false);
@@ -170,6 +192,8 @@ bool TFormCSLogon::attempt(int& result)
     sqlUsers->setFilter(TFilter::equals(QStringLiteral("User_Name"), edUserName->text()));
     sqlUsers->setFiltered(true);
     if (sqlUsers->isEmpty()) {
+        TAuditTrail::note(sqlUsers->databaseName(), TAuditTrail::userEvent(TAuditKind::LogonRefused, edUserName->text(),
+                                                                           0, QStringLiteral("Unknown user name")));
         refuseAndStay();
         return false;
     }
@@ -196,6 +220,9 @@ bool TFormCSLogon::attempt(int& result)
             current.close();
             outcome = decide(row, matches);
             writeBack(row, outcome);
+            TAuditTrail::append(
+                *TDatabase::connectionFor(sqlUsers->databaseName()),
+                auditEvent(row, outcome, sqlUsers->fieldByName(QStringLiteral("User_Name"))->asString()));
         });
     } catch (const EDatabaseError&) {
         written = false;

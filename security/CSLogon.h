@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TQuery;
+struct TAuditEvent;
 
 class TFormCSLogon : public QDialog {
     Q_OBJECT
@@ -64,6 +65,8 @@ private:
     bool attempt(int& result);
     void refuseAndStay();
     void writeBack(const Counters& row, Outcome outcome);
+    // The audit event of an attempt's outcome.
+    static TAuditEvent auditEvent(const Counters& row, Outcome outcome, const QString& userName);
 };
 
 extern TFormCSLogon* FormLogon;

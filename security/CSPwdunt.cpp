@@ -1,7 +1,10 @@
 #include "security/CSPwdunt.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
 #include "database/TQuery.h"
+#include "database/TTransaction.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"
@@ -190,8 +193,15 @@ bool TFormCSPassword::historyHolds(const QString& password)
     return false;
 }
 
+QString TFormCSPassword::userName() const
+{
+    return sqlUsers->active() && !sqlUsers->isEmpty() ? sqlUsers->fieldByName(QStringLiteral("User_Name"))->asString()
+                                                      : QString();
+}
+
 void TFormCSPassword::refuse(const QString& message, QLineEdit* box)
 {
+    TAuditTrail::note(dbAlias, TAuditTrail::userEvent(TAuditKind::PasswordChangeRefused, userName(), UserID, message));
     Platform::showError(message);
     box->setFocus();
     box->selectAll();
@@ -209,7 +219,14 @@ bool TFormCSPassword::store()
         statement.setSQL(QStringLiteral("UPDATE USERS SET User_Password = :User_Password WHERE User_Id = :User_ID"));
         statement.setParamString(QStringLiteral("User_Password"), fresh);
         statement.setParamInteger(QStringLiteral("User_ID"), UserID);
-        statement.execSQL();
+        // The change's event commits with it; it says that the password changed, never to what.
+        TDatabase& connection = *TDatabase::connectionFor(dbAlias);
+        TTransaction::run(connection, [&] {
+            statement.execSQL();
+            TAuditTrail::append(connection,
+                                TAuditTrail::userEvent(TAuditKind::PasswordChanged, userName(), UserID,
+                                                       Forced ? QStringLiteral("Forced change at logon") : QString()));
+        });
     } catch (const EDatabaseError&) {
         Platform::showError(QStringLiteral("Error updating user information, password not changed"));
         return false;

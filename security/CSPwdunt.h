@@ -46,12 +46,16 @@ public:
     QStringList PWList;
     QString dbAlias;
     qint32 UserID = 0;
+    // The logon demands the change (an expired password, or one the user must change).
+    bool Forced = false;
 
 private:
     // The five checks in order; false after showing the first failure.
     bool checksPass();
     bool historyHolds(const QString& password);
+    // Shows why the new password is refused, and records the refusal in the audit trail.
     void refuse(const QString& message, QLineEdit* box);
+    QString userName() const;
     // Stores the new password and shifts the history; false when the password itself
     // could not be stored.
     bool store();

@@ -155,7 +155,7 @@ private:
     void readUserRow(const TQuery& users, bool withEnabled);
     void readPasswordLimits(TQuery& history);
     void recordDialogLogon();
-    void recordLogonWithoutDialog();
+    void recordLogonWithoutDialog(const char* auditKind);
     void logLogon();
     void logAccess(qint32 accessId);
     // LogonEx (with a password) and NWLogon (without): looks the name up and, when it

@@ -3,8 +3,11 @@
 #include "security/JovCSsec.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
+#include "database/TTransaction.h"
 #include "platform/MessageBox.h"
 #include "security/CSLogon.h"
 #include "security/JovCSsecState.h"
@@ -49,8 +52,11 @@ bool TJovCSsecure::logonThroughDialog(TFormCSLogon& dialog, bool ok)
 {
     if (dialog.Supervisor) {
         // Only OK makes the supervisor's credentials a logon.
-        if (ok)
+        if (ok) {
             takeSupervisorState(true);
+            TAuditTrail::note(FAlias,
+                              TAuditTrail::userEvent(TAuditKind::LogonAccepted, QStringLiteral("SUPERVISOR"), 0));
+        }
         return ok;
     }
     if (!ok)
@@ -87,6 +93,7 @@ bool TJovCSsecure::LogonEx(const QString& UserName, const QString& Password)
     if (!FPassword.isEmpty() && TFormCSLogon::sameText(UserName, QStringLiteral("SUPERVISOR"), false) &&
         Password == FPassword) {
         takeSupervisorState(false);
+        TAuditTrail::note(FAlias, TAuditTrail::userEvent(TAuditKind::LogonAccepted, QStringLiteral("SUPERVISOR"), 0));
         return true;
     }
     return logonByName(UserName, &Password);
@@ -107,20 +114,33 @@ bool TJovCSsecure::logonByName(const QString& name, const QString* password)
 
     const TJovCSsecureState before(*this);
     bool accepted = false;
+    // The network has vouched for a name given without a password.
+    const char* const acceptedKind = password ? TAuditKind::LogonAccepted : TAuditKind::NetworkLogon;
+    QString refusal = QStringLiteral("Unknown user name");
+    int userId = 0;
     try {
         users.setFilter(TFilter::equals(QStringLiteral("User_Name"), name));
         users.setFiltered(true);
         if (!users.isEmpty()) {
+            userId = integer(users, "User_ID");
             accepted = integer(users, "User_Enabled") == 1;
-            if (password) {
+            refusal = QStringLiteral("Account disabled");
+            if (password && accepted) {
                 // LogonEx: the password in any letter case; a locked account stays out.
-                accepted = accepted && integer(users, "Locked") != 1 &&
-                           TFormCSLogon::sameText(text(users, "User_Password"), *password, false);
+                if (integer(users, "Locked") == 1) {
+                    accepted = false;
+                    refusal = QStringLiteral("Account locked");
+                } else if (!TFormCSLogon::sameText(text(users, "User_Password"), *password, false)) {
+                    accepted = false;
+                    refusal = QStringLiteral("Wrong password");
+                }
             }
         }
+        if (!password)
+            refusal += QStringLiteral(" (network logon)");
         if (accepted) {
             readUserRow(users, false);
-            recordLogonWithoutDialog();
+            recordLogonWithoutDialog(acceptedKind);
             readPasswordLimits(history);
             history.close();
         }
@@ -131,6 +151,8 @@ bool TJovCSsecure::logonByName(const QString& name, const QString* password)
         Platform::showError(e.message());
         return false;
     }
+    if (!accepted)
+        TAuditTrail::note(FAlias, TAuditTrail::userEvent(TAuditKind::LogonRefused, name, userId, refusal));
     if (accepted) {
         logLogon();
         readUserGrants();
@@ -203,7 +225,7 @@ void TJovCSsecure::recordDialogLogon()
     }
 }
 
-void TJovCSsecure::recordLogonWithoutDialog()
+void TJovCSsecure::recordLogonWithoutDialog(const char* auditKind)
 {
     try {
         FSQLUpdate->setDatabaseName(FAlias);
@@ -213,7 +235,12 @@ void TJovCSsecure::recordLogonWithoutDialog()
         FSQLUpdate->setParamDateTime(QStringLiteral("User_LastAccess"), QDateTime::currentDateTime());
         FSQLUpdate->setParamInteger(QStringLiteral("User_AccessCount"), FUserAccessCount + 1);
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
-        FSQLUpdate->execSQL();
+        // The logon's event commits with the update that records it.
+        TDatabase& connection = *TDatabase::connectionFor(FAlias);
+        TTransaction::run(connection, [&] {
+            FSQLUpdate->execSQL();
+            TAuditTrail::append(connection, TAuditTrail::userEvent(auditKind, FUserName, FUserID));
+        });
     } catch (const EDatabaseError&) {
         Platform::showError(QStringLiteral("Error: User Last Access & Access Count not updated"));
     }

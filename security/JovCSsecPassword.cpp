@@ -2,6 +2,7 @@
 #include "security/JovCSsec.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "platform/MessageBox.h"
@@ -40,6 +41,8 @@ bool TJovCSsecure::changePassword(bool forced)
     // A change the logon demands cannot wait for the minimum age: the user could not
     // log on at all until then.
     if (!forced && !PasswordCanChange()) {
+        TAuditTrail::note(FAlias, TAuditTrail::userEvent(TAuditKind::PasswordChangeRefused, FUserName, FUserID,
+                                                         QStringLiteral("Minimum Password Age Has Not Expired")));
         Platform::showInformation(QStringLiteral("Minimum Password Age Has Not Expired, Password Can Be Changed On ") +
                                   shortDate(FPWSetDate.date().addDays(FPWMinDays)));
         return false;
@@ -48,6 +51,7 @@ bool TJovCSsecure::changePassword(bool forced)
     auto dialog = std::make_unique<TFormCSPassword>();
     dialog->dbAlias = FAlias;
     dialog->UserID = FUserID;
+    dialog->Forced = forced;
     bool changed = false;
     try {
         const QString byUser = TFilter::equals(QStringLiteral("User_ID"), FUserID);

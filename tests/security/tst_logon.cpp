@@ -416,3 +416,45 @@ TEST_F(Logon, ForcedChangeIsNotHeldBackByTheMinimumAgeButAVoluntaryOneIs)
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.last().startsWith("Minimum Password Age Has Not Expired")) << qPrintable(messages.last());
 }
+
+TEST_F(Logon, EveryLogonAttemptAndPasswordChangeLeavesAnAuditEventWithoutThePassword)
+{
+    const int alice = db->addUser("Alice", "Secret", "AcctLocking, AllowedAttempts", "1, 2");
+    const int hal = db->addUser("Hal", "old11", "PWMustChange", "1");
+    for (const char* typed : {"wrong", "wrong"}) {
+        auto d = dialog("alice", typed);
+        int result = QDialog::Accepted;
+        d->FormClose(result);
+    }
+    {
+        auto d = dialog("nobody", "x");
+        int result = QDialog::Accepted;
+        d->FormClose(result);
+    }
+    messages.clear();
+    TJovCSsecure& c = start();
+    EXPECT_FALSE(c.LogonEx("Alice", "Secret")); // locked by the second attempt
+    logOnChangingPassword("Hal", "old11", "new22");
+    EXPECT_TRUE(c.Logon());
+    EXPECT_TRUE(c.LogonEx("SUPERVISOR", "masterkey"));
+
+    TQuery trail;
+    trail.setDatabaseName(db->alias());
+    trail.setSQL("select KIND, SEC_USER, OBJECT_ID, DETAILS from AUDIT_TRAIL order by EVENT_ID");
+    trail.open();
+    QStringList rows;
+    for (trail.first(); !trail.eof(); trail.next())
+        rows << QStringList {trail.field(0)->asString(), trail.field(1)->asString(), trail.field(2)->asString(),
+                             trail.field(3)->asString()}
+                    .join('|');
+    EXPECT_EQ(rows,
+              (QStringList {
+                  QString("LogonRefused|Alice|%1|Wrong password").arg(alice),
+                  QString("AccountLocked|Alice|%1|Wrong password: locked after 2 failed logons").arg(alice),
+                  "LogonRefused|nobody||Unknown user name", QString("LogonRefused|Alice|%1|Account locked").arg(alice),
+                  QString("LogonAccepted|Hal|%1|").arg(hal),
+                  QString("PasswordChanged|Hal|%1|Forced change at logon").arg(hal), "LogonAccepted|SUPERVISOR||"}));
+    EXPECT_EQ(db->scalar("select count(*) from AUDIT_TRAIL where DETAILS containing 'new22' or DETAILS containing "
+                         "'old11' or DETAILS containing 'Secret'"),
+              "0");
+}
