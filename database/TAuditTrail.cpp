@@ -39,7 +39,7 @@ QString loginName()
 
 [[noreturn]] void fail(const QSqlQuery& query) { throw EDatabaseError(query.lastError().text()); }
 
-void run(QSqlQuery& query, const QString& sql, const QVariantList& binds = {})
+void execute(QSqlQuery& query, const QString& sql, const QVariantList& binds = {})
 {
     if (!query.prepare(sql))
         fail(query);
@@ -122,8 +122,8 @@ bool TAuditTrail::present(TDatabase& connection)
     bool found = false;
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
-        run(query, QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
-                                  "('AUDIT_TRAIL', 'AUDIT_HEAD')"));
+        execute(query, QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME IN "
+                                      "('AUDIT_TRAIL', 'AUDIT_HEAD')"));
         found = query.next() && query.value(0).toInt() == 2;
     });
     if (found)
@@ -139,7 +139,7 @@ bool TAuditTrail::upgrade(TDatabase& connection)
     for (const QString& statement : buildStatements())
         TTransaction::run(connection, [&] {
             QSqlQuery query(connection.sqlDatabase());
-            run(query, statement);
+            execute(query, statement);
         });
     connection.setProperty(kPresentProperty, true);
     return true;
@@ -184,8 +184,8 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
         QSqlQuery query(connection.sqlDatabase());
         // Taking the next number locks the head row until this transaction ends: the
         // next writer chains onto this event, never beside it.
-        run(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
-                                  "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
+        execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
+                                      "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
         if (!query.next())
             throw EDatabaseError(QStringLiteral("The audit trail's head row is missing."));
         event.id = query.value(0).toLongLong();
@@ -196,25 +196,52 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
     event.hash = event.computeHash();
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
-        run(query,
-            QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                .arg(QLatin1String(kColumns)),
-            {event.id, event.time, textOrNull(event.osUser), textOrNull(event.machine), textOrNull(event.securityUser),
-             textOrNull(event.program), event.kind,
-             event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
-             textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
-             QString::fromLatin1(event.hash)});
-        run(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
-            {QString::fromLatin1(event.hash)});
+        execute(query,
+                QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(QLatin1String(kColumns)),
+                {event.id, event.time, textOrNull(event.osUser), textOrNull(event.machine),
+                 textOrNull(event.securityUser), textOrNull(event.program), event.kind,
+                 event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
+                 textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
+                 QString::fromLatin1(event.hash)});
+        execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
+                {QString::fromLatin1(event.hash)});
     });
     return event;
+}
+
+void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
+{
+    if (!present(connection)) {
+        TTransaction::run(connection, work);
+        return;
+    }
+    const auto lockedWork = [&] {
+        connection.performWaiting([&] {
+            QSqlQuery query(connection.sqlDatabase());
+            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID WHERE HEAD_ID = 1"));
+        });
+        work();
+    };
+    // Each round is TTransaction's own bounded series of tries.
+    constexpr int kRounds = 20;
+    for (int round = 1;; ++round) {
+        try {
+            TTransaction::run(connection, lockedWork);
+            return;
+        } catch (const EDatabaseError& failure) {
+            if (failure.reason() != EDatabaseError::Reason::Conflict || round == kRounds)
+                throw;
+            TDatabase::pauseAfterConflict(1);
+        }
+    }
 }
 
 void TAuditTrail::record(TDatabase& connection, const TAuditEvent& event)
 {
     if (!present(connection))
         return;
-    TTransaction::run(connection, [&] { append(connection, event); });
+    run(connection, [&] { append(connection, event); });
 }
 
 void TAuditTrail::note(const QString& databaseName, const TAuditEvent& event)
@@ -233,7 +260,7 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
         verdict = {};
         QSqlQuery query(connection.sqlDatabase());
         query.setForwardOnly(true);
-        run(query, QStringLiteral("SELECT %1 FROM AUDIT_TRAIL ORDER BY EVENT_ID").arg(QLatin1String(kColumns)));
+        execute(query, QStringLiteral("SELECT %1 FROM AUDIT_TRAIL ORDER BY EVENT_ID").arg(QLatin1String(kColumns)));
         qint64 lastId = 0;
         QByteArray lastHash = originHash();
         auto broken = [&](qint64 id, const QString& problem) {
@@ -268,7 +295,7 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
         verdict.headHash = lastHash;
         if (verdict.firstBroken)
             return;
-        run(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
+        execute(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
         if (!query.next()) {
             broken(lastId + 1, QStringLiteral("The audit trail's head row is missing."));
             return;
@@ -288,7 +315,7 @@ std::pair<qint64, QByteArray> TAuditTrail::head(TDatabase& connection)
     std::pair<qint64, QByteArray> result {0, originHash()};
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
-        run(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
+        execute(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
         if (query.next())
             result = {query.value(0).toLongLong(), query.value(1).toString().trimmed().toLatin1()};
     });
@@ -322,7 +349,7 @@ void TAuditTrail::read(TDatabase& connection, const Filter& filter, const std::f
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
         query.setForwardOnly(true);
-        run(query, sql, binds);
+        execute(query, sql, binds);
         while (query.next())
             if (!each(eventAt(query)))
                 break;

@@ -5,7 +5,6 @@
 #include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
-#include "database/TTransaction.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"
@@ -208,7 +207,7 @@ bool TFormCSLogon::attempt(int& result)
     Outcome outcome = decide(row, matches);
     bool written = true;
     try {
-        TTransaction::run(sqlUsers->databaseName(), [&] {
+        TAuditTrail::run(*TDatabase::connectionFor(sqlUsers->databaseName()), [&] {
             TQuery current;
             current.setDatabaseName(sqlUsers->databaseName());
             current.setSQL(QStringLiteral("select * from USERS where User_Id = :User_ID with lock"));

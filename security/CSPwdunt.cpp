@@ -4,7 +4,6 @@
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "database/TTransaction.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"
@@ -221,7 +220,7 @@ bool TFormCSPassword::store()
         statement.setParamInteger(QStringLiteral("User_ID"), UserID);
         // The change's event commits with it; it says that the password changed, never to what.
         TDatabase& connection = *TDatabase::connectionFor(dbAlias);
-        TTransaction::run(connection, [&] {
+        TAuditTrail::run(connection, [&] {
             statement.execSQL();
             TAuditTrail::append(connection,
                                 TAuditTrail::userEvent(TAuditKind::PasswordChanged, userName(), UserID,

@@ -7,7 +7,6 @@
 #include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
-#include "database/TTransaction.h"
 #include "platform/MessageBox.h"
 #include "security/CSLogon.h"
 #include "security/JovCSsecState.h"
@@ -237,7 +236,7 @@ void TJovCSsecure::recordLogonWithoutDialog(const char* auditKind)
         FSQLUpdate->setParamInteger(QStringLiteral("User_ID"), FUserID);
         // The logon's event commits with the update that records it.
         TDatabase& connection = *TDatabase::connectionFor(FAlias);
-        TTransaction::run(connection, [&] {
+        TAuditTrail::run(connection, [&] {
             FSQLUpdate->execSQL();
             TAuditTrail::append(connection, TAuditTrail::userEvent(auditKind, FUserName, FUserID));
         });

@@ -15,7 +15,6 @@
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
-#include "database/TTransaction.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -64,7 +63,7 @@ int main(int argc, char** argv)
             TDatabase& db = *TDatabase::connectionFor(args[2]);
             const QString me = QString::number(QCoreApplication::applicationPid());
             for (int i = 0; i < args[3].toInt(); ++i)
-                TTransaction::run(db, [&] {
+                TAuditTrail::run(db, [&] {
                     QSqlQuery change(db.sqlDatabase());
                     const QString name = me + "-" + QString::number(i);
                     if (!change.exec("insert into USERS (USER_NAME, User_PASSWORD) values ('" + name + "', 'pw')"))

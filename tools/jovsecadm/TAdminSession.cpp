@@ -8,7 +8,6 @@
 #include "database/TFilter.h"
 #include "database/TQuery.h"
 #include "database/TStatementText.h"
-#include "database/TTransaction.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -61,7 +60,7 @@ TAdminSession::~TAdminSession()
 
 QSqlDatabase TAdminSession::sqlDatabase() const { return m_database->sqlDatabase(); }
 
-void TAdminSession::transaction(const std::function<void()>& work) { TTransaction::run(*m_database, work); }
+void TAdminSession::transaction(const std::function<void()>& work) { TAuditTrail::run(*m_database, work); }
 
 void TAdminSession::audit(const QString& kind, const TNamedRow& object, const QString& details)
 {
