@@ -4,7 +4,8 @@
 #include "database/TDbfTable.h"
 #include "database/TQuery.h"
 #include "database/TTable.h"
-#include "database/TTransaction.h"
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
 #include "editor/TAccountPolicy.h"
 #include "editor/TSecurityRules.h"
 
@@ -345,7 +346,8 @@ void TImportRun::execute(Mode mode)
     m_written = false;
     int attempt = 0;
     try {
-        TTransaction::run(m_databaseName, [&] {
+        TDatabase& connection = *TDatabase::connectionFor(m_databaseName);
+        TAuditTrail::run(connection, [&] {
             if (++attempt > 1 && onRestart)
                 onRestart();
             std::fill(std::begin(m_counts), std::end(m_counts), 0);
@@ -358,6 +360,12 @@ void TImportRun::execute(Mode mode)
             if (mode == Mode::DryRun || count(Kind::Refused) > 0)
                 throw TakeBack();
             stages.writeHistoryRows();
+            TAuditEvent event = TAuditTrail::event(QLatin1String(TAuditKind::Imported), QStringLiteral("SUPERVISOR"));
+            event.objectName = m_directory;
+            event.details = QStringLiteral("Records added: %1\nRecords skipped: %2\n")
+                                .arg(count(Kind::Added))
+                                .arg(count(Kind::Skipped));
+            TAuditTrail::append(connection, event);
         });
     } catch (const TakeBack&) {
         return;

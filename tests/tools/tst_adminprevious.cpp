@@ -79,10 +79,13 @@ TEST_F(PreviousImport, ADryRunListsEveryRecordAndWritesNothingAndApplyWritesWhat
                            "write)"}))
         << dry;
     EXPECT_EQ(imported(*db), before);
+    EXPECT_EQ(db->count("AUDIT_TRAIL"), 0) << "a dry run leaves no event";
 
     const AdminResult applied = adm({"import", source.path(), "--system", "--apply"});
     ASSERT_EQ(applied.status, 0) << applied;
     EXPECT_TRUE(applied.out.trimmed().endsWith("9 added, 6 skipped, 0 refused; written")) << applied;
+    EXPECT_EQ(db->scalar("select KIND || ': ' || DETAILS from AUDIT_TRAIL"),
+              "Imported: Records added: 9\nRecords skipped: 6\n");
 
     // The dialog, on a database like the first, writes the same rows.
     TestDatabase other(true, "JOVSEC_TEST_DIALOG");
