@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <functional>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -184,24 +186,36 @@ bool TAliases::deleteAlias(const QString& alias, QString* error)
     return false;
 }
 
-bool TAliases::setParams(const QString& alias, const QStringList& params, QString* error)
+namespace {
+// Changes the entry of an alias that exists and saves the file; false, with the
+// reason in error, when the file is not trusted, the alias is missing or the file
+// cannot be saved.
+bool changeEntry(const QString& alias, QString* error, const std::function<void(QSettings&, const QString&)>& change)
 {
     QString ignored;
     QString& message = error ? *error : ignored;
-    message = refusal();
+    message = TAliases::refusal();
     if (!message.isEmpty())
         return false;
-    QSettings settings(configFile(), QSettings::IniFormat);
+    QSettings settings(TAliases::configFile(), QSettings::IniFormat);
     const QString name = storedName(settings, alias);
     if (name.isEmpty()) {
-        message = QStringLiteral("There is no alias %1 in %2.").arg(alias, configFile());
+        message = QStringLiteral("There is no alias %1 in %2.").arg(alias, TAliases::configFile());
         return false;
     }
-    settings.setValue(name + QLatin1Char('/') + kParamsKey, params);
+    change(settings, name);
     if (saved(settings))
         return true;
-    message = QStringLiteral("Cannot save the alias file %1.").arg(configFile());
+    message = QStringLiteral("Cannot save the alias file %1.").arg(TAliases::configFile());
     return false;
+}
+} // namespace
+
+bool TAliases::setParams(const QString& alias, const QStringList& params, QString* error)
+{
+    return changeEntry(alias, error, [&](QSettings& settings, const QString& name) {
+        settings.setValue(name + QLatin1Char('/') + kParamsKey, params);
+    });
 }
 
 QString TAliases::driverType(const QString& alias)
@@ -241,26 +255,13 @@ QVariantMap TAliases::settings(const QString& alias, const QString& group)
 
 bool TAliases::setSettings(const QString& alias, const QString& group, const QVariantMap& values, QString* error)
 {
-    QString ignored;
-    QString& message = error ? *error : ignored;
-    message = refusal();
-    if (!message.isEmpty())
-        return false;
-    QSettings settings(configFile(), QSettings::IniFormat);
-    const QString name = storedName(settings, alias);
-    if (name.isEmpty()) {
-        message = QStringLiteral("There is no alias %1 in %2.").arg(alias, configFile());
-        return false;
-    }
-    settings.beginGroup(name + QLatin1Char('/') + group);
-    settings.remove(QString());
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        settings.setValue(it.key(), it.value());
-    settings.endGroup();
-    if (saved(settings))
-        return true;
-    message = QStringLiteral("Cannot save the alias file %1.").arg(configFile());
-    return false;
+    return changeEntry(alias, error, [&](QSettings& settings, const QString& name) {
+        settings.beginGroup(name + QLatin1Char('/') + group);
+        settings.remove(QString());
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.endGroup();
+    });
 }
 
 QStringList TAliases::databaseNames()

@@ -56,6 +56,7 @@ QWidget* TDashboard::buildFiguresPage()
     lblConstants = value("lblConstants");
     lblGrants = value("lblGrants");
     lblLogRows = value("lblLogRows");
+    lblAuditTrail = value("lblAuditTrail");
     form->addRow(QStringLiteral("Alias:"), lblAlias);
     form->addRow(QStringLiteral("Location:"), lblLocation);
     form->addRow(QStringLiteral("Users:"), lblUsers);
@@ -63,6 +64,7 @@ QWidget* TDashboard::buildFiguresPage()
     form->addRow(QStringLiteral("Access Constants:"), lblConstants);
     form->addRow(QStringLiteral("Grants:"), lblGrants);
     form->addRow(QStringLiteral("Log Rows:"), lblLogRows);
+    form->addRow(QStringLiteral("Audit Trail:"), lblAuditTrail);
     lblGrants->setToolTip(QStringLiteral("Access constants granted to users, and users' group memberships"));
     lblProblem = value("lblProblem");
     lblProblem->setWordWrap(true);
@@ -121,7 +123,7 @@ void TDashboard::refresh(const QString& alias)
         TDashboardFigures unread;
         unread.alias = alias;
         showFigures(unread);
-        for (QLabel* l : {lblUsers, lblGroups, lblConstants, lblGrants, lblLogRows})
+        for (QLabel* l : {lblUsers, lblGroups, lblConstants, lblGrants, lblLogRows, lblAuditTrail})
             l->clear();
         lblProblem->setText(QStringLiteral("The figures could not be read: ") + e.message());
         lblProblem->show();
@@ -139,6 +141,9 @@ void TDashboard::showFigures(const TDashboardFigures& figures)
     lblConstants->setText(QString::number(figures.constants));
     lblGrants->setText(QString::number(figures.grants));
     lblLogRows->setText(QString::number(figures.logRows));
+    lblAuditTrail->setText(figures.auditing
+                               ? QStringLiteral("on, %1 events").arg(figures.auditEvents)
+                               : QStringLiteral("off: this database has no audit trail (jovsecadm upgrade adds it)"));
 
     lvLastLogons->clear();
     for (const TDashboardFigures::Logon& logon : figures.lastLogons)

@@ -38,6 +38,7 @@ public:
     QLabel* lblConstants;
     QLabel* lblGrants;
     QLabel* lblLogRows;
+    QLabel* lblAuditTrail;
     QLabel* lblProblem;
     QGroupBox* grpLastLogons;
     QTreeWidget* lvLastLogons;

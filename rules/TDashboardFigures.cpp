@@ -1,6 +1,8 @@
 #include "rules/TDashboardFigures.h"
 
 #include "database/TAliases.h"
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
 #include "database/TQuery.h"
 
 TDashboardFigures TDashboardFigures::read(const QString& alias)
@@ -25,6 +27,11 @@ TDashboardFigures TDashboardFigures::read(const QString& alias)
     f.locked = q.field(5)->asInteger();
     q.close();
 
+    TDatabase& connection = *TDatabase::connectionFor(alias);
+    f.auditing = TAuditTrail::present(connection);
+    if (f.auditing)
+        f.auditEvents = TAuditTrail::head(connection).first;
+
     q.setSQL(QStringLiteral("select first %1 USER_NAME, USER_LASTACCESS from USERS where USER_LASTACCESS is not null "
                             "order by USER_LASTACCESS desc, USER_NAME")
                  .arg(kLastLogons));
@@ -34,6 +41,11 @@ TDashboardFigures TDashboardFigures::read(const QString& alias)
     q.close();
 
     if (f.locked > 0) {
+        TDatabase& connection = *TDatabase::connectionFor(alias);
+        f.auditing = TAuditTrail::present(connection);
+        if (f.auditing)
+            f.auditEvents = TAuditTrail::head(connection).first;
+
         q.setSQL(QStringLiteral("select first %1 USER_NAME from USERS where LOCKED = 1 order by USER_NAME")
                      .arg(kLockedListed));
         q.open();

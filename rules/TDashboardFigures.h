@@ -29,6 +29,9 @@ struct TDashboardFigures {
     int grants = 0;
     int logRows = 0;
     int locked = 0;
+    // Whether the database keeps an audit trail, and the number of its newest event.
+    bool auditing = false;
+    qint64 auditEvents = 0;
     // Users by their last logon, the latest first.
     std::vector<Logon> lastLogons;
     // Locked accounts by name; at most kLockedListed of the `locked`.

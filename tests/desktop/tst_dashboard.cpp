@@ -77,6 +77,7 @@ TEST_F(Dashboard, ShowsTheOpenDatabasesFiguresFollowsItsChangesAndClearsOnClose)
     EXPECT_EQ(dashboard->lbLocked->count(), 2);
     EXPECT_EQ(dashboard->lbLocked->item(0)->text(), "ann");
     EXPECT_EQ(dashboard->lbLocked->item(1)->text(), "cy");
+    EXPECT_EQ(dashboard->lblAuditTrail->text(), "on, 0 events");
 
     // Clear Log empties the log it counts.
     whenModal([&](QWidget* modal) {
