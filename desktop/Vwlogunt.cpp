@@ -1,6 +1,7 @@
 #include "desktop/Vwlogunt.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TLogSlices.h"
@@ -349,41 +350,46 @@ void TfrmViewLog::btnClearLogClick()
         progress.setValue(0);
         try {
             db = TDatabase::connectionFor(sqlLog->databaseName());
-            db->startTransaction();
-            // Prepared after the transaction began, so the deletes run inside it; a log row
-            // another program holds is waited for only as long as the lock timeout.
+            // One transaction, with the audit event that records it; a log row another
+            // program holds is waited for only as long as the lock timeout.
             const auto run = [db](const QString& sql, QVariantList* row) {
+                int affected = 0;
                 db->performWaiting([&] {
                     QSqlQuery q(db->sqlDatabase());
                     const bool done = q.exec(sql);
                     const QString error = q.lastError().text();
                     if (done && row && q.next())
                         *row = {q.value(0), q.value(1)};
+                    affected = done && !row ? q.numRowsAffected() : 0;
                     q.clear();
                     if (!done)
                         throw EDatabaseError(error);
                 });
+                return affected;
             };
-            QVariantList keys;
-            run(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG"), &keys);
-            const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
-            const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
-            // Each slice moves the bar on; the commit, which writes every page, is the last step.
-            progress.setMaximum(TLogSlices::count(first, last) + 1);
-            TLogSlices::forEach(first, last, [&](const QString& slice) {
-                run(QStringLiteral("delete from LOG where ") + slice, nullptr);
-                progress.setValue(progress.value() + 1);
+            TAuditTrail::run(*db, [&] {
+                QVariantList keys;
+                run(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG"), &keys);
+                const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
+                const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
+                // Each slice moves the bar on; the commit, which writes every page, is the last step.
+                progress.setMaximum(TLogSlices::count(first, last) + 1);
+                progress.setValue(0);
+                qint64 deleted = 0;
+                TLogSlices::forEach(first, last, [&](const QString& slice) {
+                    deleted += run(QStringLiteral("delete from LOG where ") + slice, nullptr);
+                    progress.setValue(progress.value() + 1);
+                });
+                TAuditEvent event =
+                    TAuditTrail::event(QLatin1String(TAuditKind::LogCleared), QStringLiteral("SUPERVISOR"));
+                event.details = QStringLiteral("Rows deleted: %1\n").arg(deleted);
+                TAuditTrail::append(*db, event);
             });
-            db->commit();
             progress.setValue(progress.maximum());
             cleared = true;
             collectLogGarbage(db->sqlDatabase());
         } catch (const EDatabaseError&) {
-            if (db && db->inTransaction()) {
-                try {
-                    db->rollback();
-                } catch (const EDatabaseError&) { }
-            }
+            // The transaction has been rolled back.
         }
     }
     if (!cleared) {

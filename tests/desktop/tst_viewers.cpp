@@ -251,6 +251,10 @@ TEST_F(ViewerTest, ClearLogAsksThenEmptiesTheTableAndCloses)
     messages.answers = {Platform::MsgResult::Yes};
     again->btnClearLogClick();
     EXPECT_EQ(again->result(), QDialog::Accepted);
+    // Each clear leaves its audit event, with the rows it took.
+    EXPECT_EQ(db->scalar("select list(KIND || ': ' || trim(trailing ascii_char(10) from DETAILS), '|') from "
+                         "(select KIND, DETAILS from AUDIT_TRAIL order by EVENT_ID)"),
+              "LogCleared: Rows deleted: 2|LogCleared: Rows deleted: 0");
 }
 
 TEST_F(ViewerTest, ClearLogIsAllOrNothing)
@@ -269,6 +273,7 @@ TEST_F(ViewerTest, ClearLogIsAllOrNothing)
     EXPECT_EQ(messages.last(), messages.shown.last().text);
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Error);
     EXPECT_EQ(db->count("LOG"), 50) << "no row may be lost";
+    EXPECT_EQ(db->count("AUDIT_TRAIL"), 0) << "an event without its change";
     EXPECT_TRUE(viewer->sqlLog->active()) << "the log is shown again";
     EXPECT_EQ(viewer->sqlLog->rowCount(), 50);
     EXPECT_EQ(viewer->result(), QDialog::Rejected);
