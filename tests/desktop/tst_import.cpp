@@ -88,31 +88,12 @@ public:
         return lines;
     }
 
-    // Each row's columns joined by "|".
-    QStringList rows(const QString& sql) const
-    {
-        TQuery q;
-        q.setDatabaseName(db.alias());
-        q.setSQL(sql);
-        q.open();
-        QStringList out;
-        for (q.first(); !q.eof(); q.next()) {
-            QStringList values;
-            for (int c = 0; c < q.fieldCount(); ++c)
-                values << q.field(c)->asString().trimmed();
-            out << values.join('|');
-        }
-        q.close();
-        TDatabase::dropTemporaryConnections();
-        return out;
-    }
-
     QStringList everyTable() const
     {
-        return rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1") +
-               rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1") +
-               rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2") +
-               rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM");
+        return db.rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1") +
+               db.rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1") +
+               db.rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2") +
+               db.rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM");
     }
 
     TestDatabase db;
@@ -138,19 +119,19 @@ TEST_F(Import, CopiesConstantsUsersAndRightsWithNewIdsAndSaysSoLineByLine)
     EXPECT_EQ(messages.shown.last().kind, Platform::MsgKind::Information);
 
     // Committed: read back over a new connection.
-    EXPECT_EQ(rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1"),
+    EXPECT_EQ(db.rows("select ACCESS_ID, ACCESS_NAME from ACCESS order by 1"),
               QStringList({"2|Enter Orders", "3|Print Reports", "4|`Backtick"}));
-    EXPECT_EQ(rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1"),
+    EXPECT_EQ(db.rows("select USER_ID, USER_NAME, USER_PASSWORD from USERS order by 1"),
               QStringList({"2|Ann|secret", "3|Zo\u00EB M\u00FCller|p\u00E4ss"}));
     // Each user has a password history row as a new user gets it: set today, with
     // the global limits (no minimum age while the global policy does not age).
     const QString today = QDate::currentDate().toString(Qt::ISODate);
-    EXPECT_EQ(rows("select USER_ID, PWSETDATE, PWMAXDAYS, PWMINDAYS, PWMINSIZE, PWCOUNT from PWHIST order by 1"),
+    EXPECT_EQ(db.rows("select USER_ID, PWSETDATE, PWMAXDAYS, PWMINDAYS, PWMINSIZE, PWCOUNT from PWHIST order by 1"),
               QStringList({"2|" + today + "|21|0|5|5", "3|" + today + "|21|0|5|5"}));
-    EXPECT_EQ(rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2"),
+    EXPECT_EQ(db.rows("select USER_ID, ACCESS_ID, TYPE from USERACC order by 1, 2"),
               QStringList({"2|2|C", "3|3|C", "3|4|C"}));
     // The check box was not ticked: PROGRAM is untouched.
-    EXPECT_EQ(rows("select SECURITY_LABEL, LOGENABLED from PROGRAM"), QStringList({"Test|1"}));
+    EXPECT_EQ(db.rows("select SECURITY_LABEL, LOGENABLED from PROGRAM"), QStringList({"Test|1"}));
 
     // Only the close button leads on.
     EXPECT_FALSE(dialog->btnImport->isVisible());
@@ -176,15 +157,15 @@ TEST_F(Import, ImportingIntoADatabaseThatHoldsUsersOrConstantsAsksFirst)
     runImport(false); // answered No
     EXPECT_EQ(messages.texts(), QStringList({question}));
     EXPECT_EQ(messages.shown.first().buttons, Platform::MsgButtons::YesNo);
-    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"2"}));
-    EXPECT_EQ(rows("select count(*) from ACCESS"), QStringList({"3"}));
+    EXPECT_EQ(db.rows("select count(*) from USERS"), QStringList({"2"}));
+    EXPECT_EQ(db.rows("select count(*) from ACCESS"), QStringList({"3"}));
     EXPECT_TRUE(dialog->btnImport->isVisible() && dialog->btnImport->isEnabled());
 
     messages.clear();
     messages.answers << Platform::MsgResult::Yes;
     runImport(false);
     EXPECT_EQ(messages.texts(), QStringList({question, "Conversion was Successful!"}));
-    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"4"}));
+    EXPECT_EQ(db.rows("select count(*) from USERS"), QStringList({"4"}));
 }
 
 TEST_F(Import, SystemInformationEditsTheFirstProgramRowOrCreatesOne)
@@ -195,13 +176,13 @@ TEST_F(Import, SystemInformationEditsTheFirstProgramRowOrCreatesOne)
     runImport(true);
     EXPECT_EQ(messages.last(), "Conversion was Successful!");
     EXPECT_EQ(statusLines().mid(statusLines().size() - 2), QStringList({"", "** Converting System Information **"}));
-    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|0"}));
+    EXPECT_EQ(db.rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|0"}));
 
     db.exec("delete from PROGRAM");
     writeDbf(file("PRVSEC4.DBF"), kSystemColumns, {{{stored("Orders System"), "T"}}});
     messages.answers << Platform::MsgResult::Yes; // the users of the first run are there
     runImport(true);
-    EXPECT_EQ(rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|1"}));
+    EXPECT_EQ(db.rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM"), QStringList({"Orders System|1|1"}));
 }
 
 TEST_F(Import, WithoutTheCheckBoxTheSystemFileIsNotNeeded)
@@ -210,7 +191,7 @@ TEST_F(Import, WithoutTheCheckBoxTheSystemFileIsNotNeeded)
     QFile::remove(file("PRVSEC4.DBF"));
     runImport(false);
     EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
-    EXPECT_EQ(rows("select count(*) from USERS"), QStringList({"2"}));
+    EXPECT_EQ(db.rows("select count(*) from USERS"), QStringList({"2"}));
 }
 
 TEST_F(Import, ReadOnlyFilesWithNamesInSmallLettersAreFoundAndRead)
@@ -225,7 +206,7 @@ TEST_F(Import, ReadOnlyFilesWithNamesInSmallLettersAreFoundAndRead)
     runImport(true);
     EXPECT_EQ(dialog->lblSecStat->text(), "Database files found");
     EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
-    EXPECT_EQ(rows("select count(*) from USERACC"), QStringList({"3"}));
+    EXPECT_EQ(db.rows("select count(*) from USERACC"), QStringList({"3"}));
     EXPECT_EQ(sourceDigests(), before);
 }
 
@@ -287,9 +268,9 @@ TEST_P(ImportFailure, LeavesEveryTableAsItWasAndKeepsImportAndCancel)
     dialog->btnImportClick();
     TDatabase::dropTemporaryConnections();
     EXPECT_EQ(messages.texts(), QStringList({"Conversion was Successful!"}));
-    EXPECT_EQ(rows("select count(*) from ACCESS"), QStringList({"3"}));
-    EXPECT_EQ(rows("select count(*) from USERACC"), QStringList({"3"}));
-    EXPECT_EQ(rows("select SECURITY_LABEL from PROGRAM"), QStringList({"Orders System"}));
+    EXPECT_EQ(db.rows("select count(*) from ACCESS"), QStringList({"3"}));
+    EXPECT_EQ(db.rows("select count(*) from USERACC"), QStringList({"3"}));
+    EXPECT_EQ(db.rows("select SECURITY_LABEL from PROGRAM"), QStringList({"Orders System"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -68,6 +68,24 @@ void TestDatabase::exec(const QString& sql) const
     q.execSQL();
 }
 
+QStringList TestDatabase::rows(const QString& sql) const
+{
+    TQuery q;
+    q.setDatabaseName(m_alias);
+    q.setSQL(sql);
+    q.open();
+    QStringList out;
+    for (q.first(); !q.eof(); q.next()) {
+        QStringList values;
+        for (int c = 0; c < q.fieldCount(); ++c)
+            values << q.field(c)->asString().trimmed();
+        out << values.join('|');
+    }
+    q.close();
+    TDatabase::dropTemporaryConnections();
+    return out;
+}
+
 QString TestDatabase::scalar(const QString& sql) const
 {
     TQuery q;

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -22,6 +23,8 @@ public:
     void exec(const QString& sql) const;
     // The first column of the first row of a query, as text (empty when no row).
     QString scalar(const QString& sql) const;
+    // Every row of a query, its columns as trimmed text joined by "|".
+    QStringList rows(const QString& sql) const;
     int count(const QString& table) const { return scalar("select count(*) from " + table).toInt(); }
 
     // Adds a user with a PWHIST row; returns the id the database gave.

@@ -19,35 +19,16 @@ protected:
         writePreviousVersion(source.path());
     }
 
-    // Each row's columns joined by "|".
-    static QStringList rows(const TestDatabase& database, const QString& sql)
-    {
-        TQuery q;
-        q.setDatabaseName(database.alias());
-        q.setSQL(sql);
-        q.open();
-        QStringList out;
-        for (q.first(); !q.eof(); q.next()) {
-            QStringList values;
-            for (int c = 0; c < q.fieldCount(); ++c)
-                values << q.field(c)->asString().trimmed();
-            out << values.join('|');
-        }
-        q.close();
-        TDatabase::dropTemporaryConnections();
-        return out;
-    }
-
     // Every table the import writes, rows linked by name rather than by id.
     static QStringList imported(const TestDatabase& database)
     {
-        return rows(database, "select ACCESS_NAME from ACCESS order by 1") +
-               rows(database, "select USER_NAME, USER_PASSWORD from USERS order by 1") +
-               rows(database, "select u.USER_NAME, a.ACCESS_NAME, c.TYPE from USERACC c join USERS u on u.USER_ID = "
-                              "c.USER_ID join ACCESS a on a.ACCESS_ID = c.ACCESS_ID order by 1, 2") +
-               rows(database, "select u.USER_NAME, h.PWSETDATE, h.PWMAXDAYS, h.PWMINDAYS, h.PWMINSIZE, h.PWCOUNT "
-                              "from PWHIST h join USERS u on u.USER_ID = h.USER_ID order by 1") +
-               rows(database, "select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM");
+        return database.rows("select ACCESS_NAME from ACCESS order by 1") +
+               database.rows("select USER_NAME, USER_PASSWORD from USERS order by 1") +
+               database.rows("select u.USER_NAME, a.ACCESS_NAME, c.TYPE from USERACC c join USERS u on u.USER_ID = "
+                             "c.USER_ID join ACCESS a on a.ACCESS_ID = c.ACCESS_ID order by 1, 2") +
+               database.rows("select u.USER_NAME, h.PWSETDATE, h.PWMAXDAYS, h.PWMINDAYS, h.PWMINSIZE, h.PWCOUNT "
+                             "from PWHIST h join USERS u on u.USER_ID = h.USER_ID order by 1") +
+               database.rows("select SECURITY_LABEL, ENABLED, LOGENABLED from PROGRAM");
     }
 
     QTemporaryDir source;
