@@ -17,6 +17,8 @@
 
 namespace {
 const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
+// The tries of a transaction that takes the head row.
+constexpr int kTries = 20 * TDatabase::kConflictAttempts;
 const char* const kPresentProperty = "jovsecAuditTrail";
 const char* const kColumns =
     "EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH";
@@ -223,18 +225,9 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
         });
         work();
     };
-    // Each round is TTransaction's own bounded series of tries.
-    constexpr int kRounds = 20;
-    for (int round = 1;; ++round) {
-        try {
-            TTransaction::run(connection, lockedWork);
-            return;
-        } catch (const EDatabaseError& failure) {
-            if (failure.reason() != EDatabaseError::Reason::Conflict || round == kRounds)
-                throw;
-            TDatabase::pauseAfterConflict(1);
-        }
-    }
+    // Losing the head row costs a wait and a rollback, so a writer may lose it many times
+    // while seven others take their turns before it.
+    TTransaction::run(connection, lockedWork, kTries);
 }
 
 void TAuditTrail::record(TDatabase& connection, const TAuditEvent& event)

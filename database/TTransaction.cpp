@@ -44,7 +44,7 @@ void TTransaction::rollback()
     } catch (const EDatabaseError&) { }
 }
 
-void TTransaction::run(TDatabase& connection, const std::function<void()>& work)
+void TTransaction::run(TDatabase& connection, const std::function<void()>& work, int tries)
 {
     using Reason = EDatabaseError::Reason;
     bool reopened = false;
@@ -60,13 +60,18 @@ void TTransaction::run(TDatabase& connection, const std::function<void()>& work)
                 reopened = true;
                 continue;
             }
-            if (reason == Reason::Conflict && attempt < TDatabase::kConflictAttempts) {
+            if (reason == Reason::Conflict && attempt < tries) {
                 TDatabase::pauseAfterConflict(attempt);
                 continue;
             }
             throw;
         }
     }
+}
+
+void TTransaction::run(TDatabase& connection, const std::function<void()>& work)
+{
+    run(connection, work, TDatabase::kConflictAttempts);
 }
 
 void TTransaction::run(const QString& databaseName, const std::function<void()>& work)

@@ -5,8 +5,10 @@
 //
 // run() is the usual way to write: it runs the work in a transaction of its own and,
 // when the work lost to a concurrent writer or to a connection that broke under it,
-// rolls back and runs the whole work again, a bounded number of times. The work must
-// therefore be repeatable: it reads what it needs inside the transaction.
+// rolls back and runs the whole work again, a bounded number of times (tries, counting
+// the first; TDatabase::kConflictAttempts unless told; a broken connection is reopened
+// once besides). The work must therefore be repeatable: it reads what it needs inside
+// the transaction.
 
 #include <QString>
 
@@ -31,6 +33,7 @@ public:
     void rollback();
 
     static void run(TDatabase& connection, const std::function<void()>& work);
+    static void run(TDatabase& connection, const std::function<void()>& work, int tries);
     static void run(const QString& databaseName, const std::function<void()>& work);
 
 private:
