@@ -1,11 +1,13 @@
 #include "database/TAuditTrail.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TAuditArchive.h"
 #include "database/TDatabase.h"
 #include "database/TTransaction.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QJsonValue>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -75,6 +77,42 @@ QVariant textOrNull(const QString& text)
     return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
 }
 } // namespace
+
+QJsonObject TAuditEvent::toJson() const
+{
+    return {{QStringLiteral("event"), id},
+            {QStringLiteral("time"), time.toString(QLatin1String(kTimeFormat))},
+            {QStringLiteral("os_user"), osUser},
+            {QStringLiteral("machine"), machine},
+            {QStringLiteral("user"), securityUser},
+            {QStringLiteral("program"), program},
+            {QStringLiteral("kind"), kind},
+            {QStringLiteral("object_id"), objectId ? QJsonValue(*objectId) : QJsonValue()},
+            {QStringLiteral("object"), objectName},
+            {QStringLiteral("details"), details},
+            {QStringLiteral("previous_hash"), QString::fromLatin1(previousHash)},
+            {QStringLiteral("hash"), QString::fromLatin1(hash)}};
+}
+
+TAuditEvent TAuditEvent::fromJson(const QJsonObject& json)
+{
+    TAuditEvent event;
+    event.id = json.value(QLatin1String("event")).toInteger();
+    event.time = QDateTime::fromString(json.value(QLatin1String("time")).toString(), QLatin1String(kTimeFormat));
+    event.osUser = json.value(QLatin1String("os_user")).toString();
+    event.machine = json.value(QLatin1String("machine")).toString();
+    event.securityUser = json.value(QLatin1String("user")).toString();
+    event.program = json.value(QLatin1String("program")).toString();
+    event.kind = json.value(QLatin1String("kind")).toString();
+    const QJsonValue objectId = json.value(QLatin1String("object_id"));
+    if (objectId.isDouble())
+        event.objectId = objectId.toInt();
+    event.objectName = json.value(QLatin1String("object")).toString();
+    event.details = json.value(QLatin1String("details")).toString();
+    event.previousHash = json.value(QLatin1String("previous_hash")).toString().toLatin1();
+    event.hash = json.value(QLatin1String("hash")).toString().toLatin1();
+    return event;
+}
 
 QByteArray TAuditEvent::computeHash() const
 {
@@ -246,59 +284,89 @@ void TAuditTrail::note(const QString& databaseName, const TAuditEvent& event)
     }
 }
 
+TAuditTrail::Walk::Walk(qint64 lastId, const QByteArray& lastHash) : m_lastId(lastId) { m_verdict.headHash = lastHash; }
+
+void TAuditTrail::Walk::breakAt(qint64 id, const QString& problem)
+{
+    m_verdict.firstBroken = id;
+    m_verdict.problem = problem;
+}
+
+bool TAuditTrail::Walk::follow(const TAuditEvent& event)
+{
+    ++m_verdict.events;
+    if (event.computeHash() != event.hash) {
+        breakAt(event.id, QStringLiteral("Event #%1 was changed.").arg(event.id));
+        return false;
+    }
+    if (event.id != m_lastId + 1) {
+        breakAt(m_lastId + 1, event.id > m_lastId + 1
+                                  ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(m_lastId + 1)
+                                  : QStringLiteral("Event #%1 is out of order.").arg(event.id));
+        return false;
+    }
+    if (event.previousHash != m_verdict.headHash) {
+        // Both hashes are sound: one of the two was written again from scratch.
+        breakAt(m_lastId ? m_lastId : event.id,
+                QStringLiteral("Event #%1 does not follow event #%2: #%2 was changed or #%1 was inserted.")
+                    .arg(event.id)
+                    .arg(m_lastId));
+        return false;
+    }
+    m_lastId = event.id;
+    m_verdict.headHash = event.hash;
+    return true;
+}
+
+std::pair<qint64, QByteArray> TAuditTrail::start(TDatabase& connection)
+{
+    std::pair<qint64, QByteArray> result {0, originHash()};
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        // The newest checkpoint records the newest archive, which took every event
+        // older ones took. Its own hash is checked where the walk reaches it.
+        execute(query, QStringLiteral("SELECT FIRST 1 DETAILS FROM AUDIT_TRAIL WHERE KIND = ? ORDER BY EVENT_ID DESC"),
+                {QLatin1String(TAuditKind::Archived)});
+        if (query.next())
+            if (const auto upTo = TAuditArchive::archivedUpTo(query.value(0).toString()))
+                result = *upTo;
+    });
+    return result;
+}
+
 TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
 {
     Verdict verdict;
-    connection.perform([&] {
-        verdict = {};
-        QSqlQuery query(connection.sqlDatabase());
-        query.setForwardOnly(true);
-        execute(query, QStringLiteral("SELECT %1 FROM AUDIT_TRAIL ORDER BY EVENT_ID").arg(QLatin1String(kColumns)));
-        qint64 lastId = 0;
-        QByteArray lastHash = originHash();
-        auto broken = [&](qint64 id, const QString& problem) {
-            verdict.firstBroken = id;
-            verdict.problem = problem;
-        };
-        while (query.next()) {
-            const TAuditEvent event = eventAt(query);
-            ++verdict.events;
-            if (event.computeHash() != event.hash) {
-                broken(event.id, QStringLiteral("Event #%1 was changed.").arg(event.id));
-                break;
+    // One snapshot: events added while the walk reads are not in it, nor in its head.
+    TTransaction::run(connection, [&] {
+        const auto [startId, startHash] = start(connection);
+        Walk walk(startId, startHash);
+        connection.perform([&] {
+            walk = Walk(startId, startHash);
+            QSqlQuery query(connection.sqlDatabase());
+            query.setForwardOnly(true);
+            execute(query, QStringLiteral("SELECT %1 FROM AUDIT_TRAIL ORDER BY EVENT_ID").arg(QLatin1String(kColumns)));
+            while (query.next())
+                if (!walk.follow(eventAt(query)))
+                    break;
+            query.finish();
+            if (walk.verdict().firstBroken)
+                return;
+            const qint64 lastId = walk.lastId();
+            execute(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
+            if (!query.next()) {
+                walk.breakAt(lastId + 1, QStringLiteral("The audit trail's head row is missing."));
+                return;
             }
-            if (event.id != lastId + 1) {
-                broken(lastId + 1, event.id > lastId + 1
-                                       ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(lastId + 1)
-                                       : QStringLiteral("Event #%1 is out of order.").arg(event.id));
-                break;
-            }
-            if (event.previousHash != lastHash) {
-                // Both hashes are sound: one of the two was written again from scratch.
-                broken(lastId ? lastId : event.id,
-                       QStringLiteral("Event #%1 does not follow event #%2: #%2 was changed or #%1 was inserted.")
-                           .arg(event.id)
-                           .arg(lastId));
-                break;
-            }
-            lastId = event.id;
-            lastHash = event.hash;
-        }
-        query.finish();
-        verdict.headHash = lastHash;
-        if (verdict.firstBroken)
-            return;
-        execute(query, QStringLiteral("SELECT LAST_ID, LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1"));
-        if (!query.next()) {
-            broken(lastId + 1, QStringLiteral("The audit trail's head row is missing."));
-            return;
-        }
-        const qint64 headId = query.value(0).toLongLong();
-        if (headId != lastId || query.value(1).toString().trimmed().toLatin1() != lastHash)
-            broken(lastId + 1, headId > lastId ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(lastId + 1)
-                                               : QStringLiteral("The newest event #%1 does not match the audit "
-                                                                "trail's head: it was changed or inserted.")
-                                                     .arg(lastId));
+            const qint64 headId = query.value(0).toLongLong();
+            if (headId != lastId || query.value(1).toString().trimmed().toLatin1() != walk.lastHash())
+                walk.breakAt(lastId + 1, headId > lastId
+                                             ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(lastId + 1)
+                                             : QStringLiteral("The newest event #%1 does not match the audit "
+                                                              "trail's head: it was changed or inserted.")
+                                                   .arg(lastId));
+        });
+        verdict = walk.verdict();
     });
     return verdict;
 }
@@ -334,6 +402,14 @@ void TAuditTrail::read(TDatabase& connection, const Filter& filter, const std::f
     if (!filter.kind.isEmpty()) {
         where << QStringLiteral("KIND = ?");
         binds << filter.kind;
+    }
+    if (filter.firstId) {
+        where << QStringLiteral("EVENT_ID >= ?");
+        binds << filter.firstId;
+    }
+    if (filter.lastId) {
+        where << QStringLiteral("EVENT_ID <= ?");
+        binds << filter.lastId;
     }
     QString sql = QStringLiteral("SELECT %1 FROM AUDIT_TRAIL").arg(QLatin1String(kColumns));
     if (!where.isEmpty())

@@ -14,11 +14,13 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class TDatabase;
 
@@ -46,6 +48,8 @@ inline constexpr const char* PolicyChanged = "PolicyChanged";
 inline constexpr const char* ProgramChanged = "ProgramChanged";
 inline constexpr const char* LogCleared = "LogCleared";
 inline constexpr const char* Imported = "Imported";
+// The checkpoint an archive leaves in place of the events it took (see TAuditArchive).
+inline constexpr const char* Archived = "Archived";
 } // namespace TAuditKind
 
 struct TAuditEvent {
@@ -66,6 +70,11 @@ struct TAuditEvent {
 
     // The hash of the content, chained to previousHash.
     QByteArray computeHash() const;
+    // The event as export and archive files write it: event, time, os_user, machine,
+    // user, program, kind, object_id (null when none), object, details,
+    // previous_hash, hash.
+    QJsonObject toJson() const;
+    static TAuditEvent fromJson(const QJsonObject& json);
 };
 
 class TAuditTrail {
@@ -112,7 +121,28 @@ public:
         QString problem;
         QByteArray headHash;
     };
-    // Walks the whole trail in id order. Throws EDatabaseError.
+    // Follows a chain event by event, oldest first, from the event before the first
+    // (the origin, or the last one an archive took).
+    class Walk {
+    public:
+        explicit Walk(qint64 lastId = 0, const QByteArray& lastHash = originHash());
+        // False when the event breaks the chain; verdict() then names where.
+        bool follow(const TAuditEvent& event);
+        // Names the event at id as broken, for a reason found outside the chain.
+        void breakAt(qint64 id, const QString& problem);
+        const Verdict& verdict() const { return m_verdict; }
+        qint64 lastId() const { return m_lastId; }
+        const QByteArray& lastHash() const { return m_verdict.headHash; }
+
+    private:
+        Verdict m_verdict;
+        qint64 m_lastId;
+    };
+    // Where the trail's chain starts: the last event the newest archive took, as its
+    // checkpoint records it, or the origin (0) when nothing was archived.
+    static std::pair<qint64, QByteArray> start(TDatabase& connection);
+    // Walks the whole trail in id order, in one snapshot of it, from start(): events an
+    // archive took are not missing, any other event is. Throws EDatabaseError.
     static Verdict verify(TDatabase& connection);
     // The newest event's id and hash as the head table holds them.
     static std::pair<qint64, QByteArray> head(TDatabase& connection);
@@ -122,6 +152,9 @@ public:
         QDateTime to;
         QString securityUser;
         QString kind;
+        // Event ids, both included; 0 sets no bound.
+        qint64 firstId = 0;
+        qint64 lastId = 0;
     };
     // Calls each for every event the filter lets through, oldest first; stops when
     // it returns false.

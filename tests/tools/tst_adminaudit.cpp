@@ -86,3 +86,100 @@ TEST_F(AdminTest, ADatabaseWithoutTheTrailSaysAuditingIsOffUntilUpgraded)
     const AdminResult head = json({"audit", "head"});
     EXPECT_EQ(head.json()["Event"].toInt(), 1) << head;
 }
+
+namespace {
+// Four events, then the moment of the fourth: an archive before it takes the first three.
+QString fourEventsAndTheFourthsTime(const std::function<AdminResult(const QStringList&)>& adm)
+{
+    for (const char* name : {"Ann", "Bob", "Cy", "Di"})
+        EXPECT_EQ(adm({"constant", "add", name}).status, 0);
+    const AdminResult r = adm({"--json", "audit", "export"});
+    const QDateTime fourth =
+        QDateTime::fromString(r.json().toArray().at(3).toObject().value("time").toString(), "yyyy-MM-dd HH:mm:ss.zzz");
+    return fourth.toString(Qt::ISODateWithMs);
+}
+} // namespace
+
+TEST_F(AdminTest, AnArchivedTrailStillVerifiesAndAnyOtherMissingOldEventIsNamed)
+{
+    struct Tamper {
+        const char* what;
+        QStringList statements;
+        const char* named;
+    };
+    const Tamper tampers[] = {
+        {"nothing", {}, nullptr},
+        {"the oldest remaining event deleted", {"delete from AUDIT_TRAIL where EVENT_ID = 4"}, "#4"},
+        {"the oldest remaining event deleted and the checkpoint made to cover it",
+         {"delete from AUDIT_TRAIL where EVENT_ID = 4",
+          "update AUDIT_TRAIL set DETAILS = replace(DETAILS, 'Last event: 3', 'Last event: 4') where KIND = "
+          "'Archived'"},
+         "#5"},
+        {"the checkpoint deleted", {"delete from AUDIT_TRAIL where KIND = 'Archived'"}, "#1"},
+    };
+    for (const Tamper& tamper : tampers) {
+        TearDown();
+        SetUp();
+        const QString before = fourEventsAndTheFourthsTime([&](const QStringList& a) { return adm(a); });
+        const QString path = tmp.path() + "/archive.jsonl";
+        QFile::remove(path);
+        const AdminResult archived = json({"audit", "archive", "--before", before, "--to", path});
+        ASSERT_EQ(archived.status, 0) << archived;
+        EXPECT_EQ(archived.json()["events"].toInt(), 3) << archived;
+        EXPECT_EQ(archived.json()["checkpoint"].toInt(), 5) << archived;
+        EXPECT_EQ(db->rows("select EVENT_ID, KIND from AUDIT_TRAIL order by EVENT_ID"),
+                  (QStringList {"4|ConstantAdded", "5|Archived"}));
+        const AdminResult file = json({"audit", "verify", "--archive", path});
+        EXPECT_EQ(file.status, 0) << file;
+        EXPECT_EQ(file.json()["events"].toInt(), 3) << file;
+
+        for (const QString& statement : tamper.statements)
+            db->exec(statement);
+        const AdminResult verdict = adm({"audit", "verify"});
+        if (!tamper.named) {
+            EXPECT_EQ(verdict.status, 0) << verdict;
+            EXPECT_TRUE(verdict.out.contains("2 events")) << verdict;
+        } else {
+            EXPECT_EQ(verdict.status, 1) << tamper.what << "\n" << verdict;
+            EXPECT_TRUE(verdict.err.contains(QString("broken at event ") + tamper.named)) << tamper.what << "\n"
+                                                                                          << verdict;
+        }
+    }
+}
+
+TEST_F(AdminTest, AnArchiveThatCannotBeWrittenOrCommittedRemovesNothing)
+{
+    const QString before = fourEventsAndTheFourthsTime([&](const QStringList& a) { return adm(a); });
+    const auto trail = [&] { return db->rows("select EVENT_ID, HASH from AUDIT_TRAIL order by EVENT_ID"); };
+    const QStringList whole = trail();
+    ASSERT_EQ(whole.size(), 4);
+
+    AdminResult r = adm({"audit", "archive", "--before", before, "--to", tmp.path() + "/no-such-folder/a.jsonl"});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.contains("Unable to write the file")) << r;
+
+    const QString kept = file("kept.jsonl", "an older archive\n");
+    r = adm({"audit", "archive", "--before", before, "--to", kept});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.contains("--overwrite")) << r;
+    QFile keptFile(kept);
+    ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(keptFile.readAll(), "an older archive\n");
+
+    // Another program holds the head row past the wait: the events stay, the new file goes.
+    struct ShortLockTimeout {
+        ShortLockTimeout() { TDatabase::setDefaultLockTimeout(300); }
+        ~ShortLockTimeout() { TDatabase::setDefaultLockTimeout(TDatabase::kLockTimeout); }
+    } shortWait;
+    const QString path = tmp.path() + "/archive.jsonl";
+    {
+        HeldRows holder(*db, "update AUDIT_HEAD set LAST_ID = LAST_ID");
+        r = adm({"audit", "archive", "--before", before, "--to", path});
+    }
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_TRUE(r.err.contains("Nothing was archived")) << r;
+    EXPECT_FALSE(QFile::exists(path));
+
+    EXPECT_EQ(trail(), whole);
+    EXPECT_EQ(adm({"audit", "verify"}).status, 0);
+}

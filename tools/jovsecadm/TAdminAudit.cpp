@@ -7,8 +7,10 @@
 #include "TAdminSession.h"
 #include "TCsvWriter.h"
 
+#include "database/TAuditArchive.h"
 #include "database/TAuditTrail.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -37,12 +39,34 @@ QDateTime moment(TAdminContext& c, const QString& option, bool endOfDay)
     const QDate day = c.date(option);
     return endOfDay ? QDateTime(day, QTime(23, 59, 59, 999)) : QDateTime(day, QTime(0, 0));
 }
+
+void verifyArchive(TAdminContext& c)
+{
+    const QString fileName = c.value(QStringLiteral("archive"));
+    const TAuditTrail::Verdict verdict = TAuditArchive::verifyFile(fileName);
+    if (verdict.firstBroken != 0)
+        throw TAdminError::refused(QStringLiteral("The archive %1 is broken at event #%2 (%3 events read): %4")
+                                       .arg(fileName)
+                                       .arg(verdict.firstBroken)
+                                       .arg(verdict.events)
+                                       .arg(verdict.problem));
+    c.out().done(
+        QStringLiteral("The archive %1 holds: %2 events, last hash %3")
+            .arg(fileName)
+            .arg(verdict.events)
+            .arg(QString::fromLatin1(verdict.headHash)),
+        {{QStringLiteral("events"), verdict.events}, {QStringLiteral("head"), QString::fromLatin1(verdict.headHash)}});
+}
 } // namespace
 
 namespace TAdminAudit {
 
 void verify(TAdminContext& c)
 {
+    if (c.isSet(QStringLiteral("archive"))) {
+        verifyArchive(c);
+        return;
+    }
     const TAuditTrail::Verdict verdict = TAuditTrail::verify(trail(c));
     if (verdict.firstBroken != 0)
         throw TAdminError::refused(QStringLiteral("The audit trail is broken at event #%1 (%2 events read): %3")
@@ -89,23 +113,11 @@ void exportTrail(TAdminContext& c)
         *stream << "Event,Time,OS User,Machine,User,Program,Kind,Object ID,Object,Details,Previous Hash,Hash\n";
     qint64 count = 0;
     TAuditTrail::read(db, filter, [&](const TAuditEvent& e) {
-        const QString time = e.time.toString(QLatin1String(kTimeFormat));
-        const QString objectId = e.objectId ? QString::number(*e.objectId) : QString();
         if (json) {
-            const QJsonObject o {{QStringLiteral("event"), e.id},
-                                 {QStringLiteral("time"), time},
-                                 {QStringLiteral("os_user"), e.osUser},
-                                 {QStringLiteral("machine"), e.machine},
-                                 {QStringLiteral("user"), e.securityUser},
-                                 {QStringLiteral("program"), e.program},
-                                 {QStringLiteral("kind"), e.kind},
-                                 {QStringLiteral("object_id"), e.objectId ? QJsonValue(*e.objectId) : QJsonValue()},
-                                 {QStringLiteral("object"), e.objectName},
-                                 {QStringLiteral("details"), e.details},
-                                 {QStringLiteral("previous_hash"), QString::fromLatin1(e.previousHash)},
-                                 {QStringLiteral("hash"), QString::fromLatin1(e.hash)}};
-            *stream << (count ? ",\n" : "") << QJsonDocument(o).toJson(QJsonDocument::Compact);
+            *stream << (count ? ",\n" : "") << QJsonDocument(e.toJson()).toJson(QJsonDocument::Compact);
         } else {
+            const QString time = e.time.toString(QLatin1String(kTimeFormat));
+            const QString objectId = e.objectId ? QString::number(*e.objectId) : QString();
             *stream << e.id << ',' << time << ',' << TCsvWriter::cell(e.osUser) << ',' << TCsvWriter::cell(e.machine)
                     << ',' << TCsvWriter::cell(e.securityUser) << ',' << TCsvWriter::cell(e.program) << ','
                     << TCsvWriter::cell(e.kind) << ',' << objectId << ',' << TCsvWriter::cell(e.objectName) << ','
@@ -123,6 +135,37 @@ void exportTrail(TAdminContext& c)
         c.out().done(QStringLiteral("Exported %1 audit events to %2").arg(count).arg(fileName),
                      {{QStringLiteral("events"), count}, {QStringLiteral("file"), fileName}});
     }
+}
+
+void archive(TAdminContext& c)
+{
+    const QString fileName = c.value(QStringLiteral("to"));
+    if (!c.isSet(QStringLiteral("before")) || fileName.isEmpty())
+        throw TAdminError::usage(QStringLiteral("audit archive needs --before DATE and --to FILE."));
+    const QDateTime before = moment(c, QStringLiteral("before"), false);
+    if (QFileInfo::exists(fileName) && !c.isSet(QStringLiteral("overwrite")))
+        throw TAdminError::refused(
+            QStringLiteral("The file %1 exists already; --overwrite replaces it. Nothing was archived.").arg(fileName));
+    const TAuditArchive::Result archived =
+        TAuditArchive::archive(trail(c), before, fileName, QStringLiteral("SUPERVISOR"));
+    if (archived.events == 0) {
+        c.out().done(QStringLiteral("No audit event is older than %1: nothing was archived.")
+                         .arg(c.value(QStringLiteral("before"))),
+                     {{QStringLiteral("events"), 0}});
+        return;
+    }
+    c.out().done(QStringLiteral("Archived %1 audit events (#%2 to #%3) to %4; event #%5 records it in the trail.")
+                     .arg(archived.events)
+                     .arg(archived.firstId)
+                     .arg(archived.lastId)
+                     .arg(fileName)
+                     .arg(archived.checkpointId),
+                 {{QStringLiteral("events"), archived.events},
+                  {QStringLiteral("first"), archived.firstId},
+                  {QStringLiteral("last"), archived.lastId},
+                  {QStringLiteral("last_hash"), QString::fromLatin1(archived.lastHash)},
+                  {QStringLiteral("checkpoint"), archived.checkpointId},
+                  {QStringLiteral("file"), fileName}});
 }
 
 void upgrade(TAdminContext& c)

@@ -1,6 +1,6 @@
 #pragma once
-// The audit trail's commands: verify, head, export, and upgrade for databases made
-// before the trail.
+// The audit trail's commands: verify, head, export, archive, and upgrade for databases
+// made before the trail.
 
 class TAdminContext;
 
@@ -8,5 +8,6 @@ namespace TAdminAudit {
 void verify(TAdminContext& c);
 void head(TAdminContext& c);
 void exportTrail(TAdminContext& c);
+void archive(TAdminContext& c);
 void upgrade(TAdminContext& c);
 } // namespace TAdminAudit

@@ -377,9 +377,11 @@ const QList<Command>& commands()
                       TAdminAudit::upgrade};
         c << Command {QStringLiteral("audit verify"),
                       QString(),
-                      QStringLiteral("Walks the audit trail's hash chain; exits with 1 and names the first event "
-                                     "that was changed, deleted or inserted."),
-                      {},
+                      QStringLiteral("Walks the audit trail's hash chain (or an archive file's, with --archive); "
+                                     "exits with 1 and names the first event that was changed, deleted or "
+                                     "inserted. Events taken by audit archive are not missing."),
+                      {valueOption(QStringLiteral("archive"), QStringLiteral("Walk this archive file instead."),
+                                   QStringLiteral("FILE"))},
                       0,
                       0,
                       TAdminAudit::verify};
@@ -404,6 +406,19 @@ const QList<Command>& commands()
             0,
             0,
             TAdminAudit::exportTrail};
+        c << Command {
+            QStringLiteral("audit archive"),
+            QString(),
+            QStringLiteral("Moves the oldest audit events, up to the first one at or after --before, to a file (one "
+                           "JSON object a line, with their hashes) and leaves an \"Archived\" event in their place, "
+                           "so that audit verify still holds. The file is complete before any event is removed."),
+            {valueOption(QStringLiteral("before"), QStringLiteral("Events older than this date (or date and time)."),
+                         QStringLiteral("DATE")),
+             valueOption(QStringLiteral("to"), QStringLiteral("The archive file."), QStringLiteral("FILE")),
+             QCommandLineOption(QStringLiteral("overwrite"), QStringLiteral("Replace FILE when it exists."))},
+            0,
+            0,
+            TAdminAudit::archive};
         return c;
     }();
     return list;
