@@ -1,9 +1,16 @@
 // The audit trail from jovsecadm: every change a command makes leaves its event with
 // what changed (never a password), verify names a broken event, export is safe for
-// spreadsheets, and a database without the trail says so and can be upgraded.
+// spreadsheets, a database without the trail says so and can be upgraded, an archive
+// keeps the chain verifiable, and programs writing at once on a server leave one chain.
 #include "tests/tools/AdminFixture.h"
 
+#include "database/TAliases.h"
 #include "tools/jovsecadm/TCsvReader.h"
+
+#include <QProcess>
+
+#include <functional>
+#include <vector>
 
 namespace {
 QStringList kindsOf(const QJsonArray& events)
@@ -182,4 +189,82 @@ TEST_F(AdminTest, AnArchiveThatCannotBeWrittenOrCommittedRemovesNothing)
 
     EXPECT_EQ(trail(), whole);
     EXPECT_EQ(adm({"audit", "verify"}).status, 0);
+}
+
+// Eight programs on one database of a Firebird server at once: secured applications
+// logging on (accepted and refused) and jovsecadm changing the database.
+TEST_F(AdminTest, EightProgramsLoggingOnAndAdministeringOnAServerLeaveOneValidChain)
+{
+    const QString server = qEnvironmentVariable("JOVSEC_TEST_SERVER");
+    if (server.isEmpty())
+        GTEST_SKIP() << "no Firebird test server (JOVSEC_TEST_SERVER) in this run";
+    const QString dir = qEnvironmentVariable("JOVSEC_TEST_SERVER_DIR");
+    const QString password = qEnvironmentVariable("JOVSEC_TEST_SERVER_PASSWORD", "masterkey");
+    QFile::remove(dir + "/audit-writers.gdb");
+    const auto remote = [&](const QStringList& args) {
+        AdminResult r;
+        QTextStream out(&r.out), err(&r.err);
+        r.status =
+            TAdminTool::run(QStringList {"--alias", "JOVSEC_AUDITED", "--db-password", password} + args, out, err);
+        TDatabase::dropTemporaryConnections();
+        return r;
+    };
+    {
+        AdminResult r;
+        QTextStream out(&r.out), err(&r.err);
+        r.status = TAdminTool::run(
+            {"create", "JOVSEC_AUDITED", server + ":" + dir + "/audit-writers.gdb", "--db-password", password}, out,
+            err);
+        ASSERT_EQ(r.status, 0) << r;
+    }
+    ASSERT_EQ(remote({"user", "add", "Bob", "--password", "pw"}).status, 0);
+
+    constexpr int kLogons = 10, kChanges = 5;
+    std::vector<std::unique_ptr<QProcess>> logons, admins;
+    const auto logon = [&](const QString& name) {
+        logons.push_back(std::make_unique<QProcess>());
+        logons.back()->start(JOVSEC_LOGONPEER, {"JOVSEC_AUDITED", "logonex", name, "pw", QString::number(kLogons)});
+    };
+    for (int i = 0; i < 3; ++i)
+        logon("Bob");
+    for (int i = 0; i < 2; ++i)
+        logon("Ghost"); // no such user: refused
+    for (auto& peer : logons) {
+        while (!peer->canReadLine() && peer->state() != QProcess::NotRunning)
+            peer->waitForReadyRead(60000);
+        ASSERT_EQ(peer->readLine().trimmed(), "ready") << peer->readAllStandardError().toStdString();
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("JOVSEC_PASSWORD", password);
+    for (int i = 0; i < 3; ++i) {
+        admins.push_back(std::make_unique<QProcess>());
+        admins.back()->setProcessEnvironment(environment);
+        admins.back()->start("bash", {"-c",
+                                      QString("for i in $(seq %1); do \"$0\" --alias JOVSEC_AUDITED constant add "
+                                              "C%2-$i || exit 1; done")
+                                          .arg(kChanges)
+                                          .arg(i),
+                                      JOVSECADM_PROGRAM});
+    }
+    for (auto& peer : logons)
+        peer->write("go\n");
+    for (auto& peer : logons)
+        peer->waitForBytesWritten(10000);
+    for (auto* peers : {&logons, &admins})
+        for (auto& peer : *peers) {
+            EXPECT_TRUE(peer->waitForFinished(300000));
+            EXPECT_EQ(peer->exitCode(), 0) << peer->readAllStandardError().toStdString();
+        }
+
+    const AdminResult verdict = remote({"--json", "audit", "verify"});
+    EXPECT_EQ(verdict.status, 0) << verdict;
+    EXPECT_EQ(verdict.json()["events"].toInt(), 1 + 5 * kLogons + 3 * kChanges) << verdict;
+    QMap<QString, int> kinds;
+    for (const QJsonValue& e : remote({"--json", "audit", "export"}).json().toArray())
+        ++kinds[e["kind"].toString()];
+    EXPECT_EQ(kinds, (QMap<QString, int> {{"UserAdded", 1},
+                                          {"LogonAccepted", 3 * kLogons},
+                                          {"LogonRefused", 2 * kLogons},
+                                          {"ConstantAdded", 3 * kChanges}}));
+    TAliases::deleteAlias("JOVSEC_AUDITED");
 }
