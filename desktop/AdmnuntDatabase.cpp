@@ -2,21 +2,19 @@
 #include "desktop/Admnunt.h"
 
 #include "database/EDatabaseError.h"
-#include "database/TAuditTrail.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 #include "database/TSchema.h"
 #include "desktop/Dirslunt.h"
 #include "desktop/TblsOnlyUnt.h"
 #include "platform/MessageBox.h"
 #include "platform/OsInfo.h"
+#include "rules/TSecurityDatabaseMaker.h"
 #include "widgets/Pickdlg.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <algorithm>
@@ -75,92 +73,70 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
     if (BuildFailed)
         return;
 
-    // What this New has made. A New that fails takes it all back: no alias of its own
-    // stays, and no database without its tables (or one nobody logged on to).
-    bool made = false;
-    bool aliasAdded = false;
+    TSecurityDatabaseMaker maker(location, owner, password);
+    if (!remote)
+        maker.setPrime(prime);
+    // A typed alias is registered once its file is made.
+    if (typed)
+        maker.setNewAlias(alias, params);
+    // A New that fails takes back what it made: no alias of its own stays, and no
+    // database without its tables (or one nobody logged on to).
     const auto takeBack = [&] {
-        try {
-            Database1->close();
-            TDatabase::dropTemporaryConnections();
-        } catch (...) { }
-        if (aliasAdded)
-            TAliases::deleteAlias(alias);
-        if (!made)
-            return;
         QString error;
-        const bool removed =
-            remote ? TFirebirdEnv::dropDatabase(location, owner, password, &error) : QFile::remove(location);
-        if (!removed)
+        if (!maker.takeBack(*Database1, &error))
             Platform::showError(QStringLiteral("The new database at %1 could not be removed; remove it before "
                                                "trying again.%2")
                                     .arg(location, error.isEmpty() ? QString() : QLatin1Char('\n') + error));
     };
 
+    Database1->close();
+    Database1->setAliasName(alias);
+    Database1->setDatabaseName(alias);
+    Database1->setParams({QStringLiteral("PASSWORD=") + password});
+    Database1->setLoginPrompt(false);
+    bool made = false;
     try {
-        QString error;
-        if (remote) {
-            // The server refuses to create over an existing database, and a wrong
-            // account is refused here already: either ends the command.
-            if (!TFirebirdEnv::createDatabase(location, owner, password, &error)) {
-                Platform::showError(QStringLiteral("Unable to Add Databases."));
-                Platform::showError(error);
-                BuildFailed = true;
-                return;
-            }
-        } else if (!TFirebirdEnv::copyDatabase(prime, location, &error)) {
-            BuildFailed = true;
-            // The copy never replaces a file. One that appeared since the check above,
-            // or a link that the check saw through, is somebody else's: nothing
-            // connects to it or builds tables in it.
-            if (QFileInfo::exists(location) || QFileInfo(location).isSymLink())
-                Platform::showError(QStringLiteral("Security database found at this location. Either remove "
-                                                   "database, select a new directory or a new alias."));
-            else // a missing or closed folder, an unreadable prime database
-                Platform::showError(
-                    QStringLiteral("Unable to create the security database at %1.\n%2").arg(location, error));
-            return;
-        }
-        // The copy is owner-only: it holds the users' passwords.
-        made = true;
-
-        QString aliasError;
-        if (typed && !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params, &aliasError)) {
-            Platform::showError(QStringLiteral("Unable to add alias.") +
-                                (aliasError.isEmpty() ? QString() : QLatin1Char('\n') + aliasError));
-            BuildFailed = true;
-            // Without its alias nothing reaches the new file.
-            takeBack();
-            return;
-        }
-        aliasAdded = typed;
-
-        Database1->close();
-        Database1->setAliasName(alias);
-        Database1->setDatabaseName(alias);
-        Database1->setParams({QStringLiteral("PASSWORD=") + password});
-        Database1->setLoginPrompt(false);
-        bool connected = true;
-        try {
-            Database1->open();
-        } catch (const EDatabaseError&) {
-            Platform::showError(QStringLiteral("Invalid User Name Or Password"));
-            BuildFailed = true;
-            connected = false;
-        }
-        if (connected)
-            BuildSecurityTables(alias);
-        Database1->close();
-        if (BuildFailed) {
-            takeBack();
-            return;
-        }
+        made = maker.make(*Database1);
     } catch (...) {
         Platform::showError(QStringLiteral("Unable to Add Databases."));
         BuildFailed = true;
         takeBack();
         return;
     }
+    if (!made) {
+        BuildFailed = true;
+        switch (maker.failedStep()) {
+        case TSecurityDatabaseMaker::Step::File:
+            if (remote) {
+                // The server refuses to create over an existing database, and a wrong
+                // account is refused here already.
+                Platform::showError(QStringLiteral("Unable to Add Databases."));
+                Platform::showError(maker.error());
+            } else if (QFileInfo::exists(location) || QFileInfo(location).isSymLink()) {
+                // The copy never replaces a file. One that appeared since the check
+                // above, or a link that the check saw through, is somebody else's.
+                Platform::showError(QStringLiteral("Security database found at this location. Either remove "
+                                                   "database, select a new directory or a new alias."));
+            } else { // a missing or closed folder, an unreadable prime database
+                Platform::showError(
+                    QStringLiteral("Unable to create the security database at %1.\n%2").arg(location, maker.error()));
+            }
+            return;
+        case TSecurityDatabaseMaker::Step::Alias:
+            Platform::showError(QStringLiteral("Unable to add alias.") +
+                                (maker.error().isEmpty() ? QString() : QLatin1Char('\n') + maker.error()));
+            break;
+        case TSecurityDatabaseMaker::Step::Connection:
+            Platform::showError(QStringLiteral("Invalid User Name Or Password"));
+            break;
+        default:
+            Platform::showError(QStringLiteral("Error Creating Tables"));
+            break;
+        }
+        takeBack();
+        return;
+    }
+    Database1->close();
     // The database is made and asks for a log-in, as Open does. A log-in that fails
     // says why, and the New is taken back.
     try {
@@ -180,23 +156,11 @@ void TFormAdmin::createSecurityDatabase(const TFormOpenSecurity& dialog)
 
 void TFormAdmin::BuildSecurityTables(const QString& alias)
 {
-    sqlBuildSecurity->close();
-    sqlBuildSecurity->setDatabaseName(alias);
-    sqlBuildSecurity->setSQL(QString());
     // Each statement commits on its own; the first failure ends the build and leaves
     // what already ran in place.
-    for (const QString& statement :
-         TSchema::buildStatements() + TSchema::indexStatements() + TAuditTrail::buildStatements()) {
-        sqlBuildSecurity->setSQL(statement);
-        try {
-            sqlBuildSecurity->execSQL();
-        } catch (const EDatabaseError&) {
-            sqlBuildSecurity->setSQL(QString());
-            BuildFailed = true;
-            Platform::showError(QStringLiteral("Error Creating Tables"));
-            return;
-        }
-        sqlBuildSecurity->setSQL(QString());
+    if (TSchema::build(alias) >= 0) {
+        BuildFailed = true;
+        Platform::showError(QStringLiteral("Error Creating Tables"));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "database/TSchema.h"
 #include "desktop/Dirslunt.h"
 #include "platform/OsInfo.h"
+#include "tools/jovsecadm/TAdminTool.h"
 #include "widgets/Jovgroup.h"
 
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 
@@ -80,6 +82,68 @@ QString scalarAt(const QString& location, const QString& sql, const QString& pas
     }
     TAliases::deleteAlias("NEW_SEC_CHECK");
     return value;
+}
+
+// What a security database is made of, read from the engine's catalogue: the page
+// size, dialect and character set, every column with its type, length, character set
+// and null rule, every index with its columns, the triggers and the generators.
+QStringList catalogueAt(const QString& location, const QString& password = QString())
+{
+    const QStringList queries {
+        "select MON$PAGE_SIZE, MON$SQL_DIALECT, (select RDB$CHARACTER_SET_NAME from RDB$DATABASE) from MON$DATABASE",
+        "select f.RDB$RELATION_NAME, f.RDB$FIELD_NAME, f.RDB$FIELD_POSITION, t.RDB$FIELD_TYPE, t.RDB$FIELD_LENGTH, "
+        "t.RDB$CHARACTER_SET_ID, f.RDB$NULL_FLAG from RDB$RELATION_FIELDS f join RDB$FIELDS t on t.RDB$FIELD_NAME = "
+        "f.RDB$FIELD_SOURCE where coalesce(f.RDB$SYSTEM_FLAG, 0) = 0 order by 1, 2",
+        "select i.RDB$INDEX_NAME, i.RDB$RELATION_NAME, i.RDB$UNIQUE_FLAG, i.RDB$INDEX_TYPE, s.RDB$FIELD_NAME from "
+        "RDB$INDICES i left join RDB$INDEX_SEGMENTS s on s.RDB$INDEX_NAME = i.RDB$INDEX_NAME where "
+        "coalesce(i.RDB$SYSTEM_FLAG, 0) = 0 order by 1, s.RDB$FIELD_POSITION",
+        "select RDB$TRIGGER_NAME, RDB$RELATION_NAME from RDB$TRIGGERS where coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by 1",
+        "select RDB$GENERATOR_NAME from RDB$GENERATORS where coalesce(RDB$SYSTEM_FLAG, 0) = 0 order by 1"};
+    TAliases::addAlias("NEW_SEC_CHECK", "INTRBASE", {"SERVER NAME=" + location, "USER NAME=SYSDBA"});
+    QStringList lines;
+    {
+        TDatabase db;
+        db.setAliasName("NEW_SEC_CHECK");
+        db.setDatabaseName("NEW_SEC_CHECK");
+        db.setParams({"PASSWORD=" + password});
+        db.setLoginPrompt(false);
+        db.open();
+        for (const QString& sql : queries) {
+            TQuery query;
+            query.setDatabaseName("NEW_SEC_CHECK");
+            query.setSQL(sql);
+            query.open();
+            for (query.first(); !query.eof(); query.next()) {
+                QStringList values;
+                for (int c = 0; c < query.fieldCount(); ++c)
+                    values << query.field(c)->asString().trimmed();
+                lines << values.join('|');
+            }
+        }
+    }
+    TAliases::deleteAlias("NEW_SEC_CHECK");
+    return lines;
+}
+
+// Makes a database at location with SecDesk's New, another beside it with jovsecadm
+// create, and checks that both are made alike: the security tables, their indexes
+// (the log's among them) and the audit trail's tables.
+void expectNewAndCreateAlike(TFormAdmin& window, const QString& dir, const QString& password)
+{
+    fillNew({"NEW_SEC", "SYSDBA", password, dir, "new.gdb"});
+    window.New1->trigger();
+    ASSERT_EQ(window.OpenAlias, "NEW_SEC");
+    window.Close1Click();
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    ASSERT_EQ(TAdminTool::run({"create", "NEW_SEC_CLI", dir + "/created.gdb", "--db-password", password}, o, e), 0)
+        << qPrintable(err);
+    TAliases::deleteAlias("NEW_SEC_CLI");
+
+    const QStringList made = catalogueAt(dir + "/new.gdb", password);
+    EXPECT_TRUE(made.contains("LOG_DATE_DESC|LOG|0|1|ACCESS_DATE")) << qPrintable(made.join('\n'));
+    EXPECT_TRUE(made.filter(QRegularExpression("^AUDIT")).size() > 0) << qPrintable(made.join('\n'));
+    EXPECT_EQ(made, catalogueAt(dir + "/created.gdb", password));
 }
 
 // The file's permission bits as the system keeps them.
@@ -149,6 +213,13 @@ TEST_F(NewDatabase, ANewFolderGetsTheFileTheAliasAndTheTablesAndOpens)
     window->Close1Click();
     EXPECT_EQ(scalarAt(path, kSecurityTables), "8");
     EXPECT_EQ(scalarAt(path, "select count(*) from PROGRAM"), "0");
+}
+
+// New copies the prime database; jovsecadm create has the engine make the file: the
+// two make the same security database.
+TEST_F(NewDatabase, NewAndTheCommandLineMakeTheSameDatabase)
+{
+    expectNewAndCreateAlike(*window, folder.path(), "secret");
 }
 
 // A taken place is refused by the dialog, which stays open with what was typed so that
@@ -339,6 +410,11 @@ TEST_F(NewOnServer, ALogInTypoAfterNewSaysSoAndTakesBackAliasAndDatabase)
     EXPECT_TRUE(window->OpenAlias.isEmpty());
     EXPECT_FALSE(TAliases::exists("NEW_SEC"));
     EXPECT_FALSE(QFile::exists(folder.path() + "/typo.gdb"));
+}
+
+TEST_F(NewOnServer, NewAndTheCommandLineMakeTheSameDatabase)
+{
+    expectNewAndCreateAlike(*window, server + ":" + folder.path(), password);
 }
 
 using SecurityInformation = DesktopTest;

@@ -11,18 +11,13 @@
 #include "database/TAuditTrail.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
-#include "database/TSchema.h"
 #include "editor/TSecurityRules.h"
+#include "rules/TSecurityDatabaseMaker.h"
 
 #include <QDate>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-
-#include <algorithm>
-#include <ibase.h>
 
 namespace {
 struct AccountFlags {
@@ -155,33 +150,6 @@ void saveCustomPolicy(TAdminContext& c, TAdminSession& s, int userId)
            {maxDays, minDays, minSize, count, userId});
 }
 
-// Removes a database that create made, and its alias; says what could not be removed.
-QString takeBack(const QString& alias, const QString& location, const QString& user, const QString& password)
-{
-    TDatabase::dropTemporaryConnections();
-    TAliases::deleteAlias(alias);
-    QByteArray dpb(1, char(isc_dpb_version1));
-    const auto add = [&dpb](char tag, const QByteArray& value) {
-        dpb += tag;
-        dpb += char(std::min<qsizetype>(value.size(), 255));
-        dpb += value.left(255);
-    };
-    add(isc_dpb_user_name, user.toUtf8());
-    add(isc_dpb_password, password.toUtf8());
-    const QByteArray path = TDatabase::isServerLocation(location) ? location.toUtf8() : QFile::encodeName(location);
-    ISC_STATUS_ARRAY status {};
-    isc_db_handle db = 0;
-    if (isc_attach_database(status, 0, path.constData(), &db, short(dpb.size()), dpb.constData()) == 0 &&
-        isc_drop_database(status, &db) == 0)
-        return QString();
-    if (db)
-        isc_detach_database(status, &db);
-    if (!TDatabase::isServerLocation(location) && QFile::remove(location))
-        return QString();
-    return QStringLiteral("\nThe new database at %1 could not be removed; remove it before trying again.")
-        .arg(location);
-}
-
 QString policyText(int custom) { return custom == 1 ? QStringLiteral("custom") : QStringLiteral("global"); }
 } // namespace
 
@@ -207,24 +175,49 @@ void create(TAdminContext& c)
             throw TAdminError::refused(QStringLiteral(
                 "Security database found at this location. Either remove database, select a new directory or a new alias."));
     }
-    QString error;
-    if (!TFirebirdEnv::createDatabase(location, user, password, &error))
-        throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\n") + error);
-    // From here a failure takes back what was made: a half-made database would be
-    // found by the next try ("Security database found"), or used as if it were whole.
-    try {
-        QStringList params {QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user};
-        if (QString problem; !TAliases::addAlias(alias, QStringLiteral("INTRBASE"), params, &problem))
-            throw TAdminError::refused(QStringLiteral("Unable to Add Databases.\n") + problem);
-        TAdminSession session(alias, password);
-        if (TSchema::build(alias, &error) >= 0)
-            throw TAdminError::refused(QStringLiteral("Error Creating Tables\n") + error);
-        session.globalPolicy(); // adds the PROGRAM row
-    } catch (const TAdminError& e) {
-        throw TAdminError::refused(e.message() + takeBack(alias, location, user, password));
-    } catch (const EDatabaseError& e) {
-        throw TAdminError::refused(e.message() + takeBack(alias, location, user, password));
+    TSecurityDatabaseMaker maker(location, user, password);
+    maker.setNewAlias(alias, {QStringLiteral("SERVER NAME=") + location, QStringLiteral("USER NAME=") + user});
+    TDatabase connection;
+    connection.setAliasName(alias);
+    connection.setDatabaseName(alias);
+    if (!password.isEmpty())
+        connection.setParams({QStringLiteral("PASSWORD=") + password});
+    connection.setLoginPrompt(false);
+    QString failure;
+    if (maker.make(connection)) {
+        try {
+            // The PROGRAM row, which the editor adds on showing.
+            TQuery program;
+            program.setDatabaseName(alias);
+            program.setSQL(QStringLiteral("insert into PROGRAM (Security_Label) values ('')"));
+            program.execSQL();
+        } catch (const EDatabaseError& e) {
+            failure = e.message();
+        }
+    } else {
+        using Step = TSecurityDatabaseMaker::Step;
+        switch (maker.failedStep()) {
+        case Step::File:
+        case Step::Alias:
+            failure = QStringLiteral("Unable to Add Databases.\n") + maker.error();
+            break;
+        case Step::Connection:
+            failure = QStringLiteral("Unable to Connect To Database.\n") + maker.error();
+            break;
+        default:
+            failure = QStringLiteral("Error Creating Tables\n") + maker.error();
+            break;
+        }
     }
+    // A half-made database would be found by the next try ("Security database found"),
+    // or used as if it were whole: a failure takes back what was made.
+    if (!failure.isEmpty()) {
+        if (!maker.takeBack(connection))
+            failure += QStringLiteral("\nThe new database at %1 could not be removed; remove it before trying again.")
+                           .arg(location);
+        throw TAdminError::refused(failure);
+    }
+    connection.close();
     c.out().done(QStringLiteral("Created %1 as alias %2 in %3").arg(location, alias, TAliases::configFile()),
                  {{QStringLiteral("alias"), alias}, {QStringLiteral("location"), location}});
 }
