@@ -311,6 +311,8 @@ void TFormAdmin::Setup1Click()
     FormCSMain = editor.get();
     editor->SecAlias = OpenAlias;
     editor->LimitAccess = false;
+    // SecDesk opens the database with its own account: it acts as the supervisor.
+    editor->AuditUser = QStringLiteral("SUPERVISOR");
     struct Restore {
         TFormCSMain* previous;
         ~Restore() { FormCSMain = previous; }

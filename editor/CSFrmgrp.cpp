@@ -3,6 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TQuery.h"
 #include "editor/TDBEdit.h"
+#include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "platform/FormControls.h"
@@ -172,7 +173,7 @@ void TFormCSGroup::SelectAccess()
         return;
     if (dsGroup->state() == TQuery::State::Insert) {
         const QString name = dbedGroupName->text();
-        dsGroup->post();
+        postGroup();
         dsGroup->close();
         dsGroup->open();
         const TField* groupName = dsGroup->fieldByName(QStringLiteral("GROUP_NAME"));
@@ -192,7 +193,9 @@ void TFormCSGroup::SelectAccess()
             dsGrpAcc->append();
             dsGrpAcc->fieldByName(QStringLiteral("Group_Id"))->setValue(group);
             dsGrpAcc->fieldByName(QStringLiteral("Access_Id"))->setAsInteger(accessId);
-            dsGrpAcc->post();
+            TEditorAudit::post(*dsGrpAcc, [&] {
+                return constantsChanged(QStringLiteral("Constants added: "), lbComplete->entryText(index));
+            });
         }
     }
     UpdateGrpAccInformation();
@@ -206,7 +209,9 @@ void TFormCSGroup::RemoveAccess()
     {
         TFilterScope scope(dsGrpAcc, pairFilter(groupId(), lbSelected->entryId(index)));
         if (dsGrpAcc->findFirst())
-            dsGrpAcc->deleteRecord();
+            TEditorAudit::deleteRecord(*dsGrpAcc, [&] {
+                return constantsChanged(QStringLiteral("Constants removed: "), lbSelected->entryText(index));
+            });
     }
     UpdateGrpAccInformation();
 }
@@ -227,8 +232,33 @@ void TFormCSGroup::bbtnOkClick()
     if (missingName() || !Platform::acceptsAsUnicode(dbedGroupName, QStringLiteral("Group Name")))
         return; // the dialog stays open
     if (dsGroup->state() == TQuery::State::Edit || dsGroup->state() == TQuery::State::Insert)
-        dsGroup->post();
+        postGroup();
     done(QDialog::Accepted);
+}
+
+void TFormCSGroup::postGroup()
+{
+    auto groupEvent = [this](const char* kind, const QString& details) {
+        return TEditorAudit::event(AuditUser, kind, groupId().toInt(),
+                                   dsGroup->fieldByName(QStringLiteral("Group_Name"))->asString(), details);
+    };
+    if (dsGroup->state() == TQuery::State::Insert) {
+        TEditorAudit::post(*dsGroup, [&] { return QList {groupEvent(TAuditKind::GroupAdded, QString())}; });
+        return;
+    }
+    const QString renamed = TEditorAudit::changes(*dsGroup, {QStringLiteral("GROUP_NAME")});
+    if (renamed.isEmpty())
+        dsGroup->post();
+    else
+        TEditorAudit::post(*dsGroup, [&] { return QList {groupEvent(TAuditKind::GroupChanged, renamed)}; });
+}
+
+QList<TAuditEvent> TFormCSGroup::constantsChanged(const QString& what, const QString& constant) const
+{
+    // The group's stored name: a new name typed meanwhile counts only when stored.
+    return {TEditorAudit::event(AuditUser, TAuditKind::GroupChanged, groupId().toInt(),
+                                dsGroup->fieldByName(QStringLiteral("Group_Name"))->oldValue().toString(),
+                                what + constant)};
 }
 
 void TFormCSGroup::FormClose(int result)

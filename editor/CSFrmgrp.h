@@ -4,7 +4,10 @@
 // editor's sqlGroups, sqlAccess and sqlGrpColl); the group is the editor's current
 // GROUPS row, a new one when adding.
 
+#include "database/TAuditTrail.h"
+
 #include <QDialog>
+#include <QList>
 
 class QToolButton;
 class QPushButton;
@@ -32,6 +35,8 @@ public:
     TQuery* dsGroup = nullptr;
     TQuery* dsAccess = nullptr;
     TQuery* dsGrpAcc = nullptr;
+    // The security user acting, as the audit trail names them.
+    QString AuditUser = QStringLiteral("SUPERVISOR");
 
     TDBEdit* dbedGroupName;
     TListBox* lbSelected;
@@ -51,6 +56,10 @@ private:
     // The current group's id; null while the group is not posted.
     QVariant groupId() const;
     bool missingName();
+    // Posts the group's row with the event of its adding or renaming.
+    void postGroup();
+    // The event of a change to the group's constants.
+    QList<TAuditEvent> constantsChanged(const QString& what, const QString& constant) const;
 
     bool m_shown = false;
 };

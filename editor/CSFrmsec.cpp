@@ -459,7 +459,7 @@ void TFormCSMain::FormDestroy()
         if (PrevEnabled && sqlProgram->fieldByName(QStringLiteral("Enabled"))->asInteger() != 1)
             sqlProgram->fieldByName(QStringLiteral("DateDisabled"))->setAsDate(QDate::currentDate());
         if (dsProgram->state() == TQuery::State::Edit || dsProgram->state() == TQuery::State::Insert)
-            sqlProgram->post();
+            postProgram();
     }
     for (TQuery* q : {sqlUsrAcc, sqlUsers, sqlPWHist, sqlProgram, sqlGrpColl, sqlAccess, sqlGroups})
         q->close();

@@ -44,6 +44,8 @@ public:
     // Set by the opener before showing.
     QString SecAlias;
     bool LimitAccess = false;
+    // The security user the editor acts for, as the audit trail names them.
+    QString AuditUser = QStringLiteral("SUPERVISOR");
 
     // Life cycle
     void FormCreate();
@@ -218,6 +220,14 @@ private:
     void storeUserPolicy(const TAccountPolicy& policy, bool custom);
     // Runs the statements in one transaction: all or none. Throws EDatabaseError.
     void runInTransaction(const QStringList& statements);
+    // As runInTransaction, with the event of the change in the same transaction.
+    void runAudited(const QStringList& statements, const char* kind, int objectId, const QString& objectName);
+    // Posts the record set's edit, with an event of the kind about the object when the
+    // columns (all when none are named) changed.
+    void postAudited(TQuery* set, const char* kind, int objectId, const QString& objectName,
+                     const QStringList& columns = {});
+    // Posts the PROGRAM row: its switches and labels, and the global account policy.
+    void postProgram();
     void numericExit(QLineEdit* edit, TUpDown* spin);
     void showUserDialog(int userId, bool adding);
     void showGroupDialog();

@@ -4,6 +4,7 @@
 
 #include "database/TQuery.h"
 #include "editor/TDBLookupComboBox.h"
+#include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "editor/TSecurityRules.h"
@@ -73,7 +74,13 @@ void TFormCSMain::AddAccess()
             sqlUsrAcc->fieldByName(QStringLiteral("User_ID"))->setAsInteger(userId);
             sqlUsrAcc->fieldByName(QStringLiteral("Access_ID"))->setAsInteger(accessId);
             sqlUsrAcc->fieldByName(QStringLiteral("Type"))->setAsString(type);
-            sqlUsrAcc->post();
+            // As the user's list shows it: a group's name in parentheses.
+            const QString name = source->entryText(index);
+            const QString label = constants ? name : QLatin1Char('(') + name + QLatin1Char(')');
+            TEditorAudit::post(*sqlUsrAcc, [&] {
+                return QList {
+                    TEditorAudit::event(AuditUser, TAuditKind::GrantGiven, userId, dblkUserName->text(), label)};
+            });
             added = true;
         }
     }
@@ -93,7 +100,10 @@ void TFormCSMain::RemoveAccess()
         openUserAccess(userId);
     TFilterScope scope(sqlUsrAcc, TSecurityRules::grantFilter(userId, lbUsrAccess->entryId(index), type));
     if (sqlUsrAcc->findFirst()) {
-        sqlUsrAcc->deleteRecord();
+        TEditorAudit::deleteRecord(*sqlUsrAcc, [&] {
+            return QList {TEditorAudit::event(AuditUser, TAuditKind::GrantTaken, userId, dblkUserName->text(),
+                                              lbUsrAccess->entryText(index))};
+        });
         lbUsrAccess->removeEntry(index);
     }
 }

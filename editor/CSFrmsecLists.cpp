@@ -6,6 +6,7 @@
 #include "database/TQuery.h"
 #include "editor/CSFrmgrp.h"
 #include "editor/TDBEdit.h"
+#include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "editor/TSecurityRules.h"
@@ -74,7 +75,10 @@ void TFormCSMain::spbtnAccAddClick()
         if (sqlAccess->isEmpty()) {
             sqlAccess->append();
             sqlAccess->fieldByName(QStringLiteral("Access_Name"))->setAsString(label);
-            sqlAccess->post();
+            TEditorAudit::post(*sqlAccess, [&] {
+                const int id = sqlAccess->fieldByName(QStringLiteral("Access_ID"))->asInteger();
+                return QList {TEditorAudit::event(AuditUser, TAuditKind::ConstantAdded, id, label)};
+            });
         } else {
             Platform::showError(TSecurityRules::duplicateConstantAdd());
         }
@@ -103,7 +107,8 @@ void TFormCSMain::spbtnAccEditClick()
             if (!sqlAccess->isEmpty()) {
                 sqlAccess->edit();
                 sqlAccess->fieldByName(QStringLiteral("Access_Name"))->setAsString(label);
-                sqlAccess->post();
+                postAudited(sqlAccess, TAuditKind::ConstantChanged, lbConstants->entryId(index), label,
+                            {QStringLiteral("ACCESS_NAME")});
             }
         }
     }
@@ -126,7 +131,7 @@ void TFormCSMain::spbtnAccDelClick()
         if (!sqlAccess->isEmpty()) {
             // The constant, its direct grants and its group memberships go together.
             sqlUpdate->setDatabaseName(SecAlias);
-            runInTransaction(TSecurityRules::deleteConstantStatements(id));
+            runAudited(TSecurityRules::deleteConstantStatements(id), TAuditKind::ConstantDeleted, id, name);
             sqlGrpColl->close();
             sqlGrpColl->open();
             m_usrAccUser = -2;
@@ -143,6 +148,7 @@ void TFormCSMain::showGroupDialog()
     dialog->dsGroup = sqlGroups;
     dialog->dsAccess = sqlAccess;
     dialog->dsGrpAcc = sqlGrpColl;
+    dialog->AuditUser = AuditUser;
     dialog->dbedGroupName->setDataField(sqlGroups, QStringLiteral("Group_Name"));
     dialog->exec();
     dialog.reset();
@@ -190,7 +196,7 @@ void TFormCSMain::spbtnDelGroupClick()
         found = !sqlGroups->isEmpty();
         if (found) {
             sqlUpdate->setDatabaseName(SecAlias);
-            runInTransaction(TSecurityRules::deleteGroupStatements(id));
+            runAudited(TSecurityRules::deleteGroupStatements(id), TAuditKind::GroupDeleted, id, name);
             sqlGrpColl->close();
             sqlGrpColl->open();
             m_usrAccUser = -2;

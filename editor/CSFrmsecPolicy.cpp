@@ -8,6 +8,7 @@
 #include "database/TQuery.h"
 #include "editor/CSgapset.h"
 #include "editor/TDBLookupComboBox.h"
+#include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
@@ -39,14 +40,19 @@ void TFormCSMain::storeUserPolicy(const TAccountPolicy& policy, bool custom)
 {
     const int id = selectedUserId();
     const QString restrictionsFailed = QStringLiteral("Error: Counld Not Updated Password Restrictions");
+    QString name = dblkUserName->text();
     {
         TFilterScope scope(sqlUsers, TFilter::equals(QStringLiteral("User_Id"), id));
         if (!sqlUsers->isEmpty()) {
             try {
+                name = sqlUsers->fieldByName(QStringLiteral("User_Name"))->asString();
                 sqlUsers->edit();
                 setInt(sqlUsers, "CUSTOMACCTPOLICY", custom ? 1 : 0);
                 policy.storeInUser(*sqlUsers);
-                sqlUsers->post();
+                postAudited(sqlUsers, TAuditKind::PolicyChanged, id, name,
+                            {QStringLiteral("CUSTOMACCTPOLICY"), QStringLiteral("PWAGING"),
+                             QStringLiteral("PWKEEPHIST"), QStringLiteral("ACCTLOCKING"),
+                             QStringLiteral("ALLOWEDATTEMPTS")});
             } catch (const EDatabaseError&) {
                 sqlUsers->cancel();
                 Platform::showError(custom ? restrictionsFailed
@@ -60,11 +66,38 @@ void TFormCSMain::storeUserPolicy(const TAccountPolicy& policy, bool custom)
     try {
         editUserHistory(id);
         policy.storeInHistory(*sqlPWHist);
-        sqlPWHist->post();
+        postAudited(sqlPWHist, TAuditKind::PolicyChanged, id, name,
+                    {QStringLiteral("PWMAXDAYS"), QStringLiteral("PWMINDAYS"), QStringLiteral("PWMINSIZE"),
+                     QStringLiteral("PWCOUNT")});
     } catch (const EDatabaseError&) {
         sqlPWHist->cancel();
         Platform::showError(restrictionsFailed);
     }
+}
+
+void TFormCSMain::postProgram()
+{
+    // The labels and switches are the program's; the GLB_ columns its global policy.
+    QStringList switches, global;
+    for (const QString& column : sqlProgram->fieldNames())
+        (column.startsWith(QLatin1String("GLB_"), Qt::CaseInsensitive) ? global : switches) << column;
+    const QString switched = TEditorAudit::changes(*sqlProgram, switches);
+    const QString policy = TEditorAudit::changes(*sqlProgram, global);
+    if (switched.isEmpty() && policy.isEmpty()) {
+        sqlProgram->post();
+        return;
+    }
+    TEditorAudit::post(*sqlProgram, [&] {
+        QList<TAuditEvent> events;
+        if (!switched.isEmpty())
+            events << TEditorAudit::event(AuditUser, TAuditKind::ProgramChanged, 0,
+                                          sqlProgram->fieldByName(QStringLiteral("Security_Label"))->asString(),
+                                          switched);
+        if (!policy.isEmpty())
+            events << TEditorAudit::event(AuditUser, TAuditKind::PolicyChanged, 0,
+                                          QStringLiteral("Global Account Policy"), policy);
+        return events;
+    });
 }
 
 void TFormCSMain::editUserHistory(int userId)
@@ -135,7 +168,7 @@ void TFormCSMain::btnGAPSettingsClick()
 
     sqlProgram->edit();
     dialog->policy().storeInProgram(*sqlProgram);
-    sqlProgram->post();
+    postProgram();
     sqlProgram->close();
     sqlProgram->open();
     const TAccountPolicy global = TAccountPolicy::ofProgram(*sqlProgram);

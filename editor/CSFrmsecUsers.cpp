@@ -8,6 +8,7 @@
 #include "database/TQuery.h"
 #include "editor/CSFrmuser.h"
 #include "editor/TDBLookupComboBox.h"
+#include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "editor/TPolicyPages.h"
@@ -191,6 +192,7 @@ void TFormCSMain::showUserDialog(int userId, bool adding)
     FormCSUser = dialog.get();
     dialog->qryUpdateUsers->setDatabaseName(SecAlias);
     dialog->iUserId = userId;
+    dialog->AuditUser = AuditUser;
     dialog->bbtnAnother->setVisible(adding);
     dialog->lblDef1->setText(TformCSUser::fieldCaption(sqlProgram->fieldByName(QStringLiteral("Label1"))->asString()));
     dialog->lblDef2->setText(TformCSUser::fieldCaption(sqlProgram->fieldByName(QStringLiteral("Label2"))->asString()));
@@ -238,7 +240,7 @@ void TFormCSMain::spbtnDelUserClick()
 
     sqlUpdate->setDatabaseName(sqlUsrAcc->databaseName());
     try {
-        runInTransaction(TSecurityRules::deleteUserStatements(id));
+        runAudited(TSecurityRules::deleteUserStatements(id), TAuditKind::UserDeleted, id, name);
     } catch (const EDatabaseError&) {
         Platform::showError(TSecurityRules::errorDeletingUser(name));
     }
@@ -255,4 +257,23 @@ void TFormCSMain::spbtnDelUserClick()
 void TFormCSMain::runInTransaction(const QStringList& statements)
 {
     TSecurityRules::runInTransaction(*sqlUpdate, statements);
+}
+
+void TFormCSMain::runAudited(const QStringList& statements, const char* kind, int objectId, const QString& objectName)
+{
+    TEditorAudit::run(
+        sqlUpdate->databaseName(), [&] { runInTransaction(statements); },
+        [&] { return QList {TEditorAudit::event(AuditUser, kind, objectId, objectName)}; });
+}
+
+void TFormCSMain::postAudited(TQuery* set, const char* kind, int objectId, const QString& objectName,
+                              const QStringList& columns)
+{
+    const QString details = TEditorAudit::changes(*set, columns);
+    if (details.isEmpty()) {
+        set->post();
+        return;
+    }
+    TEditorAudit::post(*set,
+                       [&] { return QList {TEditorAudit::event(AuditUser, kind, objectId, objectName, details)}; });
 }

@@ -6,6 +6,7 @@
 #include "database/TUpdateSQL.h"
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
+#include "editor/TEditorAudit.h"
 #include "editor/TSecurityRules.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
@@ -256,7 +257,7 @@ bool TformCSUser::applyStatement(bool insert)
                 throw EDatabaseError(QStringLiteral("validation error for column %1, value \"*** null ***\"")
                                          .arg(QString::fromLatin1(column).toUpper()));
         if (insert) {
-            UpdateSQL1->apply(TUpdateSQL::Kind::Insert);
+            applyAudited(true);
         } else {
             // A chosen reset of the failed logons is written with the rest of the user.
             const QStringList modify = UpdateSQL1->modifySQL();
@@ -266,7 +267,7 @@ bool TformCSUser::applyStatement(bool insert)
                 UpdateSQL1->setModifySQL(withReset);
             }
             try {
-                UpdateSQL1->apply(TUpdateSQL::Kind::Modify);
+                applyAudited(false);
             } catch (...) {
                 UpdateSQL1->setModifySQL(modify);
                 throw;
@@ -290,6 +291,50 @@ bool TformCSUser::applyStatement(bool insert)
         }
         return false;
     }
+}
+
+void TformCSUser::applyAudited(bool insert)
+{
+    // The columns the dialog edits, spelled as the user statements spell them.
+    const QStringList flags {QStringLiteral("User_Enabled"), QStringLiteral("User_Admin"),
+                             QStringLiteral("PWMustChange"), QStringLiteral("PWNeverExpires"),
+                             QStringLiteral("PWNoChange")};
+    const QStringList fields {QStringLiteral("User_Name"), QStringLiteral("User_Password"), QStringLiteral("User_Def1"),
+                              QStringLiteral("User_Def2")};
+    const TQuery& user = *qryUpdateUsers;
+    const QString name = user.fieldByName(QStringLiteral("User_Name"))->asString();
+    QList<TAuditEvent> events;
+    if (insert) {
+        events << TEditorAudit::event(AuditUser, TAuditKind::UserAdded, 0, name,
+                                      TEditorAudit::values(user, fields.mid(2) + flags));
+    } else {
+        if (const QString changed = TEditorAudit::changes(user, fields + flags); !changed.isEmpty())
+            events << TEditorAudit::event(AuditUser, TAuditKind::UserChanged, iUserId, name, changed);
+        const TField* locked = user.fieldByName(QStringLiteral("LOCKED"));
+        if (locked->oldValue().toInt() == 1 && locked->value().toInt() == 0) {
+            QString unlocked = QStringLiteral("Locked: 1 -> 0\n");
+            if (ResetLoginAttempts)
+                unlocked += TAuditTrail::change(QStringLiteral("LoginAttempts"),
+                                                user.fieldByName(QStringLiteral("LoginAttempts"))->value(), 0);
+            events << TEditorAudit::event(AuditUser, TAuditKind::UserUnlocked, iUserId, name, unlocked);
+        }
+    }
+    TEditorAudit::run(
+        user.databaseName(),
+        [&] {
+            UpdateSQL1->apply(insert ? TUpdateSQL::Kind::Insert : TUpdateSQL::Kind::Modify);
+            if (!insert || events.isEmpty())
+                return;
+            // The new user's id, which the database's trigger gave it.
+            TQuery id;
+            id.setDatabaseName(user.databaseName());
+            id.setSQL(QStringLiteral("select max(USER_ID) from USERS where USER_NAME = :User_Name"));
+            id.setParamString(QStringLiteral("User_Name"), name);
+            id.open();
+            events.first().objectId = id.field(0)->asInteger();
+            id.close();
+        },
+        [&] { return events; });
 }
 
 bool TformCSUser::InsertNewUser() { return applyStatement(true); }

@@ -25,6 +25,8 @@ public:
 
     // The user to edit; 0 adds users.
     int iUserId = 0;
+    // The security user acting, as the audit trail names them.
+    QString AuditUser = QStringLiteral("SUPERVISOR");
 
     void FormActivate();
     // Runs on every attempt to close, with the result the dialog would close with.
@@ -72,6 +74,8 @@ protected:
 private:
     void setNewUserDefaults();
     bool applyStatement(bool insert);
+    // Runs the insert or modify statement and adds its audit events in one transaction.
+    void applyAudited(bool insert);
     int loginAttempts() const;
     void showLoginAttempts();
 

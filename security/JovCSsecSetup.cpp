@@ -25,6 +25,7 @@ bool TJovCSsecure::Setup()
     auto editor = std::make_unique<TFormCSMain>(qobject_cast<QWidget*>(parent()));
     editor->SecAlias = FAlias;
     editor->LimitAccess = FUserID != 0;
+    editor->AuditUser = FUserID == 0 ? QStringLiteral("SUPERVISOR") : FUserName;
     TFormCSMain* previous = FormCSMain;
     FormCSMain = editor.get();
     editor->exec();
