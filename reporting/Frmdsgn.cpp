@@ -381,3 +381,25 @@ void TfrmReportDesigner::buildControls()
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnRestoreDefault, &QPushButton::clicked, this, &TfrmReportDesigner::btnRestoreDefaultClick);
 }
+
+// ---------------------------------------------------------------- the definition's Design
+
+// TReportDesign::Design opens this dialog; it is defined here, with the windows, so
+// that the report definitions link no window.
+bool TReportDesign::Design(Keeping* keeping)
+{
+    if (!m_dataSet)
+        return false;
+    TfrmReportDesigner designer(nullptr);
+    designer.setDefinition(this);
+    if (keeping)
+        designer.offerKeeping(keeping->place);
+    if (!designer.FormShow())
+        return false;
+    const int result = designer.exec();
+    if (keeping) {
+        keeping->place = designer.keepPlace();
+        keeping->restoreDefault = result == TfrmReportDesigner::RestoreDefault;
+    }
+    return result == QDialog::Accepted;
+}

@@ -67,37 +67,10 @@ protected:
     }
 };
 
-// Text is measured at 96 pixels per inch whatever the screen, so a report lays out
-// the same everywhere.
-const QFontMetrics& metricsFor(const QFont& font)
-{
-    static QImage device = [] {
-        QImage image(1, 1, QImage::Format_RGB32);
-        image.setDotsPerMeterX(3780);
-        image.setDotsPerMeterY(3780);
-        return image;
-    }();
-    struct Entry {
-        QFont font;
-        QFontMetrics metrics;
-    };
-    static std::vector<Entry> cache;
-    for (const Entry& e : cache)
-        if (e.font == font)
-            return e.metrics;
-    if (cache.size() >= 16)
-        cache.erase(cache.begin());
-    cache.push_back({font, QFontMetrics(font, &device)});
-    return cache.back().metrics;
-}
-
-constexpr double screenPixelsPerInch = 96.0;
-
 } // namespace
 
 TFormGenWin::TFormGenWin(QWidget* owner) : QFrame(owner)
 {
-    TFont::installSubstitutes();
     setObjectName(QStringLiteral("FormGenWin"));
     setFrameShape(QFrame::Panel);
     setFocusPolicy(Qt::StrongFocus);
@@ -133,7 +106,7 @@ TFormGenWin::TFormGenWin(QWidget* owner) : QFrame(owner)
 
 TFormGenWin::~TFormGenWin()
 {
-    clearCommands();
+    clearPages();
     m_destroying = true;
     notifyNavigator();
     m_pageImage->removeEventFilter(this);
@@ -146,26 +119,8 @@ QWidget* TFormGenWin::pageImage() const { return m_pageImage; }
 
 // ---------------------------------------------------------------- page size and zoom
 
-void TFormGenWin::setPhyWidth(int tenths)
+void TFormGenWin::pageSizeChanged()
 {
-    if (tenths == m_phyWidth)
-        return;
-    m_phyWidth = tenths;
-    applyPageSize();
-}
-
-void TFormGenWin::setPhyHeight(int tenths)
-{
-    if (tenths == m_phyHeight)
-        return;
-    m_phyHeight = tenths;
-    applyPageSize();
-}
-
-void TFormGenWin::applyPageSize()
-{
-    m_pageWidth = m_phyWidth / 10.0;
-    m_pageHeight = m_phyHeight / 10.0;
     const QSize size = pageImageSize();
     resizePageImage(size.width(), size.height());
     applyZoomFit();
@@ -244,180 +199,20 @@ void TFormGenWin::Zoom()
     notifyNavigator();
 }
 
-// ---------------------------------------------------------------- recording
-
-template <class Cmd>
-Cmd* TFormGenWin::addCommand()
-{
-    auto cmd = std::make_unique<Cmd>();
-    cmd->Page = m_pageCount;
-    Cmd* raw = cmd.get();
-    m_commands.push_back(std::move(cmd));
-    return raw;
-}
-
-std::pair<int, int> TFormGenWin::pageRange(int page) const
-{
-    const auto byPage = [](const std::unique_ptr<TDrawCmd>& cmd, int p) { return cmd->Page < p; };
-    const auto first = std::lower_bound(m_commands.begin(), m_commands.end(), page, byPage);
-    const auto last = std::lower_bound(first, m_commands.end(), page + 1, byPage);
-    return {int(first - m_commands.begin()), int(last - m_commands.begin())};
-}
-
-void TFormGenWin::Line(double x1, double y1, double x2, double y2)
-{
-    TLineCmd* cmd = addCommand<TLineCmd>();
-    cmd->X1 = x1;
-    cmd->Y1 = y1;
-    cmd->X2 = x2;
-    cmd->Y2 = y2;
-    cmd->PenWidth = m_penWidth;
-}
-
-void TFormGenWin::setBox(TBoxCmd* cmd, double x1, double y1, double x2, double y2)
-{
-    cmd->X1 = x1;
-    cmd->Y1 = y1;
-    cmd->X2 = x2;
-    cmd->Y2 = y2;
-}
-
-TDrawState TFormGenWin::boxState() const
-{
-    TDrawState state;
-    state.PenWidth = m_penWidth;
-    state.BrushStyle = quint8(m_textBrush.style());
-    state.BrushColor = m_textBrush.color().rgba();
-    return state;
-}
-
-TDrawStatePtr TFormGenWin::shareState(const TDrawState& state)
-{
-    // Reports switch between a few states (heading, body, title), so the last few
-    // states made are the ones worth looking at.
-    constexpr size_t recent = 16;
-    for (size_t i = m_states.size(); i > 0 && m_states.size() - i < recent; --i)
-        if (*m_states[i - 1].constData() == state)
-            return m_states[i - 1];
-    m_states.emplace_back(new TDrawState(state));
-    return m_states.back();
-}
-
-void TFormGenWin::clearCommands()
-{
-    m_commands.clear();
-    m_states.clear();
-}
-
-void TFormGenWin::Box(double x1, double y1, double x2, double y2)
-{
-    TBoxCmd* cmd = addCommand<TBoxCmd>();
-    setBox(cmd, x1, y1, x2, y2);
-    cmd->State = shareState(boxState());
-}
-
-void TFormGenWin::Ellipse(double x1, double y1, double x2, double y2)
-{
-    TEllipseCmd* cmd = addCommand<TEllipseCmd>();
-    setBox(cmd, x1, y1, x2, y2);
-    cmd->State = shareState(boxState());
-}
-
-quint16 TFormGenWin::textFormat() const
-{
-    quint16 format = 0;
-    if (m_wordWrap)
-        format += tfWordBreak;
-    if (!m_clipText)
-        format += tfNoClip;
-    if (m_alignment & Qt::AlignHCenter)
-        format += tfCenter;
-    else if (m_alignment & Qt::AlignRight)
-        format += tfRight;
-    if (m_singleLine)
-        format += tfSingleLineVCenter;
-    return format;
-}
-
-void TFormGenWin::TextRect(const QString& text, double x1, double y1, double x2, double y2)
-{
-    TTextBoxCmd* cmd = addCommand<TTextBoxCmd>();
-    setBox(cmd, x1, y1, x2, y2);
-    TDrawState state = boxState();
-    state.Margin = m_textMargin;
-    state.Boxed = m_boxText;
-    state.Font = m_textFont;
-    state.Format = textFormat();
-    cmd->State = shareState(state);
-    cmd->Text = text;
-}
-
-void TFormGenWin::StrRect(const QString& text, double x1, double y1, double x2, double y2)
-{
-    if (!text.isEmpty())
-        TextRect(text, x1, y1, x2, y2);
-}
-
-void TFormGenWin::RotateText(const QString& text, double x, double y, double angle)
-{
-    TRotateTextCmd* cmd = addCommand<TRotateTextCmd>();
-    cmd->X = x;
-    cmd->Y = y;
-    cmd->Text = text;
-    TDrawState state;
-    state.Font = m_textFont;
-    cmd->State = shareState(state);
-    cmd->Angle = angle;
-}
-
-void TFormGenWin::GraphicImage(const QImage& graphic, double x, double y)
-{
-    TGraphicCmd* cmd = addCommand<TGraphicCmd>();
-    cmd->Left = x;
-    cmd->Top = y;
-    cmd->Right = x + graphic.width() / 100.0;
-    cmd->Bottom = y + graphic.height() / 100.0;
-    cmd->Bitmap = graphic.copy();
-}
-
-void TFormGenWin::SizedImage(const QImage& graphic, double x1, double y1, double x2, double y2)
-{
-    TGraphicCmd* cmd = addCommand<TGraphicCmd>();
-    cmd->Left = x1;
-    cmd->Top = y1;
-    cmd->Right = x2;
-    cmd->Bottom = y2;
-    cmd->Bitmap = graphic.copy();
-}
-
-void TFormGenWin::StartMultiLine(double x, double y)
-{
-    m_multiX = x;
-    m_multiY = y;
-}
-
-void TFormGenWin::AddLine(const QString& text)
-{
-    if (text.isEmpty())
-        return;
-    TTextBoxCmd* cmd = addCommand<TTextBoxCmd>();
-    setBox(cmd, m_multiX, m_multiY, m_pageWidth, m_pageHeight);
-    TDrawState state = boxState();
-    state.Font = m_textFont;
-    state.Format = tfNoClip;
-    cmd->State = shareState(state);
-    cmd->Text = text;
-    m_multiY += m_textFont.size() / 72.0;
-}
-
 // ---------------------------------------------------------------- building and paging
 
 void TFormGenWin::Execute()
 {
-    clearCommands();
-    m_pageCount = 1;
+    record([this](TPageDocument&) {
+        if (OnBuildReport)
+            OnBuildReport(this);
+    });
+}
+
+void TFormGenWin::record(const std::function<void(TPageDocument&)>& build)
+{
     m_currentPage = 1;
-    applyPageSize();
+    pageSizeChanged();
     {
         std::unique_ptr<TfrmPlsWt> wait;
         if (m_options & foShowDialog) {
@@ -426,8 +221,7 @@ void TFormGenWin::Execute()
             wait->show();
             QApplication::processEvents();
         }
-        if (OnBuildReport)
-            OnBuildReport(this);
+        TPageDocument::record(build);
     }
     updatePageImage();
     notifyNavigator();
@@ -435,17 +229,7 @@ void TFormGenWin::Execute()
 
 void TFormGenWin::Clear()
 {
-    clearCommands();
-    const QColor color = m_textFont.color;
-    m_textFont = TFont(QStringLiteral("Times Roman"), 10);
-    m_textFont.color = color;
-    m_textMargin = 0.025;
-    m_penWidth = 0.01;
-    m_boxText = false;
-    m_multiX = 0;
-    m_multiY = 0;
-    m_wordWrap = true;
-    m_pageCount = 1;
+    resetRecording();
     m_currentPage = 1;
     m_zoomMode = 1;
     m_zoomFit = zfNone;
@@ -530,17 +314,6 @@ void TFormGenWin::ScrollLeftPage()
     m_scrollBox->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
 }
 
-double TFormGenWin::GetTextHeight(const QString&)
-{
-    // The height of a line of the font, whatever its letters.
-    return metricsFor(m_textFont.atPointSize()).height() / screenPixelsPerInch;
-}
-
-double TFormGenWin::GetTextWidth(const QString& text)
-{
-    return metricsFor(m_textFont.atPointSize()).horizontalAdvance(text) / screenPixelsPerInch;
-}
-
 // ---------------------------------------------------------------- painting
 
 void TFormGenWin::paintPage(QPainter& painter, const QSize& imageSize) const
@@ -555,7 +328,7 @@ void TFormGenWin::paintPage(QPainter& painter, const QSize& imageSize) const
     const double scale = std::min(h / m_pageHeight, w / m_pageWidth);
     const auto [first, last] = pageRange(m_currentPage);
     for (int i = first; i < last; ++i)
-        m_commands[size_t(i)]->Draw(painter, scale);
+        commands()[size_t(i)]->Draw(painter, scale);
 }
 
 // ---------------------------------------------------------------- navigator

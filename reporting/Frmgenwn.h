@@ -1,13 +1,11 @@
 #pragma once
-// TFormGenWin: records a document as page commands (DrawCmd.h), shows one page at a
-// time at a chosen zoom, and replays the same commands on a printer or into a PDF
-// file. A producer fills it inside OnBuildReport through the drawing primitives and
-// NewPage; positions are inches from the paper's top left corner, the paper size is
-// in tenths of an inch. An attached navigator (TFormGenNav) hears of every change.
+// TFormGenWin: a document of page commands (TPageDocument) shown one page at a time
+// at a chosen zoom, and replayed on a printer. A producer fills it inside
+// OnBuildReport through the document's drawing primitives and NewPage. An attached
+// navigator (TFormGenNav) hears of every change.
 
-#include "reporting/DrawCmd.h"
+#include "reporting/TPageDocument.h"
 
-#include <QBrush>
 #include <QFrame>
 #include <QPointer>
 
@@ -26,18 +24,15 @@ enum TZoomFit { zfNone, zfWidth, zfPage };
 enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
 using TFrmGenOptions = int;
 
-class TFormGenWin : public QFrame {
+class TFormGenWin : public QFrame, public TPageDocument {
     Q_OBJECT
 public:
     explicit TFormGenWin(QWidget* owner = nullptr);
     ~TFormGenWin() override;
 
-    int phyWidth() const { return m_phyWidth; }
-    void setPhyWidth(int tenths);
-    int phyHeight() const { return m_phyHeight; }
-    void setPhyHeight(int tenths);
-    Qt::Alignment alignment() const { return m_alignment; }
-    void setAlignment(Qt::Alignment alignment) { m_alignment = alignment; }
+    // The document's box, not the frame's shape of that name.
+    using TPageDocument::Box;
+
     TFrmGenOptions options() const { return m_options; }
     void setOptions(TFrmGenOptions options) { m_options = options; }
 
@@ -51,26 +46,6 @@ public:
     // A drop that the last OnDragOver answer accepted.
     std::function<void(QObject* source, QPoint position)> OnDragDrop;
 
-    TFont& textFont() { return m_textFont; }
-    void setTextFont(const TFont& font) { m_textFont = font; }
-    QBrush textBrush() const { return m_textBrush; }
-    void setTextBrush(const QBrush& brush) { m_textBrush = brush; }
-    double penWidth() const { return m_penWidth; }
-    void setPenWidth(double inches) { m_penWidth = inches; }
-    double textMargin() const { return m_textMargin; }
-    void setTextMargin(double inches) { m_textMargin = inches; }
-    bool boxText() const { return m_boxText; }
-    void setBoxText(bool on) { m_boxText = on; }
-    bool wordWrap() const { return m_wordWrap; }
-    void setWordWrap(bool on) { m_wordWrap = on; }
-    bool clipText() const { return m_clipText; }
-    void setClipText(bool on) { m_clipText = on; }
-    bool singleLine() const { return m_singleLine; }
-    void setSingleLine(bool on) { m_singleLine = on; }
-
-    double pageWidth() const { return m_pageWidth; }
-    double pageHeight() const { return m_pageHeight; }
-    int pageCount() const { return m_pageCount; }
     int currentPage() const { return m_currentPage; }
     int zoomMode() const { return m_zoomMode; }
     // Accepts 1 to 3 (full, half, quarter size); does not notify.
@@ -94,34 +69,11 @@ public:
     void setPrintCopies(int copies) { m_printCopies = copies; }
     bool printCollate() const { return m_printCollate; }
     void setPrintCollate(bool on) { m_printCollate = on; }
-    // The name of a print job, and the title of a PDF file that Print writes.
-    QString documentTitle() const { return m_documentTitle; }
-    void setDocumentTitle(const QString& title) { m_documentTitle = title; }
-
-    // The recording, in creation order.
-    const std::vector<std::unique_ptr<TDrawCmd>>& commands() const { return m_commands; }
-    int commandCount() const { return int(m_commands.size()); }
-    // The commands of one page: a range of the list, as pages only grow while
-    // recording.
-    std::pair<int, int> pageRange(int page) const;
-
-    // Drawing primitives: each adds one command to page pageCount().
-    void Line(double x1, double y1, double x2, double y2);
-    void Box(double x1, double y1, double x2, double y2);
-    void Ellipse(double x1, double y1, double x2, double y2);
-    void TextRect(const QString& text, double x1, double y1, double x2, double y2);
-    // As TextRect; an empty text adds nothing.
-    void StrRect(const QString& text, double x1, double y1, double x2, double y2);
-    void RotateText(const QString& text, double x, double y, double angle);
-    void GraphicImage(const QImage& graphic, double x, double y);
-    void SizedImage(const QImage& graphic, double x1, double y1, double x2, double y2);
-    void StartMultiLine(double x, double y);
-    void AddLine(const QString& text);
-    double multiLineX() const { return m_multiX; }
-    double multiLineY() const { return m_multiY; }
-
-    void NewPage() { ++m_pageCount; }
+    // Records the pages anew through OnBuildReport.
     void Execute();
+    // As the document's, with the wait box of foShowDialog, page 1 shown and the
+    // navigator told.
+    void record(const std::function<void(TPageDocument&)>& build) override;
     void Clear();
     void Zoom();
     void NextPage();
@@ -139,18 +91,10 @@ public:
     // Prints after the print dialog (printer or PDF file, copies, collation, pages)
     // whatever the options say.
     void PrintWithDialog();
-    // Replays every page into a PDF file with the title as the document title;
-    // false (with the reason in error) when the file cannot be written.
-    bool SaveToPdf(const QString& fileName, const QString& title, QString* error = nullptr);
     void ScrollDownPage();
     void ScrollUpPage();
     void ScrollRightPage();
     void ScrollLeftPage();
-
-    // Inches that a text takes in textFont() at screen resolution (96 pixels per
-    // inch, the same on every machine).
-    double GetTextHeight(const QString& text);
-    double GetTextWidth(const QString& text);
 
     // Paints the current page as the page image shows it (outline and commands).
     void paintPage(QPainter& painter, const QSize& imageSize) const;
@@ -182,40 +126,16 @@ protected:
 
 private:
     friend class TFormGenWinPrinter;
-    template <class Cmd>
-    Cmd* addCommand();
-    void clearCommands();
-    static void setBox(TBoxCmd* cmd, double x1, double y1, double x2, double y2);
-    // The pen and brush state of a new box, ellipse or text box.
-    TDrawState boxState() const;
-    // The state given, shared with earlier commands recorded in the same state.
-    TDrawStatePtr shareState(const TDrawState& state);
-    void applyPageSize();
+    // The page image takes the paper's size at the zoom.
+    void pageSizeChanged() override;
     void applyZoomFit();
     void showPage(int page, bool atBottom = false);
     void print(bool askFirst);
     void resizePageImage(int width, int height);
     void updatePageImage();
-    quint16 textFormat() const;
     bool passOnDrag(QWidget* surface, QEvent* event);
 
-    int m_phyWidth = 85;
-    int m_phyHeight = 110;
-    Qt::Alignment m_alignment = Qt::AlignLeft;
     TFrmGenOptions m_options = foShowDialog | foShowPrint;
-    TFont m_textFont;
-    QBrush m_textBrush {Qt::white, Qt::NoBrush};
-    double m_penWidth = 0.01;
-    double m_textMargin = 0.025;
-    bool m_boxText = false;
-    bool m_wordWrap = true;
-    bool m_clipText = true;
-    bool m_singleLine = false;
-    double m_multiX = 0;
-    double m_multiY = 0;
-    double m_pageWidth = 8.5;
-    double m_pageHeight = 11;
-    int m_pageCount = 1;
     int m_currentPage = 1;
     int m_zoomMode = 1;
     int m_zoomPercent = 100;
@@ -224,9 +144,6 @@ private:
     int m_printToPage = 0;
     int m_printCopies = 0;
     bool m_printCollate = false;
-    QString m_documentTitle;
-    std::vector<std::unique_ptr<TDrawCmd>> m_commands;
-    std::vector<TDrawStatePtr> m_states; // the states the commands share
     QPointer<QObject> m_navigator;
     std::function<void()> m_notify;
     bool m_destroying = false;

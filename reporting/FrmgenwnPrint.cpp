@@ -83,11 +83,15 @@ bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, T
             for (int r = 1; r <= plan.pageRepeats && !aborted; ++r) {
                 if (!onePage)
                     serve(Rnd(double((i - 1) * pages + p - plan.from) / (pages * plan.loops) * 100));
-                for (int k = first; k < last && !aborted; ++k) {
-                    if (onePage)
+                if (onePage) {
+                    // One page of many commands: the progress follows the commands.
+                    for (int k = first; k < last && !aborted; ++k) {
                         serve(Rnd(double((i - 1) * (count - 1) + k) / ((count - 1) * plan.loops) * 100));
-                    if (!aborted)
-                        win.commands()[size_t(k)]->PrintTo(-offset.x(), -offset.y(), scaleX, scaleY, canvas);
+                        if (!aborted)
+                            win.commands()[size_t(k)]->PrintTo(-offset.x(), -offset.y(), scaleX, scaleY, canvas);
+                    }
+                } else {
+                    win.replayPage(p, canvas, -offset, scaleX, scaleY);
                 }
                 const bool lastSheet = i == plan.loops && p == plan.to && r == plan.pageRepeats;
                 if (!aborted && !lastSheet)
@@ -148,7 +152,7 @@ void TFormGenWin::print(bool askFirst)
     choice.toPage = m_currentPage;
     choice.copies = m_printCopies > 0 ? m_printCopies : std::max(setupCopies, 1);
     choice.collate = m_printCollate || (m_printCopies <= 0 && setupCollate);
-    printer.setDocName(m_documentTitle);
+    printer.setDocName(documentTitle());
     printer.setCreator(QStringLiteral("SecDesk"));
     // The program's printer keeps its Print Setup copies for the next job.
     struct RestoreCopies {
@@ -226,20 +230,4 @@ void TFormGenWin::print(bool askFirst)
     notifyNavigator();
     if (!error.isEmpty())
         Platform::showError(error);
-}
-
-bool TFormGenWin::SaveToPdf(const QString& fileName, const QString& title, QString* error)
-{
-    QPrinter printer(QPrinter::HighResolution);
-    preparePdf(printer, fileName, *this);
-    printer.setDocName(title);
-    printer.setCreator(QStringLiteral("SecDesk"));
-    ReplayPlan plan;
-    plan.from = 1;
-    plan.to = m_pageCount;
-    QString failure;
-    replay(*this, printer, plan, nullptr, &failure);
-    if (error)
-        *error = failure;
-    return failure.isEmpty();
 }

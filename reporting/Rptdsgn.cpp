@@ -3,8 +3,7 @@
 #include "database/TQuery.h"
 #include "platform/RegionalSettings.h"
 #include "platform/MessageBox.h"
-#include "reporting/Frmdsgn.h"
-#include "reporting/Frmgenwn.h"
+#include "reporting/TPageDocument.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -49,7 +48,7 @@ Qt::Alignment horizontal(Qt::Alignment a)
 
 // The working state of one build.
 struct TReportDesign::Build {
-    TFormGenWin* win;
+    TPageDocument* win;
     std::vector<TField*> columns; // by position in Fields; null where the record set lacks the name
     double width[maxColumns] = {};
     double labelWidth[maxColumns] = {};
@@ -150,42 +149,16 @@ void TReportDesign::Execute()
         Platform::showError(QStringLiteral("FormComponent Property is not Assigned."));
         return;
     }
-    TFormGenWin* win = m_formComponent;
-    // The window's own handler comes back however the build ends.
-    struct Restore {
-        TFormGenWin* win;
-        std::function<void(TFormGenWin*)> saved;
-        ~Restore() { win->OnBuildReport = std::move(saved); }
-    } restore {win, win->OnBuildReport};
-    win->OnBuildReport = [this](TFormGenWin* sender) { BuildReport(sender); };
-    win->setDocumentTitle(m_title);
-    win->Execute();
+    m_formComponent->setDocumentTitle(m_title);
+    m_formComponent->record([this](TPageDocument& pages) { BuildReport(&pages); });
 }
 
-bool TReportDesign::Design(Keeping* keeping)
-{
-    if (!m_dataSet)
-        return false;
-    TfrmReportDesigner designer(nullptr);
-    designer.setDefinition(this);
-    if (keeping)
-        designer.offerKeeping(keeping->place);
-    if (!designer.FormShow())
-        return false;
-    const int result = designer.exec();
-    if (keeping) {
-        keeping->place = designer.keepPlace();
-        keeping->restoreDefault = result == TfrmReportDesigner::RestoreDefault;
-    }
-    return result == QDialog::Accepted;
-}
-
-void TReportDesign::BuildReport(TFormGenWin* sender)
+void TReportDesign::BuildReport(TPageDocument* sender)
 {
     (void)sender;
     if (!m_formComponent || !m_dataSet)
         return;
-    TFormGenWin* win = m_formComponent;
+    TPageDocument* win = m_formComponent;
     QSize paper = paperSize(m_pageSizeIndex);
     if (!m_portrait)
         paper.transpose();
@@ -249,7 +222,7 @@ void TReportDesign::BuildReport(TFormGenWin* sender)
     pageFooter(b);
 }
 
-double TReportDesign::columnWidth(TFormGenWin* win, const TField& field, const TFont& headingFont,
+double TReportDesign::columnWidth(TPageDocument* win, const TField& field, const TFont& headingFont,
                                   const TFont& bodyFont, double* least)
 {
     win->setTextFont(headingFont);
@@ -302,7 +275,7 @@ void TReportDesign::measureColumns(Build& b)
 
 void TReportDesign::pageHeader(Build& b)
 {
-    TFormGenWin* win = b.win;
+    TPageDocument* win = b.win;
     const Qt::Alignment titleAlign = m_titleCentered ? Qt::AlignHCenter : Qt::AlignLeft;
     b.y = topMargin;
     if (m_pageNumLocation == pnsUpperRight || !m_title.isEmpty()) {
@@ -375,7 +348,7 @@ void TReportDesign::pageFooter(Build& b)
 {
     if (m_pageNumLocation != pnsBottomCenter)
         return;
-    TFormGenWin* win = b.win;
+    TPageDocument* win = b.win;
     win->setTextFont(m_headingFont);
     win->setAlignment(Qt::AlignHCenter);
     win->StrRect(m_pageNumLabel + QString::number(win->pageCount()), leftMargin, b.h - footerHeight, b.w - rightMargin,

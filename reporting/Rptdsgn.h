@@ -2,8 +2,10 @@
 // TReportDesign: a tabular report over a record set. Which fields become columns and
 // in which order, title, sub-title, date line, page numbers, the divider under the
 // headings, four fonts, paper size and orientation. Execute lays the records out,
-// page by page, into the commands of a preview window (TFormGenWin); Design opens
-// the report designer on it.
+// page by page, into the commands of a page document: the preview window
+// (TFormGenWin) or a document with no window. Design opens the report designer on
+// it; it belongs to the windows and is defined with the designer (Frmdsgn), so a
+// program that only builds reports links no window.
 
 #include "reporting/TFont.h"
 
@@ -11,7 +13,7 @@
 #include <QStringList>
 
 class TField;
-class TFormGenWin;
+class TPageDocument;
 class TQuery;
 
 enum TDividerStyle { dvsNone = 0, dvsSolid = 1, dvsDash = 2 };
@@ -49,8 +51,8 @@ public:
     QStringList fields() const { return m_fields; }
     // Keeps at most maxColumns names, and none of a column that holds passwords.
     void setFields(const QStringList& names);
-    TFormGenWin* formComponent() const { return m_formComponent; }
-    void setFormComponent(TFormGenWin* window) { m_formComponent = window; }
+    TPageDocument* formComponent() const { return m_formComponent; }
+    void setFormComponent(TPageDocument* pages) { m_formComponent = pages; }
     TPageNumStyle pageNumLocation() const { return m_pageNumLocation; }
     void setPageNumLocation(TPageNumStyle location) { m_pageNumLocation = location; }
     QString pageNumLabel() const { return m_pageNumLabel; }
@@ -83,7 +85,7 @@ public:
     // to the paper: the wider of its heading in the heading font and its display
     // width in letters "o" in the body font, and for a date-time at least the
     // widest date-time; least, when given, receives the heading (or date-time) part.
-    static double columnWidth(TFormGenWin* win, const TField& field, const TFont& headingFont, const TFont& bodyFont,
+    static double columnWidth(TPageDocument* win, const TField& field, const TFont& headingFont, const TFont& bodyFont,
                               double* least = nullptr);
 
     // What the designer offers beside OK and Cancel when the design is kept for a
@@ -97,7 +99,7 @@ public:
 
     void Execute();
     bool Design(Keeping* keeping = nullptr);
-    void BuildReport(TFormGenWin* sender);
+    void BuildReport(TPageDocument* sender);
 
 private:
     struct Build;
@@ -116,7 +118,7 @@ private:
     bool m_portrait = false;
     TDividerStyle m_dividerStyle = dvsNone;
     QStringList m_fields;
-    TFormGenWin* m_formComponent = nullptr;
+    TPageDocument* m_formComponent = nullptr;
     TPageNumStyle m_pageNumLocation = pnsNone;
     QString m_pageNumLabel;
     int m_pageSizeIndex = 0;

@@ -1,9 +1,9 @@
 #pragma once
-// TFormSecDB: the reports window. Five fixed reports over the open security
-// database ("Access Constants", "Groups", "Usage", "Users", "Users (w/ Access)"),
-// each a query and a report layout built into the preview area, paged, zoomed and
-// printed through the navigator, designed through the report designer, and saved
-// as a PDF file.
+// TFormSecDB: the reports window. The security reports over the open security
+// database ("Access Constants", "Groups", "Usage", "Users", "Users (w/ Access)",
+// "Audit Trail"), each a query and a report layout (TReportDefinitions) built into
+// the preview area, paged, zoomed and printed through the navigator, designed
+// through the report designer, and saved as a PDF file.
 
 #include <QDate>
 #include <QWidget>
@@ -18,6 +18,7 @@ class QToolButton;
 class TFormGenNav;
 class TFormGenWin;
 class TQuery;
+class TReportDefinitions;
 class TReportDesign;
 
 class TFormSecDB : public QWidget {
@@ -47,7 +48,7 @@ public:
     // Called when the window is destroyed, so its creator can forget it.
     std::function<void()> onDestroyed;
 
-    // The report definition of a list item (0 to 4).
+    // The report definition of a list item (0 to 5).
     TReportDesign* report(int index) const;
     // Where the design a report was last built with is kept ("with the settings of
     // the alias X", "in FILE"); empty for the described design.
@@ -62,6 +63,8 @@ public:
     TFormGenNav* fgnReport;
     TFormGenWin* fgwMain;
 
+    // The reports' queries and layouts; the members below name its parts.
+    TReportDefinitions* definitions;
     TQuery* QryAccess;
     TQuery* qryGroups;
     TQuery* sqlLog;
@@ -71,16 +74,14 @@ public:
     TQuery* qryUserAcc;
     TQuery* sqlGroupsTable;
     TQuery* sqlUserAccTable;
+    TQuery* qryAuditTrail;
 
     TReportDesign* rdAccess;
     TReportDesign* rdGroups;
     TReportDesign* rdUsage;
     TReportDesign* rdUsers;
     TReportDesign* rdUserAcc;
-
-    void qryReportCalcFields(TQuery& q);
-    void qryUserAccCalcFields(TQuery& q);
-    void sqlLogCalcFields(TQuery& q);
+    TReportDesign* rdAuditTrail;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,26 +92,9 @@ protected:
 private:
     bool m_geometryRestored = false;
     void createControls();
-    void createQueries();
     void createReports();
-    // Sets the display definitions of a query's fields after its first opening, and
-    // again when the default design is restored.
-    void defineFields(TQuery* q, bool again = false);
-    bool openReportData(int index);
-    void closeReportData(int index);
-    // The described design of a report.
-    void applyDefaultDesign(int index);
-    QString defaultSubTitle() const;
-    // A report's design as kept for the database, read on its first build; changed
-    // in the designer and kept where the user chose; or the default brought back.
-    void useKeptDesign(int index);
-    void keepDesign(int index, int place);
-    void restoreDefaultDesign(int index);
 
     int m_lastBuilt = -1;
-    bool m_designLoaded[5] = {};
-    int m_designPlace[5] = {};
-    QString m_subTitle[5];
 };
 
 // The one reports window.

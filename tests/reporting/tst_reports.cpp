@@ -1,4 +1,6 @@
-// The reports window and its five reports on a seeded security database.
+// The reports window and its six reports on a seeded security database.
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "desktop/Usgdlunt.h"
 #include "widgets/Dateedit.h"
@@ -104,8 +106,9 @@ protected:
 TEST_F(Reports, WindowControlsAndCaption)
 {
     EXPECT_EQ(window->windowTitle(), "Security in " + db->alias());
-    EXPECT_EQ(window->cmboxReportType->count(), 5);
+    EXPECT_EQ(window->cmboxReportType->count(), 6);
     EXPECT_EQ(window->cmboxReportType->itemText(4), "Users (w/ Access)");
+    EXPECT_EQ(window->cmboxReportType->itemText(5), "Audit Trail");
     EXPECT_EQ(window->cmboxReportType->currentIndex(), -1);
     EXPECT_EQ(window->spbtnExecute->toolTip(), "Preview Report");
     EXPECT_EQ(window->spbtnDesign->toolTip(), "Modify Report");
@@ -465,4 +468,49 @@ TEST_F(Reports, PrintWritesThePdfFileAndCopiesChosenInPrintSetup)
     EXPECT_EQ(pdfInfo(file, "Title"), "User Report");
     EXPECT_EQ(printer.copyCount(), 2) << "kept for the next print";
     printer.setCopyCount(1);
+}
+
+// The Audit Trail report lists the trail's events oldest first over the days asked
+// for, offering the trail's own days; a name made to look like a formula or markup is
+// printed as given, the changes of an event stand on its one row, and no hash is
+// printed. A database without the trail says that auditing is off and builds nothing.
+TEST_F(Reports, TheAuditTrailListsItsEventsInOrderOrSaysAuditingIsOff)
+{
+    const QString hostile = QStringLiteral("=cmd|' /C calc'!A0 <b>&amp;");
+    TDatabase& connection = *TDatabase::connectionFor(db->alias());
+    for (const char* kind : {TAuditKind::UserAdded, TAuditKind::LogonRefused, TAuditKind::UserDeleted})
+        TAuditTrail::record(connection,
+                            TAuditTrail::userEvent(kind, hostile, 7, "User_Def1:  -> Sales\nLocked: 0 -> 1"));
+    const QByteArray head = TAuditTrail::head(connection).second;
+    QDate offeredStart, offeredEnd;
+    TFormSecDB::setUsageRangeDialog([&](QWidget*, QDate& start, QDate& end) {
+        offeredStart = start;
+        offeredEnd = end;
+        return true;
+    });
+    run(5);
+    EXPECT_EQ(offeredStart, QDate::currentDate());
+    EXPECT_EQ(offeredEnd, QDate::currentDate());
+    const QStringList texts = pageTexts(preview(), 1);
+    EXPECT_TRUE(texts.contains("Audit Trail Report"));
+    const qsizetype added = texts.indexOf("UserAdded");
+    const qsizetype refused = texts.indexOf("LogonRefused");
+    const qsizetype deleted = texts.indexOf("UserDeleted");
+    EXPECT_TRUE(added > 0 && added < refused && refused < deleted) << texts.join('|').toStdString();
+    EXPECT_EQ(texts.count(hostile), 6) << "the security user and the object of each event";
+    EXPECT_EQ(texts.count("User_Def1:  -> Sales; Locked: 0 -> 1"), 3) << texts.join('|').toStdString();
+    for (const QString& text : texts)
+        EXPECT_FALSE(text.contains(QString::fromLatin1(head.left(12)))) << "a hash is printed";
+
+    TestDatabase old(true, QStringLiteral("JOVSEC_NO_TRAIL"));
+    old.exec("drop table AUDIT_TRAIL");
+    old.exec("drop table AUDIT_HEAD");
+    MessageRecorder messages;
+    window->AliasName = old.alias();
+    window->ApplyAlias();
+    window->fgwMain->Clear();
+    run(5);
+    EXPECT_EQ(messages.texts(), QStringList {"Auditing is off: this security database has no audit trail. "
+                                             "\"jovsecadm upgrade\" adds it."});
+    EXPECT_EQ(preview().commandCount(), 0);
 }

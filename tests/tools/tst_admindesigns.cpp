@@ -209,3 +209,19 @@ TEST_F(Designs, ADesignKeptInTheDatabasesFolderIsRefusedWhenDamagedAndNeverPrint
     EXPECT_TRUE(text.contains("People of the Firm"));
     EXPECT_FALSE(text.contains("secret-ann"));
 }
+
+// jovsecadm builds a report through the window's own definitions, so its file reads
+// as the window's, heading, rows and kept design alike.
+TEST_F(Designs, JovsecadmWritesTheTextTheWindowSaves)
+{
+    design([](TfrmReportDesigner& d) {
+        changeUsersDesign(d);
+        d.bbtnOkClick();
+    });
+    const QString saved = tmp.filePath("window.pdf");
+    usersReport();
+    ASSERT_TRUE(window->SaveAsPdf(saved));
+    const QString windowText = pdfPages(saved).join('\f');
+    EXPECT_TRUE(windowText.contains("Login Attempts")) << windowText.toStdString();
+    EXPECT_EQ(admUsersReport(), windowText);
+}

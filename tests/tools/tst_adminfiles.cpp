@@ -1,5 +1,5 @@
 // What jovsecadm writes to files: the C++ header of the access constants (the same
-// bytes as the desktop's Generate, and --check for a build), the five reports as
+// bytes as the desktop's Generate, and --check for a build), the six reports as
 // PDF files read back with pdftotext, and the index older databases lack.
 #include "tests/tools/AdminFixture.h"
 
@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -174,13 +176,50 @@ TEST_F(Files, UsageCoversTheLogOrTheRangeGiven)
     EXPECT_EQ(adm({"report", "groups", "--from", "2026-03-01", "--pdf", pdf}).status, 2);
 }
 
+// The Audit Trail report of jovsecadm lists the events of the commands run, oldest
+// first, with a hostile name as given and no password; a database without the trail
+// says auditing is off and writes no file.
+TEST_F(Files, TheAuditTrailReportListsTheEventsInOrderOrSaysAuditingIsOff)
+{
+    const QString hostile = "=O'Brien <b>&amp;";
+    const QStringList steps[] = {{"user", "add", hostile, "--password", "secret-one"},
+                                 {"constant", "add", "Print"},
+                                 {"grant", hostile, "--constant", "Print"},
+                                 {"user", "set", hostile, "--password", "secret-two"}};
+    for (const QStringList& step : steps)
+        ASSERT_EQ(adm(step).status, 0) << step.join(' ').toStdString();
+    const QString pdf = tmp.path() + "/audit.pdf";
+    AdminResult r = json({"report", "audit trail", "--pdf", pdf});
+    ASSERT_EQ(r.status, 0) << r;
+    EXPECT_EQ(r.json()["rows"].toInt(), 4) << r;
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains("Audit Trail Report")) << text.toStdString();
+    qsizetype at = 0;
+    for (const char* kind : {"UserAdded", "ConstantAdded", "GrantGiven", "UserChanged"}) {
+        const qsizetype next = text.indexOf(kind, at);
+        EXPECT_GT(next, at) << kind << " is missing or out of order:\n" << text.toStdString();
+        at = std::max(next, at);
+    }
+    EXPECT_TRUE(text.contains(hostile)) << text.toStdString();
+    EXPECT_FALSE(text.contains("secret-")) << text.toStdString();
+
+    db->exec("drop table AUDIT_TRAIL");
+    db->exec("drop table AUDIT_HEAD");
+    QFile::remove(pdf);
+    r = adm({"report", "Audit Trail", "--pdf", pdf});
+    EXPECT_EQ(r.status, 1) << r;
+    EXPECT_EQ(r.err.trimmed(),
+              "Auditing is off: this security database has no audit trail. \"jovsecadm upgrade\" adds it.");
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
 TEST_F(Files, ABadReportNameListsTheReports)
 {
     const QString pdf = tmp.path() + "/x.pdf";
     AdminResult r = adm({"report", "Userz", "--pdf", pdf});
     EXPECT_EQ(r.status, 2) << r;
     EXPECT_EQ(r.err.trimmed(), "There is no report named \"Userz\". The reports are: Access Constants, Groups, "
-                               "Usage, Users, Users (w/ Access).");
+                               "Usage, Users, Users (w/ Access), Audit Trail.");
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(adm({"report", "users"}).status, 2) << "--pdf is required";
     r = adm({"report", "users", "--pdf", tmp.path() + "/no/such/dir/x.pdf"});

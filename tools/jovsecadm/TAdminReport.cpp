@@ -6,44 +6,28 @@
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
 
-#include "reporting/Frmgenwn.h"
 #include "reporting/Rptdsgn.h"
-#include "reporting/Secdbunt.h"
+#include "reporting/TPageDocument.h"
+#include "reporting/TReportDefinitions.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDate>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
-#include <QToolButton>
 
 namespace {
-// The Usage report's range: the options, else the first and last day of the log.
-void usageRange(TAdminContext& c, TAdminSession& s, QDate& start, QDate& end)
+// A ranged report's days: the options, else the first and last day of its data.
+void reportRange(TAdminContext& c, const TReportDefinitions& reports, int index, QDate& start, QDate& end)
 {
-    const QList<QVariantList> span = s.rows(QStringLiteral("select min(ACCESS_DATE), max(ACCESS_DATE) from LOG"));
-    const QDate first = span.first().at(0).toDate();
-    const QDate last = span.first().at(1).toDate();
+    const auto [first, last] = reports.span(index);
     start = c.isSet(QStringLiteral("from")) ? c.date(QStringLiteral("from"))
                                             : (first.isValid() ? first : QDate::currentDate());
     end = c.isSet(QStringLiteral("to")) ? c.date(QStringLiteral("to")) : (last.isValid() ? last : start);
 }
 
-// The reports window's range dialog answers with the range for as long as this lives.
-struct RangeAnswer {
-    RangeAnswer(QDate start, QDate end)
-    {
-        TFormSecDB::setUsageRangeDialog([start, end](QWidget*, QDate& s, QDate& e) {
-            s = start;
-            e = end;
-            return true;
-        });
-    }
-    ~RangeAnswer() { TFormSecDB::setUsageRangeDialog({}); }
-};
 // The PDF is drawn into a private folder, then written under the name asked for
 // only when it is whole: the drawing itself reports no failed write.
-void writePdf(TFormGenWin& pages, const QString& title, const QString& path)
+void writePdf(const TPageDocument& pages, const QString& title, const QString& path)
 {
     TAdminFile target(path);
     QTemporaryDir folder;
@@ -72,7 +56,7 @@ namespace TAdminReport {
 
 void report(TAdminContext& c)
 {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw TAdminError::refused(QStringLiteral("Reports are drawn with the graphical libraries; run the report "
                                                   "command from the jovsecadm program."));
     const QString name = c.arg(0);
@@ -80,55 +64,50 @@ void report(TAdminContext& c)
     if (pdf.isEmpty())
         throw TAdminError::usage(QStringLiteral("Name the PDF file to write with --pdf FILE."));
 
-    TFormSecDB form;
-    // No "Creating the Report" box: nobody is looking.
-    form.fgwMain->setOptions(0);
-    QStringList names;
-    int index = -1;
-    for (int i = 0; i < form.cmboxReportType->count(); ++i) {
-        names << form.cmboxReportType->itemText(i);
-        if (names.last().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
-            index = i;
-    }
+    const QStringList names = TReportDefinitions::names();
+    const int index = TReportDefinitions::indexOf(name);
     if (index < 0)
         throw TAdminError::usage(
             QStringLiteral("There is no report named \"%1\". The reports are: %2.").arg(name, names.join(", ")));
-    const bool usage = form.report(index) == form.rdUsage;
-    if (!usage && (c.isSet(QStringLiteral("from")) || c.isSet(QStringLiteral("to"))))
-        throw TAdminError::usage(QStringLiteral("--from and --to belong to the Usage report."));
+    const bool ranged = TReportDefinitions::hasRange(index);
+    if (!ranged && (c.isSet(QStringLiteral("from")) || c.isSet(QStringLiteral("to"))))
+        throw TAdminError::usage(QStringLiteral("--from and --to belong to the Usage and Audit Trail reports."));
 
     TAdminSession& s = c.session();
+    TReportDefinitions reports;
+    reports.setAliasName(s.alias());
+    const QString unavailable = reports.unavailable(index);
+    if (!unavailable.isEmpty())
+        throw TAdminError::refused(unavailable);
     QDate start, end;
-    if (usage) {
-        usageRange(c, s, start, end);
+    if (ranged) {
+        reportRange(c, reports, index, start, end);
         if (start > end)
             throw TAdminError::usage(QStringLiteral("--from is after --to."));
     }
-    RangeAnswer range(start, end);
-    form.AliasName = s.alias();
-    form.ApplyAlias();
-    form.cmboxReportType->setCurrentIndex(index);
-    form.spbtnExecuteClick(form.spbtnExecute);
-    TFormGenWin& pages = *form.fgwMain;
-    writePdf(pages, form.report(index)->title(), pdf);
+    TPageDocument pages;
+    reports.setPages(&pages);
+    reports.build(index, start, end);
+    const TReportDesign& built = *reports.report(index);
+    writePdf(pages, built.title(), pdf);
     QJsonObject extra {{QStringLiteral("report"), names.at(index)},
                        {QStringLiteral("file"), pdf},
                        {QStringLiteral("pages"), pages.pageCount()}};
-    if (usage) {
+    if (ranged) {
         extra.insert(QStringLiteral("from"), start.toString(Qt::ISODate));
         extra.insert(QStringLiteral("to"), end.toString(Qt::ISODate));
     }
-    const int rows = form.report(index)->rowsBuilt();
+    const int rows = built.rowsBuilt();
     extra.insert(QStringLiteral("rows"), rows);
     // A design changed in SecDesk's designer and kept for this database is the one
     // the window uses, so the file says so.
-    const QString kept = form.designPlace(index);
+    const QString kept = reports.designPlace(index);
     extra.insert(QStringLiteral("design"), kept.isEmpty() ? QStringLiteral("default") : kept);
     const QString design = kept.isEmpty() ? QString() : QStringLiteral(" It uses the design kept %1.").arg(kept);
     if (rows == 0) {
-        const QString what = usage ? QStringLiteral("The Usage report has no entries from %1 to %2")
-                                         .arg(start.toString(Qt::ISODate), end.toString(Qt::ISODate))
-                                   : QStringLiteral("The %1 report has no entries").arg(names.at(index));
+        const QString what = ranged ? QStringLiteral("The %1 report has no entries from %2 to %3")
+                                          .arg(names.at(index), start.toString(Qt::ISODate), end.toString(Qt::ISODate))
+                                    : QStringLiteral("The %1 report has no entries").arg(names.at(index));
         c.out().done(QStringLiteral("%1; wrote a page saying so to %2.%3").arg(what, pdf, design), extra);
         return;
     }

@@ -1,7 +1,8 @@
 #pragma once
-// jovsecadm's report command: one of the five security reports of the reports window,
-// built by the same report definitions and written to a PDF file, with no window
-// shown. It needs a QApplication (main makes one on the offscreen platform for it).
+// jovsecadm's report command: one of the security reports of the reports window,
+// built by the same report definitions (TReportDefinitions) into a page document and
+// written to a PDF file; no window is built. It needs a QGuiApplication (main makes
+// one on the offscreen platform for it).
 
 class TAdminContext;
 

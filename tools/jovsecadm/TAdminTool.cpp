@@ -301,11 +301,13 @@ const QList<Command>& commands()
             QStringLiteral("report"),
             QStringLiteral("NAME"),
             QStringLiteral("Writes one of the reports to a PDF file: \"Access Constants\", \"Groups\", \"Usage\", "
-                           "\"Users\" or \"Users (w/ Access)\" (letter case ignored). The Usage report covers "
-                           "--from to --to, by default the whole log."),
+                           "\"Users\", \"Users (w/ Access)\" or \"Audit Trail\" (letter case ignored). The Usage "
+                           "and Audit Trail reports cover --from to --to, by default the whole log or trail."),
             {valueOption(QStringLiteral("pdf"), QStringLiteral("The PDF file to write."), QStringLiteral("FILE")),
-             valueOption(QStringLiteral("from"), QStringLiteral("Usage: from this date on."), QStringLiteral("DATE")),
-             valueOption(QStringLiteral("to"), QStringLiteral("Usage: up to this date."), QStringLiteral("DATE"))},
+             valueOption(QStringLiteral("from"), QStringLiteral("Usage, Audit Trail: from this date on."),
+                         QStringLiteral("DATE")),
+             valueOption(QStringLiteral("to"), QStringLiteral("Usage, Audit Trail: up to this date."),
+                         QStringLiteral("DATE"))},
             1,
             1,
             TAdminReport::report,

@@ -4,8 +4,8 @@
 #include "database/TFirebirdEnv.h"
 #include "platform/MessageBox.h"
 
-#include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     if (TAdminTool::needsGraphics(arguments)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
