@@ -4,6 +4,7 @@
 #include "database/TDatabase.h"
 #include "database/TField.h"
 #include "database/TQuery.h"
+#include "desktop/TLogBlockKeys.h"
 #include "platform/RegionalSettings.h"
 
 #include <QMetaObject>
@@ -35,7 +36,11 @@ QString rowsText(qint64 skip, int count) { return QStringLiteral(" rows %1 to %2
 
 TLogQuery::TLogQuery(QObject* owner) : QAbstractTableModel(owner) { setObjectName(QStringLiteral("sqlLog")); }
 
-TLogQuery::~TLogQuery() { close(); }
+TLogQuery::~TLogQuery()
+{
+    close();
+    stopBlockKeys();
+}
 
 void TLogQuery::setLookups(TQuery* users, TQuery* access)
 {
@@ -67,18 +72,21 @@ void TLogQuery::open()
     m_blocks.clear();
     m_edges.clear();
     m_blockReads = 0;
+    m_rowsSteppedOver = 0;
     m_failed = false;
     m_connection = db;
     m_connection->attach();
     m_active = true;
     m_indicator = -1;
     endResetModel();
+    startBlockKeys();
 }
 
 void TLogQuery::close()
 {
     if (!m_active)
         return;
+    stopBlockKeys();
     beginResetModel();
     m_blocks.clear();
     m_edges.clear();
@@ -97,6 +105,7 @@ void TLogQuery::reload()
 {
     if (!m_active)
         return;
+    stopBlockKeys();
     beginResetModel();
     m_blocks.clear();
     m_edges.clear();
@@ -110,6 +119,7 @@ void TLogQuery::reload()
         throw;
     }
     endResetModel();
+    startBlockKeys();
 }
 
 void TLogQuery::setFilter(const TLogFilter& filter)
@@ -129,11 +139,69 @@ void TLogQuery::sort(int column, Qt::SortOrder order)
     if (!m_active)
         return;
     // The count stays: only the order changes.
+    stopBlockKeys();
     beginResetModel();
     m_blocks.clear();
     m_edges.clear();
     m_indicator = -1;
     endResetModel();
+    startBlockKeys();
+}
+
+bool TLogQuery::readingBlockKeys() const { return m_pass && m_pass->running(); }
+
+// With two blocks or fewer every block is at an end, where reading starts anyway.
+void TLogQuery::startBlockKeys()
+{
+    stopBlockKeys();
+    if (!m_active || !m_connection || m_count <= 2 * kBlockRows)
+        return;
+    m_pass = std::make_unique<TLogBlockKeys>(m_connection->sqlDatabase(), blockKeysText(), this,
+                                             [this](std::vector<qint64> keys) {
+                                                 m_blockKeys = std::move(keys);
+                                                 emit blockKeysRead();
+                                             });
+}
+
+void TLogQuery::stopBlockKeys()
+{
+    m_pass.reset();
+    m_blockKeys.clear();
+}
+
+// The key of every block's last row, in the shown order under the filter: the engine
+// counts the rows itself and hands over one in kBlockRows. The filter's values are
+// the block's own variables, under the names the filter's conditions use. "+ 0" keeps
+// the engine from walking an index, which visits the rows in the index's order and
+// so the table's pages at random, a read from disk or cache for nearly every row: it
+// reads the table in file order and sorts the keys instead, a quarter of the work at
+// a million rows.
+QString TLogQuery::blockKeysText() const
+{
+    QString variables;
+    const auto declare = [&variables](const char* name, const char* type, const QString& value) {
+        variables += QStringLiteral("declare %1 %2 = %3; ").arg(QLatin1String(name), QLatin1String(type), value);
+    };
+    const auto timestamp = [](const QDate& day) {
+        return QLatin1Char('\'') + day.toString(Qt::ISODate) + QLatin1Char('\'');
+    };
+    if (m_filter.userId)
+        declare("FilterUser", "integer", QString::number(*m_filter.userId));
+    if (!m_filter.logonsOnly && m_filter.accessId)
+        declare("FilterAccess", "integer", QString::number(*m_filter.accessId));
+    if (m_filter.from.isValid())
+        declare("FilterFrom", "timestamp", timestamp(m_filter.from));
+    if (m_filter.to.isValid())
+        declare("FilterTo", "timestamp", timestamp(m_filter.to.addDays(1)));
+    const QString direction = m_sortOrder == Qt::DescendingOrder ? QStringLiteral(" desc") : QString();
+    const QString order = m_sortColumn == ColLogCount
+                              ? QStringLiteral(" order by LOGCOUNT + 0%1").arg(direction)
+                              : QStringLiteral(" order by ACCESS_DATE + 0%1, LOGCOUNT%1").arg(direction);
+    return QStringLiteral("execute block returns (BLOCK_KEY integer) as declare PLACE integer = 0; %1"
+                          "begin for select LOGCOUNT from LOG%2%3 into :BLOCK_KEY do begin PLACE = PLACE + 1; "
+                          "if (mod(PLACE, %4) = 0) then suspend; end end")
+        .arg(variables, whereText({}), order)
+        .arg(kBlockRows);
 }
 
 void TLogQuery::setFetchDeferred(bool deferred)
@@ -298,10 +366,18 @@ QList<TLogQuery::Row> TLogQuery::readBlock(int block) const
         key = before->second;
         reverse = false;
     }
+    // The pass's key of the row before the block: nothing to step over.
+    if (bestCost > 0 && block > 0 && size_t(block - 1) < m_blockKeys.size()) {
+        bestCost = 0;
+        key = m_blockKeys[size_t(block - 1)];
+        reverse = false;
+    }
+    m_rowsSteppedOver += bestCost;
     QList<Row> rows = readRows(key, bestCost, count, reverse);
     // A row another program deleted leads nowhere: read from the ends instead.
     if (key && rows.size() < count) {
         reverse = fromEnd < first;
+        m_rowsSteppedOver += reverse ? fromEnd : first;
         rows = readRows(std::nullopt, reverse ? fromEnd : first, count, reverse);
     }
     if (reverse)

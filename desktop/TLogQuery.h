@@ -2,7 +2,9 @@
 // The activity log as the log viewer's grid shows it: the rows of LOG, newest first
 // by default, with the row count from the engine and only the blocks of rows on the
 // screen read, so that the end or any other row of a million-row log shows at once
-// and memory holds a bounded number of blocks wherever the user goes. The user's and
+// and memory holds a bounded number of blocks wherever the user goes. After each
+// open, order or filter a pass in the background learns the key of every block's
+// last row, from which any block is then read at once. The user's and
 // the constant's names come from hash look-ups in the two record sets given, never
 // from a query per row.
 
@@ -15,9 +17,12 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class TDatabase;
+class TLogBlockKeys;
 class TQuery;
 
 // Which rows of the log are shown; every part left empty lets all rows through.
@@ -72,6 +77,13 @@ public:
     // Blocks held now, and statements run to read them since open.
     int cachedBlocks() const { return int(m_blocks.size()); }
     int blockReads() const { return m_blockReads; }
+    // Rows the engine was asked to step over to reach the blocks read since open.
+    qint64 rowsSteppedOver() const { return m_rowsSteppedOver; }
+
+    // The background pass over the shown order: whether it is still reading, and
+    // the blocks whose rows it has made reachable without stepping over any.
+    bool readingBlockKeys() const;
+    int knownBlockKeys() const { return int(m_blockKeys.size()); }
 
     // The earliest and latest day in the log (invalid when it is empty).
     QDate firstDay() const { return m_firstDay; }
@@ -98,6 +110,8 @@ public:
 signals:
     // A block could not be read; the engine's text.
     void readFailed(const QString& message);
+    // The background pass has given the keys of the blocks.
+    void blockKeysRead();
 
 private:
     // One log row: ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID.
@@ -108,6 +122,10 @@ private:
     };
 
     void reload();
+    // Starts the background pass over the rows as they are shown now, or stops it.
+    void startBlockKeys();
+    void stopBlockKeys();
+    QString blockKeysText() const;
     const Row* rowAt(int row) const;
     QList<Row> readBlock(int block) const;
     // count rows after the row whose LOGCOUNT is key (or from the first row when
@@ -150,5 +168,9 @@ private:
     // Place in the shown order -> LOGCOUNT, for the first and last row of each block read.
     mutable std::map<qint64, qint64> m_edges;
     mutable int m_blockReads = 0;
+    mutable qint64 m_rowsSteppedOver = 0;
+    // The LOGCOUNT of the last row of each block, in the shown order, from the pass.
+    std::vector<qint64> m_blockKeys;
+    std::unique_ptr<TLogBlockKeys> m_pass;
     mutable bool m_failed = false;
 };

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -178,6 +179,79 @@ TEST_F(ViewerTest, TheLogShowsEveryRowOnceNewestFirstHoweverItIsRead)
     EXPECT_EQ(read(rows - 1).second, rows);
     EXPECT_EQ(read(1234).second, 1235);
     viewer->close();
+}
+
+// After each open, order and filter a pass in the background learns the key of every
+// block's last row: a jump into the middle then steps over no row and shows exactly
+// the rows a plain ordered fetch gives at that place, in each order and under a
+// filter of a user and days. A pass still reading when the viewer closes stops, and
+// nothing of it arrives afterwards.
+TEST_F(ViewerTest, AJumpIntoTheMiddleReadsFromThePassesKeysTheRowsOfAPlainFetch)
+{
+    const int bob = db->addUser("bob", "pw");
+    const int amy = db->addUser("amy", "pw");
+    constexpr int rows = 3000;
+    db->exec(
+        QStringLiteral(
+            "execute block as declare i integer = 0; begin while (i < %1) do begin "
+            "insert into LOG (ACCESS_DATE, USER_ID) values (dateadd(mod(gen_id(LOGCOUNT_GEN, 0) * 7, 10) day to "
+            "timestamp '2026-03-01 08:30:00'), iif(mod(gen_id(LOGCOUNT_GEN, 0), 3) = 0, %2, %3)); i = i + 1; end end")
+            .arg(rows)
+            .arg(amy)
+            .arg(bob));
+    auto viewer = showLog();
+    TLogQuery& log = *viewer->sqlLog;
+    TLogFilter amyInDays;
+    amyInDays.userId = amy;
+    amyInDays.from = QDate(2026, 3, 3);
+    amyInDays.to = QDate(2026, 3, 7);
+    struct Case {
+        int column;
+        Qt::SortOrder order;
+        TLogFilter filter;
+        QString fetch;
+    };
+    const QString amyRows = QStringLiteral(" where USER_ID = %1 and ACCESS_DATE >= '2026-03-03' and ACCESS_DATE < "
+                                           "'2026-03-08'")
+                                .arg(amy);
+    const Case cases[] = {
+        {TLogQuery::ColAccessDate, Qt::DescendingOrder, {}, " order by ACCESS_DATE desc, LOGCOUNT desc"},
+        {TLogQuery::ColAccessDate, Qt::AscendingOrder, {}, " order by ACCESS_DATE, LOGCOUNT"},
+        {TLogQuery::ColLogCount, Qt::DescendingOrder, {}, " order by LOGCOUNT desc"},
+        {TLogQuery::ColLogCount, Qt::AscendingOrder, {}, " order by LOGCOUNT"},
+        {TLogQuery::ColAccessDate, Qt::DescendingOrder, amyInDays,
+         amyRows + " order by ACCESS_DATE desc, LOGCOUNT desc"},
+    };
+    for (const Case& c : cases) {
+        QSignalSpy keysRead(&log, &TLogQuery::blockKeysRead);
+        log.setFilter(c.filter);
+        log.sort(c.column, c.order);
+        ASSERT_TRUE(keysRead.wait(60000)) << c.fetch.toStdString();
+        const int count = log.rowCount();
+        EXPECT_EQ(log.knownBlockKeys(), count / TLogQuery::kBlockRows) << c.fetch.toStdString();
+        const qint64 stepped = log.rowsSteppedOver();
+        const int from = count / 2;
+        QStringList shown;
+        for (int r = from; r < from + 200; ++r)
+            shown << log.data(log.index(r, TLogQuery::ColLogCount)).toString();
+        EXPECT_EQ(log.rowsSteppedOver(), stepped) << c.fetch.toStdString();
+        EXPECT_EQ(
+            shown,
+            db->rows(
+                QStringLiteral("select LOGCOUNT from LOG%1 rows %2 to %3").arg(c.fetch).arg(from + 1).arg(from + 200)));
+    }
+
+    QSignalSpy late(&log, &TLogQuery::blockKeysRead);
+    log.sort(TLogQuery::ColLogCount, Qt::DescendingOrder);
+    EXPECT_TRUE(log.readingBlockKeys());
+    viewer->FormHide();
+    EXPECT_FALSE(log.readingBlockKeys());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(late.count(), 0);
+    EXPECT_EQ(log.knownBlockKeys(), 0);
+    // Closed with its pass just started.
+    viewer->FormShow();
+    viewer.reset();
 }
 
 // The filters give exactly their rows, whole days at both ends of the range.
