@@ -13,8 +13,21 @@
 
 struct TLogBlockKeys::Shared {
     std::atomic<bool> finished = false;
-    // Set by stop() on the receiver's thread, and read there before the keys are given.
+    // Written by the pass's thread before it posts them (or ends), read after that.
+    std::vector<qint64> keys;
+    bool complete = false;
+    // On the receiver's thread only.
     bool stopped = false;
+    bool delivered = false;
+    Done done;
+
+    void deliver()
+    {
+        if (stopped || delivered || !complete)
+            return;
+        delivered = true;
+        done(std::move(keys));
+    }
 };
 
 namespace {
@@ -110,19 +123,14 @@ bool readKeys(const Source& source, const QString& sql, std::stop_token stop, st
 TLogBlockKeys::TLogBlockKeys(const QSqlDatabase& connection, const QString& sql, QObject* receiver, Done done)
     : m_shared(std::make_shared<Shared>())
 {
-    m_thread = std::jthread([shared = m_shared, source = sourceOf(connection), sql, receiver,
-                             done = std::move(done)](std::stop_token stop) {
-        std::vector<qint64> keys;
-        if (readKeys(source, sql, stop, keys))
+    m_shared->done = std::move(done);
+    m_thread = std::jthread([shared = m_shared, source = sourceOf(connection), sql, receiver](std::stop_token stop) {
+        shared->complete = readKeys(source, sql, stop, shared->keys);
+        if (shared->complete)
             // The receiver outlives the pass (it stops the pass before it goes), and a
             // call posted to it goes with it.
             QMetaObject::invokeMethod(
-                receiver,
-                [shared, done, keys = std::move(keys)]() mutable {
-                    if (!shared->stopped)
-                        done(std::move(keys));
-                },
-                Qt::QueuedConnection);
+                receiver, [shared] { shared->deliver(); }, Qt::QueuedConnection);
         shared->finished = true;
     });
 }
@@ -136,6 +144,13 @@ void TLogBlockKeys::stop()
         m_thread.request_stop();
         m_thread.join();
     }
+}
+
+void TLogBlockKeys::finish()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    m_shared->deliver();
 }
 
 bool TLogBlockKeys::running() const { return !m_shared->finished; }

@@ -20,8 +20,9 @@ public:
     using Done = std::function<void(std::vector<qint64> keys)>;
 
     // Starts reading sql on a new connection to connection's database, with its
-    // account. done runs on receiver's thread with every key, in the statement's
-    // order, unless the pass was stopped or destroyed first or the read failed.
+    // account. done runs once, on receiver's thread, with every key in the
+    // statement's order: when the pass ends, or in finish(); never when the pass was
+    // stopped or destroyed first or the read failed.
     TLogBlockKeys(const QSqlDatabase& connection, const QString& sql, QObject* receiver, Done done);
     // Stops.
     ~TLogBlockKeys();
@@ -30,6 +31,9 @@ public:
 
     // Cancels the statement and waits for the thread to end. Call on receiver's thread.
     void stop();
+    // Waits for the pass to read to its end and runs done now, for a caller that
+    // needs the keys at once. Call on receiver's thread.
+    void finish();
     // Whether the thread is still reading (done has not been posted yet).
     bool running() const;
 

@@ -366,6 +366,10 @@ QList<TLogQuery::Row> TLogQuery::readBlock(int block) const
         key = before->second;
         reverse = false;
     }
+    // Stepping over a quarter of the rows costs more than the whole pass (which reads
+    // the rows in file order and sorts them), the more so beside it: wait for its keys.
+    if (bestCost > m_count / 4 && m_pass && m_blockKeys.empty())
+        m_pass->finish();
     // The pass's key of the row before the block: nothing to step over.
     if (bestCost > 0 && block > 0 && size_t(block - 1) < m_blockKeys.size()) {
         bestCost = 0;

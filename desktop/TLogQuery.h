@@ -169,8 +169,9 @@ private:
     mutable std::map<qint64, qint64> m_edges;
     mutable int m_blockReads = 0;
     mutable qint64 m_rowsSteppedOver = 0;
-    // The LOGCOUNT of the last row of each block, in the shown order, from the pass.
-    std::vector<qint64> m_blockKeys;
+    // The LOGCOUNT of the last row of each block, in the shown order, from the pass;
+    // given when the pass ends, or to a read that waits for it.
+    mutable std::vector<qint64> m_blockKeys;
     std::unique_ptr<TLogBlockKeys> m_pass;
     mutable bool m_failed = false;
 };

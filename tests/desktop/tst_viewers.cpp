@@ -182,10 +182,11 @@ TEST_F(ViewerTest, TheLogShowsEveryRowOnceNewestFirstHoweverItIsRead)
 }
 
 // After each open, order and filter a pass in the background learns the key of every
-// block's last row: a jump into the middle then steps over no row and shows exactly
-// the rows a plain ordered fetch gives at that place, in each order and under a
-// filter of a user and days. A pass still reading when the viewer closes stops, and
-// nothing of it arrives afterwards.
+// block's last row: a jump into the middle, once the pass has ended or at once (it
+// then waits for the pass), steps over no row and shows exactly the rows a plain
+// ordered fetch gives at that place, in each order and under a filter of a user and
+// days. A pass still reading when the viewer closes stops, and nothing of it arrives
+// afterwards.
 TEST_F(ViewerTest, AJumpIntoTheMiddleReadsFromThePassesKeysTheRowsOfAPlainFetch)
 {
     const int bob = db->addUser("bob", "pw");
@@ -226,15 +227,17 @@ TEST_F(ViewerTest, AJumpIntoTheMiddleReadsFromThePassesKeysTheRowsOfAPlainFetch)
         QSignalSpy keysRead(&log, &TLogQuery::blockKeysRead);
         log.setFilter(c.filter);
         log.sort(c.column, c.order);
-        ASSERT_TRUE(keysRead.wait(60000)) << c.fetch.toStdString();
+        if (&c == &cases[0]) {
+            ASSERT_TRUE(keysRead.wait(60000));
+        }
         const int count = log.rowCount();
-        EXPECT_EQ(log.knownBlockKeys(), count / TLogQuery::kBlockRows) << c.fetch.toStdString();
         const qint64 stepped = log.rowsSteppedOver();
         const int from = count / 2;
         QStringList shown;
         for (int r = from; r < from + 200; ++r)
             shown << log.data(log.index(r, TLogQuery::ColLogCount)).toString();
         EXPECT_EQ(log.rowsSteppedOver(), stepped) << c.fetch.toStdString();
+        EXPECT_EQ(log.knownBlockKeys(), count / TLogQuery::kBlockRows) << c.fetch.toStdString();
         EXPECT_EQ(
             shown,
             db->rows(
