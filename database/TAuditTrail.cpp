@@ -10,6 +10,7 @@
 #include <QJsonValue>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QRegularExpression>
 #include <QSqlRecord>
 #include <QSysInfo>
 #include <QVariant>
@@ -150,7 +151,22 @@ QStringList TAuditTrail::buildStatements()
         QStringLiteral("CREATE INDEX AUDIT_TRAIL_TIME ON AUDIT_TRAIL (EVENT_TIME)"),
         QStringLiteral("CREATE INDEX AUDIT_TRAIL_KIND ON AUDIT_TRAIL (KIND)"),
         QStringLiteral("CREATE INDEX AUDIT_TRAIL_USER ON AUDIT_TRAIL COMPUTED BY (upper(SEC_USER))"),
+        // The newest events first, read from wherever the reader is, without a sort.
+        QStringLiteral("CREATE DESCENDING INDEX AUDIT_TRAIL_ID_DESC ON AUDIT_TRAIL (EVENT_ID)"),
     };
+}
+
+QStringList TAuditTrail::kinds()
+{
+    using namespace TAuditKind;
+    QStringList all;
+    for (const char* kind :
+         {LogonAccepted, LogonRefused,   AccountLocked,   NetworkLogon,    PasswordChanged, PasswordChangeRefused,
+          UserAdded,     UserChanged,    UserDeleted,     UserUnlocked,    GroupAdded,      GroupChanged,
+          GroupDeleted,  ConstantAdded,  ConstantChanged, ConstantDeleted, GrantGiven,      GrantTaken,
+          PolicyChanged, ProgramChanged, LogCleared,      Imported})
+        all << QLatin1String(kind);
+    return all;
 }
 
 QByteArray TAuditTrail::originHash() { return QByteArray(64, '0'); }
@@ -173,16 +189,36 @@ bool TAuditTrail::present(TDatabase& connection)
 
 bool TAuditTrail::upgrade(TDatabase& connection)
 {
-    if (present(connection))
-        return false;
-    // Tables must be committed before a statement may write into them.
-    for (const QString& statement : buildStatements())
+    // The tables come first, committed before a statement may write into them; an
+    // index is added when a database has the tables from before that index existed.
+    const QStringList statements = buildStatements();
+    QStringList missing;
+    if (!present(connection)) {
+        missing = statements;
+    } else {
+        static const QRegularExpression indexName(QStringLiteral("^CREATE (?:DESCENDING )?INDEX (\\w+)"));
+        for (const QString& statement : statements) {
+            const QRegularExpressionMatch match = indexName.match(statement);
+            if (!match.hasMatch())
+                continue;
+            bool found = false;
+            connection.perform([&] {
+                QSqlQuery query(connection.sqlDatabase());
+                execute(query, QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"),
+                        {match.captured(1)});
+                found = query.next() && query.value(0).toInt() > 0;
+            });
+            if (!found)
+                missing << statement;
+        }
+    }
+    for (const QString& statement : missing)
         TTransaction::run(connection, [&] {
             QSqlQuery query(connection.sqlDatabase());
             execute(query, statement);
         });
     connection.setProperty(kPresentProperty, true);
-    return true;
+    return !missing.isEmpty();
 }
 
 QString TAuditTrail::change(const QString& field, const QVariant& before, const QVariant& after)

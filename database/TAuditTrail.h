@@ -86,7 +86,11 @@ public:
 
     // Whether the database has the trail's tables.
     static bool present(TDatabase& connection);
-    // Adds the tables when missing; false when they were there already.
+    // Every kind of event, in the order of TAuditKind.
+    static QStringList kinds();
+
+    // Adds the tables when missing, and the indexes that a database made before them
+    // lacks; false when everything was there already.
     static bool upgrade(TDatabase& connection);
 
     // "field: old -> new" and a line break when the values differ, else nothing.

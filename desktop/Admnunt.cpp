@@ -10,6 +10,7 @@
 #include "desktop/TFormAliases.h"
 #include "desktop/Gendlunt.h"
 #include "desktop/Impunt.h"
+#include "desktop/TFormAuditTrail.h"
 #include "desktop/Vwlogunt.h"
 #include "desktop/Vwusrunt.h"
 #include "editor/CSFrmsec.h"
@@ -143,6 +144,9 @@ void TFormAdmin::buildMenus()
                             QStringLiteral("Preview and print security reports"), &TFormAdmin::Reporting1Click);
     ViewLog1 = addCommand(Tools1, "ViewLog1", QStringLiteral("&View Log"),
                           QStringLiteral("View the activity log table"), &TFormAdmin::ViewLog1Click);
+    ViewAuditTrail1 = addCommand(Tools1, "ViewAuditTrail1", QStringLiteral("View &Audit Trail"),
+                                 QStringLiteral("View and verify the audit trail of logons and changes"),
+                                 &TFormAdmin::ViewAuditTrail1Click);
     ViewUsers1 = addCommand(Tools1, "ViewUsers1", QStringLiteral("View &Users"),
                             QStringLiteral("View network users in security"), &TFormAdmin::ViewUsers1Click);
 
@@ -161,6 +165,7 @@ void TFormAdmin::buildMenus()
     Close1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     Contents1->setShortcut(QKeySequence::HelpContents);
+    ViewAuditTrail1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
     for (QAction* action : {New1, Open1, Close1, Exit1, Contents1})
         action->setShortcutContext(Qt::ApplicationShortcut);
 }
@@ -236,6 +241,7 @@ void TFormAdmin::UpdateCommandState()
     Security1->menuAction()->setVisible(open);
     Tools1->menuAction()->setVisible(open);
     Close1->setEnabled(open);
+    ViewAuditTrail1->setEnabled(open);
     spbtnReports->setEnabled(open);
     spbtnSetup->setEnabled(open);
     spbtnGenerate->setEnabled(open);
@@ -397,6 +403,8 @@ void TFormAdmin::ViewLog1Click()
     // Clear Log may have emptied the log.
     refreshDashboard();
 }
+
+void TFormAdmin::ViewAuditTrail1Click() { ViewAuditTrail(this, OpenAlias); }
 
 void TFormAdmin::ViewUsers1Click() { ViewUsers(this, OpenAlias); }
 

@@ -63,6 +63,7 @@ public:
     QMenu* Tools1 = nullptr;
     QAction* Reporting1 = nullptr;
     QAction* ViewLog1 = nullptr;
+    QAction* ViewAuditTrail1 = nullptr;
     QAction* ViewUsers1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* Contents1 = nullptr;
@@ -111,6 +112,7 @@ public:
     // Tools
     void Reporting1Click();
     void ViewLog1Click();
+    void ViewAuditTrail1Click();
     void ViewUsers1Click();
     // Help
     void Contents1Click();

@@ -170,9 +170,12 @@ void archive(TAdminContext& c)
 
 void upgrade(TAdminContext& c)
 {
-    const bool added = TAuditTrail::upgrade(c.session().database());
-    c.out().done(added ? QStringLiteral("Added the audit trail; auditing is on.")
-                       : QStringLiteral("The database has the audit trail already."),
+    TDatabase& db = c.session().database();
+    const bool hadTrail = TAuditTrail::present(db);
+    const bool added = TAuditTrail::upgrade(db);
+    c.out().done(!added     ? QStringLiteral("The database has the audit trail already.")
+                 : hadTrail ? QStringLiteral("Added the audit trail's missing indexes.")
+                            : QStringLiteral("Added the audit trail; auditing is on."),
                  {{QStringLiteral("added"), added}});
 }
 

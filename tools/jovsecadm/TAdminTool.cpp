@@ -371,8 +371,9 @@ const QList<Command>& commands()
                       TAdminGenerate::addIndexes};
         c << Command {QStringLiteral("upgrade"),
                       QString(),
-                      QStringLiteral("Adds the audit trail's tables to a database made before them (see the README "
-                                     "for the statements); does nothing when they are there."),
+                      QStringLiteral("Adds the audit trail's tables to a database made before them, and the trail's "
+                                     "indexes a database lacks (see the README for the statements); does nothing "
+                                     "when they are there."),
                       {},
                       0,
                       0,

@@ -1,0 +1,134 @@
+#pragma once
+// The audit trail as SecDesk's viewer shows it: newest event first, only the blocks of
+// events on the screen read, so that the first screen, the oldest event or any place
+// between shows at once on a trail of a million events, and memory holds a bounded
+// number of blocks wherever the user goes. Events are numbered without gaps, so an
+// unfiltered trail is counted and read by number; a filter is counted by the engine
+// and read through the trail's indexes.
+
+#include "database/TAuditTrail.h"
+
+#include <QAbstractTableModel>
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <map>
+#include <optional>
+
+class TQuery;
+
+// Which events are shown; every part left empty lets all events through.
+struct TAuditFilter {
+    // First and last day shown, both whole days.
+    QDate from;
+    QDate to;
+    // The security user, in any letter case.
+    QString securityUser;
+    QString kind;
+    // Text the object's name contains, in any letter case.
+    QString object;
+
+    bool isEmpty() const
+    {
+        return !from.isValid() && !to.isValid() && securityUser.isEmpty() && kind.isEmpty() && object.isEmpty();
+    }
+    bool operator==(const TAuditFilter&) const = default;
+};
+
+class TAuditQuery : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { ColEvent, ColTime, ColLogin, ColUser, ColProgram, ColKind, ColObject, ColDetails, ColumnCount };
+    // Events read with one statement, and the most blocks kept.
+    static constexpr int kBlockRows = 128;
+    static constexpr int kCachedBlocks = 16;
+    // Rows whose event number is remembered, for reading a filtered trail from them again.
+    static constexpr size_t kKnownEdges = 8192;
+
+    explicit TAuditQuery(QObject* owner = nullptr);
+    ~TAuditQuery() override;
+
+    QString databaseName() const { return m_databaseName; }
+    void setDatabaseName(const QString& name) { m_databaseName = name; }
+
+    // Counts the events and shows the first ones. Throws EDatabaseError.
+    void open();
+    void close();
+    bool active() const { return m_active; }
+
+    // A new filter takes effect at once when open. Throws EDatabaseError.
+    TAuditFilter filter() const { return m_filter; }
+    void setFilter(const TAuditFilter& filter);
+
+    // While deferred (the scroll bar's thumb is being dragged), rows not read yet show
+    // empty instead of being read for every position passed.
+    void setFetchDeferred(bool deferred);
+    // Blocks held now, and statements run to read them since open.
+    int cachedBlocks() const { return int(m_blocks.size()); }
+    int blockReads() const { return m_blockReads; }
+    // Whether rows are read straight by their event number (no filter, no gap found).
+    bool readsByNumber() const { return m_byNumber; }
+
+    // The days of the oldest and the newest event (invalid when there is none).
+    QDate firstDay() const { return m_firstDay; }
+    QDate lastDay() const { return m_lastDay; }
+
+    // The event shown in a row, read when needed; null when it cannot be read.
+    const TAuditEvent* eventAt(int row) const;
+    // The row that shows the event with this number, or -1 when the filter hides it
+    // or there is none. Throws EDatabaseError.
+    int rowOfEvent(qint64 id) const;
+    // Every field of an event, one a line, for the detail pane.
+    static QString describe(const TAuditEvent& event);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+signals:
+    // A block could not be read; the engine's text.
+    void readFailed(const QString& message);
+
+private:
+    struct Block {
+        QList<TAuditEvent> events;
+        quint64 used = 0;
+    };
+
+    void count();
+    void reset();
+    QList<TAuditEvent> readBlock(int block) const;
+    // count events after the one numbered key (or from the newest when there is none),
+    // skipping skip, newest first or, reversed, oldest first.
+    QList<TAuditEvent> readEvents(const std::optional<qint64>& key, qint64 skip, int count, bool reverse) const;
+    QString whereText(const QStringList& more) const;
+    void bindFilter(TQuery& query) const;
+    QList<TAuditEvent> run(TQuery& query) const;
+    qint64 countEvents(const QStringList& more, const std::optional<qint64>& key = std::nullopt) const;
+    // A gap in the numbers (events deleted behind the programs' back): from now on
+    // the trail is counted and read as a filtered one.
+    void gapFound() const;
+
+    QString m_databaseName;
+    TDatabase* m_connection = nullptr;
+    bool m_active = false;
+    TAuditFilter m_filter;
+    int m_count = 0;
+    qint64 m_newest = 0;
+    bool m_byNumber = false;
+    bool m_gapFound = false;
+    QDate m_firstDay;
+    QDate m_lastDay;
+    bool m_deferred = false;
+
+    // The blocks read, least recently used dropped first.
+    mutable QHash<int, Block> m_blocks;
+    mutable quint64 m_useClock = 0;
+    // Place in the shown order -> event number, for the first and last row of each block read.
+    mutable std::map<qint64, qint64> m_edges;
+    mutable int m_blockReads = 0;
+    mutable bool m_failed = false;
+};

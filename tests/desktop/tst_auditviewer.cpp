@@ -1,0 +1,253 @@
+// SecDesk's audit trail viewer on real trails: the events newest first with their
+// columns however the grid is read, the filters, a database without the trail, and
+// Verify on a trail changed behind the programs' back.
+#include "database/TAuditTrail.h"
+#include "database/TDatabase.h"
+#include "desktop/TAuditQuery.h"
+#include "desktop/TFormAuditTrail.h"
+#include "platform/RegionalSettings.h"
+#include "tests/support/MessageRecorder.h"
+#include "tests/support/ModalPoller.h"
+#include "tests/support/TestDatabase.h"
+#include "widgets/Dateedit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+constexpr int kEvents = 300;
+
+// Event i of the known sequence.
+QString kindOf(int i) { return TAuditTrail::kinds().at(i % TAuditTrail::kinds().size()); }
+QString userOf(int i) { return i % 3 == 0 ? QStringLiteral("SUPERVISOR") : QStringLiteral("user%1").arg(i % 5); }
+// Event i is dated 2026-01-01 plus i days.
+QDate dayOf(int i) { return QDate(2026, 1, 1).addDays(i); }
+
+} // namespace
+
+class AuditViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override { db = std::make_unique<TestDatabase>(); }
+    void TearDown() override
+    {
+        ++modalPollerGeneration();
+        viewer.reset();
+        TDatabase::dropTemporaryConnections();
+    }
+
+    // The known sequence, through the trail's own writer, in one transaction.
+    void seed()
+    {
+        TDatabase& connection = *TDatabase::connectionFor(db->alias());
+        TAuditTrail::run(connection, [&] {
+            for (int i = 1; i <= kEvents; ++i) {
+                TAuditEvent event = TAuditTrail::event(kindOf(i), userOf(i));
+                event.objectName = QStringLiteral("obj%1").arg(i);
+                if (i % 7)
+                    event.objectId = i % 7;
+                event.details =
+                    i == kEvents ? QStringLiteral("A: 1 -> 2\nB: x -> y\n") : QStringLiteral("N: %1\n").arg(i);
+                newest = TAuditTrail::append(connection, event);
+            }
+        });
+    }
+    void spreadOverDays()
+    {
+        db->exec("update AUDIT_TRAIL set EVENT_TIME = dateadd(EVENT_ID day to timestamp '2026-01-01 10:00:00')");
+    }
+    void show()
+    {
+        viewer = std::make_unique<TFormAuditTrail>();
+        viewer->setDatabaseName(db->alias());
+        viewer->FormShow();
+    }
+    QString cell(int row, int column, int role = Qt::DisplayRole) const
+    {
+        return viewer->sqlAudit->data(viewer->sqlAudit->index(row, column), role).toString();
+    }
+    qint64 idAt(int row) const { return cell(row, TAuditQuery::ColEvent).toLongLong(); }
+    // The event numbers of every row, read in the given order of rows, each put in its place.
+    std::vector<qint64> idsReadAs(const std::vector<int>& order) const
+    {
+        std::vector<qint64> ids(viewer->sqlAudit->rowCount());
+        for (int r : order)
+            ids[r] = idAt(r);
+        return ids;
+    }
+    // Rows from the top, from the bottom up, and jumping about.
+    std::vector<std::vector<int>> orders() const
+    {
+        const int n = viewer->sqlAudit->rowCount();
+        std::vector<int> down(n), up(n), jumps;
+        for (int r = 0; r < n; ++r) {
+            down[r] = r;
+            up[r] = n - 1 - r;
+        }
+        for (int start : {n / 2, n - 1, n / 5, n * 3 / 4, 0, n / 3}) {
+            for (int r = start; r < std::min(n, start + 30); ++r)
+                jumps.push_back(r);
+            for (int r = start; r >= std::max(0, start - 150); --r)
+                jumps.push_back(r);
+        }
+        for (int r = 0; r < n; ++r)
+            jumps.push_back(r);
+        return {down, up, jumps};
+    }
+
+    std::unique_ptr<TestDatabase> db;
+    MessageRecorder messages;
+    std::unique_ptr<TFormAuditTrail> viewer;
+    TAuditEvent newest;
+};
+
+TEST_F(AuditViewerTest, ShowsTheEventsNewestFirstWithTheirColumnsHoweverTheGridIsRead)
+{
+    seed();
+    show();
+    const TAuditQuery& trail = *viewer->sqlAudit;
+    EXPECT_EQ(viewer->windowTitle(), "View Audit Trail");
+    QStringList titles;
+    for (int c = 0; c < trail.columnCount(); ++c)
+        titles << trail.headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, QStringList({"Event", "Time", "OS Login", "User", "Program", "Kind", "Object", "Details"}));
+    ASSERT_EQ(trail.rowCount(), kEvents);
+    EXPECT_EQ(viewer->lblCount->text(), "300 events");
+
+    QStringList first;
+    for (int c = 0; c < trail.columnCount(); ++c)
+        first << cell(0, c);
+    EXPECT_EQ(first, QStringList({"300", Platform::formatDateTime(newest.time), newest.osUser + "@" + newest.machine,
+                                  "SUPERVISOR", newest.program, kindOf(300), "obj300 (6)", "A: 1 -> 2; B: x -> y"}));
+    EXPECT_EQ(cell(0, TAuditQuery::ColDetails, Qt::ToolTipRole), "A: 1 -> 2\nB: x -> y");
+    EXPECT_EQ(cell(kEvents - 7, TAuditQuery::ColObject), "obj7") << "no id";
+    EXPECT_TRUE(viewer->memEvent->toPlainText().contains("B: x -> y")) << "the current event in full";
+
+    std::vector<qint64> expected(kEvents);
+    for (int r = 0; r < kEvents; ++r)
+        expected[r] = kEvents - r;
+    for (const std::vector<int>& order : orders())
+        EXPECT_EQ(idsReadAs(order), expected);
+    EXPECT_LE(trail.cachedBlocks(), TAuditQuery::kCachedBlocks);
+
+    // Ctrl+End goes to the oldest event, and the pane shows it.
+    viewer->show();
+    viewer->DBGrid1->setFocus();
+    QTest::keyClick(viewer->DBGrid1, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), kEvents - 1);
+    EXPECT_EQ(idAt(kEvents - 1), 1);
+    EXPECT_TRUE(viewer->memEvent->toPlainText().startsWith("Event #1,")) << qPrintable(viewer->memEvent->toPlainText());
+    viewer->close();
+}
+
+// Each filter, set through its control, gives exactly its events, newest first,
+// however the grid is read; the days count whole at both ends.
+TEST_F(AuditViewerTest, EachFilterGivesExactlyItsEvents)
+{
+    seed();
+    spreadOverDays();
+    show();
+    const auto check = [&](const char* what, const std::function<bool(int)>& passes) {
+        std::vector<qint64> expected;
+        for (int i = kEvents; i >= 1; --i)
+            if (passes(i))
+                expected.push_back(i);
+        ASSERT_EQ(viewer->sqlAudit->rowCount(), int(expected.size())) << what;
+        EXPECT_EQ(viewer->lblCount->text(), QStringLiteral("%1 events").arg(expected.size())) << what;
+        for (const std::vector<int>& order : orders())
+            EXPECT_EQ(idsReadAs(order), expected) << what;
+    };
+
+    viewer->cbUser->lineEdit()->selectAll();
+    QTest::keyClicks(viewer->cbUser->lineEdit(), "USER2");
+    QTest::keyClick(viewer->cbUser->lineEdit(), Qt::Key_Return);
+    check("user", [](int i) { return userOf(i) == "user2"; });
+    viewer->cbKind->setCurrentIndex(viewer->cbKind->findText("UserChanged"));
+    check("user and kind", [](int i) { return userOf(i) == "user2" && kindOf(i) == "UserChanged"; });
+    viewer->cbUser->setCurrentIndex(0);
+    viewer->cbUser->activated(0);
+    check("kind", [](int i) { return kindOf(i) == "UserChanged"; });
+    viewer->cbKind->setCurrentIndex(0);
+
+    QTest::keyClicks(viewer->edObject, "BJ29");
+    QTest::keyClick(viewer->edObject, Qt::Key_Return);
+    check("object", [](int i) { return QString::number(i).startsWith("29"); });
+    viewer->edObject->clear();
+    QTest::keyClick(viewer->edObject, Qt::Key_Return);
+
+    // More days than one block holds, read through the index by time.
+    viewer->dedFrom->setDate(dayOf(40));
+    viewer->dedTo->setDate(dayOf(250));
+    viewer->ckbxDates->setChecked(true);
+    check("days", [](int i) { return i >= 40 && i <= 250; });
+    EXPECT_FALSE(viewer->sqlAudit->readsByNumber());
+    viewer->ckbxDates->setChecked(false);
+    check("none", [](int) { return true; });
+    EXPECT_TRUE(viewer->sqlAudit->readsByNumber());
+}
+
+TEST_F(AuditViewerTest, ADatabaseWithoutTheTrailGetsOneMessageAndNoGrid)
+{
+    db->exec("drop table AUDIT_TRAIL");
+    db->exec("drop table AUDIT_HEAD");
+    bool opened = false;
+    whenModal([&](QWidget* modal) {
+        opened = true;
+        modal->close();
+    });
+    ViewAuditTrail(nullptr, db->alias());
+    EXPECT_EQ(messages.texts(), QStringList({"Auditing is off: this security database has no audit trail. "
+                                             "\"jovsecadm upgrade\" adds it."}));
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(FormAuditTrail, nullptr);
+}
+
+// An event changed behind the programs' back is named and shown; one deleted leaves
+// a gap in the numbers that the grid reads over, each remaining event once.
+TEST_F(AuditViewerTest, VerifyNamesTheFirstTamperedEventAndTheGridReadsOverAGap)
+{
+    seed();
+    show();
+    viewer->btnVerifyClick();
+    EXPECT_EQ(messages.texts(), QStringList({"The audit trail is intact (300 events)."}));
+    messages.clear();
+
+    db->exec("update AUDIT_TRAIL set DETAILS = 'N: 0' where EVENT_ID = 250");
+    viewer->btnVerify->click();
+    EXPECT_EQ(messages.texts(), QStringList({"The audit trail is broken at event #250: Event #250 was changed."}));
+    EXPECT_EQ(messages.shown.value(0).kind, Platform::MsgKind::Error);
+    EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), kEvents - 250);
+    EXPECT_TRUE(viewer->memEvent->toPlainText().startsWith("Event #250,"));
+    messages.clear();
+
+    db->exec("delete from AUDIT_TRAIL where EVENT_ID = 100");
+    viewer->FormHide();
+    show();
+    for (int r = 0; r < viewer->sqlAudit->rowCount(); ++r)
+        idAt(r);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(viewer->sqlAudit->rowCount(), kEvents - 1);
+    EXPECT_EQ(viewer->lblCount->text(), "299 events");
+    std::vector<qint64> expected;
+    for (int i = kEvents; i >= 1; --i)
+        if (i != 100)
+            expected.push_back(i);
+    for (const std::vector<int>& order : orders())
+        EXPECT_EQ(idsReadAs(order), expected);
+    viewer->btnVerifyClick();
+    EXPECT_EQ(messages.texts(),
+              QStringList({"The audit trail is broken at event #100: Event #100 is missing: it was deleted."}));
+}
