@@ -164,7 +164,7 @@ QStringList TAuditTrail::kinds()
          {LogonAccepted, LogonRefused,   AccountLocked,   NetworkLogon,    PasswordChanged, PasswordChangeRefused,
           UserAdded,     UserChanged,    UserDeleted,     UserUnlocked,    GroupAdded,      GroupChanged,
           GroupDeleted,  ConstantAdded,  ConstantChanged, ConstantDeleted, GrantGiven,      GrantTaken,
-          PolicyChanged, ProgramChanged, LogCleared,      Imported})
+          PolicyChanged, ProgramChanged, LogCleared,      Imported,        Archived})
         all << QLatin1String(kind);
     return all;
 }
