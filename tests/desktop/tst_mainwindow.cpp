@@ -69,6 +69,7 @@ TEST_F(MainWindow, EnablingRulesFollowTheOpenAliasBothWays)
     window->UpdateCommandState();
     EXPECT_EQ(menuBarCaptions(), QStringList({"&File", "&Help"}));
     EXPECT_FALSE(window->Close1->isEnabled());
+    EXPECT_FALSE(window->ViewAuditTrail1->isEnabled()) << "its shortcut does nothing without a database";
     EXPECT_FALSE(window->spbtnSetup->isEnabled());
     EXPECT_EQ(window->panelText(1), "Alias:");
     EXPECT_EQ(window->panelText(2), "");
@@ -91,6 +92,7 @@ TEST_F(MainWindow, CommandTableCaptionsHintsAndOrder)
           "&Generate...|Output security constants"}},
         {window->Tools1,
          {"&Reporting...|Preview and print security reports", "&View Log|View the activity log table",
+          "View &Audit Trail|View and verify the audit trail of logons and changes",
           "View &Users|View network users in security"}},
         {window->Help1,
          {"&Contents|View help contents", "&Search for Help|Search help for a keyword", "-",
@@ -124,6 +126,7 @@ TEST_F(MainWindow, CommandTableCaptionsHintsAndOrder)
     EXPECT_EQ(window->Open1->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_EQ(window->Exit1->shortcut(), QKeySequence("Ctrl+Q"));
     EXPECT_EQ(window->Contents1->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(window->ViewAuditTrail1->shortcut(), QKeySequence("Ctrl+Shift+A"));
 }
 
 TEST_F(MainWindow, HintsOfMenusAndToolButtonsGoToPanelZero)
