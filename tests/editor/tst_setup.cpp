@@ -44,13 +44,14 @@ TEST_F(EditorTest, SetupShowsTheEditorToAdministratorsOnlyAndConstantsToTheSuper
         }
 
         bool seen = false, buttonsVisible = false;
-        QString alias;
+        QString alias, auditUser;
         whenModal([&](QWidget* modal) {
             auto* editorWindow = qobject_cast<TFormCSMain*>(modal);
             if (!editorWindow)
                 return;
             seen = true;
             alias = editorWindow->SecAlias;
+            auditUser = editorWindow->AuditUser;
             buttonsVisible = !editorWindow->spbtnAccAdd->isHidden() && !editorWindow->spbtnAccEdit->isHidden() &&
                              !editorWindow->spbtnAccDel->isHidden();
             editorWindow->btnOk->click();
@@ -60,6 +61,8 @@ TEST_F(EditorTest, SetupShowsTheEditorToAdministratorsOnlyAndConstantsToTheSuper
         if (c.shown) {
             EXPECT_EQ(alias, db->alias());
             EXPECT_EQ(buttonsVisible, c.constantButtons);
+            // The audit trail names the user logged on to the component.
+            EXPECT_EQ(auditUser, c.logonName);
             EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join("|"));
         } else {
             ASSERT_EQ(messages.shown.size(), 1);
