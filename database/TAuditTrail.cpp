@@ -262,7 +262,8 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
         // next writer chains onto this event, never beside it.
         execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
                                       "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
-        if (!query.next())
+        // The engine answers an update of no row with a row of nulls.
+        if (!query.next() || query.value(0).isNull())
             throw EDatabaseError(QStringLiteral("The audit trail's head row is missing."));
         event.id = query.value(0).toLongLong();
         event.previousHash = query.value(1).toString().trimmed().toLatin1();

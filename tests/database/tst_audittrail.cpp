@@ -122,6 +122,11 @@ TEST(AuditTrail, AnEventCommitsWithItsChangeOrNotAtAllAndHostileTextRoundTrips)
     const TAuditEvent back = eventNumber(db, 1);
     EXPECT_EQ(back.objectName, odd.objectName);
     EXPECT_EQ(back.securityUser, odd.securityUser);
+
+    // Without its head row the trail takes no event, rather than one numbered 0.
+    db.exec("delete from AUDIT_HEAD");
+    EXPECT_THROW(TAuditTrail::record(db1, TAuditTrail::event("UserAdded", "SUPERVISOR")), EDatabaseError);
+    EXPECT_EQ(db.count("AUDIT_TRAIL"), 2);
 }
 
 TEST(AuditTrail, ADatabaseWithoutTheTrailWorksAsBeforeUntilUpgraded)
