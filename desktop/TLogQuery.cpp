@@ -366,8 +366,9 @@ QList<TLogQuery::Row> TLogQuery::readBlock(int block) const
         key = before->second;
         reverse = false;
     }
-    // Stepping over a quarter of the rows costs more than the whole pass (which reads
-    // the rows in file order and sorts them), the more so beside it: wait for its keys.
+    // Stepping over a quarter of the rows costs about as much as the whole pass (which
+    // reads the rows in file order and sorts them), and beside it, the two sharing the
+    // cores and the engine, several times as much: wait for its keys instead.
     if (bestCost > m_count / 4 && m_pass && m_blockKeys.empty())
         m_pass->finish();
     // The pass's key of the row before the block: nothing to step over.
