@@ -502,6 +502,17 @@ TEST_F(Reports, TheAuditTrailListsItsEventsInOrderOrSaysAuditingIsOff)
     for (const QString& text : texts)
         EXPECT_FALSE(text.contains(QString::fromLatin1(head.left(12)))) << "a hash is printed";
 
+    // Days without events: the page says so, naming the days.
+    TFormSecDB::setUsageRangeDialog([](QWidget*, QDate& start, QDate& end) {
+        start = end = QDate(2001, 2, 3);
+        return true;
+    });
+    run(5);
+    const QString day = Platform::formatDate(QStringLiteral("ddddd"), QDate(2001, 2, 3));
+    EXPECT_TRUE(
+        findText(preview(), 1, "There are no entries for the Audit Trail Report from " + day + " to " + day + "."))
+        << pageTexts(preview(), 1).join('|').toStdString();
+
     TestDatabase old(true, QStringLiteral("JOVSEC_NO_TRAIL"));
     old.exec("drop table AUDIT_TRAIL");
     old.exec("drop table AUDIT_HEAD");
