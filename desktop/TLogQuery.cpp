@@ -144,6 +144,8 @@ void TLogQuery::sort(int column, Qt::SortOrder order)
     m_blocks.clear();
     m_edges.clear();
     m_indicator = -1;
+    // A read that failed in the old order is tried again in the new one.
+    m_failed = false;
     endResetModel();
     startBlockKeys();
 }
