@@ -127,16 +127,6 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
             [this] { sqlAudit->setFetchDeferred(false); });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TFormAuditTrail::showCurrentEvent);
-    const QFontMetrics cells(DBGrid1->font());
-    const auto chars = [&cells](int n) { return n * cells.horizontalAdvance(QLatin1Char('0')) + 16; };
-    const int widths[TAuditQuery::ColumnCount] = {
-        chars(8),  cells.horizontalAdvance(Platform::widestDateTime(Platform::regionalSettings())) + 16,
-        chars(18), chars(12),
-        chars(10), cells.horizontalAdvance(QStringLiteral("PasswordChangeRefused")) + 16,
-        chars(16), chars(30)};
-    for (int c = 0; c < TAuditQuery::ColumnCount; ++c)
-        DBGrid1->setColumnWidth(c, widths[c]);
-
     memEvent = new QPlainTextEdit(this);
     memEvent->setObjectName(QStringLiteral("memEvent"));
     memEvent->setReadOnly(true);
@@ -188,8 +178,8 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
         setTabOrder(order.at(i - 1), order.at(i));
 
     int width = 24;
-    for (int w : widths)
-        width += w;
+    for (int c = 0; c < TAuditQuery::ColumnCount; ++c)
+        width += columnWidth(c);
     QSize size(std::max(width, layout->minimumSize().width()), 560);
     if (const QScreen* screen = this->screen()) {
         size = size.boundedTo(screen->availableGeometry().size());
@@ -201,6 +191,30 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
         resize(size);
     }
     DBGrid1->setFocus();
+}
+
+// Wide enough for a date with its time, the longest kind, and names of usual length;
+// the details take the rest.
+int TFormAuditTrail::columnWidth(int column) const
+{
+    const QFontMetrics cells(DBGrid1->font());
+    const auto chars = [&cells](int n) { return n * cells.horizontalAdvance(QLatin1Char('0')) + 16; };
+    switch (column) {
+    case TAuditQuery::ColEvent:
+        return chars(8);
+    case TAuditQuery::ColTime:
+        return cells.horizontalAdvance(Platform::widestDateTime(Platform::regionalSettings())) + 16;
+    case TAuditQuery::ColLogin:
+        return chars(18);
+    case TAuditQuery::ColKind:
+        return cells.horizontalAdvance(QStringLiteral("PasswordChangeRefused")) + 16;
+    case TAuditQuery::ColObject:
+        return chars(16);
+    case TAuditQuery::ColDetails:
+        return chars(30);
+    default:
+        return chars(12);
+    }
 }
 
 TFormAuditTrail::~TFormAuditTrail()
@@ -215,6 +229,9 @@ void TFormAuditTrail::setDatabaseName(const QString& name) { sqlAudit->setDataba
 void TFormAuditTrail::FormShow()
 {
     sqlAudit->open();
+    // The grid has its columns once the trail is open.
+    for (int c = 0; c < TAuditQuery::ColumnCount; ++c)
+        DBGrid1->setColumnWidth(c, columnWidth(c));
     fillFilterLists();
     showCount();
     showRow(0);

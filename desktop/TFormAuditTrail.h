@@ -43,6 +43,8 @@ public:
     void applyFilter();
     void btnVerifyClick();
 
+    int columnWidth(int column) const;
+
 protected:
     void hideEvent(QHideEvent* event) override;
 

@@ -135,6 +135,10 @@ TEST_F(AuditViewerTest, ShowsTheEventsNewestFirstWithTheirColumnsHoweverTheGridI
     EXPECT_EQ(cell(0, TAuditQuery::ColDetails, Qt::ToolTipRole), "A: 1 -> 2\nB: x -> y");
     EXPECT_EQ(cell(kEvents - 7, TAuditQuery::ColObject), "obj7") << "no id";
     EXPECT_TRUE(viewer->memEvent->toPlainText().contains("B: x -> y")) << "the current event in full";
+    // The time shows whole, with the time of day.
+    const QFontMetrics metrics(viewer->DBGrid1->font());
+    EXPECT_GT(viewer->DBGrid1->columnWidth(TAuditQuery::ColTime),
+              metrics.horizontalAdvance(cell(0, TAuditQuery::ColTime)));
 
     std::vector<qint64> expected(kEvents);
     for (int r = 0; r < kEvents; ++r)
