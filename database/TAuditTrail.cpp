@@ -3,6 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TAuditArchive.h"
 #include "database/TDatabase.h"
+#include "database/TRowStream.h"
 #include "database/TTransaction.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,10 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,13 +31,22 @@ const char* const kPresentProperty = "jovsecAuditTrail";
 const char* const kColumns =
     "EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH";
 
-// A field of the hashed content: its length in bytes, a colon, the bytes. No text a
-// field holds can make two different events hash the same content.
-void addField(QByteArray& content, const QByteArray& field)
+// The hashed content is each field as its length in bytes, a colon and the bytes: no
+// text a field holds can make two different events hash the same content. The fields
+// are the previous hash, the id, the time (kTimeFormat), the OS user, the machine, the
+// security user, the program, the kind, the object's id (empty when none), its name
+// and the details, as UTF-8. content is a buffer the caller may use again.
+QByteArray hashOf(const std::array<QByteArrayView, 11>& fields, QByteArray& content)
 {
-    content += QByteArray::number(field.size());
-    content += ':';
-    content += field;
+    content.resize(0);
+    for (const QByteArrayView field : fields) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, field.size()).ptr;
+        content.append(digits, end - digits);
+        content.append(':');
+        content.append(field);
+    }
+    return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
 }
 
 QString loginName()
@@ -117,20 +131,14 @@ TAuditEvent TAuditEvent::fromJson(const QJsonObject& json)
 
 QByteArray TAuditEvent::computeHash() const
 {
+    const QByteArray number = QByteArray::number(id);
+    const QByteArray at = time.toString(QLatin1String(kTimeFormat)).toLatin1();
+    const QByteArray os = osUser.toUtf8(), host = machine.toUtf8(), user = securityUser.toUtf8();
+    const QByteArray by = program.toUtf8(), what = kind.toUtf8(), name = objectName.toUtf8();
+    const QByteArray object = objectId ? QByteArray::number(*objectId) : QByteArray();
+    const QByteArray changed = details.toUtf8();
     QByteArray content;
-    content.reserve(256 + details.size());
-    addField(content, previousHash);
-    addField(content, QByteArray::number(id));
-    addField(content, time.toString(QLatin1String(kTimeFormat)).toLatin1());
-    addField(content, osUser.toUtf8());
-    addField(content, machine.toUtf8());
-    addField(content, securityUser.toUtf8());
-    addField(content, program.toUtf8());
-    addField(content, kind.toUtf8());
-    addField(content, objectId ? QByteArray::number(*objectId) : QByteArray());
-    addField(content, objectName.toUtf8());
-    addField(content, details.toUtf8());
-    return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+    return hashOf({previousHash, number, at, os, host, user, by, what, object, name, changed}, content);
 }
 
 QStringList TAuditTrail::buildStatements()
@@ -331,27 +339,32 @@ void TAuditTrail::Walk::breakAt(qint64 id, const QString& problem)
 
 bool TAuditTrail::Walk::follow(const TAuditEvent& event)
 {
+    return follow(event.id, event.previousHash, event.hash, event.computeHash());
+}
+
+bool TAuditTrail::Walk::follow(qint64 id, QByteArrayView previousHash, QByteArrayView hash, QByteArrayView computed)
+{
     ++m_verdict.events;
-    if (event.computeHash() != event.hash) {
-        breakAt(event.id, QStringLiteral("Event #%1 was changed.").arg(event.id));
+    if (computed != hash) {
+        breakAt(id, QStringLiteral("Event #%1 was changed.").arg(id));
         return false;
     }
-    if (event.id != m_lastId + 1) {
-        breakAt(m_lastId + 1, event.id > m_lastId + 1
+    if (id != m_lastId + 1) {
+        breakAt(m_lastId + 1, id > m_lastId + 1
                                   ? QStringLiteral("Event #%1 is missing: it was deleted.").arg(m_lastId + 1)
-                                  : QStringLiteral("Event #%1 is out of order.").arg(event.id));
+                                  : QStringLiteral("Event #%1 is out of order.").arg(id));
         return false;
     }
-    if (event.previousHash != m_verdict.headHash) {
+    if (previousHash != m_verdict.headHash) {
         // Both hashes are sound: one of the two was written again from scratch.
-        breakAt(m_lastId ? m_lastId : event.id,
+        breakAt(m_lastId ? m_lastId : id,
                 QStringLiteral("Event #%1 does not follow event #%2: #%2 was changed or #%1 was inserted.")
-                    .arg(event.id)
+                    .arg(id)
                     .arg(m_lastId));
         return false;
     }
-    m_lastId = event.id;
-    m_verdict.headHash = event.hash;
+    m_lastId = id;
+    m_verdict.headHash = hash.toByteArray();
     return true;
 }
 
@@ -378,15 +391,38 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
     TTransaction::run(connection, [&] {
         const auto [startId, startHash] = start(connection);
         Walk walk(startId, startHash);
+        // Read straight from the engine's fetch buffer, the time as the engine writes
+        // it ("yyyy-MM-dd hh:mm:ss.zzzz"), which the hashed format is the start of.
+        struct Stop { };
+        QByteArray content, number, objectId;
+        try {
+            TRowStream::read(
+                connection.databaseName(),
+                QStringLiteral("SELECT EVENT_ID, CAST(EVENT_TIME AS VARCHAR(24)) AS EVENT_AT, OS_USER, MACHINE, "
+                               "SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH FROM "
+                               "AUDIT_TRAIL ORDER BY EVENT_ID"),
+                {QStringLiteral("EVENT_ID"), QStringLiteral("EVENT_AT"), QStringLiteral("OS_USER"),
+                 QStringLiteral("MACHINE"), QStringLiteral("SEC_USER"), QStringLiteral("PROGRAM"),
+                 QStringLiteral("KIND"), QStringLiteral("OBJECT_ID"), QStringLiteral("OBJECT_NAME"),
+                 QStringLiteral("DETAILS"), QStringLiteral("PREV_HASH"), QStringLiteral("HASH")},
+                [&] { walk = Walk(startId, startHash); },
+                [&](const TRowStream::Row& row) {
+                    const qint64 id = row.integer(0);
+                    number.setNum(id);
+                    if (row.isNull(7))
+                        objectId.resize(0);
+                    else
+                        objectId.setNum(row.integer(7));
+                    const QByteArrayView at = row.text(1).first(std::min<qsizetype>(23, row.text(1).size()));
+                    const QByteArray computed = hashOf({row.text(10), number, at, row.text(2), row.text(3), row.text(4),
+                                                        row.text(5), row.text(6), objectId, row.text(8), row.text(9)},
+                                                       content);
+                    if (!walk.follow(id, row.text(10), row.text(11), computed))
+                        throw Stop {};
+                });
+        } catch (const Stop&) { }
         connection.perform([&] {
-            walk = Walk(startId, startHash);
             QSqlQuery query(connection.sqlDatabase());
-            query.setForwardOnly(true);
-            execute(query, QStringLiteral("SELECT %1 FROM AUDIT_TRAIL ORDER BY EVENT_ID").arg(QLatin1String(kColumns)));
-            while (query.next())
-                if (!walk.follow(eventAt(query)))
-                    break;
-            query.finish();
             if (walk.verdict().firstBroken)
                 return;
             const qint64 lastId = walk.lastId();

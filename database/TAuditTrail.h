@@ -13,6 +13,7 @@
 // and events are not kept until `jovsecadm upgrade` adds them.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -132,6 +133,8 @@ public:
         explicit Walk(qint64 lastId = 0, const QByteArray& lastHash = originHash());
         // False when the event breaks the chain; verdict() then names where.
         bool follow(const TAuditEvent& event);
+        // The same for an event's id and hashes, its content's hash computed already.
+        bool follow(qint64 id, QByteArrayView previousHash, QByteArrayView hash, QByteArrayView computed);
         // Names the event at id as broken, for a reason found outside the chain.
         void breakAt(qint64 id, const QString& problem);
         const Verdict& verdict() const { return m_verdict; }
