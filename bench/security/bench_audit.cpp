@@ -125,7 +125,8 @@ TJovCSsecure& component(const QString& alias)
     return *slot;
 }
 
-// A wrong password (the attempt is counted on the user's row) or a name nobody has.
+// A wrong password or a name nobody has: without the trail LogonEx only reads; with it,
+// one transaction adds the refusal's event.
 void refusedLogon(benchmark::State& state, const QString& alias, const QString& name)
 {
     TJovCSsecure& c = component(alias);
