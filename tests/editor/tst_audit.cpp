@@ -72,11 +72,14 @@ TEST_F(EditorAuditTest, EveryChangeLeavesItsEventInOrderWithTheActingUserAndNoPa
                           });
     ASSERT_EQ(editor->dblkUserName->text(), "ann");
     const int ann = editor->selectedUserId();
+    db->exec(QString("update USERS set LOCKED = 1, LoginAttempts = 3 where USER_ID = %1").arg(ann));
+    messages.answers << Platform::MsgResult::Yes; // reset the failed logons
     inDialog<TformCSUser>([&] { editor->spbtnEditUserClick(); },
                           [](TformCSUser& d) {
                               d.dbedPassword->selectAll();
                               QTest::keyClicks(d.dbedPassword, "secret2");
                               QTest::keyClicks(d.dbedUserDef1, "Sales");
+                              d.dbckbxAccountLocked->click();
                               d.bbtnOk->click();
                           });
     select(editor->lbConstants, "Print");
@@ -105,20 +108,26 @@ TEST_F(EditorAuditTest, EveryChangeLeavesItsEventInOrderWithTheActingUserAndNoPa
                               });
     editor->dbcxLogEnabled->click();
     editor.reset(); // the PROGRAM row is written when the editor closes
-    ASSERT_TRUE(messages.shown.size() == 1) << qPrintable(messages.texts().join("|"));
+    ASSERT_EQ(messages.shown.size(), 2) << qPrintable(messages.texts().join("|"));
 
     const QList<TAuditEvent> events = eventsOf(*db);
-    EXPECT_EQ(
-        summaries(events),
-        (QStringList {"ConstantAdded Print: ",
-                      "UserAdded ann: User_Enabled: 1; User_Admin: 0; PWMustChange: 0; PWNeverExpires: 0; "
-                      "PWNoChange: 0",
-                      "UserChanged ann: User_Password: changed; User_Def1:  -> Sales", "GrantGiven ann: Print",
-                      "GroupAdded Clerks: ", "GroupChanged Clerks: Constants added: Print", "GrantGiven ann: (Clerks)",
-                      "GrantTaken ann: Print", "PolicyChanged ann: CUSTOMACCTPOLICY: 0 -> 1",
-                      "UserDeleted ann: ", "PolicyChanged Global Account Policy: GLB_ACCTLOCKING: 0 -> 1",
-                      "ProgramChanged Test: LOGENABLED: 1 -> 0"}));
-    ASSERT_EQ(events.size(), 12);
+    const QStringList expected {
+        "ConstantAdded Print: ",
+        "UserAdded ann: User_Enabled: 1; User_Admin: 0; PWMustChange: 0; PWNeverExpires: 0; PWNoChange: 0",
+        "UserChanged ann: User_Password: changed; User_Def1:  -> Sales",
+        "UserUnlocked ann: Locked: 1 -> 0; LoginAttempts: 3 -> 0",
+        "GrantGiven ann: Print",
+        "GroupAdded Clerks: ",
+        "GroupChanged Clerks: Constants added: Print",
+        "GrantGiven ann: (Clerks)",
+        "GrantTaken ann: Print",
+        "PolicyChanged ann: CUSTOMACCTPOLICY: 0 -> 1",
+        "UserDeleted ann: ",
+        "PolicyChanged Global Account Policy: GLB_ACCTLOCKING: 0 -> 1",
+        "ProgramChanged Test: LOGENABLED: 1 -> 0",
+    };
+    EXPECT_EQ(summaries(events), expected);
+    ASSERT_EQ(events.size(), 13);
     EXPECT_EQ(events[1].objectId, ann);
     EXPECT_EQ(events[3].objectId, ann);
     EXPECT_EQ(events[0].objectId, integer("select max(ACCESS_ID) from ACCESS"));
@@ -128,7 +137,7 @@ TEST_F(EditorAuditTest, EveryChangeLeavesItsEventInOrderWithTheActingUserAndNoPa
     }
     const TAuditTrail::Verdict verdict = TAuditTrail::verify(*TDatabase::connectionFor(db->alias()));
     EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
-    EXPECT_EQ(verdict.events, 12);
+    EXPECT_EQ(verdict.events, 13);
 }
 
 TEST_F(EditorAuditTest, AChangeThatIsRefusedOrWhoseEventCannotBeKeptLeavesNeither)
