@@ -50,18 +50,21 @@ void TAuditQuery::open()
         return;
     TDatabase* db = TDatabase::connectionFor(m_databaseName);
     beginResetModel();
-    try {
-        m_gapFound = false;
-        count();
-    } catch (const EDatabaseError&) {
-        m_count = 0;
-        endResetModel();
-        throw;
-    }
     m_blocks.clear();
     m_edges.clear();
     m_blockReads = 0;
     m_failed = false;
+    try {
+        m_gapFound = false;
+        count();
+        if (!m_complete)
+            findMore(true);
+    } catch (const EDatabaseError&) {
+        m_count = 0;
+        m_complete = true;
+        endResetModel();
+        throw;
+    }
     m_connection = db;
     m_connection->attach();
     m_active = true;
@@ -105,7 +108,74 @@ void TAuditQuery::count()
     m_firstDay = oldestTime.date();
     m_lastDay = newestTime.date();
     m_byNumber = m_filter.isEmpty() && !m_gapFound;
+    // No index finds a part of a name: counting would read every event before the
+    // first screen shows, so the events are found as the grid asks for them.
+    m_complete = m_filter.object.isEmpty();
+    m_lastFound = 0;
+    if (!m_complete) {
+        m_count = 0;
+        return;
+    }
     m_count = int(m_byNumber ? (newest ? newest - oldest + 1 : 0) : countEvents({}));
+}
+
+void TAuditQuery::findMore(bool resetting)
+{
+    std::optional<qint64> key;
+    if (m_count > 0)
+        key = m_lastFound;
+    QList<TAuditEvent> events = readEvents(key, 0, kBlockRows, false);
+    if (events.size() < kBlockRows)
+        m_complete = true;
+    if (events.isEmpty())
+        return;
+    const int first = m_count;
+    const int found = int(events.size());
+    if (!resetting)
+        beginInsertRows(QModelIndex(), first, first + found - 1);
+    m_lastFound = events.last().id;
+    if (m_edges.size() >= kKnownEdges)
+        m_edges.clear();
+    m_edges[first] = events.first().id;
+    m_edges[first + found - 1] = events.last().id;
+    keepBlock(first / kBlockRows, std::move(events));
+    m_count += found;
+    if (!resetting)
+        endInsertRows();
+}
+
+bool TAuditQuery::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && m_active && !m_complete && !m_failed;
+}
+
+void TAuditQuery::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    try {
+        findMore(false);
+    } catch (const EDatabaseError& e) {
+        // Called while the grid lays out or scrolls: the dialog shows the message afterwards.
+        m_failed = true;
+        QMetaObject::invokeMethod(
+            this, [this, text = e.message()] { emit readFailed(text); }, Qt::QueuedConnection);
+    }
+}
+
+// The events older than the last one found are counted in one pass; their rows are
+// read when shown, like a counted filter's.
+void TAuditQuery::fetchAll()
+{
+    if (!m_active || m_complete)
+        return;
+    const qint64 rest = m_count > 0 ? countEvents({QStringLiteral("EVENT_ID < :Key")}, m_lastFound) : countEvents({});
+    m_complete = true;
+    if (rest > 0) {
+        beginInsertRows(QModelIndex(), m_count, int(m_count + rest - 1));
+        m_count += int(rest);
+        endInsertRows();
+    }
 }
 
 // The count is read again for the new filter; the blocks read before are dropped.
@@ -119,8 +189,11 @@ void TAuditQuery::reset()
     m_failed = false;
     try {
         count();
+        if (!m_complete)
+            findMore(true);
     } catch (const EDatabaseError&) {
         m_count = 0;
+        m_complete = true;
         endResetModel();
         throw;
     }
@@ -271,8 +344,9 @@ QList<TAuditEvent> TAuditQuery::readBlock(int block) const
     qint64 bestCost = first;
     std::optional<qint64> key;
     bool reverse = false;
+    // Until every event is found the rows have no known end to count from.
     const qint64 fromEnd = m_count - first - count;
-    if (fromEnd < bestCost) {
+    if (m_complete && fromEnd < bestCost) {
         bestCost = fromEnd;
         reverse = true;
     }
@@ -301,6 +375,16 @@ QList<TAuditEvent> TAuditQuery::readBlock(int block) const
     return events;
 }
 
+void TAuditQuery::keepBlock(int block, QList<TAuditEvent> events) const
+{
+    if (!m_blocks.contains(block) && m_blocks.size() >= kCachedBlocks) {
+        auto oldest = std::min_element(m_blocks.begin(), m_blocks.end(),
+                                       [](const Block& a, const Block& b) { return a.used < b.used; });
+        m_blocks.erase(oldest);
+    }
+    m_blocks.insert(block, Block {std::move(events), ++m_useClock});
+}
+
 const TAuditEvent* TAuditQuery::eventAt(int row) const
 {
     if (!m_active || row < 0 || row >= m_count)
@@ -321,12 +405,8 @@ const TAuditEvent* TAuditQuery::eventAt(int row) const
                 self, [self, text = e.message()] { emit self->readFailed(text); }, Qt::QueuedConnection);
             return nullptr;
         }
-        if (m_blocks.size() >= kCachedBlocks) {
-            auto oldest = std::min_element(m_blocks.begin(), m_blocks.end(),
-                                           [](const Block& a, const Block& b) { return a.used < b.used; });
-            m_blocks.erase(oldest);
-        }
-        found = m_blocks.insert(block, Block {std::move(events), 0});
+        keepBlock(block, std::move(events));
+        found = m_blocks.find(block);
     }
     found->used = ++m_useClock;
     const int offset = row - block * kBlockRows;

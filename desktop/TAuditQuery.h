@@ -4,7 +4,9 @@
 // between shows at once on a trail of a million events, and memory holds a bounded
 // number of blocks wherever the user goes. Events are numbered without gaps, so an
 // unfiltered trail is counted and read by number; a filter is counted by the engine
-// and read through the trail's indexes.
+// and read through the trail's indexes. A part of an object's name, which no index
+// serves, is not counted first: its events are found a block at a time from the
+// newest, the rows growing as the grid asks for more.
 
 #include "database/TAuditTrail.h"
 
@@ -57,6 +59,11 @@ public:
     void open();
     void close();
     bool active() const { return m_active; }
+    // Whether every event the filter lets through has been found, so the row count is
+    // the events' count; otherwise there are at least as many.
+    bool complete() const { return !m_active || m_complete; }
+    // Finds the rest of the events at once (one pass over the trail). Throws EDatabaseError.
+    void fetchAll();
 
     // A new filter takes effect at once when open. Throws EDatabaseError.
     TAuditFilter filter() const { return m_filter; }
@@ -87,6 +94,8 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
 
 signals:
     // A block could not be read; the engine's text.
@@ -100,6 +109,10 @@ private:
 
     void count();
     void reset();
+    // The next block of events older than the last one found; rows are inserted
+    // unless the model is being reset.
+    void findMore(bool resetting);
+    void keepBlock(int block, QList<TAuditEvent> events) const;
     QList<TAuditEvent> readBlock(int block) const;
     // count events after the one numbered key (or from the newest when there is none),
     // skipping skip, newest first or, reversed, oldest first.
@@ -120,6 +133,10 @@ private:
     qint64 m_newest = 0;
     bool m_byNumber = false;
     bool m_gapFound = false;
+    // Whether the rows are every event the filter lets through, and, while they are
+    // not, the number of the oldest event found.
+    bool m_complete = true;
+    qint64 m_lastFound = 0;
     QDate m_firstDay;
     QDate m_lastDay;
     bool m_deferred = false;

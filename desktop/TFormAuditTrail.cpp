@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -52,6 +53,8 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
     connect(sqlAudit, &TAuditQuery::readFailed, this, [](const QString& text) { Platform::showError(text); });
     // A gap found in the numbers counts the trail again.
     connect(sqlAudit, &QAbstractItemModel::modelReset, this, [this] { showCount(); });
+    // Events found as the grid scrolls down a filter that is not counted first.
+    connect(sqlAudit, &QAbstractItemModel::rowsInserted, this, [this] { showCount(); });
 
     ckbxDates = new QCheckBox(QStringLiteral("&Days from"), this);
     ckbxDates->setObjectName(QStringLiteral("ckbxDates"));
@@ -120,6 +123,7 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
     DBGrid1->verticalHeader()->setVisible(false);
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
+    DBGrid1->installEventFilter(this);
     // Dragging the thumb across a million events reads only where it is let go.
     connect(DBGrid1->verticalScrollBar(), &QScrollBar::sliderPressed, this,
             [this] { sqlAudit->setFetchDeferred(true); });
@@ -299,9 +303,32 @@ void TFormAuditTrail::applyFilter()
     showRow(0);
 }
 
+// Ctrl+End on events not all found yet finds the rest first, so it reaches the oldest.
+bool TFormAuditTrail::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress && !sqlAudit->complete()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_End && key->modifiers().testFlag(Qt::ControlModifier)) {
+            const WaitCursor wait;
+            try {
+                sqlAudit->fetchAll();
+            } catch (const EDatabaseError& e) {
+                Platform::showError(e.message());
+                return true;
+            }
+            showCount();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void TFormAuditTrail::showCount()
 {
     const int n = sqlAudit->rowCount();
+    if (!sqlAudit->complete()) {
+        lblCount->setText(QStringLiteral("at least %1 events").arg(n));
+        return;
+    }
     lblCount->setText(n == 1 ? QStringLiteral("1 event") : QStringLiteral("%1 events").arg(n));
 }
 

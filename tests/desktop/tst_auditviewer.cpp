@@ -201,6 +201,26 @@ TEST_F(AuditViewerTest, EachFilterGivesExactlyItsEvents)
     viewer->ckbxDates->setChecked(false);
     check("none", [](int) { return true; });
     EXPECT_TRUE(viewer->sqlAudit->readsByNumber());
+
+    // A part of a name matching more than a block is not counted first: the newest
+    // block shows, and the rest is found as the grid scrolls down, or by Ctrl+End.
+    const auto named = [](const char* part) { return [part](int i) { return QString::number(i).contains(part); }; };
+    viewer->edObject->setText("1");
+    QTest::keyClick(viewer->edObject, Qt::Key_Return);
+    EXPECT_EQ(viewer->sqlAudit->rowCount(), TAuditQuery::kBlockRows);
+    EXPECT_EQ(viewer->lblCount->text(), QStringLiteral("at least %1 events").arg(TAuditQuery::kBlockRows));
+    while (viewer->sqlAudit->canFetchMore({}))
+        viewer->sqlAudit->fetchMore({});
+    check("part of a name, scrolled down", named("1"));
+    viewer->edObject->setText("2");
+    QTest::keyClick(viewer->edObject, Qt::Key_Return);
+    viewer->show();
+    viewer->DBGrid1->setFocus();
+    QTest::keyClick(viewer->DBGrid1, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), 137);
+    EXPECT_EQ(idAt(137), 2);
+    check("part of a name, Ctrl+End", named("2"));
+    viewer->close();
 }
 
 TEST_F(AuditViewerTest, ADatabaseWithoutTheTrailGetsOneMessageAndNoGrid)
