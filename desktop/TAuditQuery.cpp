@@ -138,7 +138,7 @@ void TAuditQuery::findMore(bool resetting)
         m_edges.clear();
     m_edges[first] = events.first().id;
     m_edges[first + found - 1] = events.last().id;
-    keepBlock(first / kBlockRows, std::move(events));
+    m_blocks.keep(first / kBlockRows, std::move(events));
     m_count += found;
     if (!resetting)
         endInsertRows();
@@ -375,28 +375,18 @@ QList<TAuditEvent> TAuditQuery::readBlock(int block) const
     return events;
 }
 
-void TAuditQuery::keepBlock(int block, QList<TAuditEvent> events) const
-{
-    if (!m_blocks.contains(block) && m_blocks.size() >= kCachedBlocks) {
-        auto oldest = std::min_element(m_blocks.begin(), m_blocks.end(),
-                                       [](const Block& a, const Block& b) { return a.used < b.used; });
-        m_blocks.erase(oldest);
-    }
-    m_blocks.insert(block, Block {std::move(events), ++m_useClock});
-}
-
 const TAuditEvent* TAuditQuery::eventAt(int row) const
 {
     if (!m_active || row < 0 || row >= m_count)
         return nullptr;
     const int block = row / kBlockRows;
-    auto found = m_blocks.find(block);
-    if (found == m_blocks.end()) {
+    const QList<TAuditEvent>* events = m_blocks.find(block);
+    if (!events) {
         if (m_deferred || m_failed)
             return nullptr;
-        QList<TAuditEvent> events;
+        QList<TAuditEvent> read;
         try {
-            events = readBlock(block);
+            read = readBlock(block);
         } catch (const EDatabaseError& e) {
             // Painting cannot show a message box: the dialog shows it afterwards, once.
             m_failed = true;
@@ -405,12 +395,10 @@ const TAuditEvent* TAuditQuery::eventAt(int row) const
                 self, [self, text = e.message()] { emit self->readFailed(text); }, Qt::QueuedConnection);
             return nullptr;
         }
-        keepBlock(block, std::move(events));
-        found = m_blocks.find(block);
+        events = m_blocks.keep(block, std::move(read));
     }
-    found->used = ++m_useClock;
     const int offset = row - block * kBlockRows;
-    return offset < found->events.size() ? &found->events.at(offset) : nullptr;
+    return offset < events->size() ? &events->at(offset) : nullptr;
 }
 
 int TAuditQuery::rowOfEvent(qint64 id) const

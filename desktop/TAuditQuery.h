@@ -9,6 +9,7 @@
 // newest, the rows growing as the grid asks for more.
 
 #include "database/TAuditTrail.h"
+#include "desktop/TBlockCache.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
@@ -102,17 +103,11 @@ signals:
     void readFailed(const QString& message);
 
 private:
-    struct Block {
-        QList<TAuditEvent> events;
-        quint64 used = 0;
-    };
-
     void count();
     void reset();
     // The next block of events older than the last one found; rows are inserted
     // unless the model is being reset.
     void findMore(bool resetting);
-    void keepBlock(int block, QList<TAuditEvent> events) const;
     QList<TAuditEvent> readBlock(int block) const;
     // count events after the one numbered key (or from the newest when there is none),
     // skipping skip, newest first or, reversed, oldest first.
@@ -142,8 +137,7 @@ private:
     bool m_deferred = false;
 
     // The blocks read, least recently used dropped first.
-    mutable QHash<int, Block> m_blocks;
-    mutable quint64 m_useClock = 0;
+    mutable TBlockCache<TAuditEvent> m_blocks {kCachedBlocks};
     // Place in the shown order -> event number, for the first and last row of each block read.
     mutable std::map<qint64, qint64> m_edges;
     mutable int m_blockReads = 0;

@@ -403,13 +403,13 @@ const TLogQuery::Row* TLogQuery::rowAt(int row) const
     if (!m_active || row < 0 || row >= m_count)
         return nullptr;
     const int block = row / kBlockRows;
-    auto found = m_blocks.find(block);
-    if (found == m_blocks.end()) {
+    const QList<Row>* rows = m_blocks.find(block);
+    if (!rows) {
         if (m_deferred || m_failed)
             return nullptr;
-        QList<Row> rows;
+        QList<Row> read;
         try {
-            rows = readBlock(block);
+            read = readBlock(block);
         } catch (const EDatabaseError& e) {
             // Painting cannot show a message box: the dialog shows it afterwards, once.
             m_failed = true;
@@ -418,16 +418,10 @@ const TLogQuery::Row* TLogQuery::rowAt(int row) const
                 self, [self, text = e.message()] { emit self->readFailed(text); }, Qt::QueuedConnection);
             return nullptr;
         }
-        if (m_blocks.size() >= kCachedBlocks) {
-            auto oldest = std::min_element(m_blocks.begin(), m_blocks.end(),
-                                           [](const Block& a, const Block& b) { return a.used < b.used; });
-            m_blocks.erase(oldest);
-        }
-        found = m_blocks.insert(block, Block {std::move(rows), 0});
+        rows = m_blocks.keep(block, std::move(read));
     }
-    found->used = ++m_useClock;
     const int offset = row - block * kBlockRows;
-    return offset < found->rows.size() ? &found->rows.at(offset) : nullptr;
+    return offset < rows->size() ? &rows->at(offset) : nullptr;
 }
 
 QString TLogQuery::userNameFor(const QVariant& userId) const

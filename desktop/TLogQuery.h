@@ -8,6 +8,8 @@
 // the constant's names come from hash look-ups in the two record sets given, never
 // from a query per row.
 
+#include "desktop/TBlockCache.h"
+
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QHash>
@@ -116,10 +118,6 @@ signals:
 private:
     // One log row: ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID.
     using Row = std::array<QVariant, 4>;
-    struct Block {
-        QList<Row> rows;
-        quint64 used = 0;
-    };
 
     void reload();
     // Starts the background pass over the rows as they are shown now, or stops it.
@@ -163,8 +161,7 @@ private:
     bool m_deferred = false;
 
     // The blocks read, least recently used dropped first.
-    mutable QHash<int, Block> m_blocks;
-    mutable quint64 m_useClock = 0;
+    mutable TBlockCache<Row> m_blocks {kCachedBlocks};
     // Place in the shown order -> LOGCOUNT, for the first and last row of each block read.
     mutable std::map<qint64, qint64> m_edges;
     mutable int m_blockReads = 0;
