@@ -98,8 +98,11 @@ void TQuery::open()
     TDatabase* db = acquireConnection();
     const QString text = m_statement.engineText();
     QSqlRecord record;
-    // Only a select that locks its rows can wait on another transaction.
-    const auto perform = TStatementText::locksRows(text) ? &TDatabase::performWaiting : &TDatabase::perform;
+    // Only a select that locks its rows, or a change that returns values, can wait on
+    // another transaction.
+    const auto perform = TStatementText::locksRows(text) || TStatementText::changesRows(text)
+                             ? &TDatabase::performWaiting
+                             : &TDatabase::perform;
     try {
         (db->*perform)([&] {
             QSqlQuery q(db->sqlDatabase());

@@ -6,7 +6,8 @@
 // connection, the current row, the fields and the edit buffer.
 //
 // As a statement: SQL text (a list of lines) with named parameters (:Name) set as
-// integer, string, date or date-time, run with execSQL(). Without a transaction on
+// integer, string, date or date-time, or with "?" placeholders given their values in
+// order, run with execSQL(). Without a transaction on
 // its connection each statement commits on its own.
 //
 // As a record set: open() reads the whole result into memory and releases the
@@ -60,6 +61,9 @@ public:
     void setParamDateTime(const QString& name, const QDateTime& value);
     void setParamNull(const QString& name);
     void setParam(const QString& name, const QVariant& value);
+    // The values of the statement's "?" placeholders, in their order; setSQL drops
+    // them. A statement uses named parameters or placeholders, not both.
+    void setPlaceholderValues(const QVariantList& values) { m_statement.setPlaceholderValues(values); }
 
     bool requestLive() const { return m_requestLive; }
     void setRequestLive(bool live) { m_requestLive = live; }

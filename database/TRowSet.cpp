@@ -26,7 +26,8 @@ QVariant TRowSet::fromEngine(const QVariant& value, int sqlType)
 {
     if (value.isNull())
         return value;
-    if (sqlType == kSqlText && value.metaType().id() == QMetaType::QString) {
+    // The type's lowest bit says whether the column may be null.
+    if ((sqlType & ~1) == kSqlText && value.metaType().id() == QMetaType::QString) {
         const QString s = value.toString();
         int end = s.size();
         while (end > 0 && s.at(end - 1) == QLatin1Char(' '))

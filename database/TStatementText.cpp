@@ -34,9 +34,10 @@ QString stripTerminator(QString text)
     }
 }
 
-// Calls found(start, end, name) for every ":name" outside quoted text.
-template <typename Found>
-void scanParams(const QString& text, Found found)
+// Calls found(start, end, name) for every ":name" outside quoted text, and
+// placeholder(at) for every "?" there.
+template <typename Found, typename Placeholder>
+void scanParams(const QString& text, Found found, Placeholder placeholder)
 {
     QChar quote;
     for (int i = 0; i < text.size(); ++i) {
@@ -50,6 +51,8 @@ void scanParams(const QString& text, Found found)
             quote = c;
             continue;
         }
+        if (c == QLatin1Char('?'))
+            placeholder(i);
         if (c != QLatin1Char(':') || i + 1 >= text.size())
             continue;
         if (i > 0 && (text.at(i - 1) == QLatin1Char(':') || text.at(i - 1).isLetterOrNumber()))
@@ -63,11 +66,18 @@ void scanParams(const QString& text, Found found)
         i = j - 1;
     }
 }
+
+template <typename Found>
+void scanParams(const QString& text, Found found)
+{
+    scanParams(text, found, [](int) {});
+}
 } // namespace
 
 void TStatementText::setLines(const QStringList& lines)
 {
     m_lines = lines;
+    m_placeholderValues.clear();
     std::vector<Param> params;
     scanParams(text(), [&](int, int, const QString& name) {
         for (const Param& p : params)
@@ -118,27 +128,42 @@ QString TStatementText::engineText() const
 bool TStatementText::run(QSqlQuery& q, const QString& text) const
 {
     // DDL and trigger bodies go unprepared: prepare() would rewrite ":name".
-    if (m_params.empty())
+    if (!hasParams())
         return q.exec(text);
     // The driver cannot send a null for a parameter the engine describes as NOT
     // NULL (it sends an empty text), so nulls go into the text as NULL and the engine
     // refuses them where the column forbids them.
     QString prepared;
+    QVariantList placeholderBinds;
     int copied = 0;
-    scanParams(text, [&](int start, int end, const QString& name) {
-        const Param* p = findParam(name);
-        if (p && p->value.isNull()) {
-            prepared += QStringView(text).mid(copied, start - copied);
-            prepared += QLatin1String("NULL");
-            copied = end;
-        }
-    });
+    int placeholder = 0;
+    const auto writeNull = [&](int start, int end) {
+        prepared += QStringView(text).mid(copied, start - copied);
+        prepared += QLatin1String("NULL");
+        copied = end;
+    };
+    scanParams(
+        text,
+        [&](int start, int end, const QString& name) {
+            const Param* p = findParam(name);
+            if (p && p->value.isNull())
+                writeNull(start, end);
+        },
+        [&](int at) {
+            const QVariant value = m_placeholderValues.value(placeholder++);
+            if (value.isNull())
+                writeNull(at, at + 1);
+            else
+                placeholderBinds << value;
+        });
     prepared += QStringView(text).mid(copied);
     if (!q.prepare(prepared))
         return false;
     for (const Param& p : m_params)
         if (!p.value.isNull())
             q.bindValue(QLatin1Char(':') + p.name, p.value);
+    for (int i = 0; i < placeholderBinds.size(); ++i)
+        q.bindValue(i, placeholderBinds.at(i));
     return q.exec();
 }
 

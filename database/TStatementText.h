@@ -1,8 +1,8 @@
 #pragma once
 // The text of one statement as a caller wrote it (a list of lines) with its named
-// parameters (:Name) and their values, and the text the engine is sent: without a
-// trailing terminator, with the old DATE type read as TIMESTAMP in table DDL, and
-// with null parameters written into the text as NULL.
+// parameters (:Name) or its "?" placeholders and their values, and the text the
+// engine is sent: without a trailing terminator, with the old DATE type read as
+// TIMESTAMP in table DDL, and with null parameters written into the text as NULL.
 
 #include <QString>
 #include <QStringList>
@@ -22,9 +22,12 @@ public:
     // Parameters, named without the colon; names compare without regard to case.
     QStringList paramNames() const;
     bool hasParam(const QString& name) const { return findParam(name) != nullptr; }
-    bool hasParams() const { return !m_params.empty(); }
+    bool hasParams() const { return !m_params.empty() || !m_placeholderValues.isEmpty(); }
     // Throws EDatabaseError when the text has no such parameter.
     void setParam(const QString& name, const QVariant& value);
+    // The values of a text's "?" placeholders, in their order (a text uses named
+    // parameters or placeholders, not both). A new text drops them.
+    void setPlaceholderValues(const QVariantList& values) { m_placeholderValues = values; }
 
     // The text as the engine runs it.
     QString engineText() const;
@@ -49,4 +52,5 @@ private:
 
     QStringList m_lines;
     std::vector<Param> m_params;
+    QVariantList m_placeholderValues;
 };

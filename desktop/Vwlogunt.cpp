@@ -21,8 +21,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QThreadPool>
 #include <QVBoxLayout>
@@ -322,11 +320,11 @@ void TfrmViewLog::hideEvent(QHideEvent* event)
 namespace {
 // The deleted rows' old versions are removed in the background on a connection of
 // its own, so that neither this program nor the next that reads the log waits for it.
-void collectLogGarbage(const QSqlDatabase& connection)
+void collectLogGarbage(const TDatabase& database)
 {
-    const QString location = connection.databaseName();
-    const QString user = connection.userName();
-    const QString password = connection.password();
+    const QString location = database.sqlDatabase().databaseName();
+    const QString user = database.sqlDatabase().userName();
+    const QString password = database.sqlDatabase().password();
     QThreadPool::globalInstance()->start(
         [=] { TFirebirdEnv::collectGarbage(location, user, password, QStringLiteral("LOG"), nullptr); });
 }
@@ -352,32 +350,24 @@ void TfrmViewLog::btnClearLogClick()
             db = TDatabase::connectionFor(sqlLog->databaseName());
             // One transaction, with the audit event that records it; a log row another
             // program holds is waited for only as long as the lock timeout.
-            const auto run = [db](const QString& sql, QVariantList* row) {
-                int affected = 0;
-                db->performWaiting([&] {
-                    QSqlQuery q(db->sqlDatabase());
-                    const bool done = q.exec(sql);
-                    const QString error = q.lastError().text();
-                    if (done && row && q.next())
-                        *row = {q.value(0), q.value(1)};
-                    affected = done && !row ? q.numRowsAffected() : 0;
-                    q.clear();
-                    if (!done)
-                        throw EDatabaseError(error);
-                });
-                return affected;
-            };
             TAuditTrail::run(*db, [&] {
-                QVariantList keys;
-                run(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG"), &keys);
-                const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
-                const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
+                TQuery keys;
+                keys.setDatabaseName(sqlLog->databaseName());
+                keys.setSQL(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG"));
+                keys.open();
+                const qint64 first = keys.field(0)->isNull() ? 0 : keys.field(0)->value().toLongLong();
+                const qint64 last = keys.field(1)->isNull() ? -1 : keys.field(1)->value().toLongLong();
+                keys.close();
                 // Each slice moves the bar on; the commit, which writes every page, is the last step.
                 progress.setMaximum(TLogSlices::count(first, last) + 1);
                 progress.setValue(0);
                 qint64 deleted = 0;
+                TQuery remove;
+                remove.setDatabaseName(sqlLog->databaseName());
                 TLogSlices::forEach(first, last, [&](const QString& slice) {
-                    deleted += run(QStringLiteral("delete from LOG where ") + slice, nullptr);
+                    remove.setSQL(QStringLiteral("delete from LOG where ") + slice);
+                    remove.execSQL();
+                    deleted += remove.rowsAffected();
                     progress.setValue(progress.value() + 1);
                 });
                 TAuditEvent event =
@@ -387,7 +377,7 @@ void TfrmViewLog::btnClearLogClick()
             });
             progress.setValue(progress.maximum());
             cleared = true;
-            collectLogGarbage(db->sqlDatabase());
+            collectLogGarbage(*db);
         } catch (const EDatabaseError&) {
             // The transaction has been rolled back.
         }

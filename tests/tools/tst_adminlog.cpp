@@ -14,7 +14,7 @@ protected:
         ben = db->addUser("Ben", "pw");
         db->exec("insert into ACCESS (ACCESS_NAME) values ('Print')");
         row("2026-01-05", ann, "null");
-        row("2026-02-10", ann, "1");
+        row("2026-02-10 23:30:00", ann, "1"); // late in the day: still that day
         row("2026-02-11", ben, "9"); // a constant since deleted
         row("2026-03-01", ben, "null");
     }

@@ -101,6 +101,20 @@ TEST_F(AdminTest, SetChangesTheAccountAndTheUsersOwnOrTheGlobalPolicy)
     EXPECT_EQ(adm({"user", "set", "Nobody", "--admin", "yes"}).err.trimmed(), "No user is named Nobody.");
 }
 
+// Values come back as they are stored: a blank at either end of a password or a user
+// field is shown, and a change of another column writes it back unchanged.
+TEST_F(AdminTest, SetKeepsTheBlanksOfTheValuesItDoesNotChange)
+{
+    const int id = db->addUser("Ann", "pw ", "User_Def1", "' note '");
+    const AdminResult r = adm({"user", "set", "Ann", "--admin", "yes"});
+    ASSERT_EQ(r.status, 0) << r;
+    EXPECT_EQ(db->scalar(QString("select '[' || User_Password || '|' || User_Def1 || ']' || User_Admin from USERS "
+                                 "where USER_ID = %1")
+                             .arg(id)),
+              "[pw | note ]1");
+    EXPECT_EQ(json({"user", "show", "Ann"}).json()["field1"].toString(), " note ");
+}
+
 TEST_F(AdminTest, UnlockKeepsTheFailedLogonCount)
 {
     const int id = db->addUser("Ann", "pw", "Locked, LoginAttempts", "1, 3");

@@ -61,7 +61,7 @@ void grant(TAdminContext& c)
     const TNamedRow user = s.user(c.arg(0));
     const QList<Target> list = targets(c, s);
     QStringList added, held;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         added.clear();
         held.clear();
         for (const Target& t : list) {
@@ -94,7 +94,7 @@ void revoke(TAdminContext& c)
     const TNamedRow user = s.user(c.arg(0));
     const QList<Target> list = targets(c, s);
     QStringList removed, notHeld;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         removed.clear();
         notHeld.clear();
         for (const Target& t : list) {

@@ -61,7 +61,7 @@ void groupAdd(TAdminContext& c)
     for (const QString& ref : c.values(QStringLiteral("constant")))
         constants << s.constant(ref);
     int id = 0;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         id = s.rows(QStringLiteral("insert into GROUPS (GROUP_NAME) values (?) returning GROUP_ID"), {name})
                  .first()
                  .at(0)
@@ -95,7 +95,7 @@ void groupDelete(TAdminContext& c)
 {
     TAdminSession& s = c.session();
     const TNamedRow group = s.group(c.arg(0));
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteGroupStatements(group.id));
         s.audit(QLatin1String(TAuditKind::GroupDeleted), group);
     });
@@ -110,7 +110,7 @@ void groupAddConstant(TAdminContext& c)
     for (const QString& ref : c.args().mid(1))
         constants << s.constant(ref);
     int added = 0;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         added = 0;
         QStringList names;
         for (const TNamedRow& constant : constants)
@@ -134,7 +134,7 @@ void groupRemoveConstant(TAdminContext& c)
     for (const QString& ref : c.args().mid(1))
         constants << s.constant(ref);
     int removed = 0;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         removed = 0;
         QStringList names;
         for (const TNamedRow& constant : constants)
@@ -159,7 +159,7 @@ void constantAdd(TAdminContext& c)
     if (constantExists(s, label))
         throw TAdminError::refused(TSecurityRules::duplicateConstantAdd());
     int id = 0;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         id = s.rows(QStringLiteral("insert into ACCESS (ACCESS_NAME) values (?) returning ACCESS_ID"), {label})
                  .first()
                  .at(0)
@@ -185,7 +185,7 @@ void constantRename(TAdminContext& c)
     // Any constant of that name counts, the renamed one included, as in the editor.
     if (constantExists(s, label))
         throw TAdminError::refused(TSecurityRules::duplicateConstantChange());
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         s.exec(QStringLiteral("update ACCESS set ACCESS_NAME = ? where ACCESS_ID = ?"), {label, constant.id});
         s.audit(QLatin1String(TAuditKind::ConstantChanged), {constant.id, label},
                 TAuditTrail::change(QStringLiteral("ACCESS_NAME"), constant.name, label));
@@ -198,7 +198,7 @@ void constantDelete(TAdminContext& c)
 {
     TAdminSession& s = c.session();
     const TNamedRow constant = s.constant(c.arg(0));
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteConstantStatements(constant.id));
         s.audit(QLatin1String(TAuditKind::ConstantDeleted), constant);
     });

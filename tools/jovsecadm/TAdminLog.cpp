@@ -11,13 +11,12 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TAuditTrail.h"
+#include "database/TRowStream.h"
 
 #include <QDate>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <memory>
 
@@ -30,31 +29,33 @@ QHash<int, QString> namesOf(TAdminSession& s, const QString& sql)
     return names;
 }
 
-// The conditions of --from, --to and --user (export) or --before (clear).
-QString where(TAdminContext& c, QVariantList& binds, bool clearing)
+// A day as the engine reads a timestamp: its midnight.
+QString midnight(const QDate& day)
+{
+    return QStringLiteral("cast('%1 00:00:00' as timestamp)").arg(day.toString(Qt::ISODate));
+}
+
+// The conditions of --from, --to and --user (export) or --before (clear), written out:
+// the values are dates and an id.
+QString where(TAdminContext& c, bool clearing)
 {
     QStringList conditions;
     if (clearing) {
-        if (c.isSet(QStringLiteral("before"))) {
-            conditions << QStringLiteral("ACCESS_DATE < ?");
-            binds << QDateTime(c.date(QStringLiteral("before")), QTime(0, 0));
-        }
+        if (c.isSet(QStringLiteral("before")))
+            conditions << QStringLiteral("ACCESS_DATE < ") + midnight(c.date(QStringLiteral("before")));
         return conditions.isEmpty() ? QString() : QStringLiteral(" where ") + conditions.first();
     }
-    if (c.isSet(QStringLiteral("from"))) {
-        conditions << QStringLiteral("ACCESS_DATE >= ?");
-        binds << QDateTime(c.date(QStringLiteral("from")), QTime(0, 0));
-    }
-    if (c.isSet(QStringLiteral("to"))) {
-        conditions << QStringLiteral("ACCESS_DATE < ?");
-        binds << QDateTime(c.date(QStringLiteral("to")).addDays(1), QTime(0, 0));
-    }
-    if (c.isSet(QStringLiteral("user"))) {
-        conditions << QStringLiteral("USER_ID = ?");
-        binds << c.session().user(c.value(QStringLiteral("user"))).id;
-    }
+    if (c.isSet(QStringLiteral("from")))
+        conditions << QStringLiteral("ACCESS_DATE >= ") + midnight(c.date(QStringLiteral("from")));
+    if (c.isSet(QStringLiteral("to")))
+        conditions << QStringLiteral("ACCESS_DATE < ") + midnight(c.date(QStringLiteral("to")).addDays(1));
+    if (c.isSet(QStringLiteral("user")))
+        conditions << QStringLiteral("USER_ID = %1").arg(c.session().user(c.value(QStringLiteral("user"))).id);
     return conditions.isEmpty() ? QString() : QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
 }
+
+// Thrown to end a read whose rows can no longer be written.
+struct WriteFailed { };
 } // namespace
 
 namespace TAdminLog {
@@ -62,8 +63,7 @@ namespace TAdminLog {
 void exportLog(TAdminContext& c)
 {
     TAdminSession& s = c.session();
-    QVariantList binds;
-    const QString condition = where(c, binds, false);
+    const QString condition = where(c, false);
     // The names come from the users and constants tables, which stay small whatever
     // the log's length; the log itself is read forward only, one row at a time.
     const QHash<int, QString> users = namesOf(s, QStringLiteral("select USER_ID, USER_NAME from USERS"));
@@ -82,47 +82,60 @@ void exportLog(TAdminContext& c)
     }
     const bool json = c.out().json() && !toFile;
 
-    QSqlQuery q(s.sqlDatabase());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("select ACCESS_DATE, LOGCOUNT, USER_ID, ACCESS_ID from LOG") + condition +
-                   QStringLiteral(" order by LOGCOUNT")))
-        throw EDatabaseError(q.lastError().text());
-    for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds.at(i));
-    if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
-
-    if (json)
-        *stream << "[\n";
-    else
-        *stream << "Access Date,Cnt,User Name,User ID,Acc ID,Access Label\n";
     qint64 count = 0;
-    // Stops at the first write that fails (a full disk, a closed pipe).
-    while (stream->status() == QTextStream::Ok && q.next()) {
-        const QString date = q.value(0).toDateTime().date().toString(Qt::ISODate);
-        const qint64 logCount = q.value(1).toLongLong();
-        const int userId = q.value(2).toInt();
-        const QVariant accessId = q.value(3);
-        const QString userName = users.value(userId, QStringLiteral("Unknown"));
-        const QString label = accessId.isNull() ? QStringLiteral("*** Logon ***")
-                                                : constants.value(accessId.toInt(), QStringLiteral("Unknown"));
-        if (json) {
-            QJsonObject o {
-                {QStringLiteral("access_date"), date},
-                {QStringLiteral("count"), logCount},
-                {QStringLiteral("user"), userName},
-                {QStringLiteral("user_id"), userId},
-                {QStringLiteral("access_id"), accessId.isNull() ? QJsonValue() : QJsonValue(accessId.toInt())},
-                {QStringLiteral("access_label"), label}};
-            *stream << (count ? ",\n" : "") << QJsonDocument(o).toJson(QJsonDocument::Compact);
-        } else {
-            *stream << date << ',' << logCount << ',' << TCsvWriter::cell(userName) << ',' << userId << ','
-                    << (accessId.isNull() ? QString() : QString::number(accessId.toInt())) << ','
-                    << TCsvWriter::cell(label) << '\n';
-        }
-        ++count;
-    }
-    q.clear();
+    qint64 lastWritten = 0;
+    bool started = false;
+    try {
+        // The log is read one row at a time. A connection that broke under the read
+        // starts it over: the rows written already (in the order of their count) are
+        // passed over.
+        TRowStream::read(
+            s.alias(),
+            QStringLiteral("select cast(cast(ACCESS_DATE as date) as varchar(10)) as ACCESS_DAY, LOGCOUNT, USER_ID, "
+                           "ACCESS_ID from LOG") +
+                condition + QStringLiteral(" order by LOGCOUNT"),
+            {QStringLiteral("ACCESS_DAY"), QStringLiteral("LOGCOUNT"), QStringLiteral("USER_ID"),
+             QStringLiteral("ACCESS_ID")},
+            [&] {
+                if (started)
+                    return;
+                started = true;
+                if (json)
+                    *stream << "[\n";
+                else
+                    *stream << "Access Date,Cnt,User Name,User ID,Acc ID,Access Label\n";
+            },
+            [&](const TRowStream::Row& row) {
+                const qint64 logCount = row.integer(1);
+                if (count > 0 && logCount <= lastWritten)
+                    return;
+                // Stops at the first write that fails (a full disk, a closed pipe).
+                if (stream->status() != QTextStream::Ok)
+                    throw WriteFailed();
+                const QString date = QString::fromUtf8(row.text(0));
+                const int userId = int(row.integer(2));
+                const bool logon = row.isNull(3);
+                const int accessId = int(row.integer(3));
+                const QString userName = users.value(userId, QStringLiteral("Unknown"));
+                const QString label =
+                    logon ? QStringLiteral("*** Logon ***") : constants.value(accessId, QStringLiteral("Unknown"));
+                if (json) {
+                    QJsonObject o {{QStringLiteral("access_date"), date},
+                                   {QStringLiteral("count"), logCount},
+                                   {QStringLiteral("user"), userName},
+                                   {QStringLiteral("user_id"), userId},
+                                   {QStringLiteral("access_id"), logon ? QJsonValue() : QJsonValue(accessId)},
+                                   {QStringLiteral("access_label"), label}};
+                    *stream << (count ? ",\n" : "") << QJsonDocument(o).toJson(QJsonDocument::Compact);
+                } else {
+                    *stream << date << ',' << logCount << ',' << TCsvWriter::cell(userName) << ',' << userId << ','
+                            << (logon ? QString() : QString::number(accessId)) << ',' << TCsvWriter::cell(label)
+                            << '\n';
+                }
+                lastWritten = logCount;
+                ++count;
+            });
+    } catch (const WriteFailed&) { }
     if (json)
         *stream << "\n]\n";
     stream->flush();
@@ -136,19 +149,17 @@ void exportLog(TAdminContext& c)
 void clear(TAdminContext& c)
 {
     TAdminSession& s = c.session();
-    QVariantList binds;
-    const QString condition = where(c, binds, true);
+    const QString condition = where(c, true);
     int deleted = 0;
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         deleted = 0;
         const QVariantList keys = s.rows(QStringLiteral("select min(LOGCOUNT), max(LOGCOUNT) from LOG")).value(0);
         const qint64 first = keys.value(0).isNull() ? 0 : keys.value(0).toLongLong();
         const qint64 last = keys.value(1).isNull() ? -1 : keys.value(1).toLongLong();
         TLogSlices::forEach(first, last, [&](const QString& slice) {
-            deleted += s.exec(
-                QStringLiteral("delete from LOG") +
-                    (condition.isEmpty() ? QStringLiteral(" where ") : condition + QStringLiteral(" and ")) + slice,
-                binds);
+            deleted +=
+                s.exec(QStringLiteral("delete from LOG") +
+                       (condition.isEmpty() ? QStringLiteral(" where ") : condition + QStringLiteral(" and ")) + slice);
         });
         s.audit(QLatin1String(TAuditKind::LogCleared), {},
                 QStringLiteral("Rows deleted: %1\n").arg(deleted) +

@@ -7,32 +7,8 @@
 #include "database/TDatabase.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
-#include "database/TStatementText.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlRecord>
-#include <QSqlQuery>
-
-namespace {
-// Trims the space padding of fixed-width text.
-QVariant readValue(const QVariant& v)
-{
-    if (v.isNull())
-        return QVariant();
-    if (v.typeId() == QMetaType::QString)
-        return v.toString().trimmed();
-    if (v.typeId() == QMetaType::QDate)
-        return QDateTime(v.toDate(), QTime(0, 0));
-    return v;
-}
-
-void bindAll(QSqlQuery& q, const QVariantList& binds)
-{
-    for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds.at(i));
-}
-} // namespace
 
 TAdminSession::TAdminSession(const QString& alias, const QString& password) : m_alias(alias)
 {
@@ -58,10 +34,6 @@ TAdminSession::~TAdminSession()
     TDatabase::dropTemporaryConnections();
 }
 
-QSqlDatabase TAdminSession::sqlDatabase() const { return m_database->sqlDatabase(); }
-
-void TAdminSession::transaction(const std::function<void()>& work) { TAuditTrail::run(*m_database, work); }
-
 void TAdminSession::audit(const QString& kind, const TNamedRow& object, const QString& details)
 {
     TAuditEvent event = TAuditTrail::event(kind, QStringLiteral("SUPERVISOR"));
@@ -72,19 +44,10 @@ void TAdminSession::audit(const QString& kind, const TNamedRow& object, const QS
     TAuditTrail::append(*m_database, event);
 }
 
-void TAdminSession::runStatement(const QString& sql, const std::function<void()>& work)
-{
-    // A plain select never waits on another program's rows.
-    if (TStatementText::changesRows(sql) || TStatementText::locksRows(sql))
-        write(work);
-    else
-        m_database->perform(work);
-}
-
 void TAdminSession::write(const std::function<void()>& work)
 {
     try {
-        m_database->performWaiting(work);
+        work();
     } catch (const EDatabaseError& e) {
         if (e.reason() != EDatabaseError::Reason::LockTimeout)
             throw;
@@ -99,49 +62,31 @@ void TAdminSession::write(const std::function<void()>& work)
 
 QList<QVariantList> TAdminSession::rows(const QString& sql, const QVariantList& binds)
 {
+    TQuery q;
+    q.setDatabaseName(m_alias);
+    q.setSQL(sql);
+    q.setPlaceholderValues(binds);
+    write([&] { q.open(); });
     QList<QVariantList> result;
-    runStatement(sql, [&] {
-        result.clear();
-        QSqlQuery q(sqlDatabase());
-        q.setForwardOnly(true);
-        if (!q.prepare(sql))
-            throw EDatabaseError(q.lastError().text());
-        bindAll(q, binds);
-        if (!q.exec())
-            throw EDatabaseError(q.lastError().text());
-        const int columns = q.record().count();
-        // An INSERT ... RETURNING gives one row, which the driver would repeat forever.
-        static const QRegularExpression select(QStringLiteral("^\\s*(SELECT|WITH)\\b"),
-                                               QRegularExpression::CaseInsensitiveOption);
-        const bool singleton = !select.match(sql).hasMatch();
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(columns);
-            for (int c = 0; c < columns; ++c)
-                row << readValue(q.value(c));
-            result << row;
-            if (singleton)
-                break;
-        }
-        q.clear();
-    });
+    result.reserve(q.totalRowCount());
+    for (int r = 0; r < q.totalRowCount(); ++r) {
+        QVariantList row;
+        row.reserve(q.fieldCount());
+        for (int c = 0; c < q.fieldCount(); ++c)
+            row << q.rowValue(r, c);
+        result << row;
+    }
     return result;
 }
 
 int TAdminSession::exec(const QString& sql, const QVariantList& binds)
 {
-    int affected = 0;
-    runStatement(sql, [&] {
-        QSqlQuery q(sqlDatabase());
-        if (!q.prepare(sql))
-            throw EDatabaseError(q.lastError().text());
-        bindAll(q, binds);
-        if (!q.exec())
-            throw EDatabaseError(q.lastError().text());
-        affected = q.numRowsAffected();
-        q.clear();
-    });
-    return affected;
+    TQuery q;
+    q.setDatabaseName(m_alias);
+    q.setSQL(sql);
+    q.setPlaceholderValues(binds);
+    write([&] { q.execSQL(); });
+    return q.rowsAffected();
 }
 
 QList<TNamedRow> TAdminSession::rowsNamed(const QString& table, const QString& idColumn, const QString& nameColumn,

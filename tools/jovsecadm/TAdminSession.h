@@ -12,7 +12,6 @@
 
 class TDatabase;
 class TQuery;
-class QSqlDatabase;
 
 struct TNamedRow {
     int id = 0;
@@ -28,14 +27,9 @@ public:
 
     QString alias() const { return m_alias; }
     TDatabase& database() { return *m_database; }
-    QSqlDatabase sqlDatabase() const;
     // A statement on the alias, for one statement at a time.
     TQuery& statement() { return *m_statement; }
 
-    // Runs the work in one transaction: committed when it returns, rolled back when
-    // it throws (the exception goes on). Work lost to a concurrent writer runs again
-    // as a whole, so it must read what it needs inside.
-    void transaction(const std::function<void()>& work);
     // Adds an audit event for a change the current transaction makes, so that both
     // commit or neither does. Does nothing on a database without the audit trail.
     void audit(const QString& kind, const TNamedRow& object, const QString& details = QString());
@@ -52,18 +46,16 @@ public:
     // when the table is empty.
     TAccountPolicy globalPolicy();
 
-    // Reads a small result: every row as values in column order.
+    // Reads a small result (a select, or a change's RETURNING row) through a record
+    // set: every row as values in column order. binds are the "?" placeholders' values.
     QList<QVariantList> rows(const QString& sql, const QVariantList& binds = {});
-    // Runs one statement with positional binds; returns the rows affected.
+    // Runs one statement with the placeholders' values; returns the rows it changed.
     int exec(const QString& sql, const QVariantList& binds = {});
-    // Runs work that changes rows: it waits at most the lock timeout for a row another
-    // program holds, then fails with a message that says so.
+    // Runs work whose statements change rows: each waits at most the lock timeout for
+    // a row another program holds, then the work fails with a message that says so.
     void write(const std::function<void()>& work);
 
 private:
-    // Runs work, which carries out sql; a statement that changes or locks rows waits
-    // at most the lock timeout for a row another program holds.
-    void runStatement(const QString& sql, const std::function<void()>& work);
     TNamedRow find(const QString& what, const QString& table, const QString& idColumn, const QString& nameColumn,
                    const QString& reference);
 

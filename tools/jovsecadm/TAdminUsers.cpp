@@ -236,7 +236,7 @@ void add(TAdminContext& c)
         throw TAdminError::refused(QStringLiteral("A user named %1 already exists.").arg(name));
     int id = 0;
     try {
-        s.transaction([&] {
+        TAuditTrail::run(s.database(), [&] {
             const TAccountPolicy policy = s.globalPolicy();
             TQuery& q = s.statement();
             q.setSQL(TSecurityRules::insertUserStatement());
@@ -410,7 +410,7 @@ void set(TAdminContext& c)
     if (policy == QLatin1String("global") && anyPolicyValue(c))
         throw TAdminError::usage(QStringLiteral("A user who follows the global policy takes no policy values."));
     try {
-        s.transaction([&] {
+        TAuditTrail::run(s.database(), [&] {
             s.exec(QStringLiteral("update USERS set User_Name = ?, User_Password = ?, User_Def1 = ?, User_Def2 = ?, "
                                   "User_Enabled = ?, User_Admin = ?, PWMustChange = ?, PWNeverExpires = ?, "
                                   "PWNoChange = ? where USER_ID = ?"),
@@ -452,7 +452,7 @@ void unlock(TAdminContext& c)
     TAdminSession& s = c.session();
     const TNamedRow user = s.user(c.arg(0));
     // As in the user dialog: the count of failed logons stays.
-    s.transaction([&] {
+    TAuditTrail::run(s.database(), [&] {
         s.exec(QStringLiteral("update USERS set LOCKED = 0 where USER_ID = ?"), {user.id});
         s.audit(QLatin1String(TAuditKind::UserUnlocked), user, QStringLiteral("Locked: 1 -> 0\n"));
     });
@@ -464,7 +464,7 @@ void remove(TAdminContext& c)
     TAdminSession& s = c.session();
     const TNamedRow user = s.user(c.arg(0));
     try {
-        s.transaction([&] {
+        TAuditTrail::run(s.database(), [&] {
             TSecurityRules::runInTransaction(s.statement(), TSecurityRules::deleteUserStatements(user.id));
             s.audit(QLatin1String(TAuditKind::UserDeleted), user);
         });

@@ -14,8 +14,6 @@
 
 #include <QHash>
 #include <QJsonArray>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace {
 // Names as the editor's filters compare them: whole, letter case ignored.
@@ -103,17 +101,6 @@ QString outcomeText(TUserImport::Outcome o)
     return QStringLiteral("refused");
 }
 
-void prepare(QSqlQuery& q, const QString& sql)
-{
-    if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
-}
-
-void run(QSqlQuery& q)
-{
-    if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
-}
 } // namespace
 
 int TUserImport::count(Outcome outcome) const
@@ -175,53 +162,57 @@ void TUserImport::check(const QString& path)
 
 void TUserImport::apply()
 {
-    m_session.transaction([this] {
+    TAuditTrail::run(m_session.database(), [this] {
         const TAccountPolicy policy = m_session.globalPolicy();
-        QSqlQuery insertUser(m_session.sqlDatabase());
+        TQuery insertUser;
+        insertUser.setDatabaseName(m_session.alias());
         QString insertText = TSecurityRules::insertUserStatement().join(QLatin1Char('\n')).trimmed();
         if (insertText.endsWith(QLatin1Char(';')))
             insertText.chop(1);
-        prepare(insertUser, insertText + QStringLiteral(" returning USER_ID"));
-        QSqlQuery grant(m_session.sqlDatabase());
-        prepare(grant, QStringLiteral("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (?, ?, ?)"));
-        QSqlQuery followGlobal(m_session.sqlDatabase());
-        prepare(followGlobal, TSecurityRules::globalPolicyUserStatement());
-        followGlobal.bindValue(QStringLiteral(":PWAGING"), policy.aging);
-        followGlobal.bindValue(QStringLiteral(":PWKEEPHIST"), policy.keepHistory);
-        followGlobal.bindValue(QStringLiteral(":ACCTLOCKING"), policy.acctLocking);
-        followGlobal.bindValue(QStringLiteral(":ALLOWEDATTEMPTS"), policy.allowedAttempts);
+        insertUser.setSQL(insertText + QStringLiteral(" returning USER_ID"));
+        TQuery grant;
+        grant.setDatabaseName(m_session.alias());
+        grant.setSQL(
+            QStringLiteral("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (:UserID, :AccessID, :Type)"));
+        TQuery followGlobal;
+        followGlobal.setDatabaseName(m_session.alias());
+        followGlobal.setSQL(TSecurityRules::globalPolicyUserStatement());
+        followGlobal.setParam(QStringLiteral("PWAGING"), policy.aging);
+        followGlobal.setParam(QStringLiteral("PWKEEPHIST"), policy.keepHistory);
+        followGlobal.setParam(QStringLiteral("ACCTLOCKING"), policy.acctLocking);
+        followGlobal.setParam(QStringLiteral("ALLOWEDATTEMPTS"), policy.allowedAttempts);
 
         int added = 0;
         for (const Row& row : m_rows) {
             if (row.outcome != Outcome::Added)
                 continue;
             ++added;
-            insertUser.bindValue(QStringLiteral(":User_Name"), row.name);
-            insertUser.bindValue(QStringLiteral(":User_Password"), row.password);
-            insertUser.bindValue(QStringLiteral(":User_Def1"), row.field1.isEmpty() ? QVariant() : row.field1);
-            insertUser.bindValue(QStringLiteral(":User_Def2"), row.field2.isEmpty() ? QVariant() : row.field2);
-            insertUser.bindValue(QStringLiteral(":User_LastAccess"), QVariant(QMetaType::fromType<QDateTime>()));
-            insertUser.bindValue(QStringLiteral(":User_AccessCount"), QVariant(QMetaType::fromType<int>()));
-            insertUser.bindValue(QStringLiteral(":User_Enabled"), 1);
-            insertUser.bindValue(QStringLiteral(":User_Admin"), row.admin);
-            insertUser.bindValue(QStringLiteral(":LOCKED"), 0);
-            insertUser.bindValue(QStringLiteral(":PWMustChange"), 0);
-            insertUser.bindValue(QStringLiteral(":PWNeverExpires"), 0);
-            insertUser.bindValue(QStringLiteral(":PWNoChange"), 0);
-            m_session.write([&] { run(insertUser); });
-            if (!insertUser.next())
+            insertUser.setParam(QStringLiteral("User_Name"), row.name);
+            insertUser.setParam(QStringLiteral("User_Password"), row.password);
+            insertUser.setParam(QStringLiteral("User_Def1"), row.field1.isEmpty() ? QVariant() : row.field1);
+            insertUser.setParam(QStringLiteral("User_Def2"), row.field2.isEmpty() ? QVariant() : row.field2);
+            insertUser.setParamNull(QStringLiteral("User_LastAccess"));
+            insertUser.setParamNull(QStringLiteral("User_AccessCount"));
+            insertUser.setParam(QStringLiteral("User_Enabled"), 1);
+            insertUser.setParam(QStringLiteral("User_Admin"), row.admin);
+            insertUser.setParam(QStringLiteral("LOCKED"), 0);
+            insertUser.setParam(QStringLiteral("PWMustChange"), 0);
+            insertUser.setParam(QStringLiteral("PWNeverExpires"), 0);
+            insertUser.setParam(QStringLiteral("PWNoChange"), 0);
+            m_session.write([&] { insertUser.open(); });
+            if (insertUser.isEmpty())
                 throw EDatabaseError(QStringLiteral("The new user's id was not returned"));
-            const int id = insertUser.value(0).toInt();
-            insertUser.finish();
-            followGlobal.bindValue(QStringLiteral(":UserID"), id);
-            m_session.write([&] { run(followGlobal); });
+            const int id = insertUser.field(0)->asInteger();
+            insertUser.close();
+            followGlobal.setParam(QStringLiteral("UserID"), id);
+            m_session.write([&] { followGlobal.execSQL(); });
             for (const auto& [ids, type] :
                  {std::pair {&row.groups, QStringLiteral("G")}, std::pair {&row.constants, QStringLiteral("C")}})
                 for (int access : *ids) {
-                    grant.bindValue(0, id);
-                    grant.bindValue(1, access);
-                    grant.bindValue(2, type);
-                    m_session.write([&] { run(grant); });
+                    grant.setParam(QStringLiteral("UserID"), id);
+                    grant.setParam(QStringLiteral("AccessID"), access);
+                    grant.setParam(QStringLiteral("Type"), type);
+                    m_session.write([&] { grant.execSQL(); });
                 }
         }
         TSecurityRules::addMissingHistoryRows(m_session.statement(), policy);
