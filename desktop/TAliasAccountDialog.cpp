@@ -1,7 +1,7 @@
 #include "desktop/TAliasAccountDialog.h"
 
 #include "platform/MessageBox.h"
-#include "widgets/Jovgroup.h"
+#include "widgets/TOrderedGroupBox.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -2,7 +2,7 @@
 
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "widgets/Jovgroup.h"
+#include "widgets/TOrderedGroupBox.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "desktop/TAuditQuery.h"
 #include "platform/MessageBox.h"
 #include "platform/RegionalSettings.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TDateEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
-#include "desktop/Admnunt.h"
+#include "desktop/TFormAdmin.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 #pragma once
-// TPageDocument: a document recorded as page commands (DrawCmd.h), with no window: the
+// TPageDocument: a document recorded as page commands (TDrawCmd.h), with no window: the
 // drawing primitives a report is built with, the paper size, text measured at 96
 // pixels per inch, and the replay of the pages into a PDF file. Positions are inches
 // from the paper's top left corner, the paper size is in tenths of an inch. The
 // preview window TFormGenWin is such a document shown on screen; jovsecadm builds its
 // reports into a plain one.
 
-#include "reporting/DrawCmd.h"
+#include "reporting/TDrawCmd.h"
 
 #include <QBrush>
 

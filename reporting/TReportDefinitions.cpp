@@ -5,7 +5,7 @@
 #include "database/TQuery.h"
 #include "platform/MessageBox.h"
 #include "platform/RegionalSettings.h"
-#include "reporting/Rptdsgn.h"
+#include "reporting/TReportDesign.h"
 #include "reporting/TReportDesignStore.h"
 
 #include <algorithm>

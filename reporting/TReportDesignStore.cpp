@@ -4,7 +4,7 @@
 #include "database/TDatabase.h"
 #include "database/TField.h"
 #include "database/TQuery.h"
-#include "reporting/Rptdsgn.h"
+#include "reporting/TReportDesign.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -8,7 +8,7 @@
 //     ui.JovCSsecure1->component()->Loaded();
 //     if (ui.JovCSsecure1->component()->TestAccess(12)) ...
 
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <QIcon>
 #include <QWidget>

@@ -9,7 +9,7 @@
 #include "database/TDatabase.h"
 #include "desktop/TAuditQuery.h"
 #include "desktop/TFormAuditTrail.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TDateEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

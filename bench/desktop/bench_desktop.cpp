@@ -11,9 +11,9 @@
 #include "database/TQuery.h"
 #include "database/TSchema.h"
 #include "desktop/TLogQuery.h"
-#include "desktop/Vwlogunt.h"
+#include "desktop/TfrmViewLog.h"
 #include "platform/MessageBox.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TDateEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "BenchDatabase.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "desktop/Impunt.h"
+#include "desktop/TfrmImport.h"
 #include "tests/support/DbfWriter.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 // moment the log-in is answered on.
 #include "BenchDatabase.h"
 #include "database/TDatabase.h"
-#include "desktop/Admnunt.h"
+#include "desktop/TFormAdmin.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>

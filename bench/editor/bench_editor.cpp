@@ -9,7 +9,7 @@
 #include "BenchDatabase.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "editor/CSFrmsec.h"
+#include "editor/TFormCSMain.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
 

@@ -8,7 +8,7 @@
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "editor/CSFrmsec.h"
+#include "editor/TFormCSMain.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
 

@@ -9,10 +9,10 @@
 #include "BenchDatabase.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "reporting/DrawCmd.h"
-#include "reporting/Frmgenwn.h"
-#include "reporting/Rptdsgn.h"
-#include "reporting/Secdbunt.h"
+#include "reporting/TDrawCmd.h"
+#include "reporting/TFormGenWin.h"
+#include "reporting/TReportDesign.h"
+#include "reporting/TFormSecDB.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -8,7 +8,7 @@
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "database/TTransaction.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 #include "tools/jovsecadm/TAdminTool.h"
 
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "database/TQuery.h"
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -13,7 +13,7 @@
 #include "BenchDatabase.h"
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <QApplication>
 #include <QDir>

@@ -9,7 +9,7 @@
 #include "BenchDatabase.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 #include "security/TAccessIndex.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 // --options takes option names or their bit values (1 soAutoValidate, 2
 // soCaseSensitive, 4 soShowUI, 8 soNetwareSupport, 16 soWinNetSupport), separated by
 // commas; without it the component's defaults apply.
-#include "SecuredMain.h"
+#include "TFormSecuredMain.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

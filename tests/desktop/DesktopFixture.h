@@ -5,7 +5,7 @@
 
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
-#include "desktop/Admnunt.h"
+#include "desktop/TFormAdmin.h"
 #include "platform/MessageBox.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"

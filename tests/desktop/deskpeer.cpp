@@ -7,7 +7,7 @@
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
-#include "desktop/Admnunt.h"
+#include "desktop/TFormAdmin.h"
 
 #include <QApplication>
 #include <QTextStream>

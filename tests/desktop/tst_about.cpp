@@ -1,7 +1,7 @@
 // The about box and its resource gauge: lines and values, the kernel's figures, the
 // logo's 24 frames and the box's texts.
-#include "desktop/Frmabout.h"
-#include "desktop/Sysresrc.h"
+#include "desktop/TformAbout.h"
+#include "desktop/TSysResource.h"
 #include "platform/MemInfo.h"
 #include "platform/OsInfo.h"
 #include "tests/support/ModalPoller.h"

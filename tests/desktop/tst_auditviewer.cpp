@@ -9,7 +9,7 @@
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TDateEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 // Generate, View Log, View Users and About from the main window reach their dialogs
 // on the open database.
 #include "DesktopFixture.h"
-#include "desktop/Frmabout.h"
-#include "desktop/Gendlunt.h"
+#include "desktop/TformAbout.h"
+#include "desktop/TfrmGenerate.h"
 #include "desktop/TLogQuery.h"
-#include "desktop/Vwlogunt.h"
-#include "desktop/Vwusrunt.h"
+#include "desktop/TfrmViewLog.h"
+#include "desktop/TfrmViewUsers.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

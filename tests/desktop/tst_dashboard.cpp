@@ -3,8 +3,8 @@
 #include "DesktopFixture.h"
 
 #include "desktop/TDashboard.h"
-#include "desktop/Vwlogunt.h"
-#include "editor/CSFrmsec.h"
+#include "desktop/TfrmViewLog.h"
+#include "editor/TFormCSMain.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // the clipboard and file destinations, and a C++ header that compiles.
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "desktop/Gendlunt.h"
+#include "desktop/TfrmGenerate.h"
 #include "editor/TRadioGroup.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"

@@ -3,9 +3,9 @@
 #include "DesktopFixture.h"
 
 #include "database/EDatabaseError.h"
-#include "editor/CSFrmsec.h"
+#include "editor/TFormCSMain.h"
 #include "editor/TDBEdit.h"
-#include "platform/HelpViewer.h"
+#include "platform/THelpViewer.h"
 #include "platform/Printer.h"
 
 #include <QDialog>

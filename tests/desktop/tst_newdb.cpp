@@ -4,10 +4,10 @@
 
 #include "database/TQuery.h"
 #include "database/TSchema.h"
-#include "desktop/Dirslunt.h"
+#include "desktop/TFormOpenSecurity.h"
 #include "platform/OsInfo.h"
 #include "tools/jovsecadm/TAdminTool.h"
-#include "widgets/Jovgroup.h"
+#include "widgets/TOrderedGroupBox.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -3,10 +3,10 @@
 #include "DesktopFixture.h"
 
 #include "database/TAliases.h"
-#include "desktop/TblsOnlyUnt.h"
-#include "reporting/Frmgenwn.h"
-#include "reporting/Secdbunt.h"
-#include "widgets/Pickdlg.h"
+#include "desktop/TNewTablesOnly.h"
+#include "reporting/TFormGenWin.h"
+#include "reporting/TFormSecDB.h"
+#include "widgets/TfrmPickList.h"
 
 #include <QComboBox>
 #include <QLabel>

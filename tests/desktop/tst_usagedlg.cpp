@@ -1,8 +1,8 @@
 // The date-range dialog: its texts, the stored starting range and both answers.
-#include "desktop/Usgdlunt.h"
+#include "desktop/TFrmUsageDlg.h"
 #include "platform/RegionalSettings.h"
 #include "tests/support/ModalPoller.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TDateEdit.h"
 
 #include <QLabel>
 #include <QPushButton>

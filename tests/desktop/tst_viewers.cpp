@@ -3,12 +3,12 @@
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "desktop/TLogQuery.h"
-#include "desktop/Vwlogunt.h"
-#include "desktop/Vwusrunt.h"
+#include "desktop/TfrmViewLog.h"
+#include "desktop/TfrmViewUsers.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TDateEdit.h"
 
 #include <QLabel>
 #include <QListWidget>

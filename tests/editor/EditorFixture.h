@@ -4,7 +4,7 @@
 // FormShow, and a poller that acts on a modal dialog once exec() has shown it.
 
 #include "database/TQuery.h"
-#include "editor/CSFrmsec.h"
+#include "editor/TFormCSMain.h"
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
 #include "editor/TDBLookupComboBox.h"

@@ -2,7 +2,7 @@
 // PWHIST rows, and shown by and taken back from the policy pages unchanged.
 #include "EditorFixture.h"
 
-#include "editor/CSgapset.h"
+#include "editor/TFrmGAPSettings.h"
 #include "editor/TAccountPolicy.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
-#include "editor/CSFrmgrp.h"
-#include "editor/CSFrmuser.h"
-#include "editor/CSgapset.h"
+#include "editor/TFormCSGroup.h"
+#include "editor/TformCSUser.h"
+#include "editor/TFrmGAPSettings.h"
 
 #include <QPushButton>
 #include <QTest>

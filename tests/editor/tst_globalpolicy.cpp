@@ -2,7 +2,7 @@
 // the users who follow it, and that Cancel stores nothing.
 #include "EditorFixture.h"
 
-#include "editor/CSgapset.h"
+#include "editor/TFrmGAPSettings.h"
 #include "editor/TRadioGroup.h"
 
 #include <QCheckBox>

@@ -3,8 +3,8 @@
 // and nothing typed is lost.
 #include "EditorFixture.h"
 
-#include "editor/CSFrmgrp.h"
-#include "editor/CSFrmuser.h"
+#include "editor/TFormCSGroup.h"
+#include "editor/TformCSUser.h"
 #include "platform/UnicodeText.h"
 
 #include <QSignalSpy>

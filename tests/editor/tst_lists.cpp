@@ -2,7 +2,7 @@
 // dialog.
 #include "EditorFixture.h"
 
-#include "editor/CSFrmgrp.h"
+#include "editor/TFormCSGroup.h"
 #include "editor/TDBEdit.h"
 
 #include <QPushButton>

@@ -4,9 +4,9 @@
 // looks for them.
 #include "EditorFixture.h"
 
-#include "editor/CSFrmgrp.h"
-#include "editor/CSFrmuser.h"
-#include "editor/CSgapset.h"
+#include "editor/TFormCSGroup.h"
+#include "editor/TformCSUser.h"
+#include "editor/TFrmGAPSettings.h"
 #include "platform/FormControls.h"
 
 #include <QAbstractButton>

@@ -3,7 +3,7 @@
 #include "EditorFixture.h"
 
 #include "editor/TDBCheckBox.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <QDate>
 #include <QTest>

@@ -2,7 +2,7 @@
 // the messages on refusal and the check-box interlocks.
 #include "EditorFixture.h"
 
-#include "editor/CSFrmuser.h"
+#include "editor/TformCSUser.h"
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
 

@@ -2,11 +2,11 @@
 // restrictions show.
 #include "EditorFixture.h"
 
-#include "editor/CSFrmuser.h"
+#include "editor/TformCSUser.h"
 #include "editor/TDBEdit.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

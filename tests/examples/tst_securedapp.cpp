@@ -1,6 +1,6 @@
 // The example application offers each command only to whom it can serve, and ends
 // when it is told to.
-#include "SecuredMain.h"
+#include "TFormSecuredMain.h"
 
 #include "database/TDatabase.h"
 #include "platform/OsInfo.h"

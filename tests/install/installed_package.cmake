@@ -18,7 +18,7 @@ foreach(f
     ${LIBDIR}/jovsec/Jovcssec.gdb
     ${LIBDIR}/jovsec/jovsecadm
     ${LIBDIR}/libJovCSSecurity.so
-    include/JovCSSecurity/security/JovCSsec.h
+    include/JovCSSecurity/security/TJovCSsecure.h
     include/JovCSSecurity/security/TJovCSsecureWidget.h
     ${LIBDIR}/cmake/JovCSSecurity/JovCSSecurityConfig.cmake
     ${LIBDIR}/cmake/JovCSSecurity/JovCSSecurityConfigVersion.cmake
@@ -72,7 +72,7 @@ if(PKG_CONFIG)
   string(STRIP "${run_output}" flags)
   separate_arguments(flags UNIX_COMMAND "${flags}")
   file(WRITE ${WORK_DIR}/tiny.cpp [=[
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 #include <QCoreApplication>
 #include <cstdio>
 int main(int argc, char** argv)

@@ -2,8 +2,8 @@
 // Shared helpers of the reporting tests: the texts a recording holds page by page,
 // PDF files read back with poppler's tools, and print dialogs answered in code.
 
-#include "reporting/DrawCmd.h"
-#include "reporting/Frmgenwn.h"
+#include "reporting/TDrawCmd.h"
+#include "reporting/TFormGenWin.h"
 #include "reporting/PrintSetup.h"
 
 #include <QApplication>

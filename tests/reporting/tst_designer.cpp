@@ -2,9 +2,9 @@
 // OK, and the sample page.
 #include "database/TQuery.h"
 #include "editor/TRadioGroup.h"
-#include "reporting/Frmdsgn.h"
-#include "reporting/Frmgenwn.h"
-#include "reporting/Rptdsgn.h"
+#include "reporting/TfrmReportDesigner.h"
+#include "reporting/TFormGenWin.h"
+#include "reporting/TReportDesign.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestDatabase.h"

@@ -2,8 +2,8 @@
 // and dividers, laid out from a real security database.
 #include "database/TQuery.h"
 #include "platform/RegionalSettings.h"
-#include "reporting/Frmgenwn.h"
-#include "reporting/Rptdsgn.h"
+#include "reporting/TFormGenWin.h"
+#include "reporting/TReportDesign.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestDatabase.h"

@@ -1,7 +1,7 @@
 // The navigator bar: enabling in step with the window, the zoom box, the veto of
 // its owner, visible buttons and hints, and detaching when either side goes.
-#include "reporting/Frmgennav.h"
-#include "reporting/Frmgenwn.h"
+#include "reporting/TFormGenNav.h"
+#include "reporting/TFormGenWin.h"
 #include "tests/reporting/ReportTestSupport.h"
 
 #include <QComboBox>

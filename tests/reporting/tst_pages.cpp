@@ -1,7 +1,7 @@
 // The page commands and the preview window: recording, zoom and its rounding,
 // paging, clearing, building, and painting.
-#include "reporting/Frmgenwn.h"
-#include "reporting/Plswtunt.h"
+#include "reporting/TFormGenWin.h"
+#include "reporting/TfrmPlsWt.h"
 #include "tests/reporting/ReportTestSupport.h"
 
 #include <QFontInfo>

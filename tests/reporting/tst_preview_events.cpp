@@ -1,6 +1,6 @@
 // Mouse and drag events of the preview window: what happens on the scroll box and
 // the page image reaches the window's owner once, in the window's own coordinates.
-#include "reporting/Frmgenwn.h"
+#include "reporting/TFormGenWin.h"
 #include "tests/reporting/ReportTestSupport.h"
 
 #include <QDropEvent>

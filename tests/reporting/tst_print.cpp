@@ -1,8 +1,8 @@
 // Printing where no printer is installed: the recording replayed into a PDF file,
 // with page ranges, the current page, copies and collation done by the program.
-#include "reporting/Frmgennav.h"
-#include "reporting/Frmgenwn.h"
-#include "reporting/Prtabunt.h"
+#include "reporting/TFormGenNav.h"
+#include "reporting/TFormGenWin.h"
+#include "reporting/TfrmPrintAbort.h"
 #include "reporting/TfrmPrintToPdf.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"

@@ -5,7 +5,7 @@
 
 #include "database/TDatabase.h"
 #include "platform/Application.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"

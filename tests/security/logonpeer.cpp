@@ -8,8 +8,8 @@
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
 #include "platform/Application.h"
-#include "security/CSLogon.h"
-#include "security/JovCSsec.h"
+#include "security/TFormCSLogon.h"
+#include "security/TJovCSsecure.h"
 #include "tests/support/MessageRecorder.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // Text that is not valid Unicode (a lone UTF-16 surrogate, as a paste can bring)
 // is refused in the logon and password change dialogs before anything is looked up
 // or stored; the boxes keep what was typed.
-#include "security/CSLogon.h"
-#include "security/CSPwdunt.h"
+#include "security/TFormCSLogon.h"
+#include "security/TFormCSPassword.h"
 #include "tests/security/SecurityFixture.h"
 
 #include "database/TFilter.h"

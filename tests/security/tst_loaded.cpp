@@ -4,7 +4,7 @@
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "platform/Application.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/TestDatabase.h"
 

@@ -1,7 +1,7 @@
 // Logon: the dialog's close handler with its locking rules, the dialog run for real,
 // the supervisor, the forced password change, LogonEx and the bookkeeping.
-#include "security/CSLogon.h"
-#include "security/CSPwdunt.h"
+#include "security/TFormCSLogon.h"
+#include "security/TFormCSPassword.h"
 #include "tests/security/SecurityFixture.h"
 
 #include "database/TDatabase.h"

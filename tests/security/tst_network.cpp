@@ -1,6 +1,6 @@
 // Network identity logon, with a stand-in NetWare client library beside the test
 // program that reports the name in JOVSEC_NW_USER.
-#include "security/CSLogon.h"
+#include "security/TFormCSLogon.h"
 #include "platform/OsInfo.h"
 #include "tests/security/SecurityFixture.h"
 

@@ -1,6 +1,6 @@
 // Password change: the component's rules before the dialog, the dialog's checks in
 // order, storing, the history shift and the failure paths.
-#include "security/CSPwdunt.h"
+#include "security/TFormCSPassword.h"
 #include "tests/security/SecurityFixture.h"
 
 #include "database/TFilter.h"

@@ -3,7 +3,7 @@
 #include "tests/security/SecurityFixture.h"
 
 #include "database/TQuery.h"
-#include "security/CSLogon.h"
+#include "security/TFormCSLogon.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 #include "tests/tools/AdminFixture.h"
 
 #include "database/TAliases.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

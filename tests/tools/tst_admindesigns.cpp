@@ -2,9 +2,9 @@
 // again by a reports window opened later and by jovsecadm report, brought back to
 // the default, and refused or cut down when their file is damaged or names passwords.
 #include "database/TDatabase.h"
-#include "reporting/Frmdsgn.h"
-#include "reporting/Rptdsgn.h"
-#include "reporting/Secdbunt.h"
+#include "reporting/TfrmReportDesigner.h"
+#include "reporting/TReportDesign.h"
+#include "reporting/TFormSecDB.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"

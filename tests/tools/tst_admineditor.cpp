@@ -3,15 +3,15 @@
 #include "tests/tools/AdminFixture.h"
 
 #include "database/TQuery.h"
-#include "editor/CSFrmgrp.h"
-#include "editor/CSFrmsec.h"
-#include "editor/CSFrmuser.h"
+#include "editor/TFormCSGroup.h"
+#include "editor/TFormCSMain.h"
+#include "editor/TformCSUser.h"
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
 #include "platform/MessageBox.h"
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 #include "tests/support/ModalPoller.h"
 
 #include <QApplication>

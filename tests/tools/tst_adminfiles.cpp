@@ -4,7 +4,7 @@
 #include "tests/tools/AdminFixture.h"
 
 #include "database/TQuery.h"
-#include "desktop/Gendlunt.h"
+#include "desktop/TfrmGenerate.h"
 #include "editor/TRadioGroup.h"
 #include "platform/RegionalSettings.h"
 #include "tests/support/ModalPoller.h"

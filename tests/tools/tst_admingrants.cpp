@@ -2,7 +2,7 @@
 // component's own access test.
 #include "tests/tools/AdminFixture.h"
 
-#include "security/JovCSsec.h"
+#include "security/TJovCSsecure.h"
 
 #include <set>
 

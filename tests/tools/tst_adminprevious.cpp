@@ -2,7 +2,7 @@
 // nothing; --apply writes what SecDesk's import dialog writes; a refused record is
 // listed and keeps every row out.
 #include "database/TQuery.h"
-#include "desktop/Impunt.h"
+#include "desktop/TfrmImport.h"
 #include "tests/support/DbfWriter.h"
 #include "tests/tools/AdminFixture.h"
 

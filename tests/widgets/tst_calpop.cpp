@@ -1,8 +1,8 @@
 // The calendar popup: cells, geometry, keys and mouse, placement on the screen.
 #include "platform/DateTimeValue.h"
 #include "platform/RegionalSettings.h"
-#include "widgets/Calpop.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TfrmCalPop.h"
+#include "widgets/TDateEdit.h"
 
 #include <QMouseEvent>
 #include <QScreen>

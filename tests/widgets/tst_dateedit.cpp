@@ -4,8 +4,8 @@
 #include "platform/RegionalSettings.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
-#include "widgets/Calpop.h"
-#include "widgets/Dateedit.h"
+#include "widgets/TfrmCalPop.h"
+#include "widgets/TDateEdit.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,5 +1,5 @@
 // The numbered group box: badge text, repaint only on real changes, and what it paints.
-#include "widgets/Jovgroup.h"
+#include "widgets/TOrderedGroupBox.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // The pick-list dialog through its real exec(): OK, Cancel, OK without a selection, double click.
-#include "widgets/Pickdlg.h"
+#include "widgets/TfrmPickList.h"
 #include "tests/support/ModalPoller.h"
 
 #include <QLabel>

@@ -6,7 +6,7 @@
 #include "TAdminOutput.h"
 #include "TAdminSession.h"
 
-#include "reporting/Rptdsgn.h"
+#include "reporting/TReportDesign.h"
 #include "reporting/TPageDocument.h"
 #include "reporting/TReportDefinitions.h"
 
