@@ -3,7 +3,7 @@
 // the access constants go (the clipboard, a Pascal include file or a C++ header), and
 // the texts written.
 
-#include "desktop/TAccessConstants.h"
+#include "rules/TAccessConstants.h"
 
 #include <QDialog>
 #include <QList>

@@ -7,7 +7,7 @@
 #include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 
 #include <QTabWidget>
 

@@ -9,7 +9,7 @@
 #include "editor/TEditorAudit.h"
 #include "editor/TFilterScope.h"
 #include "editor/TListBox.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"
 

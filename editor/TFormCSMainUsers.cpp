@@ -13,7 +13,7 @@
 #include "editor/TListBox.h"
 #include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"
 

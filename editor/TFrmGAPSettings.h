@@ -3,7 +3,7 @@
 // it from the PROGRAM row and, after OK, stores what it shows and hands it on to every
 // user who follows the global policy.
 
-#include "editor/TAccountPolicy.h"
+#include "rules/TAccountPolicy.h"
 
 #include <QDialog>
 

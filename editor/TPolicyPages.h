@@ -6,7 +6,7 @@
 // connects the controls to its own handlers and keeps its own pointers to them (see
 // adoptControls).
 
-#include "editor/TAccountPolicy.h"
+#include "rules/TAccountPolicy.h"
 
 #include <QString>
 

@@ -7,7 +7,7 @@
 #include "editor/TDBCheckBox.h"
 #include "editor/TDBEdit.h"
 #include "editor/TEditorAudit.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"

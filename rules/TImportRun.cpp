@@ -6,8 +6,8 @@
 #include "database/TTable.h"
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
-#include "editor/TAccountPolicy.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TAccountPolicy.h"
+#include "rules/TSecurityRules.h"
 
 #include <QFileInfo>
 #include <QHash>

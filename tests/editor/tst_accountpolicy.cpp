@@ -3,7 +3,7 @@
 #include "EditorFixture.h"
 
 #include "editor/TFrmGAPSettings.h"
-#include "editor/TAccountPolicy.h"
+#include "rules/TAccountPolicy.h"
 
 namespace {
 TAccountPolicy policyOf(int aging, int maxDays, int minDays, int minSize, int keep, int count, int locking,

@@ -8,7 +8,7 @@
 
 #include "database/TAliases.h"
 #include "database/TSchema.h"
-#include "desktop/TAccessConstants.h"
+#include "rules/TAccessConstants.h"
 
 #include <QFile>
 #include <QFileInfo>

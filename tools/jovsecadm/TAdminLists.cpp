@@ -12,7 +12,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TQuery.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 
 #include <QJsonArray>
 

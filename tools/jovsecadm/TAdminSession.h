@@ -3,7 +3,7 @@
 // the commands share. Users, groups and constants are named as the editor's filters
 // find them (whole name, letter case ignored) or by their id written "#12".
 
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 
 #include <QString>
 

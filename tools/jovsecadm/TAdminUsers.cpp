@@ -12,7 +12,7 @@
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 #include "rules/TSecurityDatabaseMaker.h"
 
 #include <QDate>

@@ -10,7 +10,7 @@
 #include "database/TAuditTrail.h"
 #include "database/TFilter.h"
 #include "database/TQuery.h"
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 
 #include <QHash>
 #include <QJsonArray>

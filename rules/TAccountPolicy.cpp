@@ -1,4 +1,4 @@
-#include "editor/TAccountPolicy.h"
+#include "rules/TAccountPolicy.h"
 
 #include "database/TQuery.h"
 

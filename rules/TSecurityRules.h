@@ -6,7 +6,7 @@
 // that finds one grant. The setup editor and the command-line administration tool
 // both use them, so a row made by either is the same row.
 
-#include "editor/TAccountPolicy.h"
+#include "rules/TAccountPolicy.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "desktop/TAccessConstants.h"
+#include "rules/TAccessConstants.h"
 
 #include "database/TField.h"
 #include "database/TQuery.h"

@@ -1,4 +1,4 @@
-#include "editor/TSecurityRules.h"
+#include "rules/TSecurityRules.h"
 
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
