@@ -4,7 +4,7 @@
 #include "database/TQuery.h"
 #include "editor/TDBEdit.h"
 #include "editor/TEditorAudit.h"
-#include "editor/TFilterScope.h"
+#include "database/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"

@@ -5,7 +5,7 @@
 #include "database/TQuery.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TEditorAudit.h"
-#include "editor/TFilterScope.h"
+#include "database/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "rules/TSecurityRules.h"
 

@@ -7,7 +7,7 @@
 #include "editor/TFormCSGroup.h"
 #include "editor/TDBEdit.h"
 #include "editor/TEditorAudit.h"
-#include "editor/TFilterScope.h"
+#include "database/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "rules/TSecurityRules.h"
 #include "platform/MessageBox.h"

@@ -9,7 +9,7 @@
 #include "editor/TFrmGAPSettings.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TEditorAudit.h"
-#include "editor/TFilterScope.h"
+#include "database/TFilterScope.h"
 #include "editor/TPolicyPages.h"
 #include "editor/TRadioGroup.h"
 #include "editor/TUpDown.h"
