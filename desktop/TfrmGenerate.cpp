@@ -1,7 +1,7 @@
 #include "desktop/TfrmGenerate.h"
 
 #include "database/TQuery.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "platform/MessageBox.h"
 
 #include <QClipboard>

@@ -8,7 +8,7 @@
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
 #include "editor/TPolicyPages.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"

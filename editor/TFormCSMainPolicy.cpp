@@ -11,7 +11,7 @@
 #include "editor/TEditorAudit.h"
 #include "database/TFilterScope.h"
 #include "editor/TPolicyPages.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"
 

@@ -12,7 +12,7 @@
 #include "database/TFilterScope.h"
 #include "editor/TListBox.h"
 #include "editor/TPolicyPages.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "rules/TSecurityRules.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"

@@ -1,7 +1,7 @@
 #include "editor/TFrmGAPSettings.h"
 
 #include "editor/TPolicyPages.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/FormControls.h"
 

@@ -1,6 +1,6 @@
 #include "editor/TPolicyPages.h"
 
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/FormControls.h"
 

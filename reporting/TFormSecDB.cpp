@@ -1,7 +1,7 @@
 #include "reporting/TFormSecDB.h"
 
 #include "database/EDatabaseError.h"
-#include "desktop/TFrmUsageDlg.h"
+#include "widgets/TFrmUsageDlg.h"
 #include "platform/MessageBox.h"
 #include "reporting/TFormGenNav.h"
 #include "reporting/TFormGenWin.h"

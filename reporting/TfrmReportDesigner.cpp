@@ -2,7 +2,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TTable.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "platform/MessageBox.h"
 #include "reporting/TFormGenWin.h"
 #include "reporting/TReportDesign.h"

@@ -3,7 +3,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TTable.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "platform/RegionalSettings.h"
 #include "platform/MessageBox.h"
 #include "reporting/TFormGenWin.h"

@@ -3,7 +3,7 @@
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
 #include "desktop/TfrmGenerate.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 #include "tests/support/TestDatabase.h"

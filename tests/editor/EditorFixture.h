@@ -9,7 +9,7 @@
 #include "editor/TDBEdit.h"
 #include "editor/TDBLookupComboBox.h"
 #include "editor/TListBox.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "platform/MessageBox.h"
 #include "tests/support/MessageRecorder.h"

@@ -3,7 +3,7 @@
 #include "EditorFixture.h"
 
 #include "editor/TFrmGAPSettings.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

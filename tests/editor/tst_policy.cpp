@@ -2,7 +2,7 @@
 // values, and the numeric edits.
 #include "EditorFixture.h"
 
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 
 #include <QCheckBox>

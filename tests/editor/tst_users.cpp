@@ -4,7 +4,7 @@
 
 #include "editor/TformCSUser.h"
 #include "editor/TDBEdit.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "editor/TUpDown.h"
 #include "security/TJovCSsecure.h"
 

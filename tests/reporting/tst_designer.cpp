@@ -1,7 +1,7 @@
 // The report designer: its field lists, field editors, settings written back on
 // OK, and the sample page.
 #include "database/TQuery.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "reporting/TfrmReportDesigner.h"
 #include "reporting/TFormGenWin.h"
 #include "reporting/TReportDesign.h"

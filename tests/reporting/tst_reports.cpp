@@ -2,7 +2,7 @@
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
-#include "desktop/TFrmUsageDlg.h"
+#include "widgets/TFrmUsageDlg.h"
 #include "widgets/TDateEdit.h"
 #include "platform/RegionalSettings.h"
 #include "reporting/TFormGenNav.h"

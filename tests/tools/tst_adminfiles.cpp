@@ -5,7 +5,7 @@
 
 #include "database/TQuery.h"
 #include "desktop/TfrmGenerate.h"
-#include "editor/TRadioGroup.h"
+#include "widgets/TRadioGroup.h"
 #include "platform/RegionalSettings.h"
 #include "tests/support/ModalPoller.h"
 

@@ -1,4 +1,4 @@
-#include "desktop/TFrmUsageDlg.h"
+#include "widgets/TFrmUsageDlg.h"
 
 #include "widgets/TDateEdit.h"
 

@@ -1,5 +1,5 @@
 // The date-range dialog: its texts, the stored starting range and both answers.
-#include "desktop/TFrmUsageDlg.h"
+#include "widgets/TFrmUsageDlg.h"
 #include "platform/RegionalSettings.h"
 #include "tests/support/ModalPoller.h"
 #include "widgets/TDateEdit.h"
