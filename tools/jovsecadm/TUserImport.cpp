@@ -170,10 +170,9 @@ void TUserImport::apply()
         if (insertText.endsWith(QLatin1Char(';')))
             insertText.chop(1);
         insertUser.setSQL(insertText + QStringLiteral(" returning USER_ID"));
-        TQuery grant;
-        grant.setDatabaseName(m_session.alias());
-        grant.setSQL(
-            QStringLiteral("insert into USERACC (USER_ID, ACCESS_ID, TYPE) values (:UserID, :AccessID, :Type)"));
+        // A user's grants go in one statement: the engine prepares each statement anew.
+        TQuery grants;
+        grants.setDatabaseName(m_session.alias());
         TQuery followGlobal;
         followGlobal.setDatabaseName(m_session.alias());
         followGlobal.setSQL(TSecurityRules::globalPolicyUserStatement());
@@ -206,14 +205,16 @@ void TUserImport::apply()
             insertUser.close();
             followGlobal.setParam(QStringLiteral("UserID"), id);
             m_session.write([&] { followGlobal.execSQL(); });
+            QStringList rows;
             for (const auto& [ids, type] :
-                 {std::pair {&row.groups, QStringLiteral("G")}, std::pair {&row.constants, QStringLiteral("C")}})
-                for (int access : *ids) {
-                    grant.setParam(QStringLiteral("UserID"), id);
-                    grant.setParam(QStringLiteral("AccessID"), access);
-                    grant.setParam(QStringLiteral("Type"), type);
-                    m_session.write([&] { grant.execSQL(); });
-                }
+                 {std::pair {&row.groups, QLatin1String("G")}, std::pair {&row.constants, QLatin1String("C")}})
+                for (int access : *ids)
+                    rows << QStringLiteral("select %1, %2, '%3' from RDB$DATABASE").arg(id).arg(access).arg(type);
+            if (!rows.isEmpty()) {
+                grants.setSQL(QStringLiteral("insert into USERACC (USER_ID, ACCESS_ID, TYPE) ") +
+                              rows.join(QStringLiteral(" union all ")));
+                m_session.write([&] { grants.execSQL(); });
+            }
         }
         TSecurityRules::addMissingHistoryRows(m_session.statement(), policy);
         m_session.audit(QLatin1String(TAuditKind::Imported), {}, QStringLiteral("Users added: %1\n").arg(added));
