@@ -311,7 +311,7 @@ void TFormAdmin::runCommand(const std::function<void()>& command)
 
 void TFormAdmin::Setup1Click()
 {
-    // The editor's own dialogs reach it through FormCSMain while it is shown.
+    // FormCSMain names the editor while it is shown (for tests and tools).
     auto editor = std::make_unique<TFormCSMain>(this);
     TFormCSMain* previous = FormCSMain;
     FormCSMain = editor.get();

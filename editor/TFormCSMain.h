@@ -242,5 +242,7 @@ private:
     std::unique_ptr<TPolicyPages> m_policyPages;
 };
 
-// The open editor; the group dialog reaches the editor's record sets through it.
+// The editor being shown, set by SecDesk's Setup and the component's Setup for as long
+// as it is open, so tests and tools find it. Nothing in the program reads it: the
+// editor hands its record sets to the group and user dialogs itself.
 extern TFormCSMain* FormCSMain;

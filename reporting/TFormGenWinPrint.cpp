@@ -46,8 +46,8 @@ void preparePdf(QPrinter& printer, const QString& fileName, const TFormGenWin& w
 
 bool isPdf(const QPrinter& printer) { return printer.outputFormat() == QPrinter::PdfFormat; }
 
-// Replays the plan's pages; false when the job was aborted.
-bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, TfrmPrintAbort* abortBox, QString* error)
+// Replays the plan's pages; a job aborted in the abort box leaves no document.
+void replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, TfrmPrintAbort* abortBox, QString* error)
 {
     const QPageLayout::Orientation previous = printer.pageLayout().orientation();
     printer.setPageOrientation(win.pageWidth() > win.pageHeight() ? QPageLayout::Landscape : QPageLayout::Portrait);
@@ -59,7 +59,7 @@ bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, T
             *error = isPdf(printer) ? QStringLiteral("Unable to write the file %1.")
                                           .arg(QDir::toNativeSeparators(printer.outputFileName()))
                                     : QStringLiteral("Unable to print on %1.").arg(printer.printerName());
-        return true;
+        return;
     }
     // Commands measure from the paper's edge, the canvas from the printable area.
     const QPoint offset = printer.pageRect(QPrinter::DevicePixel).topLeft().toPoint() -
@@ -109,7 +109,6 @@ bool replay(const TFormGenWin& win, QPrinter& printer, const ReplayPlan& plan, T
         canvas.end();
     }
     printer.setPageOrientation(previous);
-    return !aborted;
 }
 
 } // namespace
