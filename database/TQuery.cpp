@@ -189,7 +189,7 @@ void TQuery::close()
     m_buffer.clear();
     m_oldBuffer.clear();
     m_assigned.clear();
-    m_calcRow = -2;
+    m_calcRow = kNoCalcRow;
     releaseConnection();
     emit stateChanged();
     emit dataChanged();
@@ -204,7 +204,7 @@ void TQuery::setPosition(int pos)
         m_pos = std::clamp(pos, 0, viewSize() - 1);
         m_bof = m_eof = false;
     }
-    m_calcRow = -2;
+    m_calcRow = kNoCalcRow;
     emit dataChanged();
 }
 
@@ -244,7 +244,7 @@ void TQuery::next()
         return;
     }
     ++m_pos;
-    m_calcRow = -2;
+    m_calcRow = kNoCalcRow;
     emit dataChanged();
 }
 
@@ -259,7 +259,7 @@ void TQuery::prior()
         return;
     }
     --m_pos;
-    m_calcRow = -2;
+    m_calcRow = kNoCalcRow;
     emit dataChanged();
 }
 
@@ -444,7 +444,7 @@ void TQuery::startEditing(State state, int insertRow)
         const std::vector<QVariant>* original = m_rows.original(currentRow());
         m_oldBuffer = original ? *original : m_buffer;
     }
-    m_calcRow = -2;
+    m_calcRow = kNoCalcRow;
     emit stateChanged();
     emit dataChanged();
 }
@@ -491,7 +491,7 @@ void TQuery::cancel()
     m_state = State::Browse;
     m_buffer.clear();
     m_assigned.clear();
-    m_calcRow = -2;
+    m_calcRow = kNoCalcRow;
     emit stateChanged();
     emit dataChanged();
 }

@@ -182,6 +182,9 @@ private:
 
     std::function<void(TQuery&)> m_onCalcFields;
     std::vector<QVariant> m_calcValues;
-    int m_calcRow = -2;
+    // The row whose calculated values m_calcValues holds; kNoCalcRow when they are of
+    // no row (currentRow() is -1 only on an empty or closed set).
+    static constexpr int kNoCalcRow = -2;
+    int m_calcRow = kNoCalcRow;
     bool m_inCalc = false;
 };

@@ -10,12 +10,15 @@
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"
 
+#include "widgets/GuardedCommand.h"
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+using Widgets::guarded;
 
 TFormCSGroup* FormCSGroup = nullptr;
 
@@ -87,15 +90,6 @@ TFormCSGroup::~TFormCSGroup()
 {
     if (FormCSGroup == this)
         FormCSGroup = nullptr;
-}
-
-void TFormCSGroup::guarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-    } catch (const EDatabaseError& e) {
-        Platform::showError(e.message());
-    }
 }
 
 void TFormCSGroup::showEvent(QShowEvent* event)

@@ -52,7 +52,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void guarded(const std::function<void()>& handler);
     // The current group's id; null while the group is not posted.
     QVariant groupId() const;
     bool missingName();

@@ -13,6 +13,7 @@
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 
+#include "widgets/GuardedCommand.h"
 #include <QCheckBox>
 #include <QDate>
 #include <QFocusEvent>
@@ -28,6 +29,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+using Widgets::guarded;
 
 TFormCSMain* FormCSMain = nullptr;
 
@@ -338,15 +341,6 @@ void TFormCSMain::connectHandlers()
                                  [this](QObject* s) { guarded([this, s] { lbUsrAccessDragDrop(s); }); });
     lbConstants->setDropHandlers([this](QObject* s) { return lbConstantsDragOver(s); },
                                  [this](QObject* s) { guarded([this, s] { lbConstantsDragDrop(s); }); });
-}
-
-void TFormCSMain::guarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-    } catch (const EDatabaseError& e) {
-        Platform::showError(e.message());
-    }
 }
 
 bool TFormCSMain::eventFilter(QObject* watched, QEvent* event)

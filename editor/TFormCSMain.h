@@ -198,7 +198,6 @@ private:
     void connectHandlers();
     // Runs a handler for a control; database errors the handler lets through are
     // shown with the engine's text.
-    void guarded(const std::function<void()>& handler);
     void pageChanging(QWidget* leaving);
     void clearPolicyControls();
     // Shows the user's policy from the USERS and PWHIST rows.
@@ -236,7 +235,10 @@ private:
     bool PrevEnabled = false;
     bool m_shown = false;
     bool m_destroyed = false;
-    int m_usrAccUser = -2;
+    // The user whose grants the access lists hold; kNoUserHeld before any is read or
+    // after the lists were emptied.
+    static constexpr int kNoUserHeld = -2;
+    int m_usrAccUser = kNoUserHeld;
     QWidget* m_currentPage = nullptr;
     // Builds the account policy pages and holds their enabling rules.
     std::unique_ptr<TPolicyPages> m_policyPages;

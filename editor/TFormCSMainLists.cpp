@@ -134,7 +134,7 @@ void TFormCSMain::spbtnAccDelClick()
             runAudited(TSecurityRules::deleteConstantStatements(id), TAuditKind::ConstantDeleted, id, name);
             sqlGrpColl->close();
             sqlGrpColl->open();
-            m_usrAccUser = -2;
+            m_usrAccUser = kNoUserHeld;
         }
     }
     UpdateUserInformation();
@@ -199,7 +199,7 @@ void TFormCSMain::spbtnDelGroupClick()
             runAudited(TSecurityRules::deleteGroupStatements(id), TAuditKind::GroupDeleted, id, name);
             sqlGrpColl->close();
             sqlGrpColl->open();
-            m_usrAccUser = -2;
+            m_usrAccUser = kNoUserHeld;
         }
     }
     if (found) {

@@ -8,6 +8,7 @@
 #include "editor/TDBEdit.h"
 #include "editor/TEditorAudit.h"
 #include "rules/TSecurityRules.h"
+#include "widgets/GuardedCommand.h"
 #include "platform/FormControls.h"
 #include "platform/MessageBox.h"
 #include "platform/UnicodeText.h"
@@ -123,16 +124,9 @@ TformCSUser::TformCSUser(QWidget* owner) : QDialog(owner)
     layout->addLayout(buttons);
     setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
 
-    auto guarded = [](const std::function<void()>& handler) {
-        try {
-            handler();
-        } catch (const EDatabaseError& e) {
-            Platform::showError(e.message());
-        }
-    };
     connect(bbtnOk, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
     connect(bbtnCancel, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
-    connect(bbtnAnother, &QPushButton::clicked, this, [this, guarded] { guarded([this] { bbtnAnotherClick(); }); });
+    connect(bbtnAnother, &QPushButton::clicked, this, [this] { Widgets::guarded([this] { bbtnAnotherClick(); }); });
     connect(dbchkExpireNow, &QCheckBox::clicked, this, [this] { dbchkExpireNowClick(); });
     connect(dbchkNoPWChange, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });
     connect(dbchkNeverExpires, &QCheckBox::clicked, this, [this] { dbchkNeverExpiresClick(); });

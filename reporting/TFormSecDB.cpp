@@ -10,6 +10,7 @@
 #include "reporting/TReportDefinitions.h"
 #include "reporting/TReportDesignStore.h"
 
+#include "widgets/GuardedCommand.h"
 #include <QCloseEvent>
 #include <algorithm>
 #include <QComboBox>
@@ -24,6 +25,8 @@
 #include <QVBoxLayout>
 #include "widgets/TDateEdit.h"
 
+using Widgets::guarded;
+
 TFormSecDB* FormSecDB = nullptr;
 
 namespace {
@@ -32,20 +35,6 @@ TFormSecDB::RangeDialog& rangeDialog()
 {
     static TFormSecDB::RangeDialog dialog;
     return dialog;
-}
-
-// Runs a command of the window's buttons. An engine error that the command does
-// not catch is shown with the engine's text, as the desktop shows its own, and the
-// program goes on: no exception may leave a slot of the toolkit.
-void guarded(const std::function<void()>& command)
-{
-    try {
-        command();
-    } catch (const EDatabaseError& e) {
-        Platform::showError(e.message());
-    } catch (const std::exception& e) {
-        Platform::showError(QString::fromLocal8Bit(e.what()));
-    }
 }
 
 QIcon glyph(int kind)

@@ -35,7 +35,9 @@ QString cellText(const TField& field, const Platform::RegionalSettings& regional
     return Platform::formatDateTime(field.asDateTime(), regional);
 }
 
-Qt::Alignment horizontal(Qt::Alignment a)
+} // namespace
+
+Qt::Alignment horizontalAlignment(Qt::Alignment a)
 {
     if (a & Qt::AlignHCenter)
         return Qt::AlignHCenter;
@@ -43,8 +45,6 @@ Qt::Alignment horizontal(Qt::Alignment a)
         return Qt::AlignRight;
     return Qt::AlignLeft;
 }
-
-} // namespace
 
 // The working state of one build.
 struct TReportDesign::Build {
@@ -202,7 +202,7 @@ void TReportDesign::BuildReport(TPageDocument* sender)
             const TField* field = b.columns[i];
             if (!field)
                 continue;
-            win->setAlignment(horizontal(field->alignment()));
+            win->setAlignment(horizontalAlignment(field->alignment()));
             win->StrRect(cellText(*field, b.regional), b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + rowHeight + 2 * b.m);
             b.x += b.width[i] + 2 * b.m;
         }
@@ -324,7 +324,7 @@ void TReportDesign::pageHeader(Build& b)
         const TField* field = b.columns[i];
         if (!field)
             continue;
-        const Qt::Alignment align = horizontal(field->alignment());
+        const Qt::Alignment align = horizontalAlignment(field->alignment());
         win->setAlignment(align);
         const QString label = field->displayLabel();
         win->StrRect(label, b.x, b.y, b.x + b.width[i] + 2 * b.m, b.y + headX + 2 * b.m);

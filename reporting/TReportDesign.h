@@ -20,6 +20,9 @@ enum TDividerStyle { dvsNone = 0, dvsSolid = 1, dvsDash = 2 };
 enum TPageNumStyle { pnsNone = 0, pnsBottomCenter = 1, pnsUpperRight = 2 };
 enum TDatePosition { dpNone = 0, dpLeft = 1, dpCenter = 2, dpRight = 3 };
 
+// The horizontal part of a field's alignment: left, centre or right.
+Qt::Alignment horizontalAlignment(Qt::Alignment a);
+
 class TReportDesign : public QObject {
     Q_OBJECT
 public:

@@ -20,18 +20,9 @@
 
 namespace {
 
-Qt::Alignment horizontal(Qt::Alignment a)
-{
-    if (a & Qt::AlignHCenter)
-        return Qt::AlignHCenter;
-    if (a & Qt::AlignRight)
-        return Qt::AlignRight;
-    return Qt::AlignLeft;
-}
-
 int alignIndex(Qt::Alignment a)
 {
-    const Qt::Alignment h = horizontal(a);
+    const Qt::Alignment h = horizontalAlignment(a);
     return h == Qt::AlignHCenter ? 1 : h == Qt::AlignRight ? 2 : 0;
 }
 
@@ -433,7 +424,7 @@ void TfrmReportDesigner::frmgenPreviewBuildReport(TFormGenWin* sender)
         const TField* f = data ? data->findField(lbReportFields->item(i)->text()) : nullptr;
         if (!f)
             continue;
-        const Qt::Alignment align = horizontal(f->alignment());
+        const Qt::Alignment align = horizontalAlignment(f->alignment());
         win->setAlignment(align);
         const QString label = f->displayLabel();
         const double t = win->GetTextWidth(label);
