@@ -6,6 +6,7 @@
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TFilter.h"
+#include "database/TFilterScope.h"
 #include "database/TQuery.h"
 #include "platform/MessageBox.h"
 #include "security/TFormCSLogon.h"
@@ -118,32 +119,32 @@ bool TJovCSsecure::logonByName(const QString& name, const QString* password)
     QString refusal = QStringLiteral("Unknown user name");
     int userId = 0;
     try {
-        users.setFilter(TFilter::equals(QStringLiteral("User_Name"), name));
-        users.setFiltered(true);
-        if (!users.isEmpty()) {
-            userId = integer(users, "User_ID");
-            accepted = integer(users, "User_Enabled") == 1;
-            refusal = QStringLiteral("Account disabled");
-            if (password && accepted) {
-                // LogonEx: the password in any letter case; a locked account stays out.
-                if (integer(users, "Locked") == 1) {
-                    accepted = false;
-                    refusal = QStringLiteral("Account locked");
-                } else if (!TFormCSLogon::sameText(text(users, "User_Password"), *password, false)) {
-                    accepted = false;
-                    refusal = QStringLiteral("Wrong password");
+        {
+            TFilterScope scope(&users, TFilter::equals(QStringLiteral("User_Name"), name));
+            if (!users.isEmpty()) {
+                userId = integer(users, "User_ID");
+                accepted = integer(users, "User_Enabled") == 1;
+                refusal = QStringLiteral("Account disabled");
+                if (password && accepted) {
+                    // LogonEx: the password in any letter case; a locked account stays out.
+                    if (integer(users, "Locked") == 1) {
+                        accepted = false;
+                        refusal = QStringLiteral("Account locked");
+                    } else if (!TFormCSLogon::sameText(text(users, "User_Password"), *password, false)) {
+                        accepted = false;
+                        refusal = QStringLiteral("Wrong password");
+                    }
                 }
             }
+            if (!password)
+                refusal += QStringLiteral(" (network logon)");
+            if (accepted) {
+                readUserRow(users, false);
+                recordLogonWithoutDialog(acceptedKind);
+                readPasswordLimits(history);
+                history.close();
+            }
         }
-        if (!password)
-            refusal += QStringLiteral(" (network logon)");
-        if (accepted) {
-            readUserRow(users, false);
-            recordLogonWithoutDialog(acceptedKind);
-            readPasswordLimits(history);
-            history.close();
-        }
-        users.setFiltered(false);
         users.close();
     } catch (const EDatabaseError& e) {
         before.restore(*this);
@@ -198,12 +199,10 @@ void TJovCSsecure::readUserRow(const TQuery& users, bool withEnabled)
 
 void TJovCSsecure::readPasswordLimits(TQuery& history)
 {
-    history.setFilter(TFilter::equals(QStringLiteral("User_ID"), FUserID));
-    history.setFiltered(true);
+    TFilterScope scope(&history, TFilter::equals(QStringLiteral("User_ID"), FUserID));
     FPWSetDate = dateOrZero(history, "PWSetDate");
     FPWMaxDays = integer(history, "PWMaxDays");
     FPWMinDays = integer(history, "PWMinDays");
-    history.setFiltered(false);
 }
 
 void TJovCSsecure::recordDialogLogon()
