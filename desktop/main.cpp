@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -31,6 +34,15 @@ int main(int argc, char** argv)
                                     QStringLiteral("DIR"));
     parser.addOption(import);
     parser.process(app);
+    // A folder that is not there is a bad argument like an unknown option: said on
+    // standard error before any window opens, so a script sees it and no one has to
+    // pick a database for an import that cannot run.
+    if (parser.isSet(import) && !QFileInfo(parser.value(import)).isDir()) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QStringLiteral("%1: No such folder: %2")
+                                    .arg(QCoreApplication::applicationName(), parser.value(import))));
+        return 1;
+    }
 
     TFormAdmin window;
     window.show();

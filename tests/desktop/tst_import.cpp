@@ -14,10 +14,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QFile>
 #include <QDate>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -462,4 +464,32 @@ TEST_F(DesktopImport, ImportsNothingWhenOpenIsCancelled)
     EXPECT_TRUE(window->OpenAlias.isEmpty());
     EXPECT_FALSE(importShown);
     EXPECT_EQ(db.count("USERS"), 0);
+}
+
+// SecDesk --import with a folder that is not there is refused like any other bad
+// argument: on standard error, with a non-zero status, before a window opens.
+TEST(ImportCommandLine, AFolderThatIsNotThereIsRefusedOnStandardError)
+{
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    QFile plainFile(work.filePath("PRVSEC1.DBF"));
+    ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
+    plainFile.close();
+    for (const QString& folder : {work.filePath("missing"), plainFile.fileName()}) {
+        QProcess desk;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("JOVSEC_CONFIG", work.filePath("aliases.ini"));
+        desk.setProcessEnvironment(env);
+        desk.start(JOVSEC_SECDESK, {"--import", folder});
+        // A desktop that opened its window instead waits for a user: end it.
+        if (!desk.waitForFinished(60000)) {
+            desk.kill();
+            desk.waitForFinished();
+            FAIL() << "SecDesk --import " << qPrintable(folder) << " opened its window";
+        }
+        EXPECT_EQ(desk.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(desk.exitCode(), 1);
+        EXPECT_TRUE(QString::fromLocal8Bit(desk.readAllStandardError()).contains("SecDesk: No such folder: " + folder));
+    }
 }
