@@ -3,7 +3,7 @@
 #include "database/EDatabaseError.h"
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
-#include "database/TFirebirdEnv.h"
+#include "database/TGarbageCollector.h"
 #include "database/TLogSlices.h"
 #include "database/TQuery.h"
 #include "desktop/TLogQuery.h"
@@ -22,7 +22,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 TfrmViewLog* frmViewLog = nullptr;
@@ -317,19 +316,6 @@ void TfrmViewLog::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
 }
 
-namespace {
-// The deleted rows' old versions are removed in the background on a connection of
-// its own, so that neither this program nor the next that reads the log waits for it.
-void collectLogGarbage(const TDatabase& database)
-{
-    const QString location = database.sqlDatabase().databaseName();
-    const QString user = database.sqlDatabase().userName();
-    const QString password = database.sqlDatabase().password();
-    QThreadPool::globalInstance()->start(
-        [=] { TFirebirdEnv::collectGarbage(location, user, password, QStringLiteral("LOG"), nullptr); });
-}
-} // namespace
-
 void TfrmViewLog::btnClearLogClick()
 {
     if (!Platform::askYesNo(QStringLiteral("Are you sure you want to clear the Log?")))
@@ -377,7 +363,9 @@ void TfrmViewLog::btnClearLogClick()
             });
             progress.setValue(progress.maximum());
             cleared = true;
-            collectLogGarbage(*db);
+            // The deleted rows' old versions go in the background, so that neither this
+            // program nor the next that reads the log waits for them.
+            TGarbageCollector::start(*db, QStringLiteral("LOG"));
         } catch (const EDatabaseError&) {
             // The transaction has been rolled back.
         }

@@ -5,6 +5,7 @@
 #include "database/TAliases.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
+#include "database/TGarbageCollector.h"
 #include "database/TQuery.h"
 #include "database/TRowStream.h"
 #include "database/TSchema.h"
@@ -177,6 +178,31 @@ TEST_F(ServerMode, TheRightPasswordConnectsAndBuildsTheSchema)
             rows << QString::fromUtf8(row.text(0)) + "#" + QString::number(row.integer(1));
         });
     EXPECT_EQ(rows, QStringList {"Ann#1"});
+}
+
+// The clean-up after rows deleted en masse goes to the server that holds them, with
+// the account the connection logged on with, not to a local file of the same path.
+TEST_F(ServerMode, DeletedRowsAreCollectedThroughTheServer)
+{
+    TDatabase db;
+    db.setAliasName("JOVSEC_SERVER");
+    db.setDatabaseName("JOVSEC_SERVER");
+    db.setParams({"PASSWORD=" + password});
+    db.setLoginPrompt(false);
+    db.open();
+    QString error;
+    ASSERT_EQ(TSchema::build("JOVSEC_SERVER", &error), -1) << qPrintable(error);
+    TQuery q;
+    q.setDatabaseName("JOVSEC_SERVER");
+    q.setSQL("insert into USERS (USER_NAME, USER_PASSWORD) select first 300 "
+             "'u' || (a.RDB$RELATION_ID * 1000 + b.RDB$RELATION_ID), 'pw' "
+             "from RDB$RELATIONS a cross join RDB$RELATIONS b");
+    q.execSQL();
+    q.setSQL("delete from USERS");
+    q.execSQL();
+    EXPECT_EQ(q.rowsAffected(), 300);
+    const QString failure = TGarbageCollector::start(db, "USERS").get();
+    EXPECT_TRUE(failure.isEmpty()) << qPrintable(failure);
 }
 
 TEST_F(ServerMode, AWrongPasswordIsRefusedWithTheEnginesError)
