@@ -117,6 +117,7 @@ bool inputBox(const QString& caption, const QString& prompt, QString& value, con
     QDialog dialog(ownerWindow());
     dialog.setWindowTitle(caption);
     auto* layout = new QFormLayout(&dialog);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // as the log-in prompt below
     auto* fixed = new QLineEdit(shown.value, &dialog);
     fixed->setObjectName(QStringLiteral("edShown"));
     fixed->setReadOnly(true);
@@ -142,6 +143,9 @@ bool loginPrompt(const QString& databaseName, QString& userName, QString& passwo
     QDialog dialog(ownerWindow());
     dialog.setWindowTitle(QStringLiteral("Database Login"));
     auto* layout = new QFormLayout(&dialog);
+    // As large as its fields and no larger: a window manager gives a resizable window
+    // a grip under its buttons, and stretching the box only spreads its rows apart.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* edUser = new QLineEdit(userName, &dialog);
     edUser->setObjectName(QStringLiteral("edUserName"));
     auto* edPassword = new QLineEdit(&dialog);

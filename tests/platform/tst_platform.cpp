@@ -5,8 +5,11 @@
 #include "platform/MessageBox.h"
 #include "platform/OsInfo.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ModalPoller.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,6 +44,27 @@ TEST(Messages, InputBoxHandlerEditsTheValue)
     EXPECT_TRUE(Platform::inputBox("Add New Access Constant", "Access Label", value));
     EXPECT_EQ(value, "Print");
     Platform::setInputHandler({});
+}
+
+// The real log-in prompt: as large as its fields (a resizable box gets a window
+// manager's grip under its buttons), and what was typed comes back.
+TEST(Messages, TheLoginPromptIsAsLargeAsItsFieldsAndGivesBackWhatWasTyped)
+{
+    QSize smallest, largest;
+    whenModal([&](QWidget* modal) {
+        smallest = modal->minimumSize();
+        largest = modal->maximumSize();
+        auto* password = modal->findChild<QLineEdit*>("edPassword");
+        ASSERT_NE(password, nullptr);
+        password->setText("masterkey");
+        static_cast<QDialog*>(modal)->accept();
+    });
+    QString user = "SYSDBA", password;
+    EXPECT_TRUE(Platform::loginPrompt("AUDEMO", user, password));
+    EXPECT_EQ(user, "SYSDBA");
+    EXPECT_EQ(password, "masterkey");
+    EXPECT_FALSE(smallest.isEmpty());
+    EXPECT_EQ(largest, smallest);
 }
 
 TEST(Terminate, ARequestBeforeTheEventLoopEndsTheLoopAsItStarts)
