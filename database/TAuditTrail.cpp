@@ -484,17 +484,33 @@ void TAuditTrail::read(TDatabase& connection, const Filter& filter, const std::f
         where << QStringLiteral("EVENT_ID <= ?");
         binds << filter.lastId;
     }
-    QString sql = QStringLiteral("SELECT %1 FROM AUDIT_TRAIL").arg(QLatin1String(kColumns));
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY EVENT_ID");
+    // A connection broken under the read (the server restarted) is opened again and
+    // the read runs once more: it goes on after the last event handed over, so none
+    // is handed over twice, and a fetch that failed is not taken for the end. The
+    // number goes into the text: bound as a parameter on the statement that follows
+    // the reconnection, it was seen to find no rows.
+    qint64 delivered = 0;
     connection.perform([&] {
+        QStringList conditions = where;
+        if (delivered)
+            conditions << QStringLiteral("EVENT_ID > %1").arg(delivered);
+        QString sql = QStringLiteral("SELECT %1 FROM AUDIT_TRAIL").arg(QLatin1String(kColumns));
+        if (!conditions.isEmpty())
+            sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+        sql += QStringLiteral(" ORDER BY EVENT_ID");
         QSqlQuery query(connection.sqlDatabase());
         query.setForwardOnly(true);
         execute(query, sql, binds);
-        while (query.next())
-            if (!each(eventAt(query)))
-                break;
+        while (query.next()) {
+            const TAuditEvent event = eventAt(query);
+            if (!each(event)) {
+                query.finish();
+                return;
+            }
+            delivered = event.id;
+        }
+        if (query.lastError().isValid())
+            fail(query);
         query.finish();
     });
 }

@@ -1,6 +1,7 @@
 // A Firebird server that goes away under a running program, or never answers.
 #include "database/EDatabaseError.h"
 #include "database/TAliases.h"
+#include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TQuery.h"
@@ -16,6 +17,7 @@
 
 #include <chrono>
 #include <future>
+#include <numeric>
 #include <thread>
 
 #include <csignal>
@@ -203,4 +205,31 @@ TEST_F(ServerRestart, AFrozenServerEndsACallWithinSecondsAndABusyOneIsLeftToFini
     wake.join();
     EXPECT_LT(elapsed, 15000);
     EXPECT_TRUE(names().startsWith("Ann")) << qPrintable(names());
+}
+
+// jovsecadm audit export while the server restarts: every event once, in order.
+TEST_F(ServerRestart, AnAuditTrailReadBrokenByARestartGoesOnAfterTheLastEventHandedOver)
+{
+    constexpr int kEvents = 2500;
+    // Rows of about 2 KB each: far more than the client holds fetched ahead.
+    TQuery fill;
+    fill.setDatabaseName("LIVE");
+    fill.setSQL("insert into AUDIT_TRAIL (EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, "
+                "OBJECT_NAME, DETAILS, PREV_HASH, HASH) with recursive d (i) as (select 0 from rdb$database union "
+                "all select i + 1 from d where i < 49) select a.i * 50 + b.i + 1, current_timestamp, 'os', 'pc', "
+                "'SUPERVISOR', 'test', 'UserChanged', 'obj', rpad('', 2000, 'x'), rpad('', 64, '0'), "
+                "rpad('', 64, '0') from d a cross join d b");
+    fill.execSQL();
+    std::vector<qint64> ids;
+    TAuditTrail::Filter filter;
+    filter.kind = "UserChanged";
+    TAuditTrail::read(live, filter, [&](const TAuditEvent& event) {
+        ids.push_back(event.id);
+        if (ids.size() == 10)
+            restartServer();
+        return true;
+    });
+    std::vector<qint64> expected(kEvents);
+    std::iota(expected.begin(), expected.end(), 1);
+    EXPECT_EQ(ids, expected) << ids.size() << " events handed over";
 }
