@@ -78,6 +78,13 @@ TEST_F(AdminTest, AuditExportIsSafeForSpreadsheetsAndFilters)
     r = json({"audit", "export", "--user", "supervisor", "--from", "2000-01-01"});
     EXPECT_EQ(r.json().toArray().size(), 2) << r;
     EXPECT_EQ(json({"audit", "export", "--to", "2000-01-01"}).json().toArray().size(), 0);
+
+    // A kind in other letters is the same kind; one the trail never holds is refused.
+    EXPECT_EQ(json({"audit", "export", "--kind", "groupadded"}).json().toArray().size(), 1);
+    r = adm({"audit", "export", "--kind", "GroupCreated"});
+    EXPECT_EQ(r.status, 2) << r;
+    EXPECT_TRUE(r.err.contains("--kind takes one of LogonAccepted, LogonRefused")) << r;
+    EXPECT_TRUE(r.out.isEmpty()) << r;
 }
 
 TEST_F(AdminTest, ADatabaseWithoutTheTrailSaysAuditingIsOffUntilUpgraded)

@@ -40,6 +40,21 @@ QDateTime moment(TAdminContext& c, const QString& option, bool endOfDay)
     return endOfDay ? QDateTime(day, QTime(23, 59, 59, 999)) : QDateTime(day, QTime(0, 0));
 }
 
+// A kind as the trail spells it, whatever its letter case. A kind the trail never
+// holds is a mistake to be told, not a filter that quietly finds nothing.
+QString kind(TAdminContext& c)
+{
+    if (!c.isSet(QStringLiteral("kind")))
+        return {};
+    const QString text = c.value(QStringLiteral("kind"));
+    const QStringList kinds = TAuditTrail::kinds();
+    for (const QString& known : kinds)
+        if (known.compare(text, Qt::CaseInsensitive) == 0)
+            return known;
+    throw TAdminError::usage(
+        QStringLiteral("--kind takes one of %1, not \"%2\".").arg(kinds.join(QStringLiteral(", ")), text));
+}
+
 void verifyArchive(TAdminContext& c)
 {
     const QString fileName = c.value(QStringLiteral("archive"));
@@ -93,7 +108,7 @@ void exportTrail(TAdminContext& c)
     filter.from = moment(c, QStringLiteral("from"), false);
     filter.to = moment(c, QStringLiteral("to"), true);
     filter.securityUser = c.value(QStringLiteral("user"));
-    filter.kind = c.value(QStringLiteral("kind"));
+    filter.kind = kind(c);
     const bool csv = c.isSet(QStringLiteral("csv"));
     const bool json = !csv && c.out().json();
     const QString fileName = c.value(QStringLiteral("csv"));
