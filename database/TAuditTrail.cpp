@@ -2,12 +2,12 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TAuditArchive.h"
+#include "database/TAuditHasher.h"
+#include "database/TAuditVerifier.h"
 #include "database/TDatabase.h"
-#include "database/TRowStream.h"
 #include "database/TTransaction.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QJsonValue>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,10 +15,6 @@
 #include <QSqlRecord>
 #include <QSysInfo>
 #include <QVariant>
-
-#include <algorithm>
-#include <array>
-#include <charconv>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -30,24 +26,6 @@ constexpr int kTries = 20 * TDatabase::kConflictAttempts;
 const char* const kPresentProperty = "jovsecAuditTrail";
 const char* const kColumns =
     "EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH";
-
-// The hashed content is each field as its length in bytes, a colon and the bytes: no
-// text a field holds can make two different events hash the same content. The fields
-// are the previous hash, the id, the time (kTimeFormat), the OS user, the machine, the
-// security user, the program, the kind, the object's id (empty when none), its name
-// and the details, as UTF-8. content is a buffer the caller may use again.
-QByteArray hashOf(const std::array<QByteArrayView, 11>& fields, QByteArray& content)
-{
-    content.resize(0);
-    for (const QByteArrayView field : fields) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, field.size()).ptr;
-        content.append(digits, end - digits);
-        content.append(':');
-        content.append(field);
-    }
-    return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
-}
 
 QString loginName()
 {
@@ -137,8 +115,8 @@ QByteArray TAuditEvent::computeHash() const
     const QByteArray by = program.toUtf8(), what = kind.toUtf8(), name = objectName.toUtf8();
     const QByteArray object = objectId ? QByteArray::number(*objectId) : QByteArray();
     const QByteArray changed = details.toUtf8();
-    QByteArray content;
-    return hashOf({previousHash, number, at, os, host, user, by, what, object, name, changed}, content);
+    TAuditHasher hasher;
+    return hasher.hexOf({previousHash, number, at, os, host, user, by, what, object, name, changed}).toByteArray();
 }
 
 QStringList TAuditTrail::buildStatements()
@@ -391,36 +369,7 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
     TTransaction::run(connection, [&] {
         const auto [startId, startHash] = start(connection);
         Walk walk(startId, startHash);
-        // Read straight from the engine's fetch buffer, the time as the engine writes
-        // it ("yyyy-MM-dd hh:mm:ss.zzzz"), which the hashed format is the start of.
-        struct Stop { };
-        QByteArray content, number, objectId;
-        try {
-            TRowStream::read(
-                connection.databaseName(),
-                QStringLiteral("SELECT EVENT_ID, CAST(EVENT_TIME AS VARCHAR(24)) AS EVENT_AT, OS_USER, MACHINE, "
-                               "SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH FROM "
-                               "AUDIT_TRAIL ORDER BY EVENT_ID"),
-                {QStringLiteral("EVENT_ID"), QStringLiteral("EVENT_AT"), QStringLiteral("OS_USER"),
-                 QStringLiteral("MACHINE"), QStringLiteral("SEC_USER"), QStringLiteral("PROGRAM"),
-                 QStringLiteral("KIND"), QStringLiteral("OBJECT_ID"), QStringLiteral("OBJECT_NAME"),
-                 QStringLiteral("DETAILS"), QStringLiteral("PREV_HASH"), QStringLiteral("HASH")},
-                [&] { walk = Walk(startId, startHash); },
-                [&](const TRowStream::Row& row) {
-                    const qint64 id = row.integer(0);
-                    number.setNum(id);
-                    if (row.isNull(7))
-                        objectId.resize(0);
-                    else
-                        objectId.setNum(row.integer(7));
-                    const QByteArrayView at = row.text(1).first(std::min<qsizetype>(23, row.text(1).size()));
-                    const QByteArray computed = hashOf({row.text(10), number, at, row.text(2), row.text(3), row.text(4),
-                                                        row.text(5), row.text(6), objectId, row.text(8), row.text(9)},
-                                                       content);
-                    if (!walk.follow(id, row.text(10), row.text(11), computed))
-                        throw Stop {};
-                });
-        } catch (const Stop&) { }
+        TAuditVerifier::walk(connection, walk);
         connection.perform([&] {
             QSqlQuery query(connection.sqlDatabase());
             if (walk.verdict().firstBroken)

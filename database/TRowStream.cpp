@@ -30,6 +30,8 @@ QString engineText(const ISC_STATUS* status)
 
 bool isInteger(short type) { return type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64; }
 bool isText(short type) { return type == SQL_TEXT || type == SQL_VARYING; }
+// The engine counts days from 17 November 1858, the Julian day below.
+constexpr qint64 kEngineDayZero = 2400001;
 
 // Holds a connection for the length of a read, as a record set holds it while open.
 class ConnectionUse {
@@ -91,6 +93,17 @@ QByteArrayView TRowStream::Row::text(int column) const
     while (end > 0 && c.data[end - 1] == ' ')
         --end;
     return QByteArrayView(c.data, end);
+}
+
+std::pair<QDate, QTime> TRowStream::Row::timestamp(int column) const
+{
+    const Column& c = m_columns[size_t(column)];
+    if (c.null && *c.null < 0)
+        return {};
+    ISC_TIMESTAMP value;
+    std::memcpy(&value, c.data, sizeof value);
+    return {QDate::fromJulianDay(kEngineDayZero + value.timestamp_date),
+            QTime::fromMSecsSinceStartOfDay(int(value.timestamp_time / (ISC_TIME_SECONDS_PRECISION / 1000)))};
 }
 
 void TRowStream::read(const QString& databaseName, const QString& sql, const QStringList& columns,
@@ -158,8 +171,9 @@ void TRowStream::read(const QString& databaseName, const QString& sql, const QSt
                 throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(columns[k]));
             const XSQLVAR& var = sqlda->sqlvar[found];
             const short type = short(var.sqltype & ~1);
-            if (!(isInteger(type) && var.sqlscale == 0) && !isText(type))
-                throw EDatabaseError(QStringLiteral("Field '%1' is neither integer nor text").arg(columns[k]));
+            if (!(isInteger(type) && var.sqlscale == 0) && !isText(type) && type != SQL_TIMESTAMP)
+                throw EDatabaseError(
+                    QStringLiteral("Field '%1' is neither integer, text nor timestamp").arg(columns[k]));
             Row::Column& column = row.m_columns[size_t(k)];
             column.type = type;
             column.scale = var.sqlscale;

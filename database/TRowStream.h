@@ -7,13 +7,16 @@
 // The statement runs through the engine layer like a record set's (the connection
 // named by the database name, its retry and watch) and its transaction ends with the
 // read. Each row's values are read straight from the engine's fetch buffer. Only
-// integer and text columns can be asked for.
+// integer, text and timestamp columns can be asked for.
 
 #include <QByteArrayView>
+#include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class TRowStream {
@@ -28,6 +31,10 @@ public:
         // The UTF-8 bytes of a text column, a fixed-width (CHAR) value without the
         // blanks that pad it, as record sets hold it; empty when null.
         QByteArrayView text(int column) const;
+        // The date and time of a timestamp column to the millisecond (the engine's
+        // tenths of a millisecond are cut off, as from its text form), with no time
+        // zone: read without the cost of a QDateTime. Both invalid when null.
+        std::pair<QDate, QTime> timestamp(int column) const;
 
     private:
         friend class TRowStream;
@@ -47,7 +54,8 @@ public:
     // and was opened again, the read starts over, and the caller drops what it made
     // of the rows so far.
     // Throws EDatabaseError with the engine's text, with "Field '<name>' not found" for
-    // a column the result lacks, and when a column wanted is neither integer nor text.
+    // a column the result lacks, and when a column wanted is not integer, text or
+    // timestamp.
     static void read(const QString& databaseName, const QString& sql, const QStringList& columns,
                      const std::function<void()>& onStart, const std::function<void(const Row&)>& onRow);
 };

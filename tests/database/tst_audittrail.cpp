@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
@@ -29,6 +30,38 @@ void addEvents(const TestDatabase& db, int count)
         event.details = QString("User_Def1: a -> b%1").arg(i);
         TAuditTrail::record(connection(db), event);
     }
+}
+
+// Events as the programs write them, chained and hashed, but at the times given, in
+// one transaction.
+void writeEvents(const TestDatabase& db, const std::vector<TAuditEvent>& events)
+{
+    TDatabase& db1 = connection(db);
+    TTransaction::run(db1, [&] {
+        QSqlQuery insert(db1.sqlDatabase());
+        ASSERT_TRUE(insert.prepare("insert into AUDIT_TRAIL (EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, "
+                                   "PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH) values (?, ?, "
+                                   "?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        QByteArray previous = TAuditTrail::originHash();
+        qint64 id = 0;
+        for (TAuditEvent e : events) {
+            e.id = ++id;
+            e.previousHash = previous;
+            e.hash = previous = e.computeHash();
+            for (const QVariant& value :
+                 {QVariant(e.id), QVariant(e.time), QVariant(e.osUser), QVariant(e.machine), QVariant(e.securityUser),
+                  QVariant(e.program), QVariant(e.kind),
+                  e.objectId ? QVariant(*e.objectId) : QVariant(QMetaType(QMetaType::Int)), QVariant(e.objectName),
+                  QVariant(e.details), QVariant(QString::fromLatin1(e.previousHash)),
+                  QVariant(QString::fromLatin1(e.hash))})
+                insert.addBindValue(value);
+            ASSERT_TRUE(insert.exec()) << qPrintable(insert.lastError().text());
+        }
+        QSqlQuery head(db1.sqlDatabase());
+        ASSERT_TRUE(head.exec(QString("update AUDIT_HEAD set LAST_ID = %1, LAST_HASH = '%2'")
+                                  .arg(id)
+                                  .arg(QString::fromLatin1(previous))));
+    });
 }
 
 TAuditEvent eventNumber(const TestDatabase& db, qint64 id)
@@ -93,6 +126,36 @@ TEST(AuditTrail, VerifyNamesTheFirstEventChangedDeletedOrInsertedBehindTheProgra
         EXPECT_TRUE(verdict.problem.contains(QString("#%1").arg(tamper.firstBroken))) << qPrintable(verdict.problem);
         TDatabase::dropTemporaryConnections();
     }
+}
+
+TEST(AuditTrail, VerifyHashesEveryByteOfLongDetailsAndOddEventsAnywhereInALongTrail)
+{
+    TestDatabase db;
+    std::vector<TAuditEvent> events;
+    const QDateTime start(QDate(2025, 3, 4), QTime(5, 6, 7, 8));
+    for (int i = 1; i <= 700; ++i) {
+        TAuditEvent event = TAuditTrail::event("UserChanged", "SUPERVISOR");
+        event.time = start.addMSecs(qint64(i - 1) * 1001);
+        event.objectId = i;
+        event.objectName = QString("User %1").arg(i);
+        event.details = QString("User_Def1: a -> b%1\n").arg(i);
+        events.push_back(event);
+    }
+    events[9].objectId.reset();
+    events[9].objectName = "Zoë 名前";
+    events[299].details = QString(1000, 'x') + '\n';
+    events[599].details = QString("名").repeated(4000); // 12,000 bytes, as long as the column holds
+    writeEvents(db, events);
+    const TAuditTrail::Verdict sound = TAuditTrail::verify(connection(db));
+    ASSERT_EQ(sound.firstBroken, 0) << qPrintable(sound.problem);
+    EXPECT_EQ(sound.events, 700);
+    EXPECT_EQ(sound.headHash, TAuditTrail::head(connection(db)).second);
+
+    db.exec("update AUDIT_TRAIL set DETAILS = substring(DETAILS from 1 for 3999) || '各' where EVENT_ID = 600");
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(connection(db));
+    EXPECT_EQ(verdict.firstBroken, 600) << qPrintable(verdict.problem);
+    EXPECT_EQ(verdict.events, 600);
+    EXPECT_EQ(verdict.problem, "Event #600 was changed.");
 }
 
 TEST(AuditTrail, AnEventCommitsWithItsChangeOrNotAtAllAndHostileTextRoundTrips)
