@@ -7,6 +7,7 @@
 #include "platform/RegionalSettings.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -40,7 +41,27 @@ QString loginText(const TAuditEvent& event)
 
 } // namespace
 
-TAuditQuery::TAuditQuery(QObject* owner) : QAbstractTableModel(owner) { setObjectName(QStringLiteral("sqlAudit")); }
+TAuditQuery::TAuditQuery(QObject* owner) : QAbstractTableModel(owner)
+{
+    setObjectName(QStringLiteral("sqlAudit"));
+    // The search goes on a step at a time whenever the event loop is free.
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setSingleShot(true);
+    m_searchTimer->setInterval(0);
+    connect(m_searchTimer, &QTimer::timeout, this, [this] {
+        if (!canFetchMore(QModelIndex()))
+            return;
+        try {
+            searchStep(kStepRows, kSearchWindow, false);
+        } catch (const EDatabaseError& e) {
+            m_failed = true;
+            emit searched();
+            emit readFailed(e.message());
+            return;
+        }
+        searchLater();
+    });
+}
 
 TAuditQuery::~TAuditQuery() { close(); }
 
@@ -57,8 +78,7 @@ void TAuditQuery::open()
     try {
         m_gapFound = false;
         count();
-        if (!m_complete)
-            findMore(true);
+        startSearch();
     } catch (const EDatabaseError&) {
         m_count = 0;
         m_complete = true;
@@ -69,15 +89,18 @@ void TAuditQuery::open()
     m_connection->attach();
     m_active = true;
     endResetModel();
+    searchLater();
 }
 
 void TAuditQuery::close()
 {
     if (!m_active)
         return;
+    m_searchTimer->stop();
     beginResetModel();
     m_blocks.clear();
     m_edges.clear();
+    m_blockEnds.clear();
     m_count = 0;
     m_active = false;
     endResetModel();
@@ -107,41 +130,86 @@ void TAuditQuery::count()
     m_newest = newest;
     m_firstDay = oldestTime.date();
     m_lastDay = newestTime.date();
+    m_oldest = oldest;
     m_byNumber = m_filter.isEmpty() && !m_gapFound;
-    // No index finds a part of a name: counting would read every event before the
-    // first screen shows, so the events are found as the grid asks for them.
-    m_complete = m_filter.object.isEmpty();
-    m_lastFound = 0;
-    if (!m_complete) {
+    // Counting a user's or a kind's events visits each of them, spread over the whole
+    // file, and no index finds a part of a name: these are searched for instead, the
+    // first screen shown as soon as it is found.
+    m_searched = !m_filter.securityUser.isEmpty() || !m_filter.kind.isEmpty() || !m_filter.object.isEmpty();
+    m_complete = !m_searched || newest == 0;
+    m_searchKey = newest + 1;
+    m_blockEnds.clear();
+    if (m_searched) {
         m_count = 0;
         return;
     }
     m_count = int(m_byNumber ? (newest ? newest - oldest + 1 : 0) : countEvents({}));
 }
 
-void TAuditQuery::findMore(bool resetting)
+void TAuditQuery::searchStep(int rows, qint64 window, bool resetting)
 {
-    std::optional<qint64> key;
-    if (m_count > 0)
-        key = m_lastFound;
-    QList<TAuditEvent> events = readEvents(key, 0, kBlockRows, false);
-    if (events.size() < kBlockRows)
-        m_complete = true;
-    if (events.isEmpty())
-        return;
-    const int first = m_count;
-    const int found = int(events.size());
+    // Without an index the engine steps over every event that does not match: the
+    // numbers looked at are bounded, so that a rare name costs one short step at a time.
+    const bool bounded = !m_filter.object.isEmpty();
+    const qint64 low = bounded ? std::max(m_oldest, m_searchKey - window) : m_oldest;
+    // A step of one block (the first screen, the grid at its end) reads the events
+    // whole and keeps them, rather than have the engine step over the others again.
+    const bool whole = rows == kBlockRows;
+    QStringList more {QStringLiteral("EVENT_ID < :Key")};
+    if (bounded)
+        more << QStringLiteral("EVENT_ID >= :Low");
+    TQuery query;
+    query.setSQL((whole ? kSelect : QStringLiteral("select EVENT_ID from AUDIT_TRAIL")) + whereText(more) +
+                 orderText(true) + rowsText(0, rows));
+    query.setParamInteger(QStringLiteral("Key"), m_searchKey);
+    if (bounded)
+        query.setParamInteger(QStringLiteral("Low"), low);
+    QList<TAuditEvent> events;
+    std::vector<qint64> ids;
+    if (whole) {
+        events = run(query);
+        for (const TAuditEvent& event : events)
+            ids.push_back(event.id);
+    } else {
+        query.setDatabaseName(m_databaseName);
+        bindFilter(query);
+        query.open();
+        for (int r = 0; r < query.totalRowCount(); ++r)
+            ids.push_back(query.rowValue(r, 0).toLongLong());
+        query.close();
+    }
+    const int found = int(ids.size());
+    // Every event from the key down to the last one found, or to the bottom of the
+    // window when fewer than asked for were there, has been searched.
+    m_searchKey = found == rows ? ids.back() : low;
+    m_complete = m_searchKey <= m_oldest;
+    if (found > 0) {
+        if (!resetting)
+            beginInsertRows(QModelIndex(), m_count, m_count + found - 1);
+        if (whole && m_count % kBlockRows == 0 && (found == kBlockRows || m_complete))
+            m_blocks.keep(m_count / kBlockRows, std::move(events));
+        for (int r = 0; r < found; ++r)
+            if ((m_count + r + 1) % kBlockRows == 0)
+                m_blockEnds.push_back(ids[size_t(r)]);
+        m_lastFound = ids.back();
+        m_count += found;
+        if (!resetting)
+            endInsertRows();
+    }
     if (!resetting)
-        beginInsertRows(QModelIndex(), first, first + found - 1);
-    m_lastFound = events.last().id;
-    if (m_edges.size() >= kKnownEdges)
-        m_edges.clear();
-    m_edges[first] = events.first().id;
-    m_edges[first + found - 1] = events.last().id;
-    m_blocks.keep(first / kBlockRows, std::move(events));
-    m_count += found;
-    if (!resetting)
-        endInsertRows();
+        emit searched();
+}
+
+void TAuditQuery::startSearch()
+{
+    if (!m_complete)
+        searchStep(kBlockRows, kFirstScreenWindows * kSearchWindow, true);
+}
+
+void TAuditQuery::searchLater()
+{
+    if (canFetchMore(QModelIndex()))
+        m_searchTimer->start();
 }
 
 bool TAuditQuery::canFetchMore(const QModelIndex& parent) const
@@ -149,12 +217,13 @@ bool TAuditQuery::canFetchMore(const QModelIndex& parent) const
     return !parent.isValid() && m_active && !m_complete && !m_failed;
 }
 
+// The grid at the end of the rows found asks for more at once.
 void TAuditQuery::fetchMore(const QModelIndex& parent)
 {
     if (!canFetchMore(parent))
         return;
     try {
-        findMore(false);
+        searchStep(kBlockRows, kSearchWindow, false);
     } catch (const EDatabaseError& e) {
         // Called while the grid lays out or scrolls: the dialog shows the message afterwards.
         m_failed = true;
@@ -163,19 +232,32 @@ void TAuditQuery::fetchMore(const QModelIndex& parent)
     }
 }
 
-// The events older than the last one found are counted in one pass; their rows are
-// read when shown, like a counted filter's.
+// The rest of the search in larger steps, without waiting for the event loop. No index
+// serves a part of a name: one count of the rest in the file's order costs less than
+// searching it in the numbers' order, and the rows past those found are then read like
+// a counted filter's, from the nearest block found or from the oldest event.
 void TAuditQuery::fetchAll()
 {
     if (!m_active || m_complete)
         return;
-    const qint64 rest = m_count > 0 ? countEvents({QStringLiteral("EVENT_ID < :Key")}, m_lastFound) : countEvents({});
+    m_searchTimer->stop();
+    if (m_filter.object.isEmpty()) {
+        while (!m_complete)
+            searchStep(8 * kStepRows, 4 * kSearchWindow, false);
+        return;
+    }
+    const qint64 rest = countEvents({QStringLiteral("EVENT_ID < :Key")}, m_searchKey);
+    m_searched = false;
     m_complete = true;
+    m_edges.clear();
+    for (size_t b = 0; b < m_blockEnds.size() && m_edges.size() < kKnownEdges; ++b)
+        m_edges[qint64(b + 1) * kBlockRows - 1] = m_blockEnds[b];
     if (rest > 0) {
         beginInsertRows(QModelIndex(), m_count, int(m_count + rest - 1));
         m_count += int(rest);
         endInsertRows();
     }
+    emit searched();
 }
 
 // The count is read again for the new filter; the blocks read before are dropped.
@@ -183,14 +265,14 @@ void TAuditQuery::reset()
 {
     if (!m_active)
         return;
+    m_searchTimer->stop();
     beginResetModel();
     m_blocks.clear();
     m_edges.clear();
     m_failed = false;
     try {
         count();
-        if (!m_complete)
-            findMore(true);
+        startSearch();
     } catch (const EDatabaseError&) {
         m_count = 0;
         m_complete = true;
@@ -198,6 +280,7 @@ void TAuditQuery::reset()
         throw;
     }
     endResetModel();
+    searchLater();
 }
 
 void TAuditQuery::setFilter(const TAuditFilter& filter)
@@ -341,6 +424,20 @@ QList<TAuditEvent> TAuditQuery::readBlock(int block) const
             gapFound();
         return events;
     }
+    // The search knows where each block found ends: the engine looks only at the
+    // events numbered between the one before the block and its last.
+    if (m_searched) {
+        QStringList more {QStringLiteral("EVENT_ID >= :Low")};
+        if (block > 0)
+            more << QStringLiteral("EVENT_ID < :Key");
+        TQuery query;
+        query.setSQL(kSelect + whereText(more) + orderText(true) + rowsText(0, count));
+        query.setParamInteger(QStringLiteral("Low"),
+                              size_t(block) < m_blockEnds.size() ? m_blockEnds[size_t(block)] : m_lastFound);
+        if (block > 0)
+            query.setParamInteger(QStringLiteral("Key"), m_blockEnds[size_t(block - 1)]);
+        return run(query);
+    }
     qint64 bestCost = first;
     std::optional<qint64> key;
     bool reverse = false;
@@ -401,7 +498,7 @@ const TAuditEvent* TAuditQuery::eventAt(int row) const
     return offset < events->size() ? &events->at(offset) : nullptr;
 }
 
-int TAuditQuery::rowOfEvent(qint64 id) const
+int TAuditQuery::rowOfEvent(qint64 id)
 {
     if (!m_active || id <= 0)
         return -1;
@@ -411,6 +508,12 @@ int TAuditQuery::rowOfEvent(qint64 id) const
     }
     if (countEvents({QStringLiteral("EVENT_ID = :Key")}, id) == 0)
         return -1;
+    if (m_searched && !m_complete && id < m_searchKey) {
+        m_searchTimer->stop();
+        while (!m_complete && id < m_searchKey)
+            searchStep(8 * kStepRows, 4 * kSearchWindow, false);
+        searchLater();
+    }
     const qint64 row = countEvents({QStringLiteral("EVENT_ID > :Key")}, id);
     return row < m_count ? int(row) : -1;
 }

@@ -3,10 +3,11 @@
 // events on the screen read, so that the first screen, the oldest event or any place
 // between shows at once on a trail of a million events, and memory holds a bounded
 // number of blocks wherever the user goes. Events are numbered without gaps, so an
-// unfiltered trail is counted and read by number; a filter is counted by the engine
-// and read through the trail's indexes. A part of an object's name, which no index
-// serves, is not counted first: its events are found a block at a time from the
-// newest, the rows growing as the grid asks for more.
+// unfiltered trail is counted and read by number; days alone are counted by the
+// engine through the index by time. A user, a kind or a part of an object's name is
+// not counted first: its events are searched for from the newest down, a step at a
+// time on the event loop, the rows growing as they are found ("at least N events"),
+// and the window answers between the steps however rare the events are.
 
 #include "database/TAuditTrail.h"
 #include "desktop/TBlockCache.h"
@@ -19,7 +20,9 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
+class QTimer;
 class TQuery;
 
 // Which events are shown; every part left empty lets all events through.
@@ -49,6 +52,12 @@ public:
     static constexpr int kCachedBlocks = 16;
     // Rows whose event number is remembered, for reading a filtered trail from them again.
     static constexpr size_t kKnownEdges = 8192;
+    // A search step finds at most this many events; while a part of an object's name
+    // is searched for, which no index finds, it looks at most at kSearchWindow events.
+    static constexpr int kStepRows = 2048;
+    static constexpr qint64 kSearchWindow = 16384;
+    // Before the first screen shows, the search looks at this many windows' events at most.
+    static constexpr int kFirstScreenWindows = 2;
 
     explicit TAuditQuery(QObject* owner = nullptr);
     ~TAuditQuery() override;
@@ -61,7 +70,7 @@ public:
     void close();
     bool active() const { return m_active; }
     // Whether every event the filter lets through has been found, so the row count is
-    // the events' count; otherwise there are at least as many.
+    // the events' count; otherwise there are at least as many, and the search goes on.
     bool complete() const { return !m_active || m_complete; }
     // Finds the rest of the events at once (one pass over the trail). Throws EDatabaseError.
     void fetchAll();
@@ -86,8 +95,9 @@ public:
     // The event shown in a row, read when needed; null when it cannot be read.
     const TAuditEvent* eventAt(int row) const;
     // The row that shows the event with this number, or -1 when the filter hides it
-    // or there is none. Throws EDatabaseError.
-    int rowOfEvent(qint64 id) const;
+    // or there is none; an event the search has not reached yet is searched for first.
+    // Throws EDatabaseError.
+    int rowOfEvent(qint64 id);
     // Every field of an event, one a line, for the detail pane.
     static QString describe(const TAuditEvent& event);
 
@@ -101,13 +111,20 @@ public:
 signals:
     // A block could not be read; the engine's text.
     void readFailed(const QString& message);
+    // A search step has run: more events may have been found, or the search ended.
+    void searched();
 
 private:
     void count();
     void reset();
-    // The next block of events older than the last one found; rows are inserted
-    // unless the model is being reset.
-    void findMore(bool resetting);
+    // Searches the events not searched yet, from the newest of them down: finds at
+    // most rows of them, and looks at no more than window events when no index serves
+    // the filter. Rows are inserted unless the model is being reset.
+    void searchStep(int rows, qint64 window, bool resetting);
+    // The search's first steps, before the first screen shows; the rest is left to
+    // the event loop.
+    void startSearch();
+    void searchLater();
     QList<TAuditEvent> readBlock(int block) const;
     // count events after the one numbered key (or from the newest when there is none),
     // skipping skip, newest first or, reversed, oldest first.
@@ -128,10 +145,17 @@ private:
     qint64 m_newest = 0;
     bool m_byNumber = false;
     bool m_gapFound = false;
-    // Whether the rows are every event the filter lets through, and, while they are
-    // not, the number of the oldest event found.
+    // Whether the rows are every event the filter lets through. While they are not,
+    // events numbered below m_searchKey (down to m_oldest) are still to be searched.
     bool m_complete = true;
+    bool m_searched = false;
+    qint64 m_searchKey = 0;
+    qint64 m_oldest = 0;
+    // For rows found by the search: the number of the last event of each whole block,
+    // and of the last event found.
+    std::vector<qint64> m_blockEnds;
     qint64 m_lastFound = 0;
+    QTimer* m_searchTimer = nullptr;
     QDate m_firstDay;
     QDate m_lastDay;
     bool m_deferred = false;

@@ -53,8 +53,8 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
     connect(sqlAudit, &TAuditQuery::readFailed, this, [](const QString& text) { Platform::showError(text); });
     // A gap found in the numbers counts the trail again.
     connect(sqlAudit, &QAbstractItemModel::modelReset, this, [this] { showCount(); });
-    // Events found as the grid scrolls down a filter that is not counted first.
-    connect(sqlAudit, &QAbstractItemModel::rowsInserted, this, [this] { showCount(); });
+    // Events found by the search of a filter that is not counted first.
+    connect(sqlAudit, &TAuditQuery::searched, this, [this] { showCount(); });
 
     ckbxDates = new QCheckBox(QStringLiteral("&Days from"), this);
     ckbxDates->setObjectName(QStringLiteral("ckbxDates"));
@@ -322,8 +322,13 @@ bool TFormAuditTrail::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+// The count, and a busy cursor over the grid while the search goes on.
 void TFormAuditTrail::showCount()
 {
+    if (sqlAudit->canFetchMore(QModelIndex()))
+        DBGrid1->viewport()->setCursor(Qt::BusyCursor);
+    else
+        DBGrid1->viewport()->unsetCursor();
     const int n = sqlAudit->rowCount();
     if (!sqlAudit->complete()) {
         lblCount->setText(QStringLiteral("at least %1 events").arg(n));
@@ -366,12 +371,15 @@ void TFormAuditTrail::btnVerifyClick()
         Platform::showInformation(QStringLiteral("The audit trail is intact (%1 events).").arg(verdict.events));
         return;
     }
-    // The broken event, when the grid shows it, becomes the current row.
+    // The broken event, when the filter lets it through, becomes the current row, the
+    // search reading on to it first.
     try {
+        const WaitCursor wait;
         const int row = sqlAudit->rowOfEvent(verdict.firstBroken);
         if (row >= 0)
             showRow(row);
     } catch (const EDatabaseError&) { }
+    showCount();
     Platform::showError(
         QStringLiteral("The audit trail is broken at event #%1: %2").arg(verdict.firstBroken).arg(verdict.problem));
 }

@@ -275,3 +275,73 @@ TEST_F(AuditViewerTest, VerifyNamesTheFirstTamperedEventAndTheGridReadsOverAGap)
     EXPECT_EQ(messages.texts(),
               QStringList({"The audit trail is broken at event #100: Event #100 is missing: it was deleted."}));
 }
+
+// Verify under a filter whose search has not reached the broken event yet reads on to
+// it, and it becomes the current row.
+TEST_F(AuditViewerTest, VerifyReadsOnToABrokenEventTheSearchHasNotReachedYet)
+{
+    seed();
+    show();
+    viewer->edObject->setText("obj");
+    QTest::keyClick(viewer->edObject, Qt::Key_Return);
+    ASSERT_FALSE(viewer->sqlAudit->complete());
+    db->exec("update AUDIT_TRAIL set DETAILS = 'N: 0' where EVENT_ID = 5");
+    viewer->btnVerifyClick();
+    EXPECT_EQ(messages.texts(), QStringList({"The audit trail is broken at event #5: Event #5 was changed."}));
+    EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), kEvents - 5);
+    EXPECT_TRUE(viewer->memEvent->toPlainText().startsWith("Event #5,")) << qPrintable(viewer->memEvent->toPlainText());
+}
+
+// A kind's or a user's events are not counted before the first screen shows, and a
+// name found only among the oldest of many events does not hold the window: what is
+// found shows at once, the search goes on between the window's events under a busy
+// cursor, the count growing until it is known.
+TEST_F(AuditViewerTest, FiltersNotCountedFirstShowWhatIsFoundAndSearchOnBetweenEvents)
+{
+    constexpr int kMany = 40000;
+    // In statements of 10,000 events, each well within the engine layer's time limit.
+    for (int from = 0; from < kMany; from += 10000)
+        db->exec(QString("insert into AUDIT_TRAIL (EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, "
+                         "OBJECT_NAME, PREV_HASH, HASH) with recursive d (i) as (select 0 from rdb$database union all "
+                         "select i + 1 from d where i < 99), n (i) as (select %1 + a.i * 100 + b.i + 1 from d a cross "
+                         "join d b) select i, current_timestamp, 'os', 'pc', iif(mod(i, 8) = 0, 'ANN', 'BOB'), 'test', "
+                         "iif(mod(i, 4) = 0, 'GroupChanged', 'LogonAccepted'), iif(i = 1, 'needle', 'obj' || i), "
+                         "rpad('', 64, '0'), rpad('', 64, '0') from n")
+                     .arg(from));
+    show();
+    ASSERT_EQ(viewer->sqlAudit->rowCount(), kMany);
+    const auto searchOn = [&] {
+        for (int i = 0; i < 1000 && !viewer->sqlAudit->complete(); ++i)
+            QCoreApplication::processEvents();
+    };
+    const auto cursor = [&] { return viewer->DBGrid1->viewport()->cursor().shape(); };
+
+    viewer->cbKind->setCurrentIndex(viewer->cbKind->findText("GroupChanged"));
+    EXPECT_EQ(viewer->sqlAudit->rowCount(), TAuditQuery::kBlockRows);
+    EXPECT_EQ(viewer->lblCount->text(), QStringLiteral("at least %1 events").arg(TAuditQuery::kBlockRows));
+    EXPECT_EQ(cursor(), Qt::BusyCursor);
+    searchOn();
+    ASSERT_EQ(viewer->sqlAudit->rowCount(), kMany / 4);
+    EXPECT_EQ(viewer->lblCount->text(), "10000 events");
+    EXPECT_EQ(cursor(), Qt::ArrowCursor);
+    for (int row : {0, 127, 128, 5000, kMany / 4 - 1})
+        EXPECT_EQ(idAt(row), kMany - 4 * row) << row;
+
+    viewer->cbUser->setEditText("ann");
+    viewer->applyFilter();
+    searchOn();
+    ASSERT_EQ(viewer->sqlAudit->rowCount(), kMany / 8);
+    EXPECT_EQ(idAt(kMany / 8 - 1), 8);
+
+    viewer->cbUser->setCurrentIndex(0);
+    viewer->cbKind->setCurrentIndex(0);
+    viewer->edObject->setText("NEEDLE");
+    QTest::keyClick(viewer->edObject, Qt::Key_Return);
+    EXPECT_EQ(viewer->sqlAudit->rowCount(), 0);
+    EXPECT_EQ(viewer->lblCount->text(), "at least 0 events");
+    EXPECT_EQ(cursor(), Qt::BusyCursor);
+    searchOn();
+    ASSERT_EQ(viewer->sqlAudit->rowCount(), 1);
+    EXPECT_EQ(idAt(0), 1);
+    EXPECT_EQ(viewer->lblCount->text(), "1 event");
+}
