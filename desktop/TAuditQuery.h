@@ -3,8 +3,8 @@
 // events on the screen read, so that the first screen, the oldest event or any place
 // between shows at once on a trail of a million events, and memory holds a bounded
 // number of blocks wherever the user goes. Events are numbered without gaps, so an
-// unfiltered trail is counted and read by number; days alone are counted by the
-// engine through the index by time. A user, a kind or a part of an object's name is
+// unfiltered trail is counted and read by number, and so are days, whose events are
+// a range of numbers found by halving. A user, a kind or a part of an object's name is
 // not counted first: its events are searched for from the newest down, a step at a
 // time on the event loop, the rows growing as they are found ("at least N events"),
 // and the window answers between the steps however rare the events are.
@@ -133,6 +133,7 @@ private:
     void bindFilter(TQuery& query) const;
     QList<TAuditEvent> run(TQuery& query) const;
     qint64 countEvents(const QStringList& more, const std::optional<qint64>& key = std::nullopt) const;
+    qint64 firstStampedFrom(const QDateTime& at, qint64 oldest, qint64 newest) const;
     // A gap in the numbers (events deleted behind the programs' back): from now on
     // the trail is counted and read as a filtered one.
     void gapFound() const;
@@ -145,6 +146,10 @@ private:
     qint64 m_newest = 0;
     bool m_byNumber = false;
     bool m_gapFound = false;
+    // The days asked for, as the event numbers they span.
+    bool m_ranged = false;
+    qint64 m_rangeLow = 0;
+    qint64 m_rangeHigh = 0;
     // Whether the rows are every event the filter lets through. While they are not,
     // events numbered below m_searchKey (down to m_oldest) are still to be searched.
     bool m_complete = true;

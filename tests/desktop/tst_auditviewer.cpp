@@ -192,12 +192,21 @@ TEST_F(AuditViewerTest, EachFilterGivesExactlyItsEvents)
     viewer->edObject->clear();
     QTest::keyClick(viewer->edObject, Qt::Key_Return);
 
-    // More days than one block holds, read through the index by time.
+    // More days than one block holds: a range of event numbers, read by number.
     viewer->dedFrom->setDate(dayOf(40));
     viewer->dedTo->setDate(dayOf(250));
     viewer->ckbxDates->setChecked(true);
     check("days", [](int i) { return i >= 40 && i <= 250; });
-    EXPECT_FALSE(viewer->sqlAudit->readsByNumber());
+    EXPECT_TRUE(viewer->sqlAudit->readsByNumber());
+    viewer->cbKind->setCurrentIndex(viewer->cbKind->findText("UserChanged"));
+    check("days and kind", [](int i) { return i >= 40 && i <= 250 && kindOf(i) == "UserChanged"; });
+    viewer->cbKind->setCurrentIndex(0);
+    viewer->dedTo->setDate(dayOf(30));
+    EXPECT_EQ(viewer->sqlAudit->rowCount(), 0);
+    EXPECT_EQ(viewer->lblCount->text(), "0 events");
+    viewer->dedFrom->setDate(dayOf(295));
+    viewer->dedTo->setDate(dayOf(400));
+    check("the newest days", [](int i) { return i >= 295; });
     viewer->ckbxDates->setChecked(false);
     check("none", [](int) { return true; });
     EXPECT_TRUE(viewer->sqlAudit->readsByNumber());
