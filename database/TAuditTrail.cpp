@@ -23,7 +23,9 @@ namespace {
 const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 // The tries of a transaction that takes the head row.
 constexpr int kTries = 20 * TDatabase::kConflictAttempts;
-const char* const kPresentProperty = "jovsecAuditTrail";
+// The location a connection was last found to hold the trail at: a connection opened
+// again on another database (SecDesk's Open) asks again.
+const char* const kPresentProperty = "jovsecAuditTrailAt";
 const char* const kColumns =
     "EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, DETAILS, PREV_HASH, HASH";
 
@@ -68,6 +70,11 @@ TAuditEvent eventAt(const QSqlQuery& query)
 QVariant textOrNull(const QString& text)
 {
     return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
+QString locationOf(const TDatabase& connection)
+{
+    const QSqlDatabase db = connection.sqlDatabase();
+    return db.hostName() + QLatin1Char('/') + QString::number(db.port()) + QLatin1Char(':') + db.databaseName();
 }
 } // namespace
 
@@ -159,7 +166,7 @@ QByteArray TAuditTrail::originHash() { return QByteArray(64, '0'); }
 
 bool TAuditTrail::present(TDatabase& connection)
 {
-    if (connection.property(kPresentProperty).toBool())
+    if (connection.connected() && connection.property(kPresentProperty).toString() == locationOf(connection))
         return true;
     bool found = false;
     connection.perform([&] {
@@ -169,7 +176,7 @@ bool TAuditTrail::present(TDatabase& connection)
         found = query.next() && query.value(0).toInt() == 2;
     });
     if (found)
-        connection.setProperty(kPresentProperty, true);
+        connection.setProperty(kPresentProperty, locationOf(connection));
     return found;
 }
 
@@ -203,7 +210,7 @@ bool TAuditTrail::upgrade(TDatabase& connection)
             QSqlQuery query(connection.sqlDatabase());
             execute(query, statement);
         });
-    connection.setProperty(kPresentProperty, true);
+    connection.setProperty(kPresentProperty, locationOf(connection));
     return !missing.isEmpty();
 }
 

@@ -207,6 +207,32 @@ TEST(AuditTrail, ADatabaseWithoutTheTrailWorksAsBeforeUntilUpgraded)
     EXPECT_EQ(TAuditTrail::verify(db1).events, 2);
 }
 
+TEST(AuditTrail, AConnectionOpenedAgainOnAnotherDatabaseAsksAgainWhetherItKeepsATrail)
+{
+    // SecDesk keeps one connection and opens it on whichever database is chosen.
+    TestDatabase withTrail;
+    TestDatabase without(true, QStringLiteral("JOVSEC_TEST_NOTRAIL"));
+    without.exec("drop table AUDIT_TRAIL");
+    without.exec("drop table AUDIT_HEAD");
+    TDatabase::dropTemporaryConnections();
+    TDatabase named;
+    named.setDatabaseName(QStringLiteral("REOPENED"));
+    named.setLoginPrompt(false);
+    named.setAliasName(withTrail.alias());
+    named.open();
+    EXPECT_TRUE(TAuditTrail::present(named));
+    named.close();
+    named.setAliasName(without.alias());
+    named.open();
+    EXPECT_FALSE(TAuditTrail::present(named));
+    EXPECT_NO_THROW(TAuditTrail::record(named, TAuditTrail::event("UserAdded", "SUPERVISOR")));
+    named.close();
+    named.setAliasName(withTrail.alias());
+    named.open();
+    TAuditTrail::record(named, TAuditTrail::event("UserAdded", "SUPERVISOR"));
+    EXPECT_EQ(withTrail.count("AUDIT_TRAIL"), 1);
+}
+
 TEST(AuditTrail, EightProgramsWritingAtOnceLeaveOneValidChain)
 {
     TestDatabase db;
