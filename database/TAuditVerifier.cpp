@@ -110,7 +110,14 @@ void formatTime(const QDate& date, const QTime& time, char* at)
 class Pipeline {
 public:
     explicit Pipeline(TAuditTrail::Walk& walk) : m_walk(walk), m_worker([this] { work(); }) { }
-    ~Pipeline() { finish(); }
+    // Ends the worker without following the events filled last: a read that failed or
+    // starts over may have left one of them half made.
+    ~Pipeline()
+    {
+        if (m_worker.joinable())
+            filling().events.clear();
+        finish();
+    }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
 
@@ -260,5 +267,6 @@ void TAuditVerifier::walk(TDatabase& connection, TAuditTrail::Walk& walk)
                     pipeline->hand();
             });
     } catch (const Stop&) { }
-    pipeline.reset();
+    if (pipeline)
+        pipeline->finish();
 }
