@@ -26,8 +26,9 @@ constexpr int kShortDetails = 1000;
 constexpr int kBatchEvents = 256;
 constexpr int kBatches = 4;
 
-// The time and texts as the engine describes them in UTF-8 would cost it a conversion
-// to text and a check of every character; the bytes are the same.
+// The time comes as the engine's timestamp rather than text it would format for every
+// row, and the hashes as bytes rather than ASCII converted to the connection's UTF-8:
+// the same bytes, for less of the engine's time.
 const char* const kSelect =
     "SELECT EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, OBJECT_ID, OBJECT_NAME, "
     "CASE WHEN OCTET_LENGTH(DETAILS) <= %1 THEN CAST(DETAILS AS VARCHAR(%1) CHARACTER SET OCTETS) END "
