@@ -71,11 +71,45 @@ QVariant textOrNull(const QString& text)
 {
     return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
 }
+
 QString locationOf(const TDatabase& connection)
 {
     const QSqlDatabase db = connection.sqlDatabase();
     return db.hostName() + QLatin1Char('/') + QString::number(db.port()) + QLatin1Char(':') + db.databaseName();
 }
+
+// The head row as a running audited transaction holds it: read once when the
+// transaction takes it, moved on by each event appended, written back once at the end.
+struct HeldHead {
+    TDatabase* connection = nullptr;
+    bool found = false;
+    bool changed = false;
+    qint64 lastId = 0;
+    QByteArray lastHash;
+};
+
+thread_local QList<HeldHead*> t_heldHeads;
+
+HeldHead* heldHead(const TDatabase& connection)
+{
+    for (HeldHead* head : std::as_const(t_heldHeads))
+        if (head->connection == &connection)
+            return head;
+    return nullptr;
+}
+
+class HoldScope {
+public:
+    explicit HoldScope(HeldHead& head) : m_head(head) { t_heldHeads.append(&m_head); }
+    ~HoldScope() { t_heldHeads.removeOne(&m_head); }
+    HoldScope(const HoldScope&) = delete;
+    HoldScope& operator=(const HoldScope&) = delete;
+
+private:
+    HeldHead& m_head;
+};
+
+[[noreturn]] void headMissing() { throw EDatabaseError(QStringLiteral("The audit trail's head row is missing.")); }
 } // namespace
 
 QJsonObject TAuditEvent::toJson() const
@@ -249,19 +283,27 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
 {
     if (!present(connection))
         return {};
-    connection.performWaiting([&] {
-        QSqlQuery query(connection.sqlDatabase());
-        // Taking the next number locks the head row until this transaction ends: the
-        // next writer chains onto this event, never beside it.
-        execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
-                                      "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
-        // The engine answers an update of no row with a row of nulls.
-        if (!query.next() || query.value(0).isNull())
-            throw EDatabaseError(QStringLiteral("The audit trail's head row is missing."));
-        event.id = query.value(0).toLongLong();
-        event.previousHash = query.value(1).toString().trimmed().toLatin1();
-        query.finish();
-    });
+    HeldHead* held = connection.inTransaction() ? heldHead(connection) : nullptr;
+    if (held) {
+        if (!held->found)
+            headMissing();
+        event.id = held->lastId + 1;
+        event.previousHash = held->lastHash;
+    } else {
+        connection.performWaiting([&] {
+            QSqlQuery query(connection.sqlDatabase());
+            // Taking the next number locks the head row until this transaction ends: the
+            // next writer chains onto this event, never beside it.
+            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
+                                          "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
+            // The engine answers an update of no row with a row of nulls.
+            if (!query.next() || query.value(0).isNull())
+                headMissing();
+            event.id = query.value(0).toLongLong();
+            event.previousHash = query.value(1).toString().trimmed().toLatin1();
+            query.finish();
+        });
+    }
     event.time = QDateTime::currentDateTime();
     event.hash = event.computeHash();
     connection.perform([&] {
@@ -274,9 +316,15 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
                  event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
                  textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
                  QString::fromLatin1(event.hash)});
-        execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
-                {QString::fromLatin1(event.hash)});
+        if (!held)
+            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
+                    {QString::fromLatin1(event.hash)});
     });
+    if (held) {
+        held->lastId = event.id;
+        held->lastHash = event.hash;
+        held->changed = true;
+    }
     return event;
 }
 
@@ -286,23 +334,73 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
         TTransaction::run(connection, work);
         return;
     }
+    HeldHead head;
+    head.connection = &connection;
+    const HoldScope scope(head);
     const auto lockedWork = [&] {
+        head.changed = false;
         connection.performWaiting([&] {
             QSqlQuery query(connection.sqlDatabase());
-            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID WHERE HEAD_ID = 1"));
+            // Updating the row locks it until this transaction ends, and answers with
+            // the number and hash the events of this transaction chain onto.
+            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID WHERE HEAD_ID = 1 "
+                                          "RETURNING LAST_ID, LAST_HASH"));
+            head.found = query.next() && !query.value(0).isNull();
+            if (head.found) {
+                head.lastId = query.value(0).toLongLong();
+                head.lastHash = query.value(1).toString().trimmed().toLatin1();
+            }
+            query.finish();
         });
         work();
+        if (head.changed)
+            connection.perform([&] {
+                QSqlQuery query(connection.sqlDatabase());
+                execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = ?, LAST_HASH = ? WHERE HEAD_ID = 1"),
+                        {head.lastId, QString::fromLatin1(head.lastHash)});
+            });
     };
     // Losing the head row costs a wait and a rollback, so a writer may lose it many times
     // while seven others take their turns before it.
     TTransaction::run(connection, lockedWork, kTries);
 }
 
-void TAuditTrail::record(TDatabase& connection, const TAuditEvent& event)
+void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
 {
     if (!present(connection))
         return;
-    run(connection, [&] { append(connection, event); });
+    // An event on its own, as every logon writes one, runs the same three statements
+    // each time: they are prepared once on the connection, not once an event.
+    connection.runPrepared(
+        [&] {
+            TAuditEvent event = given;
+            connection.performWaiting([&] {
+                // Taking the next number locks the head row until this transaction ends.
+                const QVariantList head =
+                    connection.runPrepared(QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE "
+                                                          "HEAD_ID = 1 RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
+                // The engine answers an update of no row with a row of nulls.
+                if (head.size() != 2 || head.at(0).isNull())
+                    headMissing();
+                event.id = head.at(0).toLongLong();
+                event.previousHash = head.at(1).toString().trimmed().toLatin1();
+            });
+            event.time = QDateTime::currentDateTime();
+            event.hash = event.computeHash();
+            connection.perform([&] {
+                connection.runPrepared(
+                    QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                        .arg(QLatin1String(kColumns)),
+                    {event.id, event.time, textOrNull(event.osUser), textOrNull(event.machine),
+                     textOrNull(event.securityUser), textOrNull(event.program), event.kind,
+                     event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
+                     textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
+                     QString::fromLatin1(event.hash)});
+                connection.runPrepared(QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
+                                       {QString::fromLatin1(event.hash)});
+            });
+        },
+        kTries);
 }
 
 void TAuditTrail::note(const QString& databaseName, const TAuditEvent& event)

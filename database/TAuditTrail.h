@@ -7,7 +7,10 @@
 // writer reads locked in the transaction that adds its event: events are numbered
 // and chained in commit order however many programs write at once, and an event
 // commits with the change it records or not at all. A writer that lost the head row
-// to a concurrent one gets a conflict, and its transaction runs again (run()).
+// to a concurrent one gets a conflict, and its transaction runs again (run()). A
+// transaction of run() reads the head row once, as it takes it, and writes it once,
+// after its work; an event on its own (record()) runs statements prepared once per
+// connection.
 //
 // A database made before the trail existed has no audit tables; it works as before
 // and events are not kept until `jovsecadm upgrade` adds them.
@@ -104,14 +107,17 @@ public:
 
     // Adds the event in the connection's current transaction (one must be running),
     // filling in its id, time and hashes; returns it. Does nothing and returns an event
-    // with id 0 when the database has no trail. Throws EDatabaseError.
+    // with id 0 when the database has no trail. Throws EDatabaseError. In a transaction
+    // of run() the event chains onto the head run() holds, and run() writes the head;
+    // in any other transaction it takes and writes the head row itself.
     static TAuditEvent append(TDatabase& connection, TAuditEvent event);
     // Runs work that appends events in a transaction of its own. On a database with
     // the trail the transaction takes the head row first: once it holds it, no other
     // writer can make it lose its work at the end, and the tries it loses while another
     // writer holds the row cost next to nothing, so it may try many times.
     static void run(TDatabase& connection, const std::function<void()>& work);
-    // As append, in a transaction of its own (retried on conflicts).
+    // As append, in a transaction of its own (retried on conflicts), through statements
+    // the connection keeps prepared (TDatabase::runPrepared).
     static void record(TDatabase& connection, const TAuditEvent& event);
     // As record, on a database name's connection, for an action that has happened (or
     // been refused) already: a trail that cannot be written is reported on standard

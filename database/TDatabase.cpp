@@ -5,6 +5,7 @@
 #include "database/TEngineLifetime.h"
 #include "database/TFirebirdEnv.h"
 #include "database/TLockWatch.h"
+#include "database/TPreparedStatement.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -44,6 +45,17 @@ bool isConflict(const QString& engineText)
         QStringLiteral("update conflicts with concurrent update|deadlock|lock conflict on no wait"),
         QRegularExpression::CaseInsensitiveOption);
     return conflict.match(engineText).hasMatch();
+}
+
+// The engine's text for a failed call of the client library.
+QString engineText(const ISC_STATUS* status)
+{
+    QString text;
+    char line[512];
+    const ISC_STATUS* vector = status;
+    while (fb_interpret(line, sizeof line, &vector) > 0)
+        text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + QString::fromUtf8(line);
+    return text;
 }
 
 QString serverSilent(const QString& location)
@@ -216,10 +228,18 @@ void TDatabase::close()
     }
     // A server that stopped answering is given up on here too.
     TLockWatch watch(db, 0, m_server);
+    if (m_ownTransaction) {
+        ISC_STATUS_ARRAY status {};
+        isc_rollback_transaction(status, &m_ownTransaction);
+        m_ownTransaction = 0;
+        m_inTransaction = false;
+    }
     if (m_inTransaction) {
         db.rollback();
         m_inTransaction = false;
     }
+    // Prepared statements belong to the attachment that closes now.
+    m_prepared.clear();
     db.close();
 }
 
@@ -392,6 +412,71 @@ void TDatabase::rollback()
                 throw EDatabaseError(db.lastError().text());
         },
         0);
+}
+
+void TDatabase::runPrepared(const std::function<void()>& work, int tries)
+{
+    using Reason = EDatabaseError::Reason;
+    if (m_inTransaction)
+        throw EDatabaseError(QStringLiteral("A transaction runs on the connection already."));
+    bool reopened = false;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            if (!connected())
+                open();
+            const QVariant handle = sqlDatabase().driver()->handle();
+            isc_db_handle attachment = *static_cast<const isc_db_handle*>(handle.constData());
+            watched(
+                [&] {
+                    ISC_STATUS_ARRAY status {};
+                    if (isc_start_transaction(status, &m_ownTransaction, 1, &attachment, 0, nullptr))
+                        throw EDatabaseError(engineText(status));
+                },
+                0);
+            m_inTransaction = true;
+            work();
+            m_inTransaction = false;
+            watched(
+                [&] {
+                    ISC_STATUS_ARRAY status {};
+                    if (isc_commit_transaction(status, &m_ownTransaction))
+                        throw EDatabaseError(engineText(status));
+                },
+                0);
+            m_ownTransaction = 0;
+            checkFileInPlace();
+            return;
+        } catch (EDatabaseError& failure) {
+            m_inTransaction = false;
+            if (m_ownTransaction) {
+                ISC_STATUS_ARRAY status {};
+                isc_rollback_transaction(status, &m_ownTransaction);
+                m_ownTransaction = 0;
+            }
+            const Reason reason = recover(failure);
+            if (reason == Reason::Broken && !reopened && connected()) {
+                reopened = true;
+                continue;
+            }
+            if (reason == Reason::Conflict && attempt < tries) {
+                pauseAfterConflict(attempt);
+                continue;
+            }
+            throw;
+        }
+    }
+}
+
+QVariantList TDatabase::runPrepared(const QString& sql, const QVariantList& values)
+{
+    if (!m_ownTransaction)
+        throw EDatabaseError(QStringLiteral("No transaction runs for the statement: %1").arg(sql));
+    std::unique_ptr<TPreparedStatement>& statement = m_prepared[sql];
+    if (!statement) {
+        const QVariant handle = sqlDatabase().driver()->handle();
+        statement = std::make_unique<TPreparedStatement>(*static_cast<const isc_db_handle*>(handle.constData()), sql);
+    }
+    return statement->run(m_ownTransaction, values);
 }
 
 QSqlDatabase TDatabase::sqlDatabase() const { return QSqlDatabase::database(m_connectionName, false); }

@@ -23,7 +23,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <memory>
+
+class TPreparedStatement;
 
 class TDatabase : public QObject {
     Q_OBJECT
@@ -54,6 +57,16 @@ public:
     void startTransaction();
     void commit();
     void rollback();
+
+    // Runs work in a transaction of the layer's own on this connection, apart from Qt's
+    // driver, in which runPrepared(sql, ...) runs statements prepared once on the
+    // connection and kept until it closes (see TPreparedStatement). Retried like
+    // TTransaction::run: tries in all against concurrent writers, and once more on a
+    // connection that broke and was reopened. Throws EDatabaseError.
+    void runPrepared(const std::function<void()>& work, int tries);
+    // Runs a statement of that kind in that transaction (one must be running) with the
+    // values for its "?"; returns the row it answers with (RETURNING), if any.
+    QVariantList runPrepared(const QString& sql, const QVariantList& values = {});
 
     // Runs one unit of work against this connection and gets it past passing trouble:
     // - a concurrent writer that updated the same row (an update conflict or a
@@ -143,6 +156,9 @@ private:
     QString m_connectionName;
     // The server of a server connection, for the watch.
     std::shared_ptr<const TLockWatch::Server> m_server;
+    // The transaction of runPrepared() and the statements prepared for it.
+    unsigned int m_ownTransaction = 0;
+    std::map<QString, std::unique_ptr<TPreparedStatement>> m_prepared;
     // The local file opened: its path and identity.
     QString m_filePath;
     quint64 m_fileDevice = 0;

@@ -64,13 +64,19 @@ public:
 
     void arm(const std::shared_ptr<TLockWatch::Entry>& entry)
     {
+        bool wake = false;
         {
             std::lock_guard lock(m_mutex);
             m_entries.push_back(entry);
             if (!m_thread.joinable())
                 m_thread = std::thread([this] { watch(); });
+            // The thread is woken only when this entry falls due before the time it
+            // sleeps until: most calls end long before their limit, and a wake-up for
+            // each of them would cost two switches between threads.
+            wake = std::min(entry->cancelAt, entry->checkAt) < m_wakeAt;
         }
-        m_wake.notify_all();
+        if (wake)
+            m_wake.notify_all();
     }
 
     // After this returns the entry's operation is never cancelled again. Whether the
@@ -111,10 +117,13 @@ private:
                 if (!entry->abandoned && !entry->checking)
                     next = std::min(next, entry->checkAt);
             }
+            m_wakeAt = next;
             if (next == Clock::time_point::max())
                 m_wake.wait(lock);
             else
                 m_wake.wait_until(lock, next);
+            // Awake: every entry armed from now on is seen in the next round.
+            m_wakeAt = Clock::time_point::min();
             const Clock::time_point now = Clock::now();
             std::shared_ptr<TLockWatch::Entry> due;
             for (const auto& entry : m_entries) {
@@ -158,6 +167,8 @@ private:
     std::condition_variable m_wake;
     std::list<std::shared_ptr<TLockWatch::Entry>> m_entries;
     std::thread m_thread;
+    // When the thread wakes next on its own; the earliest time while it is awake.
+    Clock::time_point m_wakeAt = Clock::time_point::min();
     bool m_stopping = false;
 };
 

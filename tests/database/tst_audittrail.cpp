@@ -192,6 +192,59 @@ TEST(AuditTrail, AnEventCommitsWithItsChangeOrNotAtAllAndHostileTextRoundTrips)
     EXPECT_EQ(db.count("AUDIT_TRAIL"), 2);
 }
 
+TEST(AuditTrail, ATransactionRunAgainChainsItsEventsFromTheHeadItTakesAgain)
+{
+    TestDatabase db;
+    TDatabase& db1 = connection(db);
+    addEvents(db, 1);
+    // Three events in one transaction, which loses to a concurrent writer once after
+    // writing two of them and runs again.
+    int tries = 0;
+    TAuditTrail::run(db1, [&] {
+        ++tries;
+        for (int i = 0; i < 3; ++i) {
+            TAuditTrail::append(db1, TAuditTrail::event("GrantGiven", "SUPERVISOR"));
+            if (tries == 1 && i == 1)
+                throw EDatabaseError("update conflicts with concurrent update", EDatabaseError::Reason::Conflict);
+        }
+    });
+    EXPECT_EQ(tries, 2);
+    // A transaction that appends nothing leaves the head as it was.
+    TAuditTrail::run(db1, [] {});
+    addEvents(db, 1);
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(db1);
+    EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
+    EXPECT_EQ(verdict.events, 5);
+    EXPECT_EQ(TAuditTrail::head(db1), std::make_pair(qint64(5), verdict.headHash));
+}
+
+TEST(AuditTrail, AnEventOnItsOwnIsWrittenAgainAfterAWaitGivenUpAndAConnectionReopened)
+{
+    TestDatabase db;
+    TDatabase& db1 = connection(db);
+    db1.setLockTimeout(300);
+    addEvents(db, 1);
+    {
+        // Another program stopped while it held the head row: the event waits, then gives up.
+        HeldRows holder(db, "update AUDIT_HEAD set LAST_ID = LAST_ID");
+        try {
+            TAuditTrail::record(db1, TAuditTrail::event("LogonRefused", "Ann"));
+            FAIL() << "the event did not wait for the held head row";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.reason(), EDatabaseError::Reason::LockTimeout) << qPrintable(e.message());
+        }
+    }
+    addEvents(db, 1);
+    // A connection opened again holds none of the statements of the one before.
+    db1.close();
+    addEvents(db, 1);
+    TAuditTrail::record(db1, TAuditTrail::event("LogonRefused", "Bob"));
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(db1);
+    EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
+    EXPECT_EQ(verdict.events, 4);
+    EXPECT_EQ(eventNumber(db, 4).securityUser, "Bob");
+}
+
 TEST(AuditTrail, ADatabaseWithoutTheTrailWorksAsBeforeUntilUpgraded)
 {
     TestDatabase db;

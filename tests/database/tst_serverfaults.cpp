@@ -144,6 +144,16 @@ TEST_F(ServerRestart, ATransactionBrokenByARestartRunsAgainWhole)
     EXPECT_EQ(names(), "Ann,Cy2,Di2");
 }
 
+TEST_F(ServerRestart, AnEventOnItsOwnIsWrittenAfterARestart)
+{
+    TAuditTrail::record(live, TAuditTrail::event("LogonRefused", "Ann"));
+    restartServer(); // and with it the statements prepared on the old connection
+    TAuditTrail::record(live, TAuditTrail::event("LogonRefused", "Bob"));
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(live);
+    EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
+    EXPECT_EQ(verdict.events, 2);
+}
+
 TEST_F(ServerRestart, AWaitForARowHeldOnTheServerEndsAtTheLockTimeout)
 {
     TDatabase holder;
