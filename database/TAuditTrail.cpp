@@ -78,6 +78,12 @@ QString locationOf(const TDatabase& connection)
     return db.hostName() + QLatin1Char('/') + QString::number(db.port()) + QLatin1Char(':') + db.databaseName();
 }
 
+// Whether this connection has found the trail in the database it has open.
+bool knownPresent(const TDatabase& connection)
+{
+    return connection.connected() && connection.property(kPresentProperty).toString() == locationOf(connection);
+}
+
 // The head row as a running audited transaction holds it: read once when the
 // transaction takes it, moved on by each event appended, written back once at the end.
 struct HeldHead {
@@ -200,7 +206,7 @@ QByteArray TAuditTrail::originHash() { return QByteArray(64, '0'); }
 
 bool TAuditTrail::present(TDatabase& connection)
 {
-    if (connection.connected() && connection.property(kPresentProperty).toString() == locationOf(connection))
+    if (knownPresent(connection))
         return true;
     bool found = false;
     connection.perform([&] {
@@ -330,10 +336,6 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
 
 void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
 {
-    if (!present(connection)) {
-        TTransaction::run(connection, work);
-        return;
-    }
     HeldHead head;
     head.connection = &connection;
     const HoldScope scope(head);
@@ -362,7 +364,31 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
     };
     // Losing the head row costs a wait and a rollback, so a writer may lose it many times
     // while seven others take their turns before it.
-    TTransaction::run(connection, lockedWork, kTries);
+    if (knownPresent(connection)) {
+        TTransaction::run(connection, lockedWork, kTries);
+        return;
+    }
+    // Whether the database keeps the trail is asked in the transaction of the work, not
+    // in one of its own: a command that changes one thing runs one transaction.
+    bool trail = false;
+    try {
+        TTransaction::run(
+            connection,
+            [&] {
+                trail = present(connection);
+                if (trail)
+                    lockedWork();
+                else
+                    work();
+            },
+            TDatabase::kConflictAttempts);
+        return;
+    } catch (const EDatabaseError& failure) {
+        if (!trail || failure.reason() != EDatabaseError::Reason::Conflict)
+            throw;
+    }
+    TDatabase::pauseAfterConflict(TDatabase::kConflictAttempts);
+    TTransaction::run(connection, lockedWork, kTries - TDatabase::kConflictAttempts);
 }
 
 void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
