@@ -66,7 +66,15 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
         edit->setEnabled(false);
         edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) +
                             edit->sizeHint().height() + 12);
-        connect(edit, &TDateEdit::OnDateChange, this, [this] {
+        // A first day after the last moves the other end with it, as a range of no
+        // days would show "0 events" without a word of why.
+        connect(edit, &TDateEdit::OnDateChange, this, [this, edit] {
+            TDateEdit* other = edit == dedFrom ? dedTo : dedFrom;
+            const QDate first = dedFrom->date(), last = dedTo->date();
+            if (first.isValid() && last.isValid() && first > last) {
+                const QSignalBlocker quiet(other);
+                other->setDate(edit->date());
+            }
             if (ckbxDates->isChecked())
                 applyFilter();
         });
