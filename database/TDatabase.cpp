@@ -257,6 +257,7 @@ void TDatabase::startTransaction()
         if (!db.transaction())
             throw EDatabaseError(db.lastError().text());
     });
+    ++m_transactionNumber;
     m_inTransaction = true;
 }
 

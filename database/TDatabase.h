@@ -54,6 +54,9 @@ public:
     bool connected() const;
 
     bool inTransaction() const { return m_inTransaction; }
+    // Which of this connection's transactions through Qt's driver started last: a
+    // statement Qt's driver prepared in one runs in no other.
+    quint64 transactionNumber() const { return m_transactionNumber; }
     void startTransaction();
     void commit();
     void rollback();
@@ -151,6 +154,7 @@ private:
     bool m_loginPrompt = true;
     bool m_temporary = false;
     bool m_inTransaction = false;
+    quint64 m_transactionNumber = 0;
     int m_users = 0;
     int m_lockTimeout = defaultLockTimeout();
     QString m_connectionName;

@@ -67,20 +67,45 @@ void TQuery::releaseConnection()
     }
 }
 
+QSqlQuery* TQuery::kept(TDatabase* db)
+{
+    // Only within one transaction: Qt's driver runs a prepared statement in the
+    // transaction it was prepared in, which is over once the connection commits.
+    if (!db->inTransaction()) {
+        m_kept.reset();
+        return nullptr;
+    }
+    if (!m_kept || m_keptOn != db || m_keptTransaction != db->transactionNumber()) {
+        m_kept = std::make_unique<QSqlQuery>(db->sqlDatabase());
+        m_kept->setForwardOnly(true);
+        m_keptOn = db;
+        m_keptTransaction = db->transactionNumber();
+    }
+    return m_kept.get();
+}
+
+void TQuery::dropKept() { m_kept.reset(); }
+
 void TQuery::execSQL()
 {
     TDatabase* db = acquireConnection();
     const QString text = m_statement.engineText();
     try {
         db->performWaiting([&] {
-            QSqlQuery q(db->sqlDatabase());
-            if (!m_statement.run(q, text)) {
+            QSqlQuery* reused = kept(db);
+            QSqlQuery own(db->sqlDatabase());
+            QSqlQuery& q = reused ? *reused : own;
+            if (!m_statement.run(q, text, reused != nullptr)) {
                 const QString error = q.lastError().text();
-                q.clear();
+                own.clear();
+                dropKept();
                 throw EDatabaseError(error);
             }
             m_rowsAffected = TStatementText::changesRows(text) ? q.numRowsAffected() : 0;
-            q.clear();
+            if (reused)
+                q.finish();
+            else
+                q.clear();
         });
     } catch (...) {
         if (!active())
@@ -105,11 +130,14 @@ void TQuery::open()
                              : &TDatabase::perform;
     try {
         (db->*perform)([&] {
-            QSqlQuery q(db->sqlDatabase());
-            q.setForwardOnly(true);
-            if (!m_statement.run(q, text)) {
+            QSqlQuery* reused = kept(db);
+            QSqlQuery own(db->sqlDatabase());
+            own.setForwardOnly(true);
+            QSqlQuery& q = reused ? *reused : own;
+            if (!m_statement.run(q, text, reused != nullptr)) {
                 const QString error = q.lastError().text();
-                q.clear();
+                own.clear();
+                dropKept();
                 throw EDatabaseError(error);
             }
             record = q.record();
@@ -119,11 +147,16 @@ void TQuery::open()
             // row is fetched) ends next() like the last row did: it is a failure.
             if (q.lastError().isValid()) {
                 const QString error = q.lastError().text();
-                q.clear();
+                own.clear();
+                dropKept();
                 throw EDatabaseError(error);
             }
-            // Ends the SELECT's transaction now, not when the record set closes.
-            q.clear();
+            // Ends the SELECT's transaction now, not when the record set closes (in a
+            // transaction of the connection, the statement stays prepared in it).
+            if (reused)
+                q.finish();
+            else
+                q.clear();
         });
     } catch (...) {
         releaseConnection();

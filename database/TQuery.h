@@ -33,6 +33,7 @@
 #include <memory>
 #include <vector>
 
+class QSqlQuery;
 class TDatabase;
 
 class TQuery : public QObject {
@@ -154,8 +155,16 @@ private:
     int viewAt(int pos) const { return m_rows.viewAt(pos); }
     void rebuildView() { m_rows.rebuildView(m_filtered); }
 
+    // The statement as Qt's driver prepared it in a transaction of its connection,
+    // run again there with new values (see kept()).
+    QSqlQuery* kept(TDatabase* db);
+    void dropKept();
+
     QString m_databaseName;
     TStatementText m_statement;
+    std::unique_ptr<QSqlQuery> m_kept;
+    QPointer<TDatabase> m_keptOn;
+    quint64 m_keptTransaction = 0;
     bool m_requestLive = false;
     UpdateMode m_updateMode = UpdateMode::WhereAll;
     bool m_cachedUpdates = false;

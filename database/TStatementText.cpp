@@ -125,7 +125,7 @@ QString TStatementText::engineText() const
     return text;
 }
 
-bool TStatementText::run(QSqlQuery& q, const QString& text) const
+bool TStatementText::run(QSqlQuery& q, const QString& text, bool reuse) const
 {
     // DDL and trigger bodies go unprepared: prepare() would rewrite ":name".
     if (!hasParams())
@@ -157,7 +157,7 @@ bool TStatementText::run(QSqlQuery& q, const QString& text) const
                 placeholderBinds << value;
         });
     prepared += QStringView(text).mid(copied);
-    if (!q.prepare(prepared))
+    if (!(reuse && q.lastQuery() == prepared) && !q.prepare(prepared))
         return false;
     for (const Param& p : m_params)
         if (!p.value.isNull())

@@ -33,7 +33,9 @@ public:
     QString engineText() const;
     // Runs engineText() (passed in, so callers compute it once) on q with the
     // parameter values. False when the engine refused it; q.lastError() says why.
-    bool run(QSqlQuery& q, const QString& engineText) const;
+    // With reuse, a q that holds the same text prepared already runs again with the
+    // new values instead of preparing it anew.
+    bool run(QSqlQuery& q, const QString& engineText, bool reuse = false) const;
 
     // What kind of statement a text is.
     static bool returnsRowSet(const QString& engineText);

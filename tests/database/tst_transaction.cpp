@@ -75,6 +75,32 @@ TEST(Transaction, RunRepeatsTheWholeWorkAfterAConflictOnly)
     EXPECT_EQ(db.count("USERS"), 1);
 }
 
+TEST(Transaction, AStatementRunAgainTakesItsNewValuesInItsTransactionAndIsPreparedAgainInTheNext)
+{
+    TestDatabase db;
+    TQuery insert;
+    insert.setDatabaseName(db.alias());
+    insert.setSQL("insert into USERS (USER_NAME, User_PASSWORD) values (:n, 'pw')");
+    int runs = 0;
+    TTransaction::run(db.alias(), [&] {
+        ++runs;
+        for (const char* name : {"Ann", "Bob"}) {
+            insert.setParam("n", name);
+            insert.execSQL();
+        }
+        if (runs == 1)
+            throw EDatabaseError(kConflict); // rolled back; runs again in a transaction of its own
+    });
+    TTransaction::run(db.alias(), [&] {
+        insert.setParam("n", "Cy");
+        insert.execSQL();
+    });
+    insert.setParam("n", "Di");
+    insert.execSQL(); // in no transaction, committed on its own
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(db.rows("select USER_NAME from USERS order by USER_ID"), QStringList({"Ann", "Bob", "Cy", "Di"}));
+}
+
 TEST(Transaction, ConflictsThatNeverEndAreGivenUpOn)
 {
     TestDatabase db;

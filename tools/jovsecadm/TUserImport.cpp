@@ -170,7 +170,8 @@ void TUserImport::apply()
         if (insertText.endsWith(QLatin1Char(';')))
             insertText.chop(1);
         insertUser.setSQL(insertText + QStringLiteral(" returning USER_ID"));
-        // A user's grants go in one statement: the engine prepares each statement anew.
+        // A user's grants go in one statement. Each statement runs prepared once in the
+        // import's transaction.
         TQuery grants;
         grants.setDatabaseName(m_session.alias());
         TQuery followGlobal;
@@ -205,14 +206,23 @@ void TUserImport::apply()
             insertUser.close();
             followGlobal.setParam(QStringLiteral("UserID"), id);
             m_session.write([&] { followGlobal.execSQL(); });
+            // The text depends only on the count of grants, so users with as many run
+            // it prepared once.
             QStringList rows;
+            QVariantList values;
             for (const auto& [ids, type] :
                  {std::pair {&row.groups, QLatin1String("G")}, std::pair {&row.constants, QLatin1String("C")}})
-                for (int access : *ids)
-                    rows << QStringLiteral("select %1, %2, '%3' from RDB$DATABASE").arg(id).arg(access).arg(type);
+                for (int access : *ids) {
+                    rows << QStringLiteral("select cast(? as integer), cast(? as integer), cast(? as char(1)) "
+                                           "from RDB$DATABASE");
+                    values << id << access << QString(type);
+                }
             if (!rows.isEmpty()) {
-                grants.setSQL(QStringLiteral("insert into USERACC (USER_ID, ACCESS_ID, TYPE) ") +
-                              rows.join(QStringLiteral(" union all ")));
+                const QString text = QStringLiteral("insert into USERACC (USER_ID, ACCESS_ID, TYPE) ") +
+                                     rows.join(QStringLiteral(" union all "));
+                if (grants.sql() != text)
+                    grants.setSQL(text);
+                grants.setPlaceholderValues(values);
                 m_session.write([&] { grants.execSQL(); });
             }
         }
