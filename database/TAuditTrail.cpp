@@ -72,6 +72,31 @@ QVariant textOrNull(const QString& text)
     return text.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
 }
 
+// The statement that writes an event, and its values.
+const QString& insertStatement()
+{
+    static const QString text =
+        QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+            .arg(QLatin1String(kColumns));
+    return text;
+}
+
+QVariantList insertValues(const TAuditEvent& event)
+{
+    return {event.id,
+            event.time,
+            textOrNull(event.osUser),
+            textOrNull(event.machine),
+            textOrNull(event.securityUser),
+            textOrNull(event.program),
+            event.kind,
+            event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
+            textOrNull(event.objectName),
+            textOrNull(event.details),
+            QString::fromLatin1(event.previousHash),
+            QString::fromLatin1(event.hash)};
+}
+
 QString locationOf(const TDatabase& connection)
 {
     const QSqlDatabase db = connection.sqlDatabase();
@@ -314,14 +339,7 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
     event.hash = event.computeHash();
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
-        execute(query,
-                QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                    .arg(QLatin1String(kColumns)),
-                {event.id, event.time, textOrNull(event.osUser), textOrNull(event.machine),
-                 textOrNull(event.securityUser), textOrNull(event.program), event.kind,
-                 event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
-                 textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
-                 QString::fromLatin1(event.hash)});
+        execute(query, insertStatement(), insertValues(event));
         if (!held)
             execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
                     {QString::fromLatin1(event.hash)});
@@ -414,14 +432,7 @@ void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
             event.time = QDateTime::currentDateTime();
             event.hash = event.computeHash();
             connection.perform([&] {
-                connection.runPrepared(
-                    QStringLiteral("INSERT INTO AUDIT_TRAIL (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                        .arg(QLatin1String(kColumns)),
-                    {event.id, event.time, textOrNull(event.osUser), textOrNull(event.machine),
-                     textOrNull(event.securityUser), textOrNull(event.program), event.kind,
-                     event.objectId ? QVariant(*event.objectId) : QVariant(QMetaType(QMetaType::Int)),
-                     textOrNull(event.objectName), textOrNull(event.details), QString::fromLatin1(event.previousHash),
-                     QString::fromLatin1(event.hash)});
+                connection.runPrepared(insertStatement(), insertValues(event));
                 connection.runPrepared(QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
                                        {QString::fromLatin1(event.hash)});
             });

@@ -47,17 +47,6 @@ bool isConflict(const QString& engineText)
     return conflict.match(engineText).hasMatch();
 }
 
-// The engine's text for a failed call of the client library.
-QString engineText(const ISC_STATUS* status)
-{
-    QString text;
-    char line[512];
-    const ISC_STATUS* vector = status;
-    while (fb_interpret(line, sizeof line, &vector) > 0)
-        text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + QString::fromUtf8(line);
-    return text;
-}
-
 QString serverSilent(const QString& location)
 {
     return QStringLiteral("The Firebird server of %1 did not answer for %2 seconds; the connection to it was "
@@ -431,7 +420,7 @@ void TDatabase::runPrepared(const std::function<void()>& work, int tries)
                 [&] {
                     ISC_STATUS_ARRAY status {};
                     if (isc_start_transaction(status, &m_ownTransaction, 1, &attachment, 0, nullptr))
-                        throw EDatabaseError(engineText(status));
+                        throw EDatabaseError(TFirebirdEnv::statusText(status));
                 },
                 0);
             m_inTransaction = true;
@@ -441,7 +430,7 @@ void TDatabase::runPrepared(const std::function<void()>& work, int tries)
                 [&] {
                     ISC_STATUS_ARRAY status {};
                     if (isc_commit_transaction(status, &m_ownTransaction))
-                        throw EDatabaseError(engineText(status));
+                        throw EDatabaseError(TFirebirdEnv::statusText(status));
                 },
                 0);
             m_ownTransaction = 0;

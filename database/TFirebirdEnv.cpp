@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <type_traits>
 #include <fcntl.h>
 #include <ibase.h>
 #include <linux/magic.h>
@@ -344,19 +345,22 @@ QString TFirebirdEnv::privateRoot() { return g_privateRoot; }
 
 QString TFirebirdEnv::refusal() { return g_refusal; }
 
-namespace {
-QString statusText(const ISC_STATUS* status)
+static_assert(std::is_same_v<ISC_STATUS, std::intptr_t>);
+
+QString TFirebirdEnv::statusText(const std::intptr_t* status)
 {
     QString text;
+    char line[512];
     const ISC_STATUS* vector = status;
-    char buffer[512];
-    while (fb_interpret(buffer, sizeof buffer, &vector)) {
+    while (fb_interpret(line, sizeof line, &vector) > 0) {
         if (!text.isEmpty())
-            text += QLatin1Char('\n');
-        text += QString::fromLocal8Bit(buffer);
+            text += QLatin1Char(' ');
+        text += QString::fromUtf8(line);
     }
     return text;
 }
+
+namespace {
 
 bool executeCreate(const QString& statement, QString* error)
 {
@@ -366,7 +370,7 @@ bool executeCreate(const QString& statement, QString* error)
     isc_tr_handle tr = 0;
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr)) {
         if (error)
-            *error = statusText(status);
+            *error = TFirebirdEnv::statusText(status);
         return false;
     }
     TEngineLifetime::engineStarted();
@@ -496,7 +500,7 @@ bool TFirebirdEnv::dropDatabase(const QString& location, const QString& user, co
             return true;
     }
     if (error)
-        *error = statusText(status);
+        *error = TFirebirdEnv::statusText(status);
     ISC_STATUS_ARRAY ignored {};
     if (db)
         isc_detach_database(ignored, &db);
@@ -538,7 +542,7 @@ bool TFirebirdEnv::collectGarbage(const QString& location, const QString& user, 
         ok = isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr) == 0;
     }
     if (!ok && error)
-        *error = statusText(status);
+        *error = TFirebirdEnv::statusText(status);
     ISC_STATUS_ARRAY ignored {};
     if (tr)
         isc_commit_transaction(ignored, &tr);

@@ -22,6 +22,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class TFirebirdEnv {
 public:
     // Idempotent; must run before the client library loads (the layer calls it
@@ -38,6 +40,9 @@ public:
     static QString privateRoot();
     // Why the private folder was refused; empty when it is in use or not needed.
     static QString refusal();
+    // The engine's text for a failed call of the client library (its status vector,
+    // ISC_STATUS*), the lines joined by spaces.
+    static QString statusText(const std::intptr_t* status);
 
     // This OS user's private folder; it depends on the user id (and whether the user
     // has a runtime folder) only.

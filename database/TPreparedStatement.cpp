@@ -1,6 +1,7 @@
 #include "database/TPreparedStatement.h"
 
 #include "database/EDatabaseError.h"
+#include "database/TFirebirdEnv.h"
 
 #include <QDateTime>
 
@@ -15,23 +16,10 @@ static_assert(std::is_same_v<isc_db_handle, unsigned int> && std::is_same_v<isc_
               std::is_same_v<isc_stmt_handle, unsigned int>);
 
 namespace {
-QString engineText(const ISC_STATUS* status)
-{
-    QString text;
-    char line[512];
-    const ISC_STATUS* vector = status;
-    while (fb_interpret(line, sizeof line, &vector) > 0) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += QString::fromUtf8(line);
-    }
-    return text;
-}
-
 void check(const ISC_STATUS* status)
 {
     if (status[0] == 1 && status[1])
-        throw EDatabaseError(engineText(status));
+        throw EDatabaseError(TFirebirdEnv::statusText(status));
 }
 
 struct DescriptorFree {

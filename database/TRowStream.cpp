@@ -2,6 +2,7 @@
 
 #include "database/EDatabaseError.h"
 #include "database/TDatabase.h"
+#include "database/TFirebirdEnv.h"
 #include "database/TStatementText.h"
 
 #include <QSqlError>
@@ -14,20 +15,6 @@
 #include <cstring>
 
 namespace {
-// The engine's text for a failed call.
-QString engineText(const ISC_STATUS* status)
-{
-    QString text;
-    char line[512];
-    const ISC_STATUS* vector = status;
-    while (fb_interpret(line, sizeof line, &vector) > 0) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += QString::fromUtf8(line);
-    }
-    return text;
-}
-
 bool isInteger(short type) { return type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64; }
 bool isText(short type) { return type == SQL_TEXT || type == SQL_VARYING; }
 // The engine counts days from 17 November 1858, the Julian day below.
@@ -140,7 +127,7 @@ void TRowStream::read(const QString& databaseName, const QString& sql, const QSt
         sqlda->version = SQLDA_VERSION1;
         sqlda->sqln = short(std::max(count, 1));
         if (isc_dsql_describe(status, &stmt, SQLDA_VERSION1, sqlda))
-            throw EDatabaseError(engineText(status));
+            throw EDatabaseError(TFirebirdEnv::statusText(status));
 
         // One block for every column's value and null flag; varying text carries its
         // length in front.
@@ -187,6 +174,6 @@ void TRowStream::read(const QString& databaseName, const QString& sql, const QSt
         while ((result = isc_dsql_fetch(status, &stmt, SQL_DIALECT_V6, sqlda)) == 0)
             onRow(row);
         if (result != 100)
-            throw EDatabaseError(engineText(status));
+            throw EDatabaseError(TFirebirdEnv::statusText(status));
     });
 }
