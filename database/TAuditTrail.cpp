@@ -97,6 +97,23 @@ QVariantList insertValues(const TAuditEvent& event)
             QString::fromLatin1(event.hash)};
 }
 
+// The newest event's time, as the engine writes it, beside the head row it is read with.
+const char* const kLastTime = "CAST((SELECT EVENT_TIME FROM AUDIT_TRAIL WHERE EVENT_ID = %1) AS VARCHAR(24))";
+
+QDateTime timeOf(const QVariant& engineText)
+{
+    return QDateTime::fromString(engineText.toString().left(23), QLatin1String(kTimeFormat));
+}
+
+// An event is never stamped before the one it follows: the days of the trail are then
+// ranges of event numbers even when programs on machines whose clocks disagree, or a
+// clock set back, write into it.
+QDateTime stampAfter(const QDateTime& previous)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return previous.isValid() && previous > now ? previous : now;
+}
+
 QString locationOf(const TDatabase& connection)
 {
     const QSqlDatabase db = connection.sqlDatabase();
@@ -117,6 +134,7 @@ struct HeldHead {
     bool changed = false;
     qint64 lastId = 0;
     QByteArray lastHash;
+    QDateTime lastTime;
 };
 
 thread_local QList<HeldHead*> t_heldHeads;
@@ -315,27 +333,31 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
     if (!present(connection))
         return {};
     HeldHead* held = connection.inTransaction() ? heldHead(connection) : nullptr;
+    QDateTime previousTime;
     if (held) {
         if (!held->found)
             headMissing();
         event.id = held->lastId + 1;
         event.previousHash = held->lastHash;
+        previousTime = held->lastTime;
     } else {
         connection.performWaiting([&] {
             QSqlQuery query(connection.sqlDatabase());
             // Taking the next number locks the head row until this transaction ends: the
             // next writer chains onto this event, never beside it.
             execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
-                                          "RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
+                                          "RETURNING NEW.LAST_ID, OLD.LAST_HASH, %1")
+                               .arg(QLatin1String(kLastTime).arg(QLatin1String("OLD.LAST_ID"))));
             // The engine answers an update of no row with a row of nulls.
             if (!query.next() || query.value(0).isNull())
                 headMissing();
             event.id = query.value(0).toLongLong();
             event.previousHash = query.value(1).toString().trimmed().toLatin1();
+            previousTime = timeOf(query.value(2));
             query.finish();
         });
     }
-    event.time = QDateTime::currentDateTime();
+    event.time = stampAfter(previousTime);
     event.hash = event.computeHash();
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
@@ -347,6 +369,7 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
     if (held) {
         held->lastId = event.id;
         held->lastHash = event.hash;
+        held->lastTime = event.time;
         held->changed = true;
     }
     return event;
@@ -364,11 +387,13 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
             // Updating the row locks it until this transaction ends, and answers with
             // the number and hash the events of this transaction chain onto.
             execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID WHERE HEAD_ID = 1 "
-                                          "RETURNING LAST_ID, LAST_HASH"));
+                                          "RETURNING LAST_ID, LAST_HASH, %1")
+                               .arg(QLatin1String(kLastTime).arg(QLatin1String("AUDIT_HEAD.LAST_ID"))));
             head.found = query.next() && !query.value(0).isNull();
             if (head.found) {
                 head.lastId = query.value(0).toLongLong();
                 head.lastHash = query.value(1).toString().trimmed().toLatin1();
+                head.lastTime = timeOf(query.value(2));
             }
             query.finish();
         });
@@ -418,18 +443,22 @@ void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
     connection.runPrepared(
         [&] {
             TAuditEvent event = given;
+            QDateTime previousTime;
             connection.performWaiting([&] {
                 // Taking the next number locks the head row until this transaction ends.
-                const QVariantList head =
-                    connection.runPrepared(QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE "
-                                                          "HEAD_ID = 1 RETURNING NEW.LAST_ID, OLD.LAST_HASH"));
+                static const QString take =
+                    QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 RETURNING "
+                                   "NEW.LAST_ID, OLD.LAST_HASH, %1")
+                        .arg(QLatin1String(kLastTime).arg(QLatin1String("OLD.LAST_ID")));
+                const QVariantList head = connection.runPrepared(take);
                 // The engine answers an update of no row with a row of nulls.
-                if (head.size() != 2 || head.at(0).isNull())
+                if (head.size() != 3 || head.at(0).isNull())
                     headMissing();
                 event.id = head.at(0).toLongLong();
                 event.previousHash = head.at(1).toString().trimmed().toLatin1();
+                previousTime = timeOf(head.at(2));
             });
-            event.time = QDateTime::currentDateTime();
+            event.time = stampAfter(previousTime);
             event.hash = event.computeHash();
             connection.perform([&] {
                 connection.runPrepared(insertStatement(), insertValues(event));

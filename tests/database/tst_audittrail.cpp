@@ -260,6 +260,29 @@ TEST(AuditTrail, ADatabaseWithoutTheTrailWorksAsBeforeUntilUpgraded)
     EXPECT_EQ(TAuditTrail::verify(db1).events, 2);
 }
 
+TEST(AuditTrail, AnEventIsNeverStampedBeforeTheOneItFollows)
+{
+    // A program whose clock is behind another's writes after it: the days of the trail
+    // must stay ranges of event numbers, on every path that writes an event.
+    TestDatabase db;
+    TDatabase& db1 = connection(db);
+    TAuditTrail::record(db1, TAuditTrail::event("UserAdded", "SUPERVISOR"));
+    db.exec("update AUDIT_TRAIL set EVENT_TIME = dateadd(1 day to EVENT_TIME)");
+    const QDateTime ahead = eventNumber(db, 1).time;
+    ASSERT_GT(ahead, QDateTime::currentDateTime());
+    TAuditTrail::record(db1, TAuditTrail::event("LogonRefused", "ANN"));
+    TAuditTrail::run(db1, [&] {
+        TAuditTrail::append(db1, TAuditTrail::event("UserChanged", "SUPERVISOR"));
+        TAuditTrail::append(db1, TAuditTrail::event("GrantGiven", "SUPERVISOR"));
+    });
+    TTransaction::run(db1, [&] { TAuditTrail::append(db1, TAuditTrail::event("UserDeleted", "SUPERVISOR")); });
+    for (qint64 id = 2; id <= 5; ++id)
+        EXPECT_EQ(eventNumber(db, id).time, ahead) << id;
+    // The stamp is part of what the hash covers: the events written after it verify.
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(db1);
+    EXPECT_EQ(verdict.firstBroken, 1) << qPrintable(verdict.problem);
+}
+
 TEST(AuditTrail, AConnectionOpenedAgainOnAnotherDatabaseAsksAgainWhetherItKeepsATrail)
 {
     // SecDesk keeps one connection and opens it on whichever database is chosen.
