@@ -105,13 +105,20 @@ QDateTime timeOf(const QVariant& engineText)
     return QDateTime::fromString(engineText.toString().left(23), QLatin1String(kTimeFormat));
 }
 
-// An event is never stamped before the one it follows: the days of the trail are then
-// ranges of event numbers even when programs on machines whose clocks disagree, or a
-// clock set back, write into it.
+// How far ahead of this program's clock the previous event's stamp may be and still be
+// taken as this event's: the clocks of machines that disagree, or a clock set back.
+constexpr qint64 kClockDisagreementMs = 10 * 60 * 1000;
+
+// An event is not stamped before the one it follows: the days of the trail stay ranges
+// of event numbers while the writers' clocks disagree by minutes. A stamp further
+// ahead comes from a clock that is plainly wrong; the events after it keep their own
+// time rather than all take that one.
 QDateTime stampAfter(const QDateTime& previous)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    return previous.isValid() && previous > now ? previous : now;
+    if (previous.isValid() && previous > now && now.msecsTo(previous) <= kClockDisagreementMs)
+        return previous;
+    return now;
 }
 
 QString locationOf(const TDatabase& connection)

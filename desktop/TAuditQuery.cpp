@@ -115,9 +115,10 @@ void TAuditQuery::close()
 // first one stamped at or after a time is found by halving the numbers between the
 // oldest and the newest, each step one event read by its key: about 40 reads for a
 // range of days at 1,000,000 events, where the index by time would visit every event
-// of the range to count it. No event is stamped before the one it follows, however
-// the writers' clocks disagree (only a trail written before that rule, or rows written
-// behind the programs' back, can leave an event around midnight under the day beside).
+// of the range to count it. No event is stamped before the one it follows while the
+// writers' clocks disagree by minutes (only a clock plainly wrong, a trail written
+// before that rule, or rows written behind the programs' back can leave an event
+// around midnight under the day beside).
 // Returns newest + 1 when none is.
 qint64 TAuditQuery::firstStampedFrom(const QDateTime& at, qint64 oldest, qint64 newest) const
 {
