@@ -231,9 +231,10 @@ QStringList TAuditTrail::buildStatements()
                        "LAST_HASH VARCHAR(64) CHARACTER SET ASCII NOT NULL, PRIMARY KEY (HEAD_ID))"),
         QStringLiteral("INSERT INTO AUDIT_HEAD (HEAD_ID, LAST_ID, LAST_HASH) VALUES (1, 0, '%1')")
             .arg(QString::fromLatin1(originHash())),
+        // Every index is written, synchronously, at the commit of each audited change:
+        // the trail keeps two. A kind or a user is searched for from the newest event
+        // down (SecDesk's viewer) or read with a range of time (export, report).
         QStringLiteral("CREATE INDEX AUDIT_TRAIL_TIME ON AUDIT_TRAIL (EVENT_TIME)"),
-        QStringLiteral("CREATE INDEX AUDIT_TRAIL_KIND ON AUDIT_TRAIL (KIND)"),
-        QStringLiteral("CREATE INDEX AUDIT_TRAIL_USER ON AUDIT_TRAIL COMPUTED BY (upper(SEC_USER))"),
         // The newest events first, read from wherever the reader is, without a sort.
         QStringLiteral("CREATE DESCENDING INDEX AUDIT_TRAIL_ID_DESC ON AUDIT_TRAIL (EVENT_ID)"),
     };
@@ -273,27 +274,31 @@ bool TAuditTrail::present(TDatabase& connection)
 bool TAuditTrail::upgrade(TDatabase& connection)
 {
     // The tables come first, committed before a statement may write into them; an
-    // index is added when a database has the tables from before that index existed.
+    // index is added when a database has the tables from before that index existed,
+    // and one the trail no longer keeps (by kind, by user) is dropped.
     const QStringList statements = buildStatements();
     QStringList missing;
     if (!present(connection)) {
         missing = statements;
     } else {
-        static const QRegularExpression indexName(QStringLiteral("^CREATE (?:DESCENDING )?INDEX (\\w+)"));
-        for (const QString& statement : statements) {
-            const QRegularExpressionMatch match = indexName.match(statement);
-            if (!match.hasMatch())
-                continue;
+        const auto indexExists = [&](const QString& name) {
             bool found = false;
             connection.perform([&] {
                 QSqlQuery query(connection.sqlDatabase());
-                execute(query, QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"),
-                        {match.captured(1)});
+                execute(query, QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"), {name});
                 found = query.next() && query.value(0).toInt() > 0;
             });
-            if (!found)
+            return found;
+        };
+        static const QRegularExpression indexName(QStringLiteral("^CREATE (?:DESCENDING )?INDEX (\\w+)"));
+        for (const QString& statement : statements) {
+            const QRegularExpressionMatch match = indexName.match(statement);
+            if (match.hasMatch() && !indexExists(match.captured(1)))
                 missing << statement;
         }
+        for (const char* retired : {"AUDIT_TRAIL_KIND", "AUDIT_TRAIL_USER"})
+            if (indexExists(QLatin1String(retired)))
+                missing << QStringLiteral("DROP INDEX %1").arg(QLatin1String(retired));
     }
     for (const QString& statement : missing)
         TTransaction::run(connection, [&] {
@@ -529,6 +534,12 @@ std::pair<qint64, QByteArray> TAuditTrail::start(TDatabase& connection)
     std::pair<qint64, QByteArray> result {0, originHash()};
     connection.perform([&] {
         QSqlQuery query(connection.sqlDatabase());
+        // An archive takes the oldest events: while the first event is there, none was
+        // taken, and no checkpoint is searched for among the events.
+        execute(query, QStringLiteral("SELECT FIRST 1 EVENT_ID FROM AUDIT_TRAIL ORDER BY EVENT_ID"));
+        if (!query.next() || query.value(0).toLongLong() == 1)
+            return;
+        query.finish();
         // The newest checkpoint records the newest archive, which took every event
         // older ones took. Its own hash is checked where the walk reaches it.
         execute(query, QStringLiteral("SELECT FIRST 1 DETAILS FROM AUDIT_TRAIL WHERE KIND = ? ORDER BY EVENT_ID DESC"),

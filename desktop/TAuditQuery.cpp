@@ -200,22 +200,19 @@ void TAuditQuery::count()
 
 void TAuditQuery::searchStep(int rows, qint64 window, bool resetting)
 {
-    // Without an index the engine steps over every event that does not match: the
-    // numbers looked at are bounded, so that a rare name costs one short step at a time.
-    const bool bounded = !m_filter.object.isEmpty();
-    const qint64 low = bounded ? std::max(m_oldest, m_searchKey - window) : m_oldest;
+    // No index finds a user, a kind or a name: the engine steps over every event that
+    // does not match. The numbers a step looks at are bounded, so that a rare one
+    // costs one short step at a time.
+    const qint64 low = std::max(m_oldest, m_searchKey - window);
     // A step of one block (the first screen, the grid at its end) reads the events
     // whole and keeps them, rather than have the engine step over the others again.
     const bool whole = rows == kBlockRows;
-    QStringList more {QStringLiteral("EVENT_ID < :Key")};
-    if (bounded)
-        more << QStringLiteral("EVENT_ID >= :Low");
+    const QStringList more {QStringLiteral("EVENT_ID < :Key"), QStringLiteral("EVENT_ID >= :Low")};
     TQuery query;
     query.setSQL((whole ? kSelect : QStringLiteral("select EVENT_ID from AUDIT_TRAIL")) + whereText(more) +
                  orderText(true) + rowsText(0, rows));
     query.setParamInteger(QStringLiteral("Key"), m_searchKey);
-    if (bounded)
-        query.setParamInteger(QStringLiteral("Low"), low);
+    query.setParamInteger(QStringLiteral("Low"), low);
     QList<TAuditEvent> events;
     std::vector<qint64> ids;
     if (whole) {

@@ -52,8 +52,8 @@ public:
     static constexpr int kCachedBlocks = 16;
     // Rows whose event number is remembered, for reading a filtered trail from them again.
     static constexpr size_t kKnownEdges = 8192;
-    // A search step finds at most this many events; while a part of an object's name
-    // is searched for, which no index finds, it looks at most at kSearchWindow events.
+    // A search step finds at most this many events, and looks at most at kSearchWindow
+    // events: no index finds a user, a kind or a part of an object's name.
     static constexpr int kStepRows = 2048;
     static constexpr qint64 kSearchWindow = 16384;
     // Before the first screen shows, the search looks at this many windows' events at most.

@@ -64,9 +64,9 @@ QString trailBlock()
 void prepareTrail()
 {
     BenchDatabase::prepare(kDir, kAlias, {BenchDatabase::usersBlock(kUsers), trailBlock()});
-    // A file generated before the viewer's index gets it as jovsecadm upgrade gives it.
+    // A file generated with other indexes gets the trail's as jovsecadm upgrade gives them.
     if (TAuditTrail::upgrade(*TDatabase::connectionFor(kAlias)))
-        std::fprintf(stderr, "added the audit trail's missing indexes\n");
+        std::fprintf(stderr, "brought the audit trail's indexes up to date\n");
     TDatabase::dropTemporaryConnections();
 }
 

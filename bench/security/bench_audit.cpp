@@ -108,6 +108,10 @@ void prepareDatabases()
     }
     TDatabase::dropTemporaryConnections();
     makeLongTrail();
+    // Files generated with other indexes get the trail's as jovsecadm upgrade gives them.
+    for (const QString& alias : {kTrail, kVerify})
+        TAuditTrail::upgrade(*TDatabase::connectionFor(alias));
+    TDatabase::dropTemporaryConnections();
 }
 
 std::map<QString, std::unique_ptr<TJovCSsecure>> g_components;

@@ -318,7 +318,8 @@ TEST_F(AuditViewerTest, FiltersNotCountedFirstShowWhatIsFoundAndSearchOnBetweenE
         db->exec(QString("insert into AUDIT_TRAIL (EVENT_ID, EVENT_TIME, OS_USER, MACHINE, SEC_USER, PROGRAM, KIND, "
                          "OBJECT_NAME, PREV_HASH, HASH) with recursive d (i) as (select 0 from rdb$database union all "
                          "select i + 1 from d where i < 99), n (i) as (select %1 + a.i * 100 + b.i + 1 from d a cross "
-                         "join d b) select i, current_timestamp, 'os', 'pc', iif(mod(i, 8) = 0, 'ANN', 'BOB'), 'test', "
+                         "join d b) select i, current_timestamp, 'os', 'pc', "
+                         "iif(i = 1, 'CY', iif(mod(i, 8) = 0, 'ANN', 'BOB')), 'test', "
                          "iif(mod(i, 4) = 0, 'GroupChanged', 'LogonAccepted'), iif(i = 1, 'needle', 'obj' || i), "
                          "rpad('', 64, '0'), rpad('', 64, '0') from n")
                      .arg(from));
@@ -358,4 +359,15 @@ TEST_F(AuditViewerTest, FiltersNotCountedFirstShowWhatIsFoundAndSearchOnBetweenE
     ASSERT_EQ(viewer->sqlAudit->rowCount(), 1);
     EXPECT_EQ(idAt(0), 1);
     EXPECT_EQ(viewer->lblCount->text(), "1 event");
+
+    // No index finds a user either: a user with only the oldest event is searched for
+    // in short steps too, the window answering between them.
+    viewer->edObject->clear();
+    viewer->cbUser->setEditText("cy");
+    viewer->applyFilter();
+    EXPECT_EQ(viewer->sqlAudit->rowCount(), 0);
+    EXPECT_EQ(viewer->lblCount->text(), "at least 0 events");
+    searchOn();
+    ASSERT_EQ(viewer->sqlAudit->rowCount(), 1);
+    EXPECT_EQ(idAt(0), 1);
 }

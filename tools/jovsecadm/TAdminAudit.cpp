@@ -189,7 +189,7 @@ void upgrade(TAdminContext& c)
     const bool hadTrail = TAuditTrail::present(db);
     const bool added = TAuditTrail::upgrade(db);
     c.out().done(!added     ? QStringLiteral("The database has the audit trail already.")
-                 : hadTrail ? QStringLiteral("Added the audit trail's missing indexes.")
+                 : hadTrail ? QStringLiteral("Brought the audit trail's indexes up to date.")
                             : QStringLiteral("Added the audit trail; auditing is on."),
                  {{QStringLiteral("added"), added}});
 }
