@@ -137,6 +137,9 @@ bool knownPresent(const TDatabase& connection)
 // transaction takes it, moved on by each event appended, written back once at the end.
 struct HeldHead {
     TDatabase* connection = nullptr;
+    // The transaction found the database without the trail: its events are not kept,
+    // and nobody asks again.
+    bool absent = false;
     bool found = false;
     bool changed = false;
     qint64 lastId = 0;
@@ -342,9 +345,9 @@ TAuditEvent TAuditTrail::userEvent(const char* kind, const QString& userName, in
 
 TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
 {
-    if (!present(connection))
-        return {};
     HeldHead* held = connection.inTransaction() ? heldHead(connection) : nullptr;
+    if (held ? held->absent : !present(connection))
+        return {};
     QDateTime previousTime;
     if (held) {
         if (!held->found)
@@ -431,6 +434,7 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
             connection,
             [&] {
                 trail = present(connection);
+                head.absent = !trail;
                 if (trail)
                     lockedWork();
                 else
