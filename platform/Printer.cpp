@@ -19,6 +19,7 @@ void freePrinter()
     delete g_printer;
     g_printer = nullptr;
 }
+} // namespace
 
 QString defaultPdfFile()
 {
@@ -27,7 +28,6 @@ QString defaultPdfFile()
         folder = QDir::homePath();
     return QDir(folder).filePath(QStringLiteral("report.pdf"));
 }
-} // namespace
 
 bool printersInstalled() { return !QPrinterInfo::availablePrinterNames().isEmpty(); }
 

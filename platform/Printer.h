@@ -4,12 +4,16 @@
 // be printed.
 
 class QPrinter;
+class QString;
 class QWidget;
 
 namespace Platform {
 
 // The program's printer, made on first use and freed with the application object.
 QPrinter& printer();
+// The PDF file the program's printer writes where no printer is installed, until
+// Print Setup names another; a report's print suggests its own name in its folder.
+QString defaultPdfFile();
 // Whether the system has at least one printer installed.
 bool printersInstalled();
 // Runs the printer set-up dialog on printer(); true when the user confirmed it.

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 namespace Reporting {
 
@@ -64,7 +65,7 @@ bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)
         // file with the copies and pages the program will write into it.
         TfrmPrintToPdf dialog(parent);
         const QString file = printer.outputFileName();
-        dialog.setChoice(choice, file.isEmpty() ? QDir::home().filePath(QStringLiteral("report.pdf")) : file);
+        dialog.setChoice(choice, file.isEmpty() ? QDir::home().filePath(pdfFileNameFor(printer.docName())) : file);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         choice = dialog.choice();
@@ -95,6 +96,15 @@ bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent)
     choice.copies = printer.copyCount();
     choice.collate = printer.collateCopies();
     return true;
+}
+
+QString pdfFileNameFor(const QString& title)
+{
+    QString name = title.trimmed().isEmpty() ? QStringLiteral("Report") : title.trimmed();
+    // A title is free text: a slash or colon in it must not make a path of the name.
+    static const QRegularExpression notInFileNames(QStringLiteral(R"([\s/\\:*?"<>|]|[\x00-\x1f])"));
+    name.replace(notInFileNames, QStringLiteral("_"));
+    return name + QStringLiteral(".pdf");
 }
 
 QString askPdfFileName(const QString& suggestedName, QWidget* parent)

@@ -40,6 +40,10 @@ bool noPrinterInstalled();
 bool showPrintDialog(QPrinter& printer, TPrintChoice& choice, QWidget* parent);
 // Asks for the PDF file to print into; empty when the user cancels.
 QString askPdfFileName(const QString& suggestedName, QWidget* parent);
+// The name every question for a report's PDF file suggests: the report's title with
+// underscores for spaces and for what no file name may hold ("Audit_Trail_Report.pdf"),
+// "Report.pdf" for a report without a title.
+QString pdfFileNameFor(const QString& title);
 
 using PrintDialogHandler = std::function<bool(QPrinter& printer, TPrintChoice& choice)>;
 using PdfFileHandler = std::function<QString(const QString& suggestedName)>;

@@ -5,12 +5,14 @@
 #include "reporting/TFormGenWin.h"
 
 #include "platform/MessageBox.h"
+#include "platform/Printer.h"
 #include "reporting/PrintSetup.h"
 #include "reporting/TfrmPrintAbort.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
 
@@ -130,7 +132,12 @@ void TFormGenWin::print(bool askFirst)
         // The PDF file chosen in Print Setup, written on a printer of this job's own
         // so that the report's paper does not become the program's.
         local = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        preparePdf(*local, chosen->outputFileName(), *this);
+        QString file = chosen->outputFileName();
+        // Left as it came, the file takes the report's name: reports do not overwrite
+        // each other's file, and every question for the file suggests the same name.
+        if (file == Platform::defaultPdfFile())
+            file = QFileInfo(file).dir().filePath(Reporting::pdfFileNameFor(documentTitle()));
+        preparePdf(*local, file, *this);
         chosen = local.get();
     }
     if (!chosen) {
@@ -178,7 +185,7 @@ void TFormGenWin::print(bool askFirst)
             return;
         }
         if (isPdf(printer) && printer.outputFileName().isEmpty()) {
-            const QString file = Reporting::askPdfFileName(QStringLiteral("report.pdf"), window());
+            const QString file = Reporting::askPdfFileName(Reporting::pdfFileNameFor(documentTitle()), window());
             if (file.isEmpty())
                 return;
             preparePdf(printer, file, *this);

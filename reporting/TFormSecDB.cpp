@@ -271,9 +271,7 @@ void TFormSecDB::SaveAsPdfClick()
     if (fgwMain->commandCount() == 0)
         return;
     const TReportDesign* rd = report(m_lastBuilt);
-    QString suggested = rd ? rd->title() : QStringLiteral("Report");
-    suggested.replace(QLatin1Char(' '), QLatin1Char('_'));
-    const QString file = Reporting::askPdfFileName(suggested + QStringLiteral(".pdf"), this);
+    const QString file = Reporting::askPdfFileName(Reporting::pdfFileNameFor(rd ? rd->title() : QString()), this);
     if (!file.isEmpty())
         SaveAsPdf(file);
 }

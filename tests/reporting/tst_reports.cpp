@@ -9,6 +9,8 @@
 #include "reporting/TFormGenWin.h"
 #include "reporting/TReportDesign.h"
 #include "reporting/TFormSecDB.h"
+#include "reporting/PrintSetup.h"
+#include "reporting/TfrmPrintToPdf.h"
 #include "platform/Printer.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
@@ -468,6 +470,36 @@ TEST_F(Reports, PrintWritesThePdfFileAndCopiesChosenInPrintSetup)
     EXPECT_EQ(pdfInfo(file, "Title"), "User Report");
     EXPECT_EQ(printer.copyCount(), 2) << "kept for the next print";
     printer.setCopyCount(1);
+}
+
+// The PDF button, the preview's Print and its print dialog all suggest the file name
+// the report's title makes; a title is free text, so no character of it makes a path.
+TEST_F(Reports, EveryQuestionForAReportsPdfFileSuggestsOneNameFromItsTitle)
+{
+    QTemporaryDir dir;
+    QStringList asked;
+    Reporting::setPrinterNameHandler([] { return QString(); });
+    Reporting::setPdfFileHandler([&](const QString& suggested) {
+        asked << suggested;
+        return dir.filePath(suggested);
+    });
+    run(3);
+    window->spbtnSavePdf->click();
+    window->fgnReport->button(1)->click();
+    QString offered;
+    whenModal([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<TfrmPrintToPdf*>(modal))
+            offered = dialog->edFileName->text();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    window->fgwMain->setOptions(foShowPrint);
+    window->fgnReport->button(1)->click();
+    Reporting::setPdfFileHandler({});
+    Reporting::setPrinterNameHandler({});
+    EXPECT_EQ(asked, QStringList({"User_Report.pdf", "User_Report.pdf"}));
+    EXPECT_EQ(QDir::toNativeSeparators(offered), QDir::toNativeSeparators(QDir::home().filePath("User_Report.pdf")));
+    EXPECT_EQ(Reporting::pdfFileNameFor(" Users/Groups: C:\\x?* "), "Users_Groups__C__x__.pdf");
+    EXPECT_EQ(Reporting::pdfFileNameFor(""), "Report.pdf");
 }
 
 // The Audit Trail report lists the trail's events oldest first over the days asked
