@@ -73,7 +73,7 @@ QString titleFor(MsgKind kind)
 }
 } // namespace
 
-MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons)
+MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons, QWidget* parent)
 {
     if (messageHandler())
         return messageHandler()(text, kind, buttons);
@@ -83,14 +83,14 @@ MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons)
     }
     QMessageBox box(iconFor(kind), titleFor(kind), text,
                     buttons == MsgButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
-                    ownerWindow());
+                    parent ? parent->window() : ownerWindow());
     const int answer = box.exec();
     if (buttons == MsgButtons::YesNo)
         return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
     return MsgResult::Ok;
 }
 
-void showError(const QString& text) { messageBox(text, MsgKind::Error); }
+void showError(const QString& text, QWidget* parent) { messageBox(text, MsgKind::Error, MsgButtons::Ok, parent); }
 
 void showInformation(const QString& text) { messageBox(text, MsgKind::Information); }
 

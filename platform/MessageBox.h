@@ -6,17 +6,22 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 namespace Platform {
 
 enum class MsgKind { Error, Information, Warning, Confirmation };
 enum class MsgButtons { Ok, YesNo };
 enum class MsgResult { Ok, Yes, No, Cancel };
 
-// Shows a modal message box (or hands it to the installed handler).
-MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons = MsgButtons::Ok);
+// Shows a modal message box (or hands it to the installed handler) over parent's
+// window; without a parent, over the window the user is working in. A caller that
+// has just closed a dialog names its window: until the window system gives the
+// focus back there is no active window, and the box would open over another one.
+MsgResult messageBox(const QString& text, MsgKind kind, MsgButtons buttons = MsgButtons::Ok, QWidget* parent = nullptr);
 
 // Short forms for the common kinds.
-void showError(const QString& text);
+void showError(const QString& text, QWidget* parent = nullptr);
 void showInformation(const QString& text);
 bool askYesNo(const QString& text, MsgKind kind = MsgKind::Confirmation);
 

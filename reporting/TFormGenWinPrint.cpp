@@ -235,5 +235,5 @@ void TFormGenWin::print(bool askFirst)
     abortBox.reset();
     notifyNavigator();
     if (!error.isEmpty())
-        Platform::showError(error);
+        Platform::showError(error, window());
 }

@@ -225,7 +225,7 @@ void TFormSecDB::spbtnExecuteClick(QObject* sender)
     definitions->setAliasName(AliasName);
     const QString unavailable = definitions->unavailable(index);
     if (!unavailable.isEmpty()) {
-        Platform::showError(unavailable);
+        Platform::showError(unavailable, this);
         return;
     }
     QDate start, end;
@@ -260,7 +260,7 @@ bool TFormSecDB::SaveAsPdf(const QString& fileName)
     const TReportDesign* rd = report(m_lastBuilt);
     QString error;
     if (!fgwMain->SaveToPdf(fileName, rd ? rd->title() : windowTitle(), &error)) {
-        Platform::showError(error);
+        Platform::showError(error, this);
         return false;
     }
     return true;

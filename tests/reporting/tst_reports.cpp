@@ -28,6 +28,9 @@
 #include <QStandardPaths>
 #include <QRegularExpression>
 #include <QDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -500,6 +503,29 @@ TEST_F(Reports, EveryQuestionForAReportsPdfFileSuggestsOneNameFromItsTitle)
     EXPECT_EQ(QDir::toNativeSeparators(offered), QDir::toNativeSeparators(QDir::home().filePath("User_Report.pdf")));
     EXPECT_EQ(Reporting::pdfFileNameFor(" Users/Groups: C:\\x?* "), "Users_Groups__C__x__.pdf");
     EXPECT_EQ(Reporting::pdfFileNameFor(""), "Report.pdf");
+}
+
+// A PDF that cannot be written is said over the reports window that wrote it, not
+// over whichever window the focus went back to once the file question closed.
+TEST_F(Reports, AnUnwritablePdfIsSaidOverTheReportsWindow)
+{
+    QMainWindow main;
+    main.show();
+    window->show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    run(3);
+    QWidget* owner = nullptr;
+    QString text;
+    whenModal([&](QWidget* modal) {
+        owner = modal->parentWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            text = box->text();
+        modal->close();
+    });
+    EXPECT_FALSE(window->SaveAsPdf(QDir::temp().filePath("no such folder/x.pdf")));
+    EXPECT_EQ(owner, window.get()) << text.toStdString();
+    EXPECT_TRUE(text.startsWith("Unable to write the file")) << text.toStdString();
 }
 
 // The Audit Trail report lists the trail's events oldest first over the days asked
