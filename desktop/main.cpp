@@ -34,15 +34,18 @@ int main(int argc, char** argv)
                                     QStringLiteral("DIR"));
     parser.addOption(import);
     parser.process(app);
-    // A folder that is not there is a bad argument like an unknown option: said on
-    // standard error before any window opens, so a script sees it and no one has to
-    // pick a database for an import that cannot run.
-    if (parser.isSet(import) && !QFileInfo(parser.value(import)).isDir()) {
+    // A stray word or a folder that is not there is a bad argument like an unknown
+    // option: said on standard error before any window opens, so a script sees it
+    // and no one has to pick a database for an import that cannot run.
+    const auto refuse = [](const QString& what, const QString& argument) {
         std::fprintf(stderr, "%s\n",
-                     qPrintable(QStringLiteral("%1: No such folder: %2")
-                                    .arg(QCoreApplication::applicationName(), parser.value(import))));
+                     qPrintable(QStringLiteral("%1: %2: %3").arg(QCoreApplication::applicationName(), what, argument)));
         return 1;
-    }
+    };
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("Unexpected argument"), parser.positionalArguments().constFirst());
+    if (parser.isSet(import) && !QFileInfo(parser.value(import)).isDir())
+        return refuse(QStringLiteral("No such folder"), parser.value(import));
 
     TFormAdmin window;
     window.show();

@@ -466,6 +466,30 @@ TEST_F(DesktopImport, ImportsNothingWhenOpenIsCancelled)
     EXPECT_EQ(db.count("USERS"), 0);
 }
 
+namespace {
+// Runs SecDesk with the arguments and returns what it said on standard error once it
+// ended with status 1, as it must for a bad argument, before a window opens.
+QString refusal(const QTemporaryDir& work, const QStringList& arguments)
+{
+    QProcess desk;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("JOVSEC_CONFIG", work.filePath("aliases.ini"));
+    desk.setProcessEnvironment(env);
+    desk.start(JOVSEC_SECDESK, arguments);
+    // A desktop that opened its window instead waits for a user: end it.
+    if (!desk.waitForFinished(60000)) {
+        desk.kill();
+        desk.waitForFinished();
+        ADD_FAILURE() << "SecDesk " << qPrintable(arguments.join(' ')) << " opened its window";
+        return QString();
+    }
+    EXPECT_EQ(desk.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(desk.exitCode(), 1) << qPrintable(arguments.join(' '));
+    return QString::fromLocal8Bit(desk.readAllStandardError());
+}
+} // namespace
+
 // SecDesk --import with a folder that is not there is refused like any other bad
 // argument: on standard error, with a non-zero status, before a window opens.
 TEST(ImportCommandLine, AFolderThatIsNotThereIsRefusedOnStandardError)
@@ -475,21 +499,16 @@ TEST(ImportCommandLine, AFolderThatIsNotThereIsRefusedOnStandardError)
     QFile plainFile(work.filePath("PRVSEC1.DBF"));
     ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
     plainFile.close();
-    for (const QString& folder : {work.filePath("missing"), plainFile.fileName()}) {
-        QProcess desk;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("JOVSEC_CONFIG", work.filePath("aliases.ini"));
-        desk.setProcessEnvironment(env);
-        desk.start(JOVSEC_SECDESK, {"--import", folder});
-        // A desktop that opened its window instead waits for a user: end it.
-        if (!desk.waitForFinished(60000)) {
-            desk.kill();
-            desk.waitForFinished();
-            FAIL() << "SecDesk --import " << qPrintable(folder) << " opened its window";
-        }
-        EXPECT_EQ(desk.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(desk.exitCode(), 1);
-        EXPECT_TRUE(QString::fromLocal8Bit(desk.readAllStandardError()).contains("SecDesk: No such folder: " + folder));
-    }
+    for (const QString& folder : {work.filePath("missing"), plainFile.fileName()})
+        EXPECT_TRUE(refusal(work, {"--import", folder}).contains("SecDesk: No such folder: " + folder));
+}
+
+// SecDesk takes no file or other word of its own: a stray one is refused, alone or
+// after a good import folder, rather than ignored.
+TEST(ImportCommandLine, AStrayArgumentIsRefusedOnStandardError)
+{
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    EXPECT_TRUE(refusal(work, {"foo", "bar"}).contains("SecDesk: Unexpected argument: foo"));
+    EXPECT_TRUE(refusal(work, {"--import", work.path(), "bar"}).contains("SecDesk: Unexpected argument: bar"));
 }
