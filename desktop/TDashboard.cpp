@@ -57,6 +57,8 @@ QWidget* TDashboard::buildFiguresPage()
     lblGrants = value("lblGrants");
     lblLogRows = value("lblLogRows");
     lblAuditTrail = value("lblAuditTrail");
+    // "off: ..." is long: it wraps rather than widen its column over the panels beside.
+    lblAuditTrail->setWordWrap(true);
     form->addRow(QStringLiteral("Alias:"), lblAlias);
     form->addRow(QStringLiteral("Location:"), lblLocation);
     form->addRow(QStringLiteral("Users:"), lblUsers);

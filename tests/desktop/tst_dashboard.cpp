@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
+
+#include <cstdlib>
 
 using Dashboard = DesktopTest;
 
@@ -101,4 +104,24 @@ TEST_F(Dashboard, ShowsTheOpenDatabasesFiguresFollowsItsChangesAndClearsOnClose)
     EXPECT_FALSE(dashboard->showsDatabase());
     EXPECT_EQ(dashboard->figures().users, 0);
     EXPECT_TRUE(messages.texts().filter("rror").isEmpty()) << qPrintable(messages.texts().join("|"));
+}
+
+// The long text of a database without the audit trail wraps in its own column: the
+// figures and the Last Logons panel keep their equal share of a window of usual size.
+TEST_F(Dashboard, AnAuditTrailThatIsOffLeavesThePanelsTheirShare)
+{
+    TDashboardFigures figures;
+    figures.alias = "SALES_SEC";
+    figures.location = "/srv/sec.gdb";
+    TDashboard* dashboard = window->Dashboard1;
+    dashboard->showFigures(figures);
+    window->resize(720, 480);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const auto* database = dashboard->findChild<QGroupBox*>("grpDatabase");
+    ASSERT_NE(database, nullptr);
+    EXPECT_LE(std::abs(database->width() - dashboard->grpLastLogons->width()), 2)
+        << database->width() << " beside " << dashboard->grpLastLogons->width();
+    EXPECT_TRUE(dashboard->lblAuditTrail->text().startsWith("off: "));
+    EXPECT_LE(dashboard->lblAuditTrail->geometry().right(), database->contentsRect().right());
 }
