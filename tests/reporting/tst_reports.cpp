@@ -28,6 +28,7 @@
 #include <QStandardPaths>
 #include <QRegularExpression>
 #include <QDialog>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTest>
@@ -503,6 +504,31 @@ TEST_F(Reports, EveryQuestionForAReportsPdfFileSuggestsOneNameFromItsTitle)
     EXPECT_EQ(QDir::toNativeSeparators(offered), QDir::toNativeSeparators(QDir::home().filePath("User_Report.pdf")));
     EXPECT_EQ(Reporting::pdfFileNameFor(" Users/Groups: C:\\x?* "), "Users_Groups__C__x__.pdf");
     EXPECT_EQ(Reporting::pdfFileNameFor(""), "Report.pdf");
+}
+
+// Print Setup's suggested file, confirmed as it is, gives each report a file named
+// after it in that folder: one report's print does not overwrite another's.
+TEST_F(Reports, PrintSetupsSuggestedFileLeftAsItIsTakesTheReportsName)
+{
+    if (Platform::printersInstalled())
+        GTEST_SKIP() << "a printer is installed";
+    QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    const QString suggested = Platform::defaultPdfFile();
+    QPrinter& printer = Platform::printer();
+    printer.setOutputFileName(suggested);
+    whenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+    const bool confirmed = Platform::printerSetup(window.get());
+    if (confirmed && suggested.startsWith(home.path())) {
+        run(3);
+        window->fgnReport->button(1)->click();
+    }
+    qputenv("HOME", realHome);
+    ASSERT_TRUE(confirmed);
+    ASSERT_TRUE(suggested.startsWith(home.path())) << suggested.toStdString();
+    EXPECT_EQ(pdfInfo(QFileInfo(suggested).dir().filePath("User_Report.pdf"), "Title"), "User Report");
+    EXPECT_FALSE(QFile::exists(suggested));
 }
 
 // A PDF that cannot be written is said over the reports window that wrote it, not
