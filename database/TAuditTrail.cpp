@@ -284,23 +284,22 @@ bool TAuditTrail::upgrade(TDatabase& connection)
     if (!present(connection)) {
         missing = statements;
     } else {
-        const auto indexExists = [&](const QString& name) {
-            bool found = false;
-            connection.perform([&] {
-                QSqlQuery query(connection.sqlDatabase());
-                execute(query, QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = ?"), {name});
-                found = query.next() && query.value(0).toInt() > 0;
-            });
-            return found;
-        };
+        QStringList indexes;
+        connection.perform([&] {
+            QSqlQuery query(connection.sqlDatabase());
+            execute(query, QStringLiteral("SELECT TRIM(RDB$INDEX_NAME) FROM RDB$INDICES "
+                                          "WHERE RDB$RELATION_NAME = 'AUDIT_TRAIL'"));
+            while (query.next())
+                indexes << query.value(0).toString();
+        });
         static const QRegularExpression indexName(QStringLiteral("^CREATE (?:DESCENDING )?INDEX (\\w+)"));
         for (const QString& statement : statements) {
             const QRegularExpressionMatch match = indexName.match(statement);
-            if (match.hasMatch() && !indexExists(match.captured(1)))
+            if (match.hasMatch() && !indexes.contains(match.captured(1)))
                 missing << statement;
         }
         for (const char* retired : {"AUDIT_TRAIL_KIND", "AUDIT_TRAIL_USER"})
-            if (indexExists(QLatin1String(retired)))
+            if (indexes.contains(QLatin1String(retired)))
                 missing << QStringLiteral("DROP INDEX %1").arg(QLatin1String(retired));
     }
     for (const QString& statement : missing)

@@ -93,8 +93,8 @@ public:
     // Every kind of event, in the order of TAuditKind.
     static QStringList kinds();
 
-    // Adds the tables when missing, and the indexes that a database made before them
-    // lacks; false when everything was there already.
+    // Adds the tables when missing, adds the indexes that a database made before them
+    // lacks and drops those the trail no longer keeps; false when nothing changed.
     static bool upgrade(TDatabase& connection);
 
     // "field: old -> new" and a line break when the values differ, else nothing.
