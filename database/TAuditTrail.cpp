@@ -585,6 +585,36 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection)
     return verdict;
 }
 
+TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection, qint64 firstId, qint64 lastId)
+{
+    Verdict verdict;
+    TTransaction::run(connection, [&] {
+        std::pair<qint64, QByteArray> before {firstId - 1, {}};
+        connection.perform([&] {
+            QSqlQuery query(connection.sqlDatabase());
+            execute(query, QStringLiteral("SELECT HASH FROM AUDIT_TRAIL WHERE EVENT_ID = ?"), {before.first});
+            if (query.next())
+                before.second = query.value(0).toString().trimmed().toLatin1();
+        });
+        if (before.second.isEmpty()) {
+            const auto origin = start(connection);
+            if (origin.first == before.first)
+                before = origin;
+        }
+        Walk walk(before.first, before.second);
+        if (before.second.isEmpty())
+            walk.breakAt(before.first, QStringLiteral("Event #%1 is missing: it was deleted.").arg(before.first));
+        else {
+            Filter span;
+            span.firstId = firstId;
+            span.lastId = lastId;
+            read(connection, span, [&](const TAuditEvent& event) { return walk.follow(event); });
+        }
+        verdict = walk.verdict();
+    });
+    return verdict;
+}
+
 std::pair<qint64, QByteArray> TAuditTrail::head(TDatabase& connection)
 {
     std::pair<qint64, QByteArray> result {0, originHash()};

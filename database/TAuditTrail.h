@@ -157,6 +157,9 @@ public:
     // Walks the whole trail in id order, in one snapshot of it, from start(): events an
     // archive took are not missing, any other event is. Throws EDatabaseError.
     static Verdict verify(TDatabase& connection);
+    // Walks the events firstId to lastId alone (what a report prints), and their link to
+    // the event before them as it stands, or to where the chain starts.
+    static Verdict verify(TDatabase& connection, qint64 firstId, qint64 lastId);
     // The newest event's id and hash as the head table holds them.
     static std::pair<qint64, QByteArray> head(TDatabase& connection);
 

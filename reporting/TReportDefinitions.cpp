@@ -1,5 +1,6 @@
 #include "reporting/TReportDefinitions.h"
 
+#include "database/EDatabaseError.h"
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
@@ -7,6 +8,9 @@
 #include "platform/RegionalSettings.h"
 #include "reporting/TReportDesign.h"
 #include "reporting/TReportDesignStore.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -386,6 +390,33 @@ QString rangeText(const QString& title, const QDate& start, const QDate& end)
     return QStringLiteral("There are no entries for the %1 from %2 to %3.")
         .arg(title, Platform::formatDate(format, start), Platform::formatDate(format, end));
 }
+// Whether the events a report of the days prints still chain as they were written:
+// the line under them.
+QString chainText(TDatabase& connection, const QDate& start, const QDate& end)
+{
+    qint64 first = 0, last = 0;
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        query.prepare(QStringLiteral("SELECT MIN(EVENT_ID), MAX(EVENT_ID) FROM AUDIT_TRAIL "
+                                     "WHERE EVENT_TIME >= ? AND EVENT_TIME <= ?"));
+        query.addBindValue(QDateTime(start, QTime(0, 0)));
+        query.addBindValue(QDateTime(end, QTime(23, 59, 59, 999)));
+        if (!query.exec())
+            throw EDatabaseError(query.lastError().text());
+        if (query.next()) {
+            first = query.value(0).toLongLong();
+            last = query.value(1).toLongLong();
+        }
+    });
+    if (first == 0)
+        return {};
+    const TAuditTrail::Verdict verdict = TAuditTrail::verify(connection, first, last);
+    if (verdict.firstBroken)
+        return QStringLiteral("The audit trail is broken at event #%1: %2")
+            .arg(verdict.firstBroken)
+            .arg(verdict.problem);
+    return QStringLiteral("The audit trail is intact from event #%1 to #%2.").arg(first).arg(last);
+}
 } // namespace
 
 void TReportDefinitions::open(int index, const QDate& start, const QDate& end)
@@ -434,6 +465,7 @@ void TReportDefinitions::open(int index, const QDate& start, const QDate& end)
         qryAuditTrail->open();
         defineFields(qryAuditTrail);
         rdAuditTrail->setEmptyText(rangeText(QStringLiteral("Audit Trail Report"), start, end));
+        rdAuditTrail->setClosingText(chainText(*TDatabase::connectionFor(m_alias), start, end));
         break;
     }
 }

@@ -210,6 +210,18 @@ void TReportDesign::BuildReport(TPageDocument* sender)
         b.y += rowHeight + rowGap;
         ++m_rowsBuilt;
     }
+    if (b.pageStarted && !m_closingText.isEmpty()) {
+        if (b.y > b.h - bottomLimit) {
+            pageFooter(b);
+            win->NewPage();
+            pageHeader(b);
+            b.y += b.xHeight(m_headingFont) + rowGap;
+        }
+        win->setTextFont(m_bodyFont);
+        win->setAlignment(Qt::AlignLeft);
+        win->StrRect(m_closingText, leftMargin, b.y + rowGap, b.w - rightMargin,
+                     b.y + rowGap + b.xHeight(m_bodyFont) + 2 * b.m);
+    }
     // A report without rows still has its page, saying so under the headings.
     if (!b.pageStarted) {
         pageHeader(b);

@@ -70,6 +70,9 @@ public:
     // the <title>."
     QString emptyText() const;
     void setEmptyText(const QString& text) { m_emptyText = text; }
+    // A line under the last row (none when empty, or when there are no rows).
+    QString closingText() const { return m_closingText; }
+    void setClosingText(const QString& text) { m_closingText = text; }
     // The rows the last build drew (0: the page holds the empty text).
     int rowsBuilt() const { return m_rowsBuilt; }
 
@@ -128,5 +131,6 @@ private:
     TDatePosition m_datePosition = dpNone;
     QString m_dateFormat;
     QString m_emptyText;
+    QString m_closingText;
     int m_rowsBuilt = 0;
 };

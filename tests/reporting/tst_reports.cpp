@@ -585,6 +585,22 @@ TEST_F(Reports, TheAuditTrailListsItsEventsInOrderOrSaysAuditingIsOff)
     EXPECT_EQ(texts.count("User_Def1:  -> Sales; Locked: 0 -> 1"), 3) << texts.join('|').toStdString();
     for (const QString& text : texts)
         EXPECT_FALSE(text.contains(QString::fromLatin1(head.left(12)))) << "a hash is printed";
+    EXPECT_TRUE(texts.contains("The audit trail is intact from event #1 to #3.")) << texts.join('|').toStdString();
+
+    // Under the rows, whether the printed events still chain: an event before the days
+    // asked for is no part of it (its link to them holds), a changed one printed is.
+    db->exec("update AUDIT_TRAIL set EVENT_TIME = EVENT_TIME - 2 where EVENT_ID = 1");
+    TFormSecDB::setUsageRangeDialog([](QWidget*, QDate& start, QDate& end) {
+        start = end = QDate::currentDate();
+        return true;
+    });
+    run(5);
+    EXPECT_TRUE(findText(preview(), 1, "The audit trail is intact from event #2 to #3."))
+        << pageTexts(preview(), 1).join('|').toStdString();
+    db->exec("update AUDIT_TRAIL set DETAILS = 'Locked: 1 -> 0' where EVENT_ID = 3");
+    run(5);
+    EXPECT_TRUE(findText(preview(), 1, "The audit trail is broken at event #3: Event #3 was changed."))
+        << pageTexts(preview(), 1).join('|').toStdString();
 
     // Days without events: the page says so, naming the days.
     TFormSecDB::setUsageRangeDialog([](QWidget*, QDate& start, QDate& end) {
