@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
+#include <QPointer>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QToolButton>
@@ -214,8 +215,16 @@ void TFormGenNav::pagingKey(int key, Qt::KeyboardModifiers modifiers)
     QWidget* focus = QApplication::focusWidget();
     const auto* combo = qobject_cast<QComboBox*>(focus);
     if (modifiers == Qt::NoModifier && ((combo && !combo->isEditable()) || qobject_cast<QAbstractItemView*>(focus))) {
+        // The key goes to the list as typed. Its delivery looks for a shortcut first, and
+        // would find this one again: the paging keys stand aside while the list takes it.
+        const QPointer<TFormGenNav> alive(this);
+        for (QShortcut* shortcut : m_pagingKeys)
+            shortcut->setEnabled(false);
         QKeyEvent press(QEvent::KeyPress, key, modifiers);
         QApplication::sendEvent(focus, &press);
+        if (alive)
+            for (QShortcut* shortcut : m_pagingKeys)
+                shortcut->setEnabled(true);
         return;
     }
     if (!m_form)

@@ -98,6 +98,28 @@ TEST(Navigator, PageBoxAndKeysReachAnyPage)
     EXPECT_EQ(bar->value(), bar->maximum()) << "back at the bottom of the page before";
 }
 
+// A list or a drop-down list that has the focus takes Home, End and the page keys
+// itself (the reports window's choice of report), once, and the pages stay.
+TEST(Navigator, AListWithTheFocusTakesThePagingKeys)
+{
+    ShownPreview shown;
+    buildPages(*shown.win, 3);
+    auto* choice = new QComboBox(&shown.top);
+    choice->addItems({"Access Constants", "Groups", "Audit Trail"});
+    choice->show();
+    choice->setFocus();
+    int changes = 0;
+    QObject::connect(choice, &QComboBox::currentIndexChanged, [&] { ++changes; });
+    QTest::keyClick(choice, Qt::Key_End);
+    EXPECT_EQ(choice->currentIndex(), 2);
+    EXPECT_EQ(changes, 1);
+    QTest::keyClick(choice, Qt::Key_Home);
+    EXPECT_EQ(choice->currentIndex(), 0);
+    EXPECT_EQ(shown.win->currentPage(), 1);
+    QTest::keyClick(choice, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(shown.win->currentPage(), 3) << "Ctrl+End still turns to the last page";
+}
+
 TEST(Navigator, ZoomRefusesLettersAndFitsThePage)
 {
     ShownPreview shown;
