@@ -604,12 +604,8 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection, qint64 firstId, 
         Walk walk(before.first, before.second);
         if (before.second.isEmpty())
             walk.breakAt(before.first, QStringLiteral("Event #%1 is missing: it was deleted.").arg(before.first));
-        else {
-            Filter span;
-            span.firstId = firstId;
-            span.lastId = lastId;
-            read(connection, span, [&](const TAuditEvent& event) { return walk.follow(event); });
-        }
+        else
+            TAuditVerifier::walk(connection, walk, firstId, lastId);
         verdict = walk.verdict();
     });
     return verdict;

@@ -34,7 +34,7 @@ const char* const kSelect =
     "CASE WHEN OCTET_LENGTH(DETAILS) <= %1 THEN CAST(DETAILS AS VARCHAR(%1) CHARACTER SET OCTETS) END "
     "AS SHORT_DETAILS, OCTET_LENGTH(DETAILS) AS DETAILS_BYTES, "
     "CAST(PREV_HASH AS VARCHAR(64) CHARACTER SET OCTETS) AS PREV_HASH_BYTES, "
-    "CAST(HASH AS VARCHAR(64) CHARACTER SET OCTETS) AS HASH_BYTES FROM AUDIT_TRAIL ORDER BY EVENT_ID";
+    "CAST(HASH AS VARCHAR(64) CHARACTER SET OCTETS) AS HASH_BYTES FROM AUDIT_TRAIL";
 enum Column {
     EventId,
     EventTime,
@@ -229,15 +229,19 @@ private:
 };
 } // namespace
 
-void TAuditVerifier::walk(TDatabase& connection, TAuditTrail::Walk& walk)
+void TAuditVerifier::walk(TDatabase& connection, TAuditTrail::Walk& walk, qint64 firstId, qint64 lastId)
 {
+    QString sql = QString::fromLatin1(kSelect).arg(kShortDetails);
+    if (lastId > 0)
+        sql += QStringLiteral(" WHERE EVENT_ID BETWEEN %1 AND %2").arg(firstId).arg(lastId);
+    sql += QStringLiteral(" ORDER BY EVENT_ID");
     const TAuditTrail::Walk start = walk;
     LongDetails longDetails(connection);
     std::unique_ptr<Pipeline> pipeline;
     struct Stop { };
     try {
         TRowStream::read(
-            connection.databaseName(), QString::fromLatin1(kSelect).arg(kShortDetails),
+            connection.databaseName(), sql,
             {QStringLiteral("EVENT_ID"), QStringLiteral("EVENT_TIME"), QStringLiteral("OS_USER"),
              QStringLiteral("MACHINE"), QStringLiteral("SEC_USER"), QStringLiteral("PROGRAM"), QStringLiteral("KIND"),
              QStringLiteral("OBJECT_ID"), QStringLiteral("OBJECT_NAME"), QStringLiteral("SHORT_DETAILS"),

@@ -12,5 +12,6 @@ public:
     // Follows every event of the trail, in id order, into walk, and stops at the first
     // one that breaks the chain: walk's verdict then names it as an event-by-event walk
     // would. Reads in the connection's current transaction. Throws EDatabaseError.
-    static void walk(TDatabase& connection, TAuditTrail::Walk& walk);
+    // With a last id, only the events firstId to lastId.
+    static void walk(TDatabase& connection, TAuditTrail::Walk& walk, qint64 firstId = 0, qint64 lastId = 0);
 };
