@@ -10,6 +10,9 @@ TfrmPlsWt::TfrmPlsWt(QWidget* owner)
 {
     setObjectName(QStringLiteral("frmPlsWt"));
     setWindowTitle(QStringLiteral("Please Wait"));
+    // While the report is built no key nor click reaches a window: Ctrl+W would
+    // delete the window whose report is being built.
+    setWindowModality(Qt::ApplicationModal);
     lblPleaseWait = new QLabel(QStringLiteral("Please Wait ..."), this);
     lblPleaseWait->setObjectName(QStringLiteral("lblPleaseWait"));
     QFont big = lblPleaseWait->font();

@@ -12,6 +12,9 @@ TfrmPrintAbort::TfrmPrintAbort(const QString& printerName, QWidget* owner)
 {
     setObjectName(QStringLiteral("frmPrintAbort"));
     setWindowTitle(QStringLiteral("Printing current form ..."));
+    // While the pages go out only this box takes keys and clicks: Ctrl+W would
+    // delete the window being printed.
+    setWindowModality(Qt::ApplicationModal);
     lblPrinterName = new QLabel(this);
     lblPrinterName->setObjectName(QStringLiteral("lblPrinterName"));
     lblPrinterName->setAlignment(Qt::AlignCenter);
@@ -36,5 +39,8 @@ TfrmPrintAbort::TfrmPrintAbort(const QString& printerName, QWidget* owner)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
 }
+
+// Escape and the window's close button abort the job, as the Abort button does.
+void TfrmPrintAbort::reject() { BitBtn1->click(); }
 
 void TfrmPrintAbort::SetProgress(int percent) { prbarStat->setValue(percent); }

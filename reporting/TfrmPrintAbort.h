@@ -15,6 +15,7 @@ public:
 
     void SetProgress(int percent);
     bool aborted() const { return m_aborted; }
+    void reject() override;
 
     QLabel* lblPrinterName;
     QProgressBar* prbarStat;

@@ -2,18 +2,21 @@
 // with page ranges, the current page, copies and collation done by the program.
 #include "reporting/TFormGenNav.h"
 #include "reporting/TFormGenWin.h"
+#include "reporting/TfrmPlsWt.h"
 #include "reporting/TfrmPrintAbort.h"
 #include "reporting/TfrmPrintToPdf.h"
 #include "tests/reporting/ReportTestSupport.h"
 #include "tests/support/MessageRecorder.h"
 #include "tests/support/ModalPoller.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -221,6 +224,61 @@ TEST_F(Printing, AbortStopsAtOnceAndLeavesNoDocument)
     EXPECT_FALSE(QFile::exists(file));
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<TfrmPrintAbort*>(w)) << "the abort box outlived printing";
+}
+
+// Presses a key in the box of type Box once a job shows it.
+template <class Box>
+static void pressInBox(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTimer::singleShot(0, [key, modifiers] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<Box*>(w); box && box->isVisible())
+                QTest::keyClick(box, key, modifiers);
+    });
+}
+
+// The main window's Ctrl+W closes the database and deletes the reports window with
+// it: pressed while a report is built or printed, it does nothing.
+TEST_F(Printing, ProgramKeysDoNothingWhileAReportIsBuiltOrPrinted)
+{
+    pages = 40;
+    QPointer<TFormGenWin> reports = new TFormGenWin;
+    reports->OnBuildReport = win.OnBuildReport;
+    QWidget main;
+    auto* close = new QAction(&main);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    close->setShortcutContext(Qt::ApplicationShortcut);
+    main.addAction(close);
+    QObject::connect(close, &QAction::triggered, [&] { delete reports.data(); });
+    main.show();
+    // The main window is the active one when each job starts, as when its menu asked.
+    const auto activateMain = [&main] {
+        main.activateWindow();
+        return QTest::qWaitForWindowActive(&main);
+    };
+
+    ASSERT_TRUE(activateMain());
+    reports->setOptions(foShowDialog);
+    pressInBox<TfrmPlsWt>(Qt::Key_W, Qt::ControlModifier);
+    reports->Execute();
+    ASSERT_TRUE(reports) << "Ctrl+W deleted the window while its report was built";
+    EXPECT_EQ(reports->pageCount(), 40);
+
+    ASSERT_TRUE(activateMain());
+    pressInBox<TfrmPrintAbort>(Qt::Key_W, Qt::ControlModifier);
+    reports->Print();
+    ASSERT_TRUE(reports) << "Ctrl+W deleted the window while it printed";
+    EXPECT_EQ(pdfInfo(file, "Pages"), "40");
+
+    // Escape in the abort box aborts the job, as its button does.
+    QFile::remove(file);
+    pressInBox<TfrmPrintAbort>(Qt::Key_Escape);
+    reports->Print();
+    EXPECT_FALSE(QFile::exists(file));
+
+    ASSERT_TRUE(activateMain());
+    QTest::keyClick(&main, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(reports) << "Ctrl+W did nothing once the job was over";
 }
 
 TEST_F(Printing, OneBuildServesPreviewPrinterAndPdf)
