@@ -126,6 +126,8 @@ TFormAuditTrail::TFormAuditTrail(QWidget* owner) : QDialog(owner)
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setWordWrap(false);
+    // Tab leaves the grid for the next control; the arrows move within it.
+    DBGrid1->setTabKeyNavigation(false);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
     DBGrid1->verticalHeader()->setVisible(false);

@@ -113,6 +113,8 @@ TfrmViewLog::TfrmViewLog(QWidget* owner) : QDialog(owner)
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
     DBGrid1->verticalHeader()->setFixedWidth(14);
     DBGrid1->setWordWrap(false);
+    // Tab leaves the grid for the next control; the arrows move within it.
+    DBGrid1->setTabKeyNavigation(false);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { sqlLog->setIndicatorRow(current.row()); });
     // Dragging the thumb across a million rows reads only where it is let go.

@@ -154,6 +154,10 @@ TEST_F(AuditViewerTest, ShowsTheEventsNewestFirstWithTheirColumnsHoweverTheGridI
     EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), kEvents - 1);
     EXPECT_EQ(idAt(kEvents - 1), 1);
     EXPECT_TRUE(viewer->memEvent->toPlainText().startsWith("Event #1,")) << qPrintable(viewer->memEvent->toPlainText());
+    // Tab leaves the grid instead of walking its cells.
+    const QModelIndex before = viewer->DBGrid1->currentIndex();
+    QTest::keyClick(viewer->DBGrid1, Qt::Key_Tab);
+    EXPECT_EQ(viewer->DBGrid1->currentIndex(), before);
     viewer->close();
 }
 

@@ -174,6 +174,10 @@ TEST_F(ViewerTest, TheLogShowsEveryRowOnceNewestFirstHoweverItIsRead)
     QTest::keyClick(viewer->DBGrid1, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(viewer->DBGrid1->currentIndex().row(), rows - 1);
     EXPECT_EQ(read(rows - 1), top.back());
+    // Tab leaves the grid instead of walking its cells.
+    const QModelIndex before = viewer->DBGrid1->currentIndex();
+    QTest::keyClick(viewer->DBGrid1, Qt::Key_Tab);
+    EXPECT_EQ(viewer->DBGrid1->currentIndex(), before);
     viewer->DBGrid1->horizontalHeader()->setSortIndicator(TLogQuery::ColLogCount, Qt::AscendingOrder);
     EXPECT_EQ(read(0).second, 1);
     EXPECT_EQ(read(rows - 1).second, rows);
