@@ -359,6 +359,8 @@ void TfrmReportDesigner::buildControls()
                                    [this](QObject* source, QPoint) { lbRemainingFieldsDragDrop(source); });
     connect(pnlFieldList, &QPushButton::clicked, this, &TfrmReportDesigner::pnlFieldListClick);
     connect(lbReportFields, &QListWidget::itemClicked, this, &TfrmReportDesigner::lbReportFieldsClick);
+    // A field chosen with the arrows shows its label, width and alignment too.
+    connect(lbReportFields, &QListWidget::itemSelectionChanged, this, &TfrmReportDesigner::lbReportFieldsClick);
     connect(lbReportFields, &QListWidget::itemDoubleClicked, this, &TfrmReportDesigner::SpeedButton3Click);
     connect(lbRemainingFields, &QListWidget::itemDoubleClicked, this, &TfrmReportDesigner::SpeedButton1Click);
     connect(edLabel, &QLineEdit::textEdited, this, &TfrmReportDesigner::edLabelChange);

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QFontDialog>
+#include <QTest>
 #include <QTimer>
 #include <QComboBox>
 #include <QLabel>
@@ -197,6 +198,10 @@ TEST_F(Designer, FieldEditorsActAtOnceAndSurviveCancel)
     EXPECT_FALSE(dialog->lbRemainingFields->isVisibleTo(dialog.get()));
     EXPECT_EQ(dialog->pnlFieldList->text(), "Show Field List");
 
+    // The arrows choose a field as a click does.
+    dialog->lbReportFields->setItemIndex(0);
+    QTest::keyClick(dialog->lbReportFields, Qt::Key_Down);
+    EXPECT_EQ(dialog->edLabel->text(), "USER_ID");
     dialog->lbReportFields->setItemIndex(1);
     dialog->lbReportFieldsClick();
     EXPECT_EQ(dialog->edLabel->text(), "USER_ID");
