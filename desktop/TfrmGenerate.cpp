@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -111,6 +112,7 @@ TfrmGenerate::TfrmGenerate(QWidget* owner) : QDialog(owner)
     });
     connect(DirectoryListBox1, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { setDirectory(item->data(Qt::UserRole).toString()); });
+    DirectoryListBox1->installEventFilter(this);
     connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, &TfrmGenerate::fillFiles);
     connect(DriveComboBox1, &QComboBox::textActivated, this, &TfrmGenerate::setDirectory);
     connect(rgrpGen, &TRadioGroup::clicked, this, &TfrmGenerate::outputChosen);
@@ -130,6 +132,21 @@ TfrmGenerate::~TfrmGenerate()
 {
     if (frmGenerate == this)
         frmGenerate = nullptr;
+}
+
+// Enter in the directory list opens the directory, as a double click does; it does
+// not reach OK, which would write the constants.
+bool TfrmGenerate::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DirectoryListBox1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (const QListWidgetItem* item = DirectoryListBox1->currentItem())
+                setDirectory(item->data(Qt::UserRole).toString());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmGenerate::setDirectory(const QString& path)

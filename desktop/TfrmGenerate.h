@@ -48,6 +48,9 @@ public:
     bool FormCloseQuery(bool ok);
     void done(int result) override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void fillDirectories();
     void fillFiles();

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -250,4 +251,21 @@ TEST_F(GenerateTest, TheCppHeaderCompilesAndItsConstantsAreTheIds)
                   "dsc_Order_Entry_Edit, dsc_Edit_Users_4); }\n");
     program.close();
     EXPECT_EQ(compileAndRun(dir.path()), "1 2 3 4");
+}
+
+// Enter in the directory list opens the directory, as a double click does, instead of
+// closing the dialog through OK and writing the constants.
+TEST(GenerateDialog, EnterInTheDirectoryListOpensTheDirectory)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    TfrmGenerate dialog;
+    dialog.setDirectory(dir.path());
+    dialog.show();
+    QListWidget* list = dialog.DirectoryListBox1;
+    list->setCurrentRow(list->count() - 1);
+    ASSERT_EQ(list->currentItem()->text().trimmed(), "sub");
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "Enter closed the dialog";
+    EXPECT_EQ(dialog.directory(), QDir::cleanPath(QDir(dir.path()).filePath("sub")));
 }
