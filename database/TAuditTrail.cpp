@@ -142,6 +142,8 @@ struct HeldHead {
     bool absent = false;
     bool found = false;
     bool changed = false;
+    // The newest event's number when the transaction read the head row.
+    qint64 readAt = 0;
     qint64 lastId = 0;
     QByteArray lastHash;
     QDateTime lastTime;
@@ -169,6 +171,63 @@ private:
 };
 
 [[noreturn]] void headMissing() { throw EDatabaseError(QStringLiteral("The audit trail's head row is missing.")); }
+
+// The head row as the transaction sees it, with the newest event's time.
+const QString& headSelect()
+{
+    static const QString text = QStringLiteral("SELECT LAST_ID, LAST_HASH, %1 FROM AUDIT_HEAD WHERE HEAD_ID = 1")
+                                    .arg(QLatin1String(kLastTime).arg(QLatin1String("AUDIT_HEAD.LAST_ID")));
+    return text;
+}
+
+// Moves the head row from the event it was read at to the newest event of the
+// transaction. A transaction updates the row once: a row updated twice in one
+// transaction costs the engine a walk over all its old versions, and while any
+// transaction keeps an old snapshot open (a backup, an isql session left open) those
+// are never collected, so every event would cost more than the one before. A writer
+// that committed since the head was read makes the update fail as a conflict, and the
+// transaction runs again from a fresh read.
+const QString& headMove()
+{
+    static const QString text = QStringLiteral(
+        "UPDATE AUDIT_HEAD SET LAST_ID = ?, LAST_HASH = ? WHERE HEAD_ID = 1 AND LAST_ID = ? RETURNING LAST_ID");
+    return text;
+}
+
+[[noreturn]] void headMoved()
+{
+    throw EDatabaseError(QStringLiteral("Another program added an audit event meanwhile."),
+                         EDatabaseError::Reason::Conflict);
+}
+
+void readHead(TDatabase& connection, HeldHead& head)
+{
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        query.setForwardOnly(true);
+        execute(query, headSelect());
+        head.found = query.next() && !query.value(0).isNull();
+        if (head.found) {
+            head.lastId = query.value(0).toLongLong();
+            head.lastHash = query.value(1).toString().trimmed().toLatin1();
+            head.lastTime = timeOf(query.value(2));
+        }
+        query.finish();
+    });
+}
+
+void moveHead(TDatabase& connection, qint64 readAt, qint64 newestId, const QByteArray& newestHash)
+{
+    connection.performWaiting([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        execute(query, headMove(), {newestId, QString::fromLatin1(newestHash), readAt});
+        // The engine answers an update of no row with a row of nulls.
+        const bool moved = query.next() && !query.value(0).isNull();
+        query.finish();
+        if (!moved)
+            headMoved();
+    });
+}
 } // namespace
 
 QJsonObject TAuditEvent::toJson() const
@@ -355,30 +414,35 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
         event.previousHash = held->lastHash;
         previousTime = held->lastTime;
     } else {
-        connection.performWaiting([&] {
-            QSqlQuery query(connection.sqlDatabase());
-            // Taking the next number locks the head row until this transaction ends: the
-            // next writer chains onto this event, never beside it.
-            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 "
-                                          "RETURNING NEW.LAST_ID, OLD.LAST_HASH, %1")
-                               .arg(QLatin1String(kLastTime).arg(QLatin1String("OLD.LAST_ID"))));
-            // The engine answers an update of no row with a row of nulls.
-            if (!query.next() || query.value(0).isNull())
-                headMissing();
-            event.id = query.value(0).toLongLong();
-            event.previousHash = query.value(1).toString().trimmed().toLatin1();
-            previousTime = timeOf(query.value(2));
-            query.finish();
-        });
+        HeldHead own;
+        readHead(connection, own);
+        if (!own.found)
+            headMissing();
+        event.id = own.lastId + 1;
+        event.previousHash = own.lastHash;
+        previousTime = own.lastTime;
     }
     event.time = stampAfter(previousTime);
     event.hash = event.computeHash();
-    connection.perform([&] {
+    // The next writer chains onto this event, never beside it: the head row moves from
+    // the event read, or the transaction runs again. A transaction of run() moves it
+    // once, after its work.
+    if (!held)
+        moveHead(connection, event.id - 1, event.id, event.hash);
+    connection.performWaiting([&] {
         QSqlQuery query(connection.sqlDatabase());
-        execute(query, insertStatement(), insertValues(event));
-        if (!held)
-            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
-                    {QString::fromLatin1(event.hash)});
+        if (!query.prepare(insertStatement()))
+            fail(query);
+        for (const QVariant& value : insertValues(event))
+            query.addBindValue(value);
+        if (query.exec())
+            return;
+        // Another writer committed an event of this number since the head row was read
+        // (or is committing it, and the insert waited for it): a conflict, as when it
+        // moves the head row first.
+        if (query.lastError().nativeErrorCode() == QLatin1String("-803"))
+            headMoved();
+        fail(query);
     });
     if (held) {
         held->lastId = event.id;
@@ -396,31 +460,15 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
     const HoldScope scope(head);
     const auto lockedWork = [&] {
         head.changed = false;
-        connection.performWaiting([&] {
-            QSqlQuery query(connection.sqlDatabase());
-            // Updating the row locks it until this transaction ends, and answers with
-            // the number and hash the events of this transaction chain onto.
-            execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID WHERE HEAD_ID = 1 "
-                                          "RETURNING LAST_ID, LAST_HASH, %1")
-                               .arg(QLatin1String(kLastTime).arg(QLatin1String("AUDIT_HEAD.LAST_ID"))));
-            head.found = query.next() && !query.value(0).isNull();
-            if (head.found) {
-                head.lastId = query.value(0).toLongLong();
-                head.lastHash = query.value(1).toString().trimmed().toLatin1();
-                head.lastTime = timeOf(query.value(2));
-            }
-            query.finish();
-        });
+        // The number and hash the events of this transaction chain onto.
+        readHead(connection, head);
+        head.readAt = head.lastId;
         work();
         if (head.changed)
-            connection.perform([&] {
-                QSqlQuery query(connection.sqlDatabase());
-                execute(query, QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = ?, LAST_HASH = ? WHERE HEAD_ID = 1"),
-                        {head.lastId, QString::fromLatin1(head.lastHash)});
-            });
+            moveHead(connection, head.readAt, head.lastId, head.lastHash);
     };
-    // Losing the head row costs a wait and a rollback, so a writer may lose it many times
-    // while seven others take their turns before it.
+    // A writer loses to another that committed an event while it worked, and runs its
+    // work again; it may lose many times while seven others take their turns.
     if (knownPresent(connection)) {
         TTransaction::run(connection, lockedWork, kTries);
         return;
@@ -459,26 +507,22 @@ void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
         [&] {
             TAuditEvent event = given;
             QDateTime previousTime;
-            connection.performWaiting([&] {
-                // Taking the next number locks the head row until this transaction ends.
-                static const QString take =
-                    QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID + 1 WHERE HEAD_ID = 1 RETURNING "
-                                   "NEW.LAST_ID, OLD.LAST_HASH, %1")
-                        .arg(QLatin1String(kLastTime).arg(QLatin1String("OLD.LAST_ID")));
-                const QVariantList head = connection.runPrepared(take);
-                // The engine answers an update of no row with a row of nulls.
+            connection.perform([&] {
+                const QVariantList head = connection.runPrepared(headSelect());
                 if (head.size() != 3 || head.at(0).isNull())
                     headMissing();
-                event.id = head.at(0).toLongLong();
+                event.id = head.at(0).toLongLong() + 1;
                 event.previousHash = head.at(1).toString().trimmed().toLatin1();
                 previousTime = timeOf(head.at(2));
             });
             event.time = stampAfter(previousTime);
             event.hash = event.computeHash();
-            connection.perform([&] {
+            connection.performWaiting([&] {
+                const QVariantList moved =
+                    connection.runPrepared(headMove(), {event.id, QString::fromLatin1(event.hash), event.id - 1});
+                if (moved.isEmpty() || moved.at(0).isNull())
+                    headMoved();
                 connection.runPrepared(insertStatement(), insertValues(event));
-                connection.runPrepared(QStringLiteral("UPDATE AUDIT_HEAD SET LAST_HASH = ? WHERE HEAD_ID = 1"),
-                                       {QString::fromLatin1(event.hash)});
             });
         },
         kTries);

@@ -4,13 +4,12 @@
 //
 // Each event carries a SHA-256 hash over its own content and the hash of the event
 // before it. The newest id and hash stand in a one-row head table, which every
-// writer reads locked in the transaction that adds its event: events are numbered
-// and chained in commit order however many programs write at once, and an event
-// commits with the change it records or not at all. A writer that lost the head row
-// to a concurrent one gets a conflict, and its transaction runs again (run()). A
-// transaction of run() reads the head row once, as it takes it, and writes it once,
-// after its work; an event on its own (record()) runs statements prepared once per
-// connection.
+// writer reads in the transaction that adds its event and moves on, once, from what
+// it read: events are numbered and chained in commit order however many programs
+// write at once, and an event commits with the change it records or not at all. A
+// writer whose head row another one moved meanwhile gets a conflict, and its
+// transaction runs again (run()). An event on its own (record()) runs statements
+// prepared once per connection.
 //
 // A database made before the trail existed has no audit tables; it works as before
 // and events are not kept until `jovsecadm upgrade` adds them.
@@ -112,9 +111,9 @@ public:
     // in any other transaction it takes and writes the head row itself.
     static TAuditEvent append(TDatabase& connection, TAuditEvent event);
     // Runs work that appends events in a transaction of its own. On a database with
-    // the trail the transaction takes the head row first: once it holds it, no other
-    // writer can make it lose its work at the end, and the tries it loses while another
-    // writer holds the row cost next to nothing, so it may try many times.
+    // the trail the transaction reads the head row first and moves it after the work;
+    // when another writer moved it meanwhile, the work runs again, as many times as
+    // eight busy writers may need.
     static void run(TDatabase& connection, const std::function<void()>& work);
     // As append, in a transaction of its own (retried on conflicts), through statements
     // the connection keeps prepared (TDatabase::runPrepared).
