@@ -147,6 +147,8 @@ struct HeldHead {
     qint64 lastId = 0;
     QByteArray lastHash;
     QDateTime lastTime;
+    // The events appended, written after the head row has moved.
+    QList<TAuditEvent> pending;
 };
 
 thread_local QList<HeldHead*> t_heldHeads;
@@ -213,6 +215,14 @@ void readHead(TDatabase& connection, HeldHead& head)
             head.lastTime = timeOf(query.value(2));
         }
         query.finish();
+    });
+}
+
+void insertEvent(TDatabase& connection, const TAuditEvent& event)
+{
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        execute(query, insertStatement(), insertValues(event));
     });
 }
 
@@ -424,32 +434,21 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
     }
     event.time = stampAfter(previousTime);
     event.hash = event.computeHash();
-    // The next writer chains onto this event, never beside it: the head row moves from
-    // the event read, or the transaction runs again. A transaction of run() moves it
-    // once, after its work.
-    if (!held)
-        moveHead(connection, event.id - 1, event.id, event.hash);
-    connection.performWaiting([&] {
-        QSqlQuery query(connection.sqlDatabase());
-        if (!query.prepare(insertStatement()))
-            fail(query);
-        for (const QVariant& value : insertValues(event))
-            query.addBindValue(value);
-        if (query.exec())
-            return;
-        // Another writer committed an event of this number since the head row was read
-        // (or is committing it, and the insert waited for it): a conflict, as when it
-        // moves the head row first.
-        if (query.lastError().nativeErrorCode() == QLatin1String("-803"))
-            headMoved();
-        fail(query);
-    });
     if (held) {
+        // Written once the work is done and the head row has moved (run()).
         held->lastId = event.id;
         held->lastHash = event.hash;
         held->lastTime = event.time;
         held->changed = true;
+        held->pending.append(event);
+        return event;
     }
+    // The next writer chains onto this event, never beside it: the head row moves from
+    // the event read, or the transaction runs again. Every writer moves the head row
+    // before it writes its events, so none waits for another's event while holding
+    // the row that one waits for.
+    moveHead(connection, event.id - 1, event.id, event.hash);
+    insertEvent(connection, event);
     return event;
 }
 
@@ -463,9 +462,13 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
         // The number and hash the events of this transaction chain onto.
         readHead(connection, head);
         head.readAt = head.lastId;
+        head.pending.clear();
         work();
-        if (head.changed)
-            moveHead(connection, head.readAt, head.lastId, head.lastHash);
+        if (!head.changed)
+            return;
+        moveHead(connection, head.readAt, head.lastId, head.lastHash);
+        for (const TAuditEvent& event : std::as_const(head.pending))
+            insertEvent(connection, event);
     };
     // A writer loses to another that committed an event while it worked, and runs its
     // work again; it may lose many times while seven others take their turns.

@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <map>
 #include <memory>
 
@@ -182,6 +183,49 @@ void BM_UserChange_Engine_NoTrail(benchmark::State& s) { engineChange(s, kNoTrai
 void BM_UserChange_Engine_Trail(benchmark::State& s) { engineChange(s, kTrail); }
 BENCHMARK(BM_UserChange_Engine_NoTrail)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_UserChange_Engine_Trail)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// The same audited change while another program keeps an old snapshot open (a backup,
+// an isql session left open), so that the engine collects no old record versions: the
+// first and the last 500 of 3,000 changes, which should cost alike.
+void BM_UserChange_Engine_Trail_SnapshotHeld(benchmark::State& state)
+{
+    TDatabase& db = *TDatabase::connectionFor(kTrail);
+    QSqlDatabase held = QSqlDatabase::cloneDatabase(db.sqlDatabase(), QStringLiteral("bench-held-snapshot"));
+    if (!held.open() || !held.transaction())
+        qFatal("%s", qPrintable(held.lastError().text()));
+    {
+        QSqlQuery look(held);
+        look.setForwardOnly(true);
+        if (!look.exec(QStringLiteral("SELECT LAST_ID FROM AUDIT_HEAD")) || !look.next())
+            qFatal("%s", qPrintable(look.lastError().text()));
+    }
+    constexpr int kChanges = 3000, kSample = 500;
+    double first = 0, last = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < kChanges; ++i) {
+            timespec start {}, end {};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+            TAuditTrail::run(db, [&] {
+                QSqlQuery update(db.sqlDatabase());
+                update.prepare("UPDATE USERS SET User_Def1 = ? WHERE USER_ID = 9");
+                update.addBindValue(QString("h%1").arg(i));
+                exec(update);
+                TAuditTrail::append(db, TAuditTrail::userEvent(TAuditKind::UserChanged, "user9", 9));
+            });
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &end);
+            const double ms = double(end.tv_sec - start.tv_sec) * 1e3 + double(end.tv_nsec - start.tv_nsec) / 1e6;
+            if (i < kSample)
+                first += ms;
+            else if (i >= kChanges - kSample)
+                last += ms;
+        }
+    }
+    held.rollback();
+    held.close();
+    state.counters["first_cpu_ms"] = first / (kSample * double(state.iterations()));
+    state.counters["last_cpu_ms"] = last / (kSample * double(state.iterations()));
+}
+BENCHMARK(BM_UserChange_Engine_Trail_SnapshotHeld)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The same change as one whole jovsecadm command: connect, read, write, answer.
 void adminChange(benchmark::State& state, const QString& alias)
