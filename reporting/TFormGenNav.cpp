@@ -17,6 +17,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <vector>
+
 namespace {
 
 const TVisBtnType buttonKinds[5] = {nbExecute, nbPrint, nbPrevPage, nbNextPage, nbClear};
@@ -218,13 +220,18 @@ void TFormGenNav::pagingKey(int key, Qt::KeyboardModifiers modifiers)
         // The key goes to the list as typed. Its delivery looks for a shortcut first, and
         // would find this one again: the paging keys stand aside while the list takes it.
         const QPointer<TFormGenNav> alive(this);
+        std::vector<QPointer<QShortcut>> standingAside;
         for (QShortcut* shortcut : m_pagingKeys)
-            shortcut->setEnabled(false);
+            if (shortcut->isEnabled()) {
+                shortcut->setEnabled(false);
+                standingAside.emplace_back(shortcut);
+            }
         QKeyEvent press(QEvent::KeyPress, key, modifiers);
         QApplication::sendEvent(focus, &press);
         if (alive)
-            for (QShortcut* shortcut : m_pagingKeys)
-                shortcut->setEnabled(true);
+            for (const QPointer<QShortcut>& shortcut : standingAside)
+                if (shortcut)
+                    shortcut->setEnabled(true);
         return;
     }
     if (!m_form)
