@@ -218,6 +218,37 @@ void readHead(TDatabase& connection, HeldHead& head)
     });
 }
 
+// Takes the writer's turn before its work: the newest event's row stays locked until
+// the transaction ends, so a writer that comes later waits here, before its work, and
+// then reads the head row afresh, instead of losing its work at the end to one that
+// moved the head row meanwhile. The head row itself is left to the one update that
+// moves it. An empty trail has no such row, nor a head row that names a missing event:
+// the head row is locked instead.
+const QString& turnSelect()
+{
+    static const QString text = QStringLiteral("SELECT EVENT_ID FROM AUDIT_TRAIL WHERE EVENT_ID = ? WITH LOCK");
+    return text;
+}
+
+const QString& headLock()
+{
+    static const QString text = QStringLiteral("UPDATE AUDIT_HEAD SET LAST_ID = LAST_ID WHERE HEAD_ID = 1");
+    return text;
+}
+
+void takeTurn(TDatabase& connection, qint64 lastId)
+{
+    connection.performWaiting([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        query.setForwardOnly(true);
+        execute(query, turnSelect(), {lastId});
+        const bool locked = query.next();
+        query.finish();
+        if (!locked)
+            execute(query, headLock());
+    });
+}
+
 void insertEvent(TDatabase& connection, const TAuditEvent& event)
 {
     connection.perform([&] {
@@ -428,6 +459,7 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
         readHead(connection, own);
         if (!own.found)
             headMissing();
+        takeTurn(connection, own.lastId);
         event.id = own.lastId + 1;
         event.previousHash = own.lastHash;
         previousTime = own.lastTime;
@@ -463,6 +495,8 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
         readHead(connection, head);
         head.readAt = head.lastId;
         head.pending.clear();
+        if (head.found)
+            takeTurn(connection, head.lastId);
         work();
         if (!head.changed)
             return;
@@ -470,8 +504,8 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
         for (const TAuditEvent& event : std::as_const(head.pending))
             insertEvent(connection, event);
     };
-    // A writer loses to another that committed an event while it worked, and runs its
-    // work again; it may lose many times while seven others take their turns.
+    // A writer that waited for its turn finds the head row moved, and runs again; it may
+    // lose many times while seven others take their turns before it.
     if (knownPresent(connection)) {
         TTransaction::run(connection, lockedWork, kTries);
         return;
@@ -517,6 +551,11 @@ void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
                 event.id = head.at(0).toLongLong() + 1;
                 event.previousHash = head.at(1).toString().trimmed().toLatin1();
                 previousTime = timeOf(head.at(2));
+            });
+            connection.performWaiting([&] {
+                const QVariantList turn = connection.runPrepared(turnSelect(), {event.id - 1});
+                if (turn.isEmpty() || turn.at(0).isNull())
+                    connection.runPrepared(headLock());
             });
             event.time = stampAfter(previousTime);
             event.hash = event.computeHash();

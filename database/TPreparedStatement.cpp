@@ -173,6 +173,9 @@ QVariantList TPreparedStatement::run(unsigned int& transaction, const QVariantLi
     ISC_STATUS_ARRAY status {};
     XSQLDA* out = b.out->sqld > 0 ? b.out.get() : nullptr;
     isc_dsql_execute2(status, &transaction, &m_statement, SQLDA_VERSION1, &in, out);
+    // A select that finds no row answers with none.
+    if (status[0] == 1 && status[1] == isc_stream_eof)
+        return {};
     check(status);
     QVariantList row;
     for (int i = 0; out && i < out->sqld; ++i) {

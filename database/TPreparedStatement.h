@@ -9,7 +9,8 @@
 // (TDatabase::runPrepared) keeps statements of this kind until it closes and runs them
 // in a transaction of its own.
 //
-// For statements that change rows and answer with one row at most (RETURNING).
+// For statements that change rows and answer with one row at most (RETURNING), and
+// selects of one row at most.
 // Values: null, integers, text (UTF-8) and date-times.
 
 #include <QString>

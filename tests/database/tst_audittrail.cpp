@@ -14,8 +14,10 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -250,6 +252,33 @@ TEST(AuditTrail, EachTransactionUpdatesTheHeadRowOnce)
     const TAuditTrail::Verdict verdict = TAuditTrail::verify(db1);
     EXPECT_EQ(verdict.firstBroken, 0) << qPrintable(verdict.problem);
     EXPECT_EQ(verdict.events, 6);
+}
+
+// A writer that comes while another works waits for its turn before its own work,
+// rather than making the one working lose its work at the end: the setup editor's
+// change cannot simply run again.
+TEST(AuditTrail, AWriterThatComesDuringAnothersWorkWaitsForItsTurn)
+{
+    TestDatabase db;
+    TDatabase& db1 = connection(db);
+    addEvents(db, 1);
+    QProcess peer;
+    int tries = 0;
+    TAuditTrail::run(db1, [&] {
+        if (++tries == 1) {
+            peer.start(QCoreApplication::applicationDirPath() + "/jovsec_dbpeer", {"--audit", db.alias(), "1"});
+            ASSERT_TRUE(peer.waitForStarted());
+            // Long enough for the other program to reach its turn and wait there.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        }
+        TAuditTrail::append(db1, TAuditTrail::event("GrantGiven", "SUPERVISOR"));
+    });
+    ASSERT_TRUE(peer.waitForFinished(60000));
+    EXPECT_EQ(peer.exitCode(), 0) << peer.readAllStandardError().toStdString();
+    EXPECT_EQ(tries, 1);
+    EXPECT_EQ(eventNumber(db, 2).kind, "GrantGiven") << "the one working comes first";
+    EXPECT_EQ(eventNumber(db, 3).kind, "UserAdded");
+    EXPECT_EQ(TAuditTrail::verify(db1).firstBroken, 0);
 }
 
 TEST(AuditTrail, AnEventOnItsOwnIsWrittenAgainAfterAWaitGivenUpAndAConnectionReopened)
