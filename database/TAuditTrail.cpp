@@ -218,15 +218,17 @@ void readHead(TDatabase& connection, HeldHead& head)
     });
 }
 
-// Takes the writer's turn before its work: the newest event's row stays locked until
-// the transaction ends, so a writer that comes later waits here, before its work, and
-// then reads the head row afresh, instead of losing its work at the end to one that
-// moved the head row meanwhile. The head row itself is left to the one update that
-// moves it. An empty trail has no such row, nor a head row that names a missing event:
-// the head row is locked instead.
+// Takes the writer's turn before its work: the newest event's row, read with the head
+// row's number and hash, stays locked until the transaction ends, so a writer that
+// comes later waits here, before its work, and then reads the head row afresh, instead
+// of losing its work at the end to one that moved the head row meanwhile. The head row
+// itself is left to the one update that moves it. An empty trail has no such row, nor
+// has a head row that names a missing event: the head row is locked instead.
 const QString& turnSelect()
 {
-    static const QString text = QStringLiteral("SELECT EVENT_ID FROM AUDIT_TRAIL WHERE EVENT_ID = ? WITH LOCK");
+    static const QString text = QStringLiteral(
+        "SELECT EVENT_ID, (SELECT LAST_HASH FROM AUDIT_HEAD WHERE HEAD_ID = 1), CAST(EVENT_TIME AS VARCHAR(24)) "
+        "FROM AUDIT_TRAIL WHERE EVENT_ID = (SELECT LAST_ID FROM AUDIT_HEAD WHERE HEAD_ID = 1) WITH LOCK");
     return text;
 }
 
@@ -236,17 +238,30 @@ const QString& headLock()
     return text;
 }
 
-void takeTurn(TDatabase& connection, qint64 lastId)
+void takeTurn(TDatabase& connection, HeldHead& head)
 {
+    bool locked = false;
     connection.performWaiting([&] {
         QSqlQuery query(connection.sqlDatabase());
         query.setForwardOnly(true);
-        execute(query, turnSelect(), {lastId});
-        const bool locked = query.next();
+        execute(query, turnSelect());
+        locked = query.next();
+        if (locked) {
+            head.found = true;
+            head.lastId = query.value(0).toLongLong();
+            head.lastHash = query.value(1).toString().trimmed().toLatin1();
+            head.lastTime = timeOf(query.value(2));
+        }
         query.finish();
-        if (!locked)
-            execute(query, headLock());
     });
+    if (locked)
+        return;
+    readHead(connection, head);
+    if (head.found)
+        connection.performWaiting([&] {
+            QSqlQuery query(connection.sqlDatabase());
+            execute(query, headLock());
+        });
 }
 
 void insertEvent(TDatabase& connection, const TAuditEvent& event)
@@ -456,10 +471,9 @@ TAuditEvent TAuditTrail::append(TDatabase& connection, TAuditEvent event)
         previousTime = held->lastTime;
     } else {
         HeldHead own;
-        readHead(connection, own);
+        takeTurn(connection, own);
         if (!own.found)
             headMissing();
-        takeTurn(connection, own.lastId);
         event.id = own.lastId + 1;
         event.previousHash = own.lastHash;
         previousTime = own.lastTime;
@@ -492,11 +506,9 @@ void TAuditTrail::run(TDatabase& connection, const std::function<void()>& work)
     const auto lockedWork = [&] {
         head.changed = false;
         // The number and hash the events of this transaction chain onto.
-        readHead(connection, head);
+        takeTurn(connection, head);
         head.readAt = head.lastId;
         head.pending.clear();
-        if (head.found)
-            takeTurn(connection, head.lastId);
         work();
         if (!head.changed)
             return;
@@ -544,18 +556,17 @@ void TAuditTrail::record(TDatabase& connection, const TAuditEvent& given)
         [&] {
             TAuditEvent event = given;
             QDateTime previousTime;
-            connection.perform([&] {
-                const QVariantList head = connection.runPrepared(headSelect());
-                if (head.size() != 3 || head.at(0).isNull())
-                    headMissing();
+            connection.performWaiting([&] {
+                QVariantList head = connection.runPrepared(turnSelect());
+                if (head.isEmpty()) {
+                    head = connection.runPrepared(headSelect());
+                    if (head.size() != 3 || head.at(0).isNull())
+                        headMissing();
+                    connection.runPrepared(headLock());
+                }
                 event.id = head.at(0).toLongLong() + 1;
                 event.previousHash = head.at(1).toString().trimmed().toLatin1();
                 previousTime = timeOf(head.at(2));
-            });
-            connection.performWaiting([&] {
-                const QVariantList turn = connection.runPrepared(turnSelect(), {event.id - 1});
-                if (turn.isEmpty() || turn.at(0).isNull())
-                    connection.runPrepared(headLock());
             });
             event.time = stampAfter(previousTime);
             event.hash = event.computeHash();
