@@ -708,6 +708,21 @@ TAuditTrail::Verdict TAuditTrail::verify(TDatabase& connection, qint64 firstId, 
     return verdict;
 }
 
+std::pair<qint64, qint64> TAuditTrail::idsBetween(TDatabase& connection, const QDateTime& from, const QDateTime& to)
+{
+    std::pair<qint64, qint64> ids {0, 0};
+    connection.perform([&] {
+        QSqlQuery query(connection.sqlDatabase());
+        execute(query,
+                QStringLiteral("SELECT MIN(EVENT_ID), MAX(EVENT_ID) FROM AUDIT_TRAIL WHERE EVENT_TIME >= ? AND "
+                               "EVENT_TIME <= ?"),
+                {from, to});
+        if (query.next())
+            ids = {query.value(0).toLongLong(), query.value(1).toLongLong()};
+    });
+    return ids;
+}
+
 std::pair<qint64, QByteArray> TAuditTrail::head(TDatabase& connection)
 {
     std::pair<qint64, QByteArray> result {0, originHash()};

@@ -4,12 +4,12 @@
 //
 // Each event carries a SHA-256 hash over its own content and the hash of the event
 // before it. The newest id and hash stand in a one-row head table, which every
-// writer reads in the transaction that adds its event and moves on, once, from what
-// it read: events are numbered and chained in commit order however many programs
-// write at once, and an event commits with the change it records or not at all. A
-// writer whose head row another one moved meanwhile gets a conflict, and its
-// transaction runs again (run()). An event on its own (record()) runs statements
-// prepared once per connection.
+// writer reads in the transaction that adds its event, taking its turn by locking the
+// newest event's row, and moves on, once, from what it read: events are numbered and
+// chained in commit order however many programs write at once, and an event commits
+// with the change it records or not at all. A writer that waited for its turn finds
+// the head row moved, gets a conflict, and its transaction runs again. An event on its
+// own (record()) runs statements prepared once per connection.
 //
 // A database made before the trail existed has no audit tables; it works as before
 // and events are not kept until `jovsecadm upgrade` adds them.
@@ -111,9 +111,10 @@ public:
     // in any other transaction it takes and writes the head row itself.
     static TAuditEvent append(TDatabase& connection, TAuditEvent event);
     // Runs work that appends events in a transaction of its own. On a database with
-    // the trail the transaction reads the head row first and moves it after the work;
-    // when another writer moved it meanwhile, the work runs again, as many times as
-    // eight busy writers may need.
+    // the trail the transaction takes its turn before the work, so another writer
+    // cannot make it lose its work at the end, and moves the head row after it; a
+    // transaction that waited for its turn runs again, as many times as eight busy
+    // writers may need.
     static void run(TDatabase& connection, const std::function<void()>& work);
     // As append, in a transaction of its own (retried on conflicts), through statements
     // the connection keeps prepared (TDatabase::runPrepared).
@@ -159,6 +160,9 @@ public:
     // Walks the events firstId to lastId alone (what a report prints), and their link to
     // the event before them as it stands, or to where the chain starts.
     static Verdict verify(TDatabase& connection, qint64 firstId, qint64 lastId);
+    // The first and last event ids stamped from one time to another, both included;
+    // {0, 0} when there are none.
+    static std::pair<qint64, qint64> idsBetween(TDatabase& connection, const QDateTime& from, const QDateTime& to);
     // The newest event's id and hash as the head table holds them.
     static std::pair<qint64, QByteArray> head(TDatabase& connection);
 

@@ -1,6 +1,5 @@
 #include "reporting/TReportDefinitions.h"
 
-#include "database/EDatabaseError.h"
 #include "database/TAuditTrail.h"
 #include "database/TDatabase.h"
 #include "database/TQuery.h"
@@ -8,9 +7,6 @@
 #include "platform/RegionalSettings.h"
 #include "reporting/TReportDesign.h"
 #include "reporting/TReportDesignStore.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -394,20 +390,8 @@ QString rangeText(const QString& title, const QDate& start, const QDate& end)
 // the line under them.
 QString chainText(TDatabase& connection, const QDate& start, const QDate& end)
 {
-    qint64 first = 0, last = 0;
-    connection.perform([&] {
-        QSqlQuery query(connection.sqlDatabase());
-        query.prepare(QStringLiteral("SELECT MIN(EVENT_ID), MAX(EVENT_ID) FROM AUDIT_TRAIL "
-                                     "WHERE EVENT_TIME >= ? AND EVENT_TIME <= ?"));
-        query.addBindValue(QDateTime(start, QTime(0, 0)));
-        query.addBindValue(QDateTime(end, QTime(23, 59, 59, 999)));
-        if (!query.exec())
-            throw EDatabaseError(query.lastError().text());
-        if (query.next()) {
-            first = query.value(0).toLongLong();
-            last = query.value(1).toLongLong();
-        }
-    });
+    const auto [first, last] =
+        TAuditTrail::idsBetween(connection, QDateTime(start, QTime(0, 0)), QDateTime(end, QTime(23, 59, 59, 999)));
     if (first == 0)
         return {};
     const TAuditTrail::Verdict verdict = TAuditTrail::verify(connection, first, last);
